@@ -1,0 +1,25 @@
+# vanto_folder_library(NAME DIR [DEPS ...]): a static library of every .cpp in DIR.
+function(vanto_folder_library name dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
+  if(ARGN)
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  endif()
+endfunction()
+
+# vanto_test_folder(NAME DIR LIBS...): one GoogleTest executable of every .cpp in DIR, under ctest.
+function(vanto_test_folder name dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    VANTO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VANTO_BUILD_DIR="${CMAKE_BINARY_DIR}"
+    VANTO_SHARED_DIR="${CMAKE_SOURCE_DIR}/../shared")
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,38 @@
+// BILogging: the process-wide diagnostic log.
+//
+// Off unless HKLM "SOFTWARE\KELDA\VANTO" value "VANTO_LOG" is non-zero; then every line goes to
+// "C:\VANTOLOG\VANTO(pid<n>).log" (only if that folder exists), stamped with the tick count.
+// Formats are narrow printf formats checked by the compiler; text that came from outside (queue,
+// model or device names) is passed as an argument ("%s"), never as the format. Wide text is
+// passed through BILogging::Narrow.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class BILogging {
+public:
+    // True when a line would be written or the switch has not been read yet: the one flag test
+    // that the BI_LOG macros make before doing any work.
+    static bool Active() noexcept;
+
+    static void Write(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)));
+    // Time stamp, then every byte as two lower-case hex digits, then a line end.
+    static void Dump(const void* bytes, size_t count) noexcept;
+    // Called by the Release export: the next log call reads the switch again.
+    static void End() noexcept;
+
+    // UTF-16 text as UTF-8 for a "%s" argument.
+    static std::string Narrow(const char16_t* text);
+};
+
+#define BI_LOG(...)                                      \
+    do {                                                 \
+        if (BILogging::Active()) BILogging::Write(__VA_ARGS__); \
+    } while (0)
+
+#define BI_DUMP(bytes, count)                            \
+    do {                                                 \
+        if (BILogging::Active()) BILogging::Dump((bytes), (count)); \
+    } while (0)

@@ -1,6 +1,12 @@
 # vanto_folder_library(NAME DIR [DEPS ...]): a static library of every .cpp in DIR.
 function(vanto_folder_library name dir)
   file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT srcs)
+    # A folder whose code has not landed yet: headers only.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
+    return()
+  endif()
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
   if(ARGN)

@@ -23,8 +23,13 @@ public:
     // Called by the Release export: the next log call reads the switch again.
     static void End() noexcept;
 
-    // UTF-16 text as UTF-8 for a "%s" argument.
+    // UTF-16 text as UTF-8 for a "%s" argument; "(null)" for a null pointer.
     static std::string Narrow(const char16_t* text);
+
+    // The millisecond clock of the time stamps (GetTickCount unless replaced). Tests replace it
+    // to see stamps of a long uptime; null restores the system clock.
+    using TickSource = uint32_t (*)();
+    static void SetTickSource(TickSource source) noexcept;
 };
 
 #define BI_LOG(...)                                      \

@@ -1,0 +1,84 @@
+// BIStoreData: the per-queue store of learnt values ("BIModelName", "BIModelInfoBits", ...),
+// reached through the driver's AUDF module. Every operation builds the queue's key, opens it,
+// does one value operation and closes it again.
+#pragma once
+
+#include "common/BIInfo.h"
+#include "platform/win32.h"
+#include "printerinfo/CAUDFWrapper.h"
+#include "vanto.h"
+
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+// One prohibit item: a setting that must not be combined with the other items of its group.
+struct SBIProhibitItem {
+    DWORD functionID = 0;
+    DWORD elementID = 0;
+    DWORD bInversion = 0;
+    DWORD subelementID = 0;
+};
+static_assert(sizeof(SBIProhibitItem) == 16);
+
+// A group of items (a rule the driver must forbid).
+struct SBIProhibitGroup {
+    std::vector<SBIProhibitItem> items;
+};
+
+// The prohibit set: kind (always 1) and the groups. Stored as u32 number of groups, then per group
+// a u32 number of items and the items (16 bytes each), little-endian.
+struct SBIProhibitSet {
+    static constexpr DWORD kKindRules = 1;
+    DWORD dwKind = kKindRules;
+    std::vector<SBIProhibitGroup> groups;
+};
+
+class BIStoreData {
+public:
+    BIStoreData() = default;
+    BIStoreData(const BIStoreData&) = delete;
+    BIStoreData& operator=(const BIStoreData&) = delete;
+
+    // Builds the object's own printer context from the queue name (flags 0) and loads the AUDF
+    // module named by its data file. On failure both are destroyed.
+    BOOL Initialize(LPCWSTR pszPrinterName);
+
+    BOOL ReadDWORD(LPCWSTR pszName, DWORD* pdwValue);
+    // Reads into the caller's buffer; *pcbData is the capacity in and the size read out.
+    BOOL ReadData(LPCWSTR pszName, LPBYTE pData, LPDWORD pcbData);
+    BOOL WriteDWORD(LPCWSTR pszName, DWORD dwValue);
+    // Writes "BIModelName" (type 1, the string and its zero).
+    BOOL WriteModelName(LPCWSTR pszModelName);
+    BOOL WriteData(LPCWSTR pszName, const BYTE* pData, DWORD cbData);
+
+    BOOL ReadCassette(DWORD dwIndex, VANTO_CASETTE_INFO* pEntry);
+    BOOL WriteCassette(DWORD dwIndex, const VANTO_CASETTE_INFO* pEntry);
+
+    BOOL ReadProhibitInfo(SBIProhibitSet* pSet);
+    BOOL WriteProhibitInfo(const SBIProhibitSet* pSet);
+
+    // Named readers: the stored number, 0 when it cannot be read.
+    DWORD GetModelInfoBits();
+    DWORD GetSupportPDL();
+    DWORD GetDefaultPDL();
+    DWORD GetOptionUnitBits();
+    DWORD GetCassetteNum();
+    DWORD GetQuality();
+
+    // The printer context the store was built with (null before Initialize).
+    BIInfo* GetBIInfo() const { return m_pBIInfo.get(); }
+
+    // Encoding of the stored prohibit set. Serialize fails (false) when the size does not fit 32
+    // bits; Parse fails on a blob shorter than its counts say.
+    static bool SerializeProhibitSet(const SBIProhibitSet& set, std::vector<BYTE>& blob);
+    static bool ParseProhibitSet(std::span<const BYTE> blob, SBIProhibitSet& set);
+
+private:
+    bool QueueKey(std::u16string& strKey) const;
+    BOOL WriteValue(LPCWSTR pszName, DWORD dwType, const BYTE* pData, DWORD cbData);
+
+    std::unique_ptr<BIInfo> m_pBIInfo;
+    std::unique_ptr<CAUDFWrapper> m_pAUDF;
+};

@@ -1,0 +1,223 @@
+// Object identifiers: text parsing, the SNMP and MDR encodings, and the arc-level operations the
+// column walk relies on.
+#include "packet/COID.h"
+
+#include <new>
+
+#include "common/BILogging.h"
+
+namespace {
+
+// BER form of the internet subtree 1.3.6.1: 1 * 40 + 3 = 43, then 6, then 1.
+constexpr BYTE kInternetPrefix[] = {0x2B, 0x06, 0x01};
+constexpr int kInternetPrefixLength = 3;
+constexpr uint32_t kLastOneByteArc = 127;  // largest arc whose encoding is one byte in both forms
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// One dotted-text token as an arc: leading blanks skipped, an optional sign, decimal digits up
+// to the first other character, all modulo 2^32.
+uint32_t TokenToArc(const char* p, const char* pEnd) {
+    while (p < pEnd && IsBlank(*p)) ++p;
+    bool bNegative = false;
+    if (p < pEnd && (*p == '+' || *p == '-')) {
+        bNegative = *p == '-';
+        ++p;
+    }
+    uint32_t dwValue = 0;
+    for (; p < pEnd && *p >= '0' && *p <= '9'; ++p) dwValue = dwValue * 10u + static_cast<uint32_t>(*p - '0');
+    return bNegative ? 0u - dwValue : dwValue;
+}
+
+}  // namespace
+
+// COID::ClearAll: back to the freshly constructed state.
+void COID::ClearAll() {
+    m_arcs.clear();
+    m_strText.clear();
+    m_encoded.clear();
+    m_nEncodedLength = 0;
+}
+
+// COID::NewArc: arc value object of this identifier's encoding.
+std::unique_ptr<CPacketDataUINT> COID::NewArc() const {
+    try {
+        if (m_byKind == OID_KIND_SNMP) return std::make_unique<CPacketDataOID>();
+        if (m_byKind == OID_KIND_MDR) return std::make_unique<CPacketDataMSBLUINT>();
+    } catch (const std::bad_alloc&) {
+    }
+    return nullptr;
+}
+
+// COID::ParseText: splits the dotted text into arcs; empty tokens give no arc.
+bool COID::ParseText(const std::string& strText) {
+    ClearAll();
+    try {
+        m_strText = strText;
+        const char* p = strText.data();
+        const char* pEnd = p + strText.size();
+        int nTotal = 0;
+        while (p < pEnd) {
+            const char* pDot = p;
+            while (pDot < pEnd && *pDot != '.') ++pDot;
+            if (pDot > p) {
+                auto pArc = NewArc();
+                if (!pArc || !pArc->SetValue(TokenToArc(p, pDot))) return false;
+                nTotal += pArc->GetSize();
+                m_arcs.push_back(std::move(pArc));
+            }
+            p = pDot + 1;
+        }
+        m_nEncodedLength = nTotal;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// COID::AppendDecodedArc: adds a decoded arc and its text.
+void COID::AppendDecodedArc(std::unique_ptr<CPacketDataUINT> pArc) {
+    m_strText += std::to_string(pArc->GetValue());
+    m_strText += '.';
+    m_arcs.push_back(std::move(pArc));
+}
+
+// COID::Encode: the arcs' bytes in order, bounded by the capacity.
+int COID::Encode(BYTE* pBuffer, int nCapacity) const {
+    int nUsed = 0;
+    for (const auto& pArc : m_arcs) {
+        const int n = pArc->GetSize();
+        if (pBuffer == nullptr || n > nCapacity - nUsed) return 0;
+        for (int i = 0; i < n; ++i) pBuffer[nUsed + i] = pArc->GetRaw()[i];
+        nUsed += n;
+    }
+    return 1;
+}
+
+// COID::GetParentText: the text of all arcs but the last.
+bool COID::GetParentText(std::string& strParent) const {
+    if (m_arcs.size() < 2) return false;
+    std::string strText;
+    for (size_t i = 0; i + 1 < m_arcs.size(); ++i) {
+        if (i != 0) strText += '.';
+        strText += std::to_string(m_arcs[i]->GetValue());
+    }
+    strParent = std::move(strText);
+    return true;
+}
+
+// COID::IncrementLastArc: advances the row arc in place while it stays a one-byte arc.
+int COID::IncrementLastArc() {
+    if (m_arcs.empty() || m_encoded.empty()) return 0;
+    auto& pLast = m_arcs.back();
+    const uint32_t dwValue = pLast->GetValue();
+    if (dwValue >= kLastOneByteArc) return 0;
+    if (!pLast->SetValue(dwValue + 1)) return 0;
+    m_encoded.back() = static_cast<BYTE>(dwValue + 1);
+    return 1;
+}
+
+// COID::IsOtherColumn: compares the arcs before the row arc, aligned at the ends.
+int COID::IsOtherColumn(const COID& base) const {
+    const size_t n = m_arcs.size();
+    const size_t m = base.m_arcs.size();
+    if (n < 2 || m < 2) return 0;
+    // Indices of r(n-1) and b(m-1), zero-based; index 0 (the first arc) is never compared.
+    for (size_t i = n - 2, j = m - 2; i >= 1 && j >= 1; --i, --j) {
+        if (m_arcs[i]->GetValue() != base.m_arcs[j]->GetValue()) return 1;
+    }
+    return 0;
+}
+
+// CSNMPOID::SetText: parses the text and encodes 1.3.6.1 followed by its arcs.
+int CSNMPOID::SetText(const std::string& strText) {
+    if (!ParseText(strText)) {
+        ClearAll();
+        return 0;
+    }
+    try {
+        m_encoded.assign(m_nEncodedLength + kInternetPrefixLength, 0);
+    } catch (const std::bad_alloc&) {
+        ClearAll();
+        return 0;
+    }
+    for (int i = 0; i < kInternetPrefixLength; ++i) m_encoded[i] = kInternetPrefix[i];
+    Encode(m_encoded.data() + kInternetPrefixLength, m_nEncodedLength);
+    m_nEncodedLength += kInternetPrefixLength;
+    return 1;
+}
+
+// CSNMPOID::SetEncoded: skips the three prefix bytes (not inspected) and decodes the arcs after
+// them. No arc, or an arc running past the end, fails and clears the identifier.
+int CSNMPOID::SetEncoded(const BYTE* pBytes, int nLength) {
+    ClearAll();
+    if (pBytes == nullptr || nLength <= kInternetPrefixLength) {
+        BI_LOG("#CSNMPOID::SetEncoded no arc after the prefix. nLength=%d\n", nLength);
+        return 0;
+    }
+    try {
+        int nOffset = kInternetPrefixLength;
+        while (nOffset < nLength) {
+            auto pArc = std::make_unique<CPacketDataOID>();
+            int nCount = nLength - nOffset;
+            if (!pArc->SetFromBytes(pBytes + nOffset, nCount)) {
+                BI_LOG("#CSNMPOID::SetEncoded arc runs past the end. nOffset=%d\n", nOffset);
+                ClearAll();
+                return 0;
+            }
+            nOffset += nCount;
+            AppendDecodedArc(std::move(pArc));
+        }
+        m_strText.pop_back();  // the trailing "."
+        m_encoded.assign(pBytes + kInternetPrefixLength, pBytes + nLength);
+        m_nEncodedLength = nLength - kInternetPrefixLength;
+    } catch (const std::bad_alloc&) {
+        ClearAll();
+        return 0;
+    }
+    return 1;
+}
+
+// CMDROID::SetText: parses the text and encodes its arcs as they stand.
+int CMDROID::SetText(const std::string& strText) {
+    if (!ParseText(strText)) {
+        ClearAll();
+        return 0;
+    }
+    try {
+        m_encoded.assign(m_nEncodedLength, 0);
+    } catch (const std::bad_alloc&) {
+        ClearAll();
+        return 0;
+    }
+    Encode(m_encoded.data(), m_nEncodedLength);
+    return 1;
+}
+
+// CMDROID::SetEncoded: decodes count-prefixed arcs. Always 1; bytes without arcs give an empty
+// identifier, and so does an arc whose count runs past the end (a cut identifier would name a
+// different object).
+int CMDROID::SetEncoded(const BYTE* pBytes, int nLength) {
+    ClearAll();
+    if (pBytes == nullptr || nLength <= 0) return 1;
+    try {
+        int nOffset = 0;
+        while (nOffset < nLength) {
+            auto pArc = std::make_unique<CPacketDataMSBLUINT>();
+            int nCount = nLength - nOffset;
+            if (!pArc->SetFromBytes(pBytes + nOffset, nCount)) {
+                BI_LOG("#CMDROID::SetEncoded arc runs past the end. nOffset=%d\n", nOffset);
+                ClearAll();
+                return 1;
+            }
+            nOffset += nCount;
+            AppendDecodedArc(std::move(pArc));
+        }
+        m_strText.pop_back();
+        m_encoded.assign(pBytes, pBytes + nLength);
+        m_nEncodedLength = nLength;
+    } catch (const std::bad_alloc&) {
+        ClearAll();
+    }
+    return 1;
+}

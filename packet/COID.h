@@ -1,0 +1,81 @@
+// Object identifiers, held as dotted text relative to 1.3.6.1, as a list of arcs and as encoded
+// bytes side by side.
+//
+// CSNMPOID encodes with BER (the 1.3.6.1 prefix is added when text is encoded and dropped when
+// bytes are decoded); CMDROID encodes each arc of the relative text in the count-prefixed
+// length-field form used inside MDR packets.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "packet/CPacketData.h"
+
+// Encoding kinds.
+constexpr BYTE OID_KIND_SNMP = 1;
+constexpr BYTE OID_KIND_MDR = 2;
+
+class COID {
+public:
+    virtual ~COID() = default;
+    COID(const COID&) = delete;
+    COID& operator=(const COID&) = delete;
+
+    // Replaces the identifier by the parsed dotted text and builds its encoding. 1 or 0.
+    virtual int SetText(const std::string& strText) = 0;
+    // Replaces the identifier by decoded bytes, rebuilding arcs and text. 1 or 0.
+    virtual int SetEncoded(const BYTE* pBytes, int nLength) = 0;
+    // Writes the arcs' encodings one after another (never the SNMP prefix). 0 when they do not
+    // fit in nCapacity bytes; nothing is written past the capacity.
+    virtual int Encode(BYTE* pBuffer, int nCapacity) const;
+    virtual int GetEncodedLength() const { return m_nEncodedLength; }
+
+    const BYTE* GetEncoded() const { return m_encoded.empty() ? nullptr : m_encoded.data(); }
+    std::string GetText() const { return m_strText; }
+    size_t GetArcCount() const { return m_arcs.size(); }
+    uint32_t GetArc(size_t nIndex) const { return m_arcs[nIndex]->GetValue(); }
+    BYTE GetKind() const { return m_byKind; }
+
+    // The arcs except the last joined with "."; false (strParent untouched) with fewer than two.
+    bool GetParentText(std::string& strParent) const;
+    // Adds one to the last arc when the result still fits in the last encoded byte (below 128)
+    // and patches that byte; otherwise 0 and the identifier is unchanged.
+    int IncrementLastArc();
+    // Walk test with this = identifier of a reply and other = walk base: 1 when an arc differs
+    // between them, comparing from the arc before the last towards the front (aligned at their
+    // ends), never the first arc of either.
+    int IsOtherColumn(const COID& base) const;
+    // An empty arc value of this identifier's kind, or none for an unknown kind.
+    std::unique_ptr<CPacketDataUINT> NewArc() const;
+
+protected:
+    explicit COID(BYTE byKind) : m_byKind(byKind) {}
+    void ClearAll();
+    // Clears, stores the text and fills the arcs from it; sets the encoded length to the arcs'
+    // total. False when an arc cannot be stored.
+    bool ParseText(const std::string& strText);
+    // Appends one decoded arc value to the arcs and its decimal form plus "." to the text.
+    void AppendDecodedArc(std::unique_ptr<CPacketDataUINT> pArc);
+
+    std::vector<std::unique_ptr<CPacketDataUINT>> m_arcs;
+    std::string m_strText;
+    std::vector<BYTE> m_encoded;
+    BYTE m_byKind;
+    int m_nEncodedLength = 0;
+};
+
+class CSNMPOID : public COID {
+public:
+    CSNMPOID() : COID(OID_KIND_SNMP) {}
+    int SetText(const std::string& strText) override;
+    int SetEncoded(const BYTE* pBytes, int nLength) override;
+};
+
+class CMDROID : public COID {
+public:
+    CMDROID() : COID(OID_KIND_MDR) {}
+    int SetText(const std::string& strText) override;
+    int SetEncoded(const BYTE* pBytes, int nLength) override;
+};

@@ -126,6 +126,8 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwT
                        DWORD cbData);
 LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
+// Deletes a key with all its subkeys and values (lpSubKey NULL: everything below hKey).
+LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
 // Enumeration, for the administration tool: index-based as on Windows; ERROR_NO_MORE_ITEMS at the end.
 constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,

@@ -1,0 +1,348 @@
+// The registry's store on SQLite.
+#include "platform/RegistryDb.h"
+
+#include "platform/TextUtil.h"
+#include "platform/prefix.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <map>
+
+namespace vplat::detail {
+
+namespace {
+constexpr int kBusyTimeoutMs = 10000;  // how long a write waits for another process's transaction
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS keys("
+    "  id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, name BLOB NOT NULL, fold BLOB NOT NULL,"
+    "  UNIQUE(parent, fold));"
+    "CREATE TABLE IF NOT EXISTS vals("
+    "  key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
+    "  name BLOB NOT NULL, fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+    "  PRIMARY KEY(key, fold));"
+    "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES"
+    "  (1, 0, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),"
+    "  (2, 0, 'HKEY_CURRENT_USER', 'hkey_current_user'),"
+    "  (3, 0, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine');";
+
+// A prepared statement that finalises itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { m_ok = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) == SQLITE_OK; }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool Ok() const { return m_ok; }
+    void Bind(int i, int64_t v) { sqlite3_bind_int64(m_stmt, i, v); }
+    void Bind(int i, std::u16string_view text) {
+        // An empty name must still bind as a (zero-length) blob, never as NULL.
+        static const char16_t kEmpty = 0;
+        sqlite3_bind_blob(m_stmt, i, text.empty() ? &kEmpty : text.data(),
+                          static_cast<int>(text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+    }
+    void Bind(int i, std::span<const BYTE> bytes) {
+        static const BYTE kEmpty = 0;
+        sqlite3_bind_blob(m_stmt, i, bytes.empty() ? &kEmpty : bytes.data(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT);
+    }
+    int Step() { return sqlite3_step(m_stmt); }
+    int64_t Int(int col) { return sqlite3_column_int64(m_stmt, col); }
+    std::u16string Text(int col) {
+        const void* p = sqlite3_column_blob(m_stmt, col);
+        const int n = sqlite3_column_bytes(m_stmt, col);
+        std::u16string s(static_cast<size_t>(n) / sizeof(char16_t), u'\0');
+        if (p && !s.empty()) std::memcpy(s.data(), p, s.size() * sizeof(char16_t));
+        return s;
+    }
+    std::vector<BYTE> Bytes(int col) {
+        const auto* p = static_cast<const BYTE*>(sqlite3_column_blob(m_stmt, col));
+        const int n = sqlite3_column_bytes(m_stmt, col);
+        return p ? std::vector<BYTE>(p, p + n) : std::vector<BYTE>{};
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+    bool m_ok = false;
+};
+
+struct Cache {
+    std::mutex lock;
+    std::shared_ptr<RegistryDb> current;                    // the last prefix used
+    std::map<std::string, std::weak_ptr<RegistryDb>> open;  // every prefix still referenced
+};
+
+Cache& TheCache() {
+    static Cache* cache = new Cache;  // outlives static destructors of callers that log at exit
+    return *cache;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+bool IsFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+}  // namespace
+
+bool SplitKeyPath(std::u16string_view path, std::vector<std::u16string_view>& parts) {
+    parts.clear();
+    if (!path.empty() && path.back() == u'\\') path.remove_suffix(1);
+    if (path.empty()) return true;
+    size_t pos = 0;
+    while (true) {
+        size_t end = path.find(u'\\', pos);
+        if (end == std::u16string_view::npos) end = path.size();
+        auto part = path.substr(pos, end - pos);
+        if (part.empty() || part.size() > kMaxKeyNameChars) return false;
+        parts.push_back(part);
+        if (end == path.size()) return true;
+        pos = end + 1;
+    }
+}
+
+std::shared_ptr<RegistryDb> RegistryDb::Current(LSTATUS& status, bool create) {
+    const std::string path = RegistryDatabasePath();
+    auto& cache = TheCache();
+    std::lock_guard guard(cache.lock);
+    if (cache.current && cache.current->m_path == path && IsFile(path)) {
+        status = ERROR_SUCCESS;
+        return cache.current;
+    }
+    if (auto it = cache.open.find(path); it != cache.open.end()) {
+        if (auto db = it->second.lock(); db && IsFile(path)) {
+            cache.current = db;
+            status = ERROR_SUCCESS;
+            return db;
+        }
+        cache.open.erase(it);
+    }
+    if (!IsFile(path) && (!create || !IsFolder(PrefixRoot()))) {
+        status = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    std::shared_ptr<RegistryDb> db(new RegistryDb(path));
+    status = db->Open(create);
+    if (status != ERROR_SUCCESS) return nullptr;
+    cache.current = db;
+    cache.open[path] = db;
+    return db;
+}
+
+RegistryDb::RegistryDb(std::string path) : m_path(std::move(path)) {}
+
+RegistryDb::~RegistryDb() { sqlite3_close_v2(m_db); }
+
+LSTATUS RegistryDb::Open(bool create) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(m_path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) return ERROR_REGISTRY_IO_FAILED;
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    if (Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;") != ERROR_SUCCESS)
+        return ERROR_REGISTRY_IO_FAILED;
+    return Write([this] { return Exec(kSchema); });
+}
+
+LSTATUS RegistryDb::Exec(const char* sql) {
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+}
+
+LSTATUS RegistryDb::Write(const std::function<LSTATUS()>& work) {
+    std::lock_guard guard(m_lock);
+    if (m_depth > 0) {
+        ++m_depth;
+        LSTATUS status = work();
+        --m_depth;
+        return status;
+    }
+    if (Exec("BEGIN IMMEDIATE") != ERROR_SUCCESS) return ERROR_REGISTRY_IO_FAILED;
+    ++m_depth;
+    LSTATUS status = work();
+    --m_depth;
+    if (status == ERROR_SUCCESS && Exec("COMMIT") == ERROR_SUCCESS) {
+        ++m_ownWrites;
+        return ERROR_SUCCESS;
+    }
+    Exec("ROLLBACK");
+    return status == ERROR_SUCCESS ? ERROR_REGISTRY_IO_FAILED : status;
+}
+
+uint64_t RegistryDb::ChangeStamp() {
+    std::lock_guard guard(m_lock);
+    Statement st(m_db, "PRAGMA data_version");
+    const int64_t other = st.Ok() && st.Step() == SQLITE_ROW ? st.Int(0) : 0;
+    return (m_ownWrites << 32) ^ static_cast<uint64_t>(other);
+}
+
+LSTATUS RegistryDb::FindChild(int64_t parent, std::u16string_view name, int64_t& id) {
+    Statement st(m_db, "SELECT id FROM keys WHERE parent=?1 AND fold=?2");
+    if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+    st.Bind(1, parent);
+    st.Bind(2, Fold(name));
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW) {
+        id = st.Int(0);
+        return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : ERROR_REGISTRY_IO_FAILED;
+}
+
+LSTATUS RegistryDb::KeyAlive(int64_t id) {
+    std::lock_guard guard(m_lock);
+    Statement st(m_db, "SELECT 1 FROM keys WHERE id=?1");
+    if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+    st.Bind(1, id);
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW) return ERROR_SUCCESS;
+    return rc == SQLITE_DONE ? ERROR_KEY_DELETED : ERROR_REGISTRY_IO_FAILED;
+}
+
+LSTATUS RegistryDb::OpenKey(int64_t base, std::u16string_view path, int64_t& id) {
+    std::vector<std::u16string_view> parts;
+    if (!SplitKeyPath(path, parts)) return ERROR_INVALID_PARAMETER;
+    std::lock_guard guard(m_lock);
+    if (LSTATUS s = KeyAlive(base); s != ERROR_SUCCESS) return s;
+    int64_t current = base;
+    for (auto part : parts)
+        if (LSTATUS s = FindChild(current, part, current); s != ERROR_SUCCESS) return s;
+    id = current;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryDb::CreateKey(int64_t base, std::u16string_view path, int64_t& id, bool& created) {
+    std::vector<std::u16string_view> parts;
+    if (!SplitKeyPath(path, parts)) return ERROR_INVALID_PARAMETER;
+    created = false;
+    return Write([&]() -> LSTATUS {
+        if (LSTATUS s = KeyAlive(base); s != ERROR_SUCCESS) return s;
+        int64_t current = base;
+        for (auto part : parts) {
+            int64_t child = 0;
+            LSTATUS s = FindChild(current, part, child);
+            if (s == ERROR_FILE_NOT_FOUND) {
+                Statement ins(m_db, "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
+                if (!ins.Ok()) return ERROR_REGISTRY_IO_FAILED;
+                ins.Bind(1, current);
+                ins.Bind(2, part);
+                ins.Bind(3, Fold(part));
+                if (ins.Step() != SQLITE_DONE) return ERROR_REGISTRY_IO_FAILED;
+                child = sqlite3_last_insert_rowid(m_db);
+                created = true;
+            } else if (s != ERROR_SUCCESS) {
+                return s;
+            } else {
+                created = false;
+            }
+            current = child;
+        }
+        id = current;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegistryDb::QueryValue(int64_t key, std::u16string_view name, DWORD& type, std::vector<BYTE>& data) {
+    std::lock_guard guard(m_lock);
+    if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
+    Statement st(m_db, "SELECT type, data FROM vals WHERE key=?1 AND fold=?2");
+    if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+    st.Bind(1, key);
+    st.Bind(2, Fold(name));
+    const int rc = st.Step();
+    if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
+    if (rc != SQLITE_ROW) return ERROR_REGISTRY_IO_FAILED;
+    type = static_cast<DWORD>(st.Int(0));
+    data = st.Bytes(1);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryDb::SetValue(int64_t key, std::u16string_view name, DWORD type, std::span<const BYTE> data) {
+    if (name.size() > kMaxValueNameChars || data.size() > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
+    return Write([&]() -> LSTATUS {
+        if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
+        Statement st(m_db,
+                     "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                     "ON CONFLICT(key, fold) DO UPDATE SET name=excluded.name, type=excluded.type, data=excluded.data");
+        if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+        st.Bind(1, key);
+        st.Bind(2, name);
+        st.Bind(3, Fold(name));
+        st.Bind(4, static_cast<int64_t>(type));
+        st.Bind(5, data);
+        return st.Step() == SQLITE_DONE ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+    });
+}
+
+LSTATUS RegistryDb::DeleteValue(int64_t key, std::u16string_view name) {
+    return Write([&]() -> LSTATUS {
+        if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
+        Statement st(m_db, "DELETE FROM vals WHERE key=?1 AND fold=?2");
+        if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+        st.Bind(1, key);
+        st.Bind(2, Fold(name));
+        if (st.Step() != SQLITE_DONE) return ERROR_REGISTRY_IO_FAILED;
+        return sqlite3_changes(m_db) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+}
+
+LSTATUS RegistryDb::DeleteKey(int64_t base, std::u16string_view path, bool tree) {
+    return Write([&]() -> LSTATUS {
+        int64_t id = 0;
+        if (LSTATUS s = OpenKey(base, path, id); s != ERROR_SUCCESS) return s;
+        if (id <= kLocalMachine) return ERROR_ACCESS_DENIED;  // a predefined root stays
+        DWORD children = 0;
+        if (LSTATUS s = CountSubkeys(id, children); s != ERROR_SUCCESS) return s;
+        if (children > 0 && !tree) return ERROR_ACCESS_DENIED;
+        Statement st(m_db,
+                     "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent=sub.id) "
+                     "DELETE FROM keys WHERE id IN sub");
+        if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+        st.Bind(1, id);
+        return st.Step() == SQLITE_DONE ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+    });
+}
+
+LSTATUS RegistryDb::CountSubkeys(int64_t key, DWORD& count) {
+    std::lock_guard guard(m_lock);
+    Statement st(m_db, "SELECT count(*) FROM keys WHERE parent=?1");
+    if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+    st.Bind(1, key);
+    if (st.Step() != SQLITE_ROW) return ERROR_REGISTRY_IO_FAILED;
+    count = static_cast<DWORD>(st.Int(0));
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryDb::EnumKey(int64_t key, DWORD index, std::u16string& name) {
+    std::lock_guard guard(m_lock);
+    if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
+    Statement st(m_db, "SELECT name FROM keys WHERE parent=?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+    st.Bind(1, key);
+    st.Bind(2, static_cast<int64_t>(index));
+    const int rc = st.Step();
+    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+    if (rc != SQLITE_ROW) return ERROR_REGISTRY_IO_FAILED;
+    name = st.Text(0);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegistryDb::EnumValue(int64_t key, DWORD index, std::u16string& name, DWORD& type, std::vector<BYTE>& data) {
+    std::lock_guard guard(m_lock);
+    if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
+    Statement st(m_db, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
+    st.Bind(1, key);
+    st.Bind(2, static_cast<int64_t>(index));
+    const int rc = st.Step();
+    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+    if (rc != SQLITE_ROW) return ERROR_REGISTRY_IO_FAILED;
+    name = st.Text(0);
+    type = static_cast<DWORD>(st.Int(1));
+    data = st.Bytes(2);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace vplat::detail

@@ -1,0 +1,208 @@
+// The registry over the prefix's database: size protocol, case rules, access masks, several
+// processes.
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <string>
+
+extern char** environ;
+
+namespace {
+using vanto_test::TempPrefix;
+
+constexpr LSTATUS kOk = ERROR_SUCCESS;
+constexpr const char16_t* kTestKey = u"SOFTWARE\\KELDA\\Test";
+
+HKEY CreateKey(const char16_t* path, REGSAM sam = KEY_READ | KEY_WRITE) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, sam, nullptr, &key, nullptr), kOk);
+    return key;
+}
+
+LSTATUS SetString(HKEY key, const char16_t* name, std::u16string_view text, bool terminator = true) {
+    const auto bytes = static_cast<DWORD>((text.size() + (terminator ? 1 : 0)) * sizeof(char16_t));
+    std::u16string copy(text);
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(copy.c_str()), bytes);
+}
+
+TEST(Registry, SizeQueryExactBufferShortBufferAndMissingValue) {
+    TempPrefix prefix;
+    HKEY key = CreateKey(kTestKey);
+    ASSERT_EQ(SetString(key, u"Name", u"abc"), kOk);
+
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, &type, nullptr, &size), kOk);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 8u);  // three characters and the terminator
+
+    BYTE buffer[16];
+    std::memset(buffer, 0xAA, sizeof buffer);
+    DWORD small = 7;
+    EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, &type, buffer, &small), ERROR_MORE_DATA);
+    EXPECT_EQ(small, 8u);
+    EXPECT_EQ(buffer[0], 0xAA) << "a too-small buffer must stay untouched";
+
+    DWORD exact = 8;
+    EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, &type, buffer, &exact), kOk);
+    EXPECT_EQ(exact, 8u);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer)), u"abc");
+
+    DWORD missing = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExW(key, u"Absent", nullptr, &type, buffer, &missing), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, nullptr, nullptr, nullptr), kOk) << "existence test";
+    EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
+}
+
+TEST(Registry, StringsWithoutTerminatorAndShortStringsReadAsDword) {
+    TempPrefix prefix;
+    HKEY key = CreateKey(kTestKey);
+    // A 38-character text stored without terminator keeps its exact size; a roomy buffer gets
+    // a terminator that is not counted.
+    const std::u16string guid = u"{01234567-89AB-CDEF-0123-456789ABCDEF}";
+    ASSERT_EQ(SetString(key, u"Guid", guid, false), kOk);
+    char16_t text[48];
+    std::fill(std::begin(text), std::end(text), u'x');
+    DWORD size = sizeof text;
+    ASSERT_EQ(RegQueryValueExW(key, u"Guid", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), kOk);
+    EXPECT_EQ(size, 76u);
+    EXPECT_EQ(std::u16string(text), guid);
+
+    // "1" read into a DWORD: four bytes fit, the number reads as 0x31.
+    ASSERT_EQ(SetString(key, u"Flag", u"1"), kOk);
+    DWORD value = 0, bytes = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key, u"Flag", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &bytes), kOk);
+    EXPECT_EQ(value, 0x31u);
+    // A longer string does not fit a DWORD.
+    ASSERT_EQ(SetString(key, u"Flag", u"123"), kOk);
+    bytes = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key, u"Flag", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &bytes),
+              ERROR_MORE_DATA);
+    RegCloseKey(key);
+}
+
+TEST(Registry, NamesAreCaseInsensitiveAndCasePreserving) {
+    TempPrefix prefix;
+    HKEY key = CreateKey(u"SOFTWARE\\Kelda\\MixedCase");
+    ASSERT_EQ(SetString(key, u"VaLuE", u"one"), kOk);
+    RegCloseKey(key);
+
+    HKEY again = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"software\\KELDA\\mixedcase", 0, KEY_READ | KEY_WRITE, &again), kOk);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(again, u"VALUE", nullptr, nullptr, nullptr, &size), kOk);
+    ASSERT_EQ(SetString(again, u"value", u"two!"), kOk);  // replaces, no second value
+
+    char16_t name[32];
+    DWORD chars = 32;
+    ASSERT_EQ(RegEnumValueW(again, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), kOk);
+    EXPECT_EQ(std::u16string(name), u"value") << "the last writer's spelling is kept";
+    chars = 32;
+    EXPECT_EQ(RegEnumValueW(again, 1, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(again);
+
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA", 0, KEY_READ, &parent), kOk);
+    chars = 32;
+    ASSERT_EQ(RegEnumKeyExW(parent, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), kOk);
+    EXPECT_EQ(std::u16string(name), u"MixedCase") << "key names keep the creator's spelling";
+    RegCloseKey(parent);
+}
+
+TEST(Registry, HandleAccessMasksAndUnprivilegedCallers) {
+    TempPrefix prefix;
+    HKEY key = CreateKey(kTestKey);
+    ASSERT_EQ(SetString(key, u"Kept", u"x"), kOk);
+    RegCloseKey(key);
+
+    HKEY readOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &readOnly), kOk);
+    EXPECT_EQ(SetString(readOnly, u"New", u"y"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(readOnly, u"Kept"), ERROR_ACCESS_DENIED);
+    RegCloseKey(readOnly);
+
+    HKEY writeOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_SET_VALUE, &writeOnly), kOk);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(writeOnly, u"Kept", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(writeOnly, u"Kept"), kOk);
+    EXPECT_EQ(RegDeleteValueW(writeOnly, u"Kept"), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(writeOnly);
+
+    ::setenv(vplat::kUnprivilegedVariable, "1", 1);
+    HKEY denied = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ | KEY_WRITE, &denied), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(denied, nullptr);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\New", 0, nullptr, 0, KEY_READ, nullptr, &denied, nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &denied), kOk);
+    RegCloseKey(denied);
+    ::unsetenv(vplat::kUnprivilegedVariable);
+
+    EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x12345)), static_cast<LSTATUS>(ERROR_INVALID_HANDLE));
+    HKEY none = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Absent", 0, KEY_READ, &none), ERROR_FILE_NOT_FOUND);
+    // Nothing is created directly below the root.
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"TopLevel", 0, nullptr, 0, KEY_WRITE, nullptr, &none, nullptr),
+              ERROR_ACCESS_DENIED);
+}
+
+TEST(Registry, KeysWithSubkeysAreDeletedOnlyAsATree) {
+    TempPrefix prefix;
+    RegCloseKey(CreateKey(u"SOFTWARE\\KELDA\\Tree\\Leaf"));
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree"), kOk);
+    HKEY gone = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree\\Leaf", 0, KEY_READ, &gone),
+              ERROR_FILE_NOT_FOUND);
+}
+
+// Run by the test below in a second process: writes one value into the prefix it inherits.
+TEST(RegistryChild, WriteValue) {
+    if (!std::getenv("VANTO_TEST_CHILD")) GTEST_SKIP() << "runs only as the second process";
+    HKEY key = CreateKey(kTestKey);
+    const DWORD value = 0xC0FFEE;
+    ASSERT_EQ(RegSetValueExW(key, u"FromChild", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value), kOk);
+    RegCloseKey(key);
+}
+
+TEST(Registry, AnotherProcessSeesAChangeAtOnce) {
+    TempPrefix prefix;
+    HKEY key = CreateKey(kTestKey);  // this process holds an open connection meanwhile
+    char filter[] = "--gtest_filter=RegistryChild.WriteValue";
+    char self[] = "/proc/self/exe";
+    char* argv[] = {self, filter, nullptr};
+    ::setenv("VANTO_TEST_CHILD", "1", 1);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, self, nullptr, nullptr, argv, environ), 0);
+    ::unsetenv("VANTO_TEST_CHILD");
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    DWORD value = 0, size = sizeof value, type = 0;
+    EXPECT_EQ(RegQueryValueExW(key, u"FromChild", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), kOk);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(value, 0xC0FFEEu);
+    RegCloseKey(key);
+}
+
+TEST(Registry, EachPrefixHasItsOwnRegistry) {
+    HKEY key = nullptr;
+    {
+        TempPrefix first;
+        key = CreateKey(kTestKey);
+        ASSERT_EQ(SetString(key, u"Where", u"first"), kOk);
+    }
+    TempPrefix second;
+    HKEY other = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &other), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+}
+
+}  // namespace

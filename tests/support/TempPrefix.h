@@ -1,0 +1,101 @@
+// TempPrefix: a fresh prefix for one test, removed again when the test ends.
+//
+//   TempPrefix prefix;                                      // empty, initialised prefix
+//   TempPrefix prefix({.installSampleDriver = true, .queue = "Q1", .port = "IP_127.0.1.1"});
+//   prefix.EnableLog();                                     // VANTO_LOG = 1 and C:\VANTOLOG
+//
+// It makes a temporary folder, points VANTO_PREFIX at it (restoring the previous value on
+// destruction), runs the prefix initialisation, optionally installs the sample driver from
+// samples/driver/ (plus extra built files) and adds a queue. Failures end the test with
+// a fatal GoogleTest failure naming the reason.
+#pragma once
+
+#include "platform/prefix.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace vanto_test {
+
+inline constexpr const char* kSampleDriverName = "Vintal Universal Driver";
+
+class TempPrefix {
+public:
+    struct Options {
+        bool installSampleDriver = false;
+        std::vector<std::string> extraDriverFiles;  // built files installed with the sample driver
+        std::string queue;                          // a queue to add (needs the sample driver)
+        std::string port = "IP_127.0.1.1";
+    };
+
+    TempPrefix() : TempPrefix(Options{}) {}
+    explicit TempPrefix(const Options& options) {
+        if (const char* old = std::getenv(vplat::kPrefixVariable)) m_previous = old;
+        std::string pattern = (std::filesystem::temp_directory_path() / "vanto-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) {
+            ADD_FAILURE() << "cannot make a temporary prefix folder";
+            return;
+        }
+        m_root = pattern;
+        ::setenv(vplat::kPrefixVariable, m_root.c_str(), 1);
+        std::string error;
+        if (!vplat::InitPrefix(error)) {
+            ADD_FAILURE() << "prefix init: " << error;
+            return;
+        }
+        if (options.installSampleDriver || !options.queue.empty()) {
+            if (!vplat::AddDriver(kSampleDriverName, std::string(VANTO_SOURCE_DIR) + "/samples/driver",
+                                  options.extraDriverFiles, {}, error))
+                ADD_FAILURE() << "driver add: " << error;
+        }
+        if (!options.queue.empty() && !vplat::AddQueue(options.queue, kSampleDriverName, options.port, error))
+            ADD_FAILURE() << "queue add: " << error;
+    }
+
+    ~TempPrefix() {
+        std::error_code ec;
+        if (!m_root.empty()) std::filesystem::remove_all(m_root, ec);
+        if (m_previous)
+            ::setenv(vplat::kPrefixVariable, m_previous->c_str(), 1);
+        else
+            ::unsetenv(vplat::kPrefixVariable);
+    }
+    TempPrefix(const TempPrefix&) = delete;
+    TempPrefix& operator=(const TempPrefix&) = delete;
+
+    const std::string& Root() const { return m_root; }
+    std::string DriveC() const { return m_root + "/drive_c"; }
+
+    // Switches the library's log on: HKLM "SOFTWARE\KELDA\VANTO" "VANTO_LOG" = 1 and the
+    // folder C:\VANTOLOG. Returns the Linux path of that folder.
+    std::string EnableLog() const {
+        HKEY key = nullptr;
+        LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, vplat::kLogSwitchKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                         &key, nullptr);
+        EXPECT_EQ(status, static_cast<LSTATUS>(ERROR_SUCCESS)) << "cannot create the log switch key";
+        if (status == ERROR_SUCCESS) {
+            const DWORD on = 1;
+            EXPECT_EQ(RegSetValueExW(key, vplat::kLogSwitchValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+                                     sizeof on),
+                      static_cast<LSTATUS>(ERROR_SUCCESS));
+            RegCloseKey(key);
+        }
+        const std::string folder = DriveC() + "/VANTOLOG";
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        EXPECT_FALSE(ec) << "cannot create " << folder;
+        return folder;
+    }
+
+private:
+    std::string m_root;
+    std::optional<std::string> m_previous;
+};
+
+}  // namespace vanto_test

@@ -13,6 +13,9 @@ namespace vplat::detail {
 
 struct KernelObject {
     virtual ~KernelObject() = default;
+    // False for objects that have their own close function (searches, printers, keys), which
+    // CloseHandle must refuse.
+    virtual bool ClosedByCloseHandle() const { return true; }
 };
 
 // Registers an object; the table keeps it alive until RemoveHandle.

@@ -24,6 +24,7 @@ constexpr REGSAM kModifyingRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | kCreateLink | kDeleteRight | kWriteDac | kWriteOwner;
 
 struct KeyObject : KernelObject {
+    bool ClosedByCloseHandle() const override { return false; }
     std::shared_ptr<RegistryDb> db;
     int64_t id = 0;
     int64_t root = 0;

@@ -1,8 +1,10 @@
 // TempPrefix: a fresh prefix for one test, removed again when the test ends.
 //
-//   TempPrefix prefix;                                      // empty, initialised prefix
-//   TempPrefix prefix({.installSampleDriver = true, .queue = "Q1", .port = "IP_127.0.1.1"});
-//   prefix.EnableLog();                                     // VANTO_LOG = 1 and C:\VANTOLOG
+//   TempPrefix prefix;                            // empty, initialised prefix
+//   TempPrefix prefix("Q1");                      // sample driver and queue "Q1" on IP_127.0.1.1
+//   TempPrefix prefix("Q1", "USB001", {file});    // another port; extra driver files installed
+//   TempPrefix prefix(TempPrefix::kNoQueue);      // the sample driver only
+//   prefix.EnableLog();                           // VANTO_LOG = 1 and C:\VANTOLOG
 //
 // It makes a temporary folder, points VANTO_PREFIX at it (restoring the previous value on
 // destruction), runs the prefix initialisation, optionally installs the sample driver from
@@ -27,36 +29,26 @@ inline constexpr const char* kSampleDriverName = "Vintal Universal Driver";
 
 class TempPrefix {
 public:
-    struct Options {
-        bool installSampleDriver = false;
-        std::vector<std::string> extraDriverFiles;  // built files installed with the sample driver
-        std::string queue;                          // a queue to add (needs the sample driver)
-        std::string port = "IP_127.0.1.1";
-    };
+    static constexpr const char* kNoQueue = "";
+    static constexpr const char* kDefaultPort = "IP_127.0.1.1";
 
-    TempPrefix() : TempPrefix(Options{}) {}
-    explicit TempPrefix(const Options& options) {
-        if (const char* old = std::getenv(vplat::kPrefixVariable)) m_previous = old;
-        std::string pattern = (std::filesystem::temp_directory_path() / "vanto-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) {
-            ADD_FAILURE() << "cannot make a temporary prefix folder";
-            return;
-        }
-        m_root = pattern;
-        ::setenv(vplat::kPrefixVariable, m_root.c_str(), 1);
+    // An initialised prefix without drivers or queues.
+    TempPrefix() { Create(); }
+    // Also installs the sample driver (with the built files `extraDriverFiles`) and, unless
+    // `queue` is kNoQueue, adds that queue on `port`.
+    explicit TempPrefix(const std::string& queue, const std::string& port = kDefaultPort,
+                        const std::vector<std::string>& extraDriverFiles = {}) {
+        if (!Create()) return;
         std::string error;
-        if (!vplat::InitPrefix(error)) {
-            ADD_FAILURE() << "prefix init: " << error;
+        if (!vplat::AddDriver(kSampleDriverName, std::string(VANTO_SOURCE_DIR) + "/samples/driver", extraDriverFiles, {},
+                              error)) {
+            ADD_FAILURE() << "driver add: " << error;
             return;
         }
-        if (options.installSampleDriver || !options.queue.empty()) {
-            if (!vplat::AddDriver(kSampleDriverName, std::string(VANTO_SOURCE_DIR) + "/samples/driver",
-                                  options.extraDriverFiles, {}, error))
-                ADD_FAILURE() << "driver add: " << error;
-        }
-        if (!options.queue.empty() && !vplat::AddQueue(options.queue, kSampleDriverName, options.port, error))
+        if (!queue.empty() && !vplat::AddQueue(queue, kSampleDriverName, port, error))
             ADD_FAILURE() << "queue add: " << error;
     }
+
 
     ~TempPrefix() {
         std::error_code ec;
@@ -94,6 +86,23 @@ public:
     }
 
 private:
+    bool Create() {
+        if (const char* old = std::getenv(vplat::kPrefixVariable)) m_previous = old;
+        std::string pattern = (std::filesystem::temp_directory_path() / "vanto-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) {
+            ADD_FAILURE() << "cannot make a temporary prefix folder";
+            return false;
+        }
+        m_root = pattern;
+        ::setenv(vplat::kPrefixVariable, m_root.c_str(), 1);
+        std::string error;
+        if (!vplat::InitPrefix(error)) {
+            ADD_FAILURE() << "prefix init: " << error;
+            return false;
+        }
+        return true;
+    }
+
     std::string m_root;
     std::optional<std::string> m_previous;
 };

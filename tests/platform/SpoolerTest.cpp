@@ -1,0 +1,200 @@
+// The spooler over a prefix's queues: opening, driver and printer descriptions, printer data,
+// jobs and queue control.
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+using vanto_test::TempPrefix;
+
+constexpr const char* kQueue = "Office Printer";
+
+HANDLE Open(const char16_t* queue, DWORD access) {
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
+    HANDLE h = nullptr;
+    std::u16string name(queue);
+    if (!OpenPrinterW(name.data(), &h, &defaults)) return nullptr;
+    return h;
+}
+
+std::vector<BYTE> QueryPrinter(HANDLE h) {
+    DWORD needed = 0;
+    EXPECT_FALSE(GetPrinterW(h, 2, nullptr, 0, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    std::vector<BYTE> buffer(needed);
+    EXPECT_TRUE(GetPrinterW(h, 2, buffer.data(), needed, &needed));
+    return buffer;
+}
+
+const PRINTER_INFO_2W& Info(const std::vector<BYTE>& buffer) {
+    return *reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+}
+
+TEST(Spooler, UnknownQueueAndRefusedFullAccess) {
+    TempPrefix prefix(kQueue);
+    std::u16string unknown = u"No Such Queue";
+    HANDLE h = reinterpret_cast<HANDLE>(1);
+    EXPECT_FALSE(OpenPrinterW(unknown.data(), &h, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PRINTER_NAME);
+    EXPECT_EQ(h, nullptr);
+
+    HANDLE use = Open(u"office printer", PRINTER_ACCESS_USE);  // names are case-insensitive
+    ASSERT_NE(use, nullptr);
+    BYTE data[4] = {1, 2, 3, 4};
+    std::u16string name = u"Key";
+    EXPECT_EQ(SetPrinterDataW(use, name.data(), REG_BINARY, data, 4), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(SetPrinterW(use, 0, nullptr, PRINTER_CONTROL_PAUSE));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(ClosePrinter(use));
+    EXPECT_FALSE(ClosePrinter(use));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+
+    std::string error;
+    ASSERT_TRUE(vplat::SetQueueRefusals(kQueue, true, false, error)) << error;
+    EXPECT_EQ(Open(u"Office Printer", PRINTER_ALL_ACCESS), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    use = Open(u"Office Printer", PRINTER_ACCESS_USE);
+    EXPECT_NE(use, nullptr) << "use access still works";
+    ClosePrinter(use);
+
+    ASSERT_TRUE(vplat::SetQueueRefusals(kQueue, false, false, error)) << error;
+    ::setenv(vplat::kUnprivilegedVariable, "1", 1);
+    EXPECT_EQ(Open(u"Office Printer", PRINTER_ALL_ACCESS), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    ::unsetenv(vplat::kUnprivilegedVariable);
+}
+
+TEST(Spooler, DriverDescriptionGivesFullPathsAndFollowsTheSizeProtocol) {
+    TempPrefix prefix(kQueue);
+    HANDLE h = Open(u"Office Printer", PRINTER_ACCESS_USE);
+    ASSERT_NE(h, nullptr);
+    DWORD needed = 0;
+    EXPECT_FALSE(GetPrinterDriverW(h, nullptr, 2, nullptr, 0, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    std::vector<BYTE> small(needed - 1, 0xAA);
+    DWORD again = 0;
+    EXPECT_FALSE(GetPrinterDriverW(h, nullptr, 2, small.data(), needed - 1, &again));
+    EXPECT_EQ(again, needed);
+    EXPECT_EQ(reinterpret_cast<DRIVER_INFO_2W*>(small.data())->pDataFile, nullptr);
+
+    std::vector<BYTE> buffer(needed);
+    ASSERT_TRUE(GetPrinterDriverW(h, nullptr, 2, buffer.data(), needed, &needed));
+    const auto& info = *reinterpret_cast<const DRIVER_INFO_2W*>(buffer.data());
+    EXPECT_EQ(info.cVersion, 3u);
+    EXPECT_EQ(std::u16string(info.pName), u"Vintal Universal Driver");
+    EXPECT_EQ(std::u16string(info.pEnvironment), u"Windows x64");
+    EXPECT_EQ(std::u16string(info.pDataFile), u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\VUD3DATA.INI");
+    EXPECT_EQ(std::u16string(info.pConfigFile), u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\VUD3CFGX.DLL");
+    for (auto* p : {info.pName, info.pDataFile, info.pConfigFile, info.pDriverPath}) {
+        EXPECT_GE(reinterpret_cast<const BYTE*>(p), buffer.data());
+        EXPECT_LT(reinterpret_cast<const BYTE*>(p), buffer.data() + buffer.size());
+    }
+    std::u16string otherEnvironment = u"Windows NT x86";
+    EXPECT_FALSE(GetPrinterDriverW(h, otherEnvironment.data(), 2, buffer.data(), needed, &needed));
+    EXPECT_FALSE(GetPrinterDriverW(h, nullptr, 7, buffer.data(), needed, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_LEVEL);
+    ClosePrinter(h);
+}
+
+TEST(Spooler, PrinterDataRoundTripWithSizeQuery) {
+    TempPrefix prefix(kQueue);
+    HANDLE h = Open(u"Office Printer", PRINTER_ALL_ACCESS);
+    ASSERT_NE(h, nullptr);
+    std::u16string name = u"KDPQGUID";
+    std::u16string guid = u"{01234567-89AB-CDEF-0123-456789ABCDEF}";
+    ASSERT_EQ(SetPrinterDataW(h, name.data(), REG_SZ, reinterpret_cast<BYTE*>(guid.data()), 76), ERROR_SUCCESS);
+
+    DWORD type = 0, needed = 0;
+    std::u16string lower = u"kdpqguid";
+    EXPECT_EQ(GetPrinterDataW(h, lower.data(), &type, nullptr, 0, &needed), ERROR_MORE_DATA);
+    EXPECT_EQ(needed, 76u);
+    EXPECT_EQ(type, REG_SZ);
+    char16_t text[48] = {};
+    EXPECT_EQ(GetPrinterDataW(h, name.data(), &type, reinterpret_cast<BYTE*>(text), 75, &needed), ERROR_MORE_DATA);
+    EXPECT_EQ(GetPrinterDataW(h, name.data(), &type, reinterpret_cast<BYTE*>(text), sizeof text, &needed),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(text), guid);
+
+    std::u16string missing = u"KDMDLNAME";
+    EXPECT_EQ(GetPrinterDataW(h, missing.data(), &type, reinterpret_cast<BYTE*>(text), sizeof text, &needed),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetPrinterDataW(nullptr, name.data(), &type, reinterpret_cast<BYTE*>(text), sizeof text, &needed),
+              ERROR_INVALID_HANDLE)
+        << "a null handle must not read as success";
+    ClosePrinter(h);
+}
+
+TEST(Spooler, JobsPausePurgeResume) {
+    TempPrefix prefix(kQueue, "USB001");
+    std::string error;
+    ASSERT_TRUE(vplat::SubmitJob(kQueue, "report.pdf", 1234, error)) << error;
+    ASSERT_TRUE(vplat::SubmitJob(kQueue, "letter.txt", 99, error)) << error;
+
+    HANDLE h = Open(u"Office Printer", PRINTER_ALL_ACCESS);
+    ASSERT_NE(h, nullptr);
+    auto printer = QueryPrinter(h);
+    EXPECT_EQ(Info(printer).cJobs, 2u);
+    EXPECT_EQ(std::u16string(Info(printer).pPortName), u"USB001");
+    EXPECT_EQ(Info(printer).Status, 0u);
+
+    DWORD needed = 0, returned = 7;
+    EXPECT_FALSE(EnumJobsW(h, 0, 10, 2, nullptr, 0, &needed, &returned));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(returned, 0u);
+    std::vector<BYTE> jobs(needed);
+    ASSERT_TRUE(EnumJobsW(h, 0, 10, 2, jobs.data(), needed, &needed, &returned));
+    ASSERT_EQ(returned, 2u);
+    const auto* infos = reinterpret_cast<const JOB_INFO_2W*>(jobs.data());
+    EXPECT_EQ(std::u16string(infos[0].pDocument), u"report.pdf");
+    EXPECT_EQ(infos[0].Size, 1234u);
+    EXPECT_EQ(std::u16string(infos[1].pDocument), u"letter.txt");
+    EXPECT_LT(infos[0].JobId, infos[1].JobId);
+    ASSERT_TRUE(EnumJobsW(h, 1, 10, 2, jobs.data(), needed, &needed, &returned));
+    EXPECT_EQ(returned, 1u) << "enumeration starts at the given position";
+
+    ASSERT_TRUE(SetPrinterW(h, 0, nullptr, PRINTER_CONTROL_PAUSE));
+    EXPECT_EQ(Info(QueryPrinter(h)).Status & PRINTER_STATUS_PAUSED, PRINTER_STATUS_PAUSED);
+    ASSERT_TRUE(SetPrinterW(h, 0, nullptr, PRINTER_CONTROL_PURGE));
+    ASSERT_TRUE(SetPrinterW(h, 0, nullptr, PRINTER_CONTROL_RESUME));
+    printer = QueryPrinter(h);
+    EXPECT_EQ(Info(printer).cJobs, 0u);
+    EXPECT_EQ(Info(printer).Status, 0u);
+    ASSERT_TRUE(EnumJobsW(h, 0, 10, 2, nullptr, 0, &needed, &returned));
+    EXPECT_EQ(needed, 0u);
+    EXPECT_EQ(returned, 0u);
+    ClosePrinter(h);
+}
+
+TEST(Spooler, RefusedPurgeKeepsTheJobs) {
+    TempPrefix prefix(kQueue);
+    std::string error;
+    ASSERT_TRUE(vplat::SubmitJob(kQueue, "kept", 1, error)) << error;
+    ASSERT_TRUE(vplat::SetQueueRefusals(kQueue, false, true, error)) << error;
+    HANDLE h = Open(u"Office Printer", PRINTER_ALL_ACCESS);
+    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(SetPrinterW(h, 0, nullptr, PRINTER_CONTROL_PURGE));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Info(QueryPrinter(h)).cJobs, 1u);
+    ClosePrinter(h);
+}
+
+TEST(SpoolerAdmin, BadInputChangesNothing) {
+    TempPrefix prefix(TempPrefix::kNoQueue);
+    std::string error;
+    EXPECT_FALSE(vplat::AddQueue("Q", "No Such Driver", "IP_127.0.1.1", error));
+    EXPECT_FALSE(vplat::AddQueue("Q", vanto_test::kSampleDriverName, "LPT1:; rm", error));
+    EXPECT_FALSE(vplat::AddQueue("A\\B", vanto_test::kSampleDriverName, "USB001", error));
+    EXPECT_FALSE(vplat::QueueExists("Q"));
+    ASSERT_TRUE(vplat::AddQueue("Q", vanto_test::kSampleDriverName, "IP_127.0.1.1", error)) << error;
+    EXPECT_FALSE(vplat::AddQueue("q", vanto_test::kSampleDriverName, "USB002", error)) << "exists already";
+    EXPECT_FALSE(vplat::AddDriver("D", "/nonexistent-folder", {}, {}, error));
+    EXPECT_FALSE(vplat::DriverExists("D"));
+    EXPECT_FALSE(vplat::SubmitJob("Absent", "x", 1, error));
+    ASSERT_TRUE(vplat::RemoveQueue("Q", error)) << error;
+    EXPECT_FALSE(vplat::QueueExists("Q"));
+}
+
+}  // namespace

@@ -1,0 +1,288 @@
+// Test helpers for the virtual printer: run build/vprinter as a child process, talk to it with
+// net-snmp's tools, raw UDP, TCP and USB-socket clients. Every test uses its own addresses in
+// 127.0.77.0/24 and 127.0.78.0/24 and non-privileged ports, so tests can run in parallel.
+#pragma once
+
+#include "Bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace vp_test {
+
+using vprinter::Bytes;
+using Clock = std::chrono::steady_clock;
+
+inline constexpr int kSnmpPort = 1161;
+inline constexpr int kOpkPort = 19100;
+
+inline std::string SamplePath(const std::string& name) { return std::string(VANTO_SOURCE_DIR) + "/samples/printers/" + name; }
+inline std::string RecordingsDir() { return std::string(VANTO_SHARED_DIR) + "/printers-recorded"; }
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vprinter-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) m_path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+    }
+    const std::string& Path() const { return m_path; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        const auto p = std::filesystem::path(m_path) / name;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+        return p.string();
+    }
+
+private:
+    std::string m_path;
+};
+
+// build/vprinter as a child process; stopped with SIGTERM when destroyed.
+class Vprinter {
+public:
+    // Starts vprinter with the arguments (the ports and USB folder are added) and waits up to
+    // 10 s for its ready line. Started() tells whether it got there.
+    explicit Vprinter(std::vector<std::string> args, const std::string& usbDir = "/tmp") {
+        args.insert(args.begin(), {std::string(VANTO_BUILD_DIR) + "/vprinter", "--snmp-port", std::to_string(kSnmpPort),
+                                   "--opk-port", std::to_string(kOpkPort), "--usb-dir", usbDir});
+        int out[2], err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+        if (m_pid <= 0) return;
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (Clock::now() < deadline && m_stdout.find("ready") == std::string::npos) {
+            if (!Pump(100)) break;  // the child ended
+        }
+        m_started = m_stdout.find("ready") != std::string::npos;
+    }
+    ~Vprinter() { Stop(); }
+    Vprinter(const Vprinter&) = delete;
+    Vprinter& operator=(const Vprinter&) = delete;
+
+    bool Started() const { return m_started; }
+
+    // Sends SIGTERM and waits up to 10 s; the exit status, or -1 when it had to be killed.
+    int Stop() {
+        if (m_pid > 0 && !m_exited) ::kill(m_pid, SIGTERM);
+        return Wait(std::chrono::seconds(10));
+    }
+
+    // Waits for the child to end by itself (for runs that fail at start).
+    int Wait(std::chrono::seconds limit) {
+        if (m_pid <= 0) return -1;
+        const auto deadline = Clock::now() + limit;
+        while (!m_exited && Clock::now() < deadline) {
+            Pump(50);
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_exited = true;
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+        }
+        if (!m_exited) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+            m_exited = true;
+            m_status = -1;
+        }
+        while (Pump(0)) {
+        }
+        if (m_out >= 0) ::close(m_out);
+        if (m_err >= 0) ::close(m_err);
+        m_out = m_err = -1;
+        return m_status;
+    }
+
+    const std::string& Stdout() const { return m_stdout; }
+    const std::string& Stderr() const { return m_stderr; }
+
+private:
+    // Reads what the child wrote; false once both pipes are closed.
+    bool Pump(int timeoutMs) {
+        pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+        if (m_out < 0) return false;
+        if (::poll(fds, 2, timeoutMs) <= 0) return true;
+        bool open = false;
+        std::string* sinks[2] = {&m_stdout, &m_stderr};
+        for (int i = 0; i < 2; ++i) {
+            if (!fds[i].revents) {
+                open = true;
+                continue;
+            }
+            char buf[4096];
+            const ssize_t n = ::read(fds[i].fd, buf, sizeof(buf));
+            if (n > 0) {
+                sinks[i]->append(buf, static_cast<size_t>(n));
+                open = true;
+            }
+        }
+        return open;
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1, m_err = -1;
+    bool m_started = false, m_exited = false;
+    int m_status = -1;
+    std::string m_stdout, m_stderr;
+};
+
+// Runs a shell command and returns its standard output (net-snmp's tools, snmpsimd).
+inline std::string RunShell(const std::string& command) {
+    std::string out;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return out;
+    std::array<char, 4096> buf{};
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
+    ::pclose(pipe);
+    return out;
+}
+
+// net-snmp tool invocation against a vprinter address: numeric OIDs, no MIB files, no retries.
+inline std::string Snmp(const std::string& tool, const std::string& address, const std::string& args,
+                        const std::string& community = "vintal") {
+    return RunShell("MIBS= MIBDIRS=/nonexistent " + tool + " -v1 -c " + community + " -t 1 -r 0 -On " + address + ":" +
+               std::to_string(kSnmpPort) + " " + args);
+}
+
+inline sockaddr_in Inet(const std::string& address, int port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+    return sa;
+}
+
+// One UDP exchange; nothing when no datagram arrives within the wait.
+inline std::optional<Bytes> UdpExchange(const std::string& address, const Bytes& request, int waitMs) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const sockaddr_in to = Inet(address, kSnmpPort);
+    ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+    pollfd p{fd, POLLIN, 0};
+    std::optional<Bytes> reply;
+    if (::poll(&p, 1, waitMs) > 0) {
+        Bytes buf(65536);
+        const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+        if (n >= 0) reply = Bytes(buf.begin(), buf.begin() + n);
+    }
+    ::close(fd);
+    return reply;
+}
+
+// A stream connection (TCP or Unix) with a bounded read.
+class Stream {
+public:
+    static Stream Tcp(const std::string& address) {
+        Stream s(::socket(AF_INET, SOCK_STREAM, 0));
+        const sockaddr_in to = Inet(address, kOpkPort);
+        if (::connect(s.m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0) s.Close();
+        return s;
+    }
+    static Stream Unix(const std::string& path) {
+        Stream s(::socket(AF_UNIX, SOCK_STREAM, 0));
+        sockaddr_un sa{};
+        sa.sun_family = AF_UNIX;
+        std::snprintf(sa.sun_path, sizeof(sa.sun_path), "%s", path.c_str());
+        if (::connect(s.m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) != 0) s.Close();
+        return s;
+    }
+    Stream(Stream&& o) noexcept : m_fd(o.m_fd) { o.m_fd = -1; }
+    ~Stream() { Close(); }
+    bool Ok() const { return m_fd >= 0; }
+    void Send(const Bytes& b) { [[maybe_unused]] auto n = ::send(m_fd, b.data(), b.size(), MSG_NOSIGNAL); }
+    void Send(const std::string& s) { Send(Bytes(s.begin(), s.end())); }
+    // Reads until `want` bytes arrived, the peer closed, or waitMs passed without data.
+    Bytes Read(size_t want, int waitMs = 2000) {
+        Bytes out;
+        while (out.size() < want) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, waitMs) <= 0) break;
+            uint8_t buf[4096];
+            const ssize_t n = ::recv(m_fd, buf, std::min(sizeof(buf), want - out.size()), 0);
+            if (n <= 0) {
+                m_peerClosed = true;
+                break;
+            }
+            out.insert(out.end(), buf, buf + n);
+        }
+        return out;
+    }
+    bool PeerClosed() const { return m_peerClosed; }
+
+private:
+    explicit Stream(int fd) : m_fd(fd) {}
+    void Close() {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+    }
+    int m_fd = -1;
+    bool m_peerClosed = false;
+};
+
+// USB frames: selector, 32-bit length (LSB first), payload.
+inline Bytes UsbFrame(uint8_t selector, const Bytes& payload) {
+    Bytes f{selector};
+    for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>((payload.size() >> (8 * i)) & 0xFF));
+    f.insert(f.end(), payload.begin(), payload.end());
+    return f;
+}
+
+// Reads one reply frame's payload; nothing when none arrives whole.
+inline std::optional<Bytes> UsbReply(Stream& s, uint8_t selector) {
+    const Bytes head = s.Read(5);
+    if (head.size() != 5 || head[0] != selector) return std::nullopt;
+    const size_t n = head[1] | (head[2] << 8) | (head[3] << 16) | (static_cast<size_t>(head[4]) << 24);
+    Bytes payload = s.Read(n);
+    if (payload.size() != n) return std::nullopt;
+    return payload;
+}
+
+inline Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+}  // namespace vp_test

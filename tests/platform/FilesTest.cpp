@@ -1,0 +1,161 @@
+// Files and folders through the drive mapping, and private-profile (INI) reading.
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace {
+using vanto_test::TempPrefix;
+
+void WriteLinuxFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(Files, BothDrivesAndCaseInsensitiveLookup) {
+    TempPrefix prefix;
+    const std::string folder = prefix.DriveC() + "/Data";
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\Data", nullptr));
+    WriteLinuxFile(folder + "/Report.TXT", "hello");
+
+    HANDLE h = CreateFileW(u"c:\\DATA\\report.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileSize(h, nullptr), 5u);
+    char buffer[16] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(h, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(std::string(buffer, read), "hello");
+    EXPECT_TRUE(ReadFile(h, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(read, 0u) << "end of file reads as success with 0 bytes";
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h));
+
+    // Z: is the Linux root: the same file by its absolute Linux path.
+    std::u16string z = u"Z:" + std::u16string(folder.begin(), folder.end()) + u"/REPORT.txt";
+    for (auto& c : z)
+        if (c == u'/') c = u'\\';
+    EXPECT_EQ(GetFileAttributesW(z.c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesW(u"C:\\data"), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesW(u"D:\\data"), INVALID_FILE_ATTRIBUTES) << "only C: and Z: exist";
+}
+
+TEST(Files, ErrorCodesTellMissingFileFromMissingFolder) {
+    TempPrefix prefix;
+    EXPECT_EQ(CreateFileW(u"C:\\absent.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CreateFileW(u"C:\\NoFolder\\x.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+
+    EXPECT_FALSE(CreateDirectoryW(u"C:\\ProgramData", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_FALSE(CreateDirectoryW(u"C:\\A\\B", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+
+    EXPECT_EQ(ReadFile(reinterpret_cast<HANDLE>(0x4444), nullptr, 0, nullptr, nullptr), FALSE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Files, AppendWritesGoToTheEnd) {
+    TempPrefix prefix;
+    for (const char* line : {"one\r\n", "two\r\n"}) {
+        HANDLE h = CreateFileW(u"C:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(h, line, 5, &written, nullptr));
+        EXPECT_EQ(written, 5u);
+        CloseHandle(h);
+    }
+    std::ifstream in(prefix.DriveC() + "/log.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "one\r\ntwo\r\n");
+}
+
+TEST(Files, FindFirstMatchesWildcardsWithoutCase) {
+    TempPrefix prefix;
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\CFX", nullptr));
+    for (const char* name : {"K_Model1.cfx", "K_MODEL2.CFX", "K_model.cfxold", "X_model.cfx", "K_.CFX"})
+        WriteLinuxFile(prefix.DriveC() + "/CFX/" + name, "x");
+
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(u"C:\\cfx\\K_*.CFX", &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::set<std::u16string> found{data.cFileName};
+    while (FindNextFileW(find, &data)) found.insert(data.cFileName);
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(find));
+    EXPECT_EQ(found, (std::set<std::u16string>{u"K_Model1.cfx", u"K_MODEL2.CFX", u"K_.CFX"}));
+
+    EXPECT_EQ(FindFirstFileW(u"C:\\CFX\\Z_*.CFX", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(FindFirstFileW(u"C:\\Absent\\K_*.CFX", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST(Files, SpecialFolderIsProgramData) {
+    TempPrefix prefix;
+    char16_t path[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_COMMON_APPDATA, FALSE));
+    EXPECT_EQ(std::u16string(path), u"C:\\ProgramData");
+    EXPECT_EQ(GetFileAttributesW(path), FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Reads one key of the test file into a buffer of `size` characters.
+std::pair<DWORD, std::u16string> Profile(const char16_t* section, const char16_t* key, DWORD size = 64,
+                                         const char16_t* fallback = u"DEF") {
+    char16_t buffer[64];
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    const DWORD n = GetPrivateProfileStringW(section, key, fallback, buffer, size, u"C:\\test.ini");
+    return {n, std::u16string(buffer, n)};
+}
+
+TEST(Profile, WindowsRulesForSectionsKeysValuesAndTruncation) {
+    TempPrefix prefix;
+    WriteLinuxFile(prefix.DriveC() + "/test.ini",
+                   "; comment\r\n"
+                   "[CommonDrvInfo]\r\n"
+                   "  UIModule =  VUD3CFGX.DLL  \r\n"
+                   "Quoted=\"with spaces \"\r\n"
+                   "Half=\"open\r\n"
+                   "Note=abc ; not a comment\r\n"
+                   "Empty=\r\n"
+                   "NoEquals\r\n"
+                   "uimodule=the first key wins\r\n"
+                   "[commondrvinfo]\r\n"
+                   "Other=in the duplicate section\r\n"
+                   "[Latin]\r\n"
+                   "Name=Caf\xe9\r\n");
+    using Result = std::pair<DWORD, std::u16string>;
+    EXPECT_EQ(Profile(u"commondrvinfo", u"UIMODULE"), (Result{12, u"VUD3CFGX.DLL"}));
+    EXPECT_EQ(Profile(u" CommonDrvInfo ", u" UIModule "), (Result{12, u"VUD3CFGX.DLL"}));
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"Quoted"), (Result{12, u"with spaces "}));
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"Half"), (Result{5, u"\"open"}));
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"Note"), (Result{19, u"abc ; not a comment"})) << "no trailing comments";
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"Empty"), (Result{0, u""})) << "an empty value is not the default";
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"NoEquals"), (Result{3, u"DEF"}));
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"Absent", 64, u"trailing  "), (Result{8, u"trailing"}));
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"Other"), (Result{3, u"DEF"})) << "only the first section of a name";
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"UIModule", 5), (Result{4, u"VUD3"})) << "cut to nSize - 1";
+    EXPECT_EQ(Profile(u"Latin", u"Name"), (Result{4, u"Caf\u00e9"})) << "read in the ANSI code page";
+    EXPECT_EQ(Profile(u"CommonDrvInfo", u"Absent", 64, nullptr), (Result{0, u""}));
+
+    char16_t buffer[8];
+    EXPECT_EQ(GetPrivateProfileStringW(u"A", u"B", u"Error", buffer, 8, u"C:\\missing.ini"), 5u);
+    EXPECT_EQ(std::u16string(buffer), u"Error");
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(Profile, Utf16FileWithByteOrderMark) {
+    TempPrefix prefix;
+    const std::u16string text = u"[S]\r\nKey=\u65e5\u672c\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    WriteLinuxFile(prefix.DriveC() + "/test.ini", bytes);
+    EXPECT_EQ(Profile(u"s", u"key"), (std::pair<DWORD, std::u16string>{2, u"\u65e5\u672c"}));
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// Threads and waits, GUID text, run-time loading and the module's own file name.
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace {
+using vanto_test::TempPrefix;
+
+std::atomic<int> g_runs{0};
+
+DWORD CountAndReturn(LPVOID parameter) {
+    ++g_runs;
+    return static_cast<DWORD>(reinterpret_cast<uintptr_t>(parameter));
+}
+
+DWORD WaitForEvent(LPVOID parameter) {
+    return WaitForSingleObject(static_cast<HANDLE>(parameter), 10000) == WAIT_OBJECT_0 ? 7 : 99;
+}
+
+TEST(Threads, SuspendedThreadRunsOnlyAfterResumeAndReportsItsExitCode) {
+    g_runs = 0;
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, CountAndReturn, reinterpret_cast<LPVOID>(uintptr_t{42}), CREATE_SUSPENDED, &id);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_NE(id, 0u);
+    EXPECT_EQ(WaitForSingleObject(thread, 50), WAIT_TIMEOUT);
+    EXPECT_EQ(g_runs.load(), 0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, STILL_ACTIVE);
+
+    EXPECT_EQ(ResumeThread(thread), 1u);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "a finished thread stays signalled";
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 42u);
+    EXPECT_EQ(ResumeThread(thread), 0u);
+    EXPECT_EQ(g_runs.load(), 1);
+    EXPECT_TRUE(CloseHandle(thread));
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Threads, AutoResetEventsAndWaitingForOneOfSeveral) {
+    HANDLE first = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE second = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_TRUE(first && second);
+    const HANDLE both[] = {first, second};
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 20), WAIT_TIMEOUT);
+
+    SetEvent(second);
+    SetEvent(first);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0) << "the lowest index wins";
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1) << "the other stayed signalled";
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_TIMEOUT) << "each wait consumed its signal";
+
+    const HANDLE twice[] = {first, first};
+    EXPECT_EQ(WaitForMultipleObjects(2, twice, FALSE, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+    // A thread blocked on an event is released by SetEvent from here.
+    HANDLE waiter = CreateThread(nullptr, 0, WaitForEvent, first, 0, nullptr);
+    ASSERT_NE(waiter, nullptr);
+    SetEvent(first);
+    EXPECT_EQ(WaitForSingleObject(waiter, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeThread(waiter, &code);
+    EXPECT_EQ(code, 7u);
+    for (HANDLE h : {first, second, waiter}) CloseHandle(h);
+}
+
+TEST(Threads, CriticalSectionIsRecursiveAndTickCountWraps) {
+    CRITICAL_SECTION cs;
+    InitializeCriticalSection(&cs);
+    EnterCriticalSection(&cs);
+    EnterCriticalSection(&cs);
+    LeaveCriticalSection(&cs);
+    LeaveCriticalSection(&cs);
+    DeleteCriticalSection(&cs);
+
+    const DWORD now = GetTickCount();
+    vplat::SetTickCountOffset(0xFFFFFFFFu - now - 10);  // 10 ms before the wrap
+    const DWORD before = GetTickCount();
+    Sleep(30);
+    const DWORD after = GetTickCount();
+    vplat::SetTickCountOffset(0);
+    EXPECT_LT(after, before) << "the counter wrapped";
+    EXPECT_GE(static_cast<DWORD>(after - before), 30u) << "unsigned differences still measure time";
+}
+
+TEST(Guid, TextIsBracedUpperCaseHexOf38Characters) {
+    const GUID guid{0x0123ABCD, 0x4567, 0x89EF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+    char16_t text[40];
+    EXPECT_EQ(StringFromGUID2(guid, text, 40), 39);
+    EXPECT_EQ(std::u16string(text), u"{0123ABCD-4567-89EF-0123-456789ABCDEF}");
+    EXPECT_EQ(StringFromGUID2(guid, text, 38), 0);
+
+    GUID a{}, b{};
+    ASSERT_EQ(CoCreateGuid(&a), S_OK);
+    ASSERT_EQ(CoCreateGuid(&b), S_OK);
+    EXPECT_NE(std::memcmp(&a, &b, sizeof a), 0);
+    EXPECT_EQ(a.Data3 >> 12, 4) << "version 4";
+    EXPECT_EQ(a.Data4[0] >> 6, 2) << "RFC variant";
+}
+
+TEST(Loader, ByPathByBareNameByNameAndByOrdinal) {
+    TempPrefix prefix;
+    const std::filesystem::path module = VANTO_TEST_MODULE;
+    std::u16string path = vplat::ToWindowsPath(module.string());
+    HMODULE h = LoadLibraryW(path.c_str());
+    ASSERT_NE(h, nullptr);
+    using Answer = int (*)();
+    auto byName = reinterpret_cast<Answer>(GetProcAddress(h, "TestModuleAnswer"));
+    ASSERT_NE(byName, nullptr);
+    EXPECT_EQ(byName(), 42);
+    auto byOrdinal = reinterpret_cast<Answer>(GetProcAddress(h, MAKEINTRESOURCEA(2)));
+    ASSERT_NE(byOrdinal, nullptr);
+    EXPECT_EQ(byOrdinal(), 2);
+    EXPECT_EQ(GetProcAddress(h, MAKEINTRESOURCEA(3)), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+    EXPECT_EQ(GetProcAddress(h, "Absent"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+
+    char16_t file[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(h, file, MAX_PATH);
+    EXPECT_EQ(std::u16string(file, length), path);
+    char16_t small[8];
+    EXPECT_EQ(GetModuleFileNameW(h, small, 8), 8u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(std::u16string(small), path.substr(0, 7));
+    EXPECT_TRUE(FreeLibrary(h));
+    EXPECT_FALSE(FreeLibrary(h));
+
+    EXPECT_EQ(LoadLibraryW(u"TESTMOD"), nullptr) << "no such module in System32 yet";
+    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+    std::string error;
+    ASSERT_TRUE(vplat::InstallSystemModule(module.string(), u"TestMod.dll", error)) << error;
+    HMODULE bare = LoadLibraryW(u"TESTMOD");  // ".DLL" added, case ignored
+    ASSERT_NE(bare, nullptr);
+    EXPECT_NE(GetProcAddress(bare, "TestModuleAnswer"), nullptr);
+    FreeLibrary(bare);
+}
+
+TEST(Loader, OwnModuleFileFromAnAddress) {
+    HMODULE self = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(&CountAndReturn), &self));
+    char16_t file[4096];
+    const DWORD length = GetModuleFileNameW(self, file, 4096);
+    ASSERT_GT(length, 3u);
+    const std::u16string name(file, length);
+    EXPECT_EQ(name.substr(0, 3), u"Z:\\");
+    EXPECT_NE(name.find(u"test_platform"), std::u16string::npos) << "statically linked: the test executable";
+}
+
+}  // namespace

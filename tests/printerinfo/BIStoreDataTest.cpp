@@ -1,0 +1,198 @@
+// Stored values of a queue through the AUDF module: key creation, typed values, cassettes, the
+// prohibit set, and loading the module named by the driver's data file.
+#include "StoreTestUtil.h"
+#include "printerinfo/BIStoreData.h"
+
+#include <cstring>
+
+using storetest::kQueueW;
+
+namespace {
+
+class BIStoreDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guid = storetest::GiveQueueGUID(kQueueW);
+        ASSERT_TRUE(store.Initialize(kQueueW));
+    }
+    // The queue's key, opened directly in the registry (not through the module).
+    HKEY OpenQueueKeyDirectly() {
+        std::u16string key = u"SOFTWARE\\KELDA\\PRINTER\\Vintal Universal Driver\\" + guid;
+        HKEY h = nullptr;
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS ? h : nullptr;
+    }
+    static VANTO_CASETTE_INFO Cassette(uint16_t size, uint16_t bit) {
+        VANTO_CASETTE_INFO c{};
+        c.wPaperSizeID = size;
+        c.wPaperTypeID = 2;
+        c.wPaperSourceBit = bit;
+        c.wMaxCapacity = 250;
+        return c;
+    }
+
+    storetest::QueuePrefix prefix;
+    std::u16string guid;
+    BIStoreData store;
+};
+
+}  // namespace
+
+TEST_F(BIStoreDataTest, NumberUnderAKeyThatDoesNotExistYetCreatesIt) {
+    ASSERT_EQ(OpenQueueKeyDirectly(), nullptr) << "a fresh queue has no store key";
+    DWORD dw = 1;
+    EXPECT_FALSE(store.ReadDWORD(u"BIModelInfoBits", &dw));
+    EXPECT_EQ(store.GetModelInfoBits(), 0u) << "named readers give 0 when nothing is stored";
+
+    ASSERT_TRUE(store.WriteDWORD(u"BIModelInfoBits", 0x306));
+    HKEY h = OpenQueueKeyDirectly();
+    ASSERT_NE(h, nullptr);
+    DWORD type = 0, value = 0, cb = sizeof(value);
+    EXPECT_EQ(RegQueryValueExW(h, u"BIModelInfoBits", nullptr, &type, reinterpret_cast<BYTE*>(&value), &cb),
+              static_cast<LSTATUS>(ERROR_SUCCESS));
+    RegCloseKey(h);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(value, 0x306u);
+    EXPECT_EQ(store.GetModelInfoBits(), 0x306u);
+}
+
+TEST_F(BIStoreDataTest, TypedValuesAndSizes) {
+    ASSERT_TRUE(store.WriteModelName(u"Model-P200"));
+    BYTE buffer[64] = {};
+    DWORD cb = sizeof(buffer);
+    ASSERT_TRUE(store.ReadData(u"BIModelName", buffer, &cb));
+    EXPECT_EQ(cb, (10u + 1u) * 2u) << "string and its zero, UTF-16";
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer)), u"Model-P200");
+
+    const BYTE limits[40] = {1, 2, 3};
+    ASSERT_TRUE(store.WriteData(u"BIUserDefMaxMin", limits, sizeof(limits)));
+    cb = 8;
+    EXPECT_FALSE(store.ReadData(u"BIUserDefMaxMin", buffer, &cb)) << "a smaller buffer fails";
+    cb = sizeof(buffer);
+    ASSERT_TRUE(store.ReadData(u"BIUserDefMaxMin", buffer, &cb));
+    EXPECT_EQ(cb, 40u) << "a larger buffer reports the size read";
+    EXPECT_EQ(std::memcmp(buffer, limits, 40), 0);
+    EXPECT_FALSE(store.ReadDWORD(nullptr, reinterpret_cast<DWORD*>(buffer)));
+}
+
+TEST_F(BIStoreDataTest, CassetteWritesPastTheCountFailAndShortBlobsReadAsZeros) {
+    VANTO_CASETTE_INFO out{};
+    EXPECT_FALSE(store.WriteCassette(0, &out)) << "no count stored";
+    ASSERT_TRUE(store.WriteDWORD(u"BICassetteNum", 1));
+    auto first = Cassette(9, 0x1);
+    EXPECT_FALSE(store.WriteCassette(1, &first));
+    ASSERT_TRUE(store.WriteCassette(0, &first));
+
+    // The count grows to 3 while the blob still holds one entry.
+    ASSERT_TRUE(store.WriteDWORD(u"BICassetteNum", 3));
+    auto third = Cassette(1, 0x4);
+    ASSERT_TRUE(store.WriteCassette(2, &third));
+    BYTE blob[64];
+    DWORD cb = sizeof(blob);
+    ASSERT_TRUE(store.ReadData(u"BICassetteInfo", blob, &cb));
+    EXPECT_EQ(cb, 48u);
+    ASSERT_TRUE(store.ReadCassette(0, &out));
+    EXPECT_EQ(std::memcmp(&out, &first, sizeof(out)), 0) << "entry 0 kept";
+    ASSERT_TRUE(store.ReadCassette(1, &out));
+    EXPECT_EQ(out.wPaperSizeID, 0);
+    EXPECT_EQ(out.wMaxCapacity, 0) << "entry 1 never written: zero";
+    ASSERT_TRUE(store.ReadCassette(2, &out));
+    EXPECT_EQ(std::memcmp(&out, &third, sizeof(out)), 0);
+    EXPECT_FALSE(store.ReadCassette(3, &out));
+
+    // Writing entry 0 into a short blob leaves the others zero.
+    ASSERT_TRUE(store.WriteData(u"BICassetteInfo", reinterpret_cast<const BYTE*>(&first), 16));
+    auto replaced = Cassette(13, 0x2);
+    ASSERT_TRUE(store.WriteCassette(0, &replaced));
+    ASSERT_TRUE(store.ReadCassette(2, &out));
+    EXPECT_EQ(out.wPaperSizeID, 0);
+    EXPECT_EQ(store.GetCassetteNum(), 3u);
+}
+
+TEST_F(BIStoreDataTest, ProhibitSetsRoundTripExactly) {
+    SBIProhibitSet empty;
+    ASSERT_TRUE(store.WriteProhibitInfo(&empty));
+    DWORD size = 0;
+    ASSERT_TRUE(store.ReadDWORD(u"BIProhibitBuffSize", &size));
+    EXPECT_EQ(size, 4u);
+    BYTE raw[8] = {0xAA, 0xAA, 0xAA, 0xAA};
+    DWORD cb = sizeof(raw);
+    ASSERT_TRUE(store.ReadData(u"BIProhibitInfo", raw, &cb));
+    EXPECT_EQ(cb, 4u);
+    EXPECT_EQ(raw[0] | raw[1] | raw[2] | raw[3], 0);
+    SBIProhibitSet read;
+    read.groups.resize(5);
+    ASSERT_TRUE(store.ReadProhibitInfo(&read));
+    EXPECT_TRUE(read.groups.empty());
+    EXPECT_EQ(read.dwKind, 1u);
+
+    SBIProhibitSet set;
+    set.groups.push_back({{{35, 9, 0, 0}, {1, 4, 0, 12}}});
+    set.groups.push_back({{{7, 3, 1, 0}, {3, 2, 0, 0}, {132, 16, 0, 0}}});
+    set.groups.push_back({});
+    set.groups.push_back({{{213, 1, 0, 0xFFFFFFFF}}});
+    ASSERT_TRUE(store.WriteProhibitInfo(&set));
+    ASSERT_TRUE(store.ReadDWORD(u"BIProhibitBuffSize", &size));
+    EXPECT_EQ(size, 4u + (4 + 32) + (4 + 48) + 4 + (4 + 16));
+    ASSERT_TRUE(store.ReadProhibitInfo(&read));
+    ASSERT_EQ(read.groups.size(), set.groups.size());
+    for (size_t g = 0; g < set.groups.size(); ++g) {
+        ASSERT_EQ(read.groups[g].items.size(), set.groups[g].items.size()) << "group " << g;
+        for (size_t i = 0; i < set.groups[g].items.size(); ++i)
+            EXPECT_EQ(std::memcmp(&read.groups[g].items[i], &set.groups[g].items[i], 16), 0) << g << "/" << i;
+    }
+}
+
+TEST_F(BIStoreDataTest, ProhibitReadRefusesBadSizesAndShortBlobs) {
+    SBIProhibitSet set;
+    set.groups.push_back({{{35, 9, 0, 0}}});
+    ASSERT_TRUE(store.WriteProhibitInfo(&set));
+    SBIProhibitSet read;
+
+    ASSERT_TRUE(store.WriteDWORD(u"BIProhibitBuffSize", 3));
+    EXPECT_FALSE(store.ReadProhibitInfo(&read)) << "a size below the header";
+    ASSERT_TRUE(store.WriteDWORD(u"BIProhibitBuffSize", 0xFFFFFFFF));
+    EXPECT_FALSE(store.ReadProhibitInfo(&read)) << "an unbelievable size";
+
+    // A blob whose counts promise more than it holds, whatever size is stored beside it.
+    const BYTE shortBlob[] = {2, 0, 0, 0, 1, 0, 0, 0, 35, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(store.WriteData(u"BIProhibitInfo", shortBlob, sizeof(shortBlob)));
+    ASSERT_TRUE(store.WriteDWORD(u"BIProhibitBuffSize", 64));
+    EXPECT_FALSE(store.ReadProhibitInfo(&read));
+    ASSERT_TRUE(store.WriteDWORD(u"BIProhibitBuffSize", sizeof(shortBlob)));
+    EXPECT_FALSE(store.ReadProhibitInfo(&read));
+}
+
+TEST(BIStoreDataSetup, QueueWithoutIdentifierHasNoStore) {
+    storetest::QueuePrefix prefix;
+    BIStoreData store;
+    ASSERT_TRUE(store.Initialize(kQueueW));
+    EXPECT_FALSE(store.WriteDWORD(u"BIStoreFlag", 1)) << "values of a queue without KDPQGUID have no key";
+}
+
+TEST(BIStoreDataSetup, DataFileWithoutAUDFModuleFails) {
+    vanto_test::TempPrefix prefix;
+    storetest::AddEditedDriver("No Store Driver", "Q2", "KDAUDF01=[^\\r\\n]*", "", prefix.Root() + "/scratch-a");
+    storetest::GiveQueueGUID(u"Q2");
+    BIStoreData store;
+    EXPECT_FALSE(store.Initialize(u"Q2"));
+
+    storetest::AddEditedDriver("Missing Store Driver", "Q3", "KDAUDF01=[^\\r\\n]*", "KDAUDF01=NOSUCH.DLL",
+                               prefix.Root() + "/scratch-b");
+    EXPECT_FALSE(store.Initialize(u"Q3"));
+    EXPECT_FALSE(store.Initialize(u"No Such Queue"));
+
+    CAUDFWrapper audf;
+    EXPECT_EQ(audf.LoadAUDF(nullptr), AUDF_E_INVALIDARG);
+    EXPECT_EQ(audf.LoadAUDF(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\NOSUCH.INI"), AUDF_E_FAIL);
+    HKEY h = nullptr;
+    EXPECT_EQ(audf.OpenKey(u"SOFTWARE", KEY_READ, &h), AUDF_FUNCTION_MISSING);
+}
+
+TEST(CAUDFWrapperKey, QueueKeyIsBounded) {
+    std::u16string key;
+    ASSERT_TRUE(CAUDFWrapper::BuildQueueKey(u"Drv", u"{G}", key));
+    EXPECT_EQ(key, u"SOFTWARE\\KELDA\\PRINTER\\Drv\\{G}");
+    std::u16string longName(240, u'x');
+    EXPECT_FALSE(CAUDFWrapper::BuildQueueKey(longName.c_str(), u"{0123456789}", key));
+    EXPECT_FALSE(CAUDFWrapper::BuildQueueKey(nullptr, u"{G}", key));
+}

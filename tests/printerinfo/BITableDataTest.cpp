@@ -1,0 +1,255 @@
+// The binary resource tables: loading and checking a file, the row filter, the overlay, and every
+// lookup, on tables compiled from inline sources and from the sample driver's sources.
+#include "TableTestUtil.h"
+
+using nlohmann::json;
+using tabletest::Compile;
+namespace L = BITableLayout;
+
+namespace {
+
+json PaperSizeRow(int id, const char* name, int flags, int code1 = 0, int code2 = 0, int direction = 0) {
+    return {{"id", id}, {"name", name}, {"flags", flags}, {"code1", code1}, {"code2", code2},
+            {"direction", direction}, {"shown", 1}};
+}
+json PaperTypeRow(int id, const char* name, int flags, int code1 = 0, int code2 = 0) {
+    return {{"id", id}, {"name", name}, {"flags", flags}, {"code1", code1}, {"code2", code2}};
+}
+json Source(bool numeric, json sizes, json types = json::array()) {
+    return {{"numeric", numeric},
+            {"tables", {{{"id", L::kTablePaperSize}, {"rows", sizes}}, {{"id", L::kTablePaperType}, {"rows", types}}}}};
+}
+
+CBITableData Loaded(const json& source, DWORD dwERDSwitch = 0) {
+    CBITableData table;
+    table.SetFlags(0, dwERDSwitch);
+    auto file = Compile(source);
+    EXPECT_TRUE(table.LoadFromMemory(file));
+    return table;
+}
+
+}  // namespace
+
+TEST(BITableData, OrientedNameResolvesToPlainRowAndSetsDirection) {
+    auto table = Loaded(Source(false, {PaperSizeRow(9, "A4", 0), PaperSizeRow(1, "Letter", 0),
+                                       PaperSizeRow(257, "16K 195 x 270 mm", 0)}));
+    WORD wDirection = 7;
+    EXPECT_EQ(table.GetPaperSizeIDByName("A4 Landscape", &wDirection, 0), 9);
+    EXPECT_EQ(wDirection, 1);
+    EXPECT_EQ(table.GetPaperSizeIDByName("LT Portrait", &wDirection, 0), 1);
+    EXPECT_EQ(wDirection, 0);
+    EXPECT_EQ(table.GetPaperSizeIDByName("16K 195 x 270 mm Landscape", &wDirection, 0), 257);
+    EXPECT_EQ(wDirection, 1);
+
+    wDirection = 7;
+    EXPECT_EQ(table.GetPaperSizeIDByName("A4", &wDirection, 0), 9);
+    EXPECT_EQ(wDirection, 7) << "a plain name leaves the direction alone";
+    // An oriented name outside the orientation table still sets the direction but is not renamed.
+    EXPECT_EQ(table.GetPaperSizeIDByName("A3 Landscape", &wDirection, 0), 0);
+    EXPECT_EQ(wDirection, 1);
+    EXPECT_EQ(table.GetPaperSizeIDByName("A4 Landscape", nullptr, 0), 9);
+    EXPECT_EQ(table.GetPaperSizeIDByName(nullptr, nullptr, 0), 0);
+}
+
+TEST(BITableData, InstallTimeSwitchKeepsOnlyRowsOfItsSource) {
+    json sizes = {PaperSizeRow(1, "Live", 0x6), PaperSizeRow(2, "Both", 0x3), PaperSizeRow(3, "Any", 0x0),
+                  PaperSizeRow(4, "Install", 0x1)};
+    auto install = Loaded(Source(false, sizes), 1);
+    std::vector<WORD> ids;
+    for (const auto& r : install.PaperSizes()) ids.push_back(r.wID);
+    EXPECT_EQ(ids, (std::vector<WORD>{2, 3, 4}));
+
+    auto live = Loaded(Source(false, sizes), 0);
+    ids.clear();
+    for (const auto& r : live.PaperSizes()) ids.push_back(r.wID);
+    EXPECT_EQ(ids, (std::vector<WORD>{1, 2, 3}));
+    EXPECT_EQ(live.GetPaperSizeIDByName("Install", nullptr, 0), 0);
+}
+
+TEST(BITableData, RestrictedRowMatchesByNameOnlyWithAWideningBit) {
+    json sizes = {PaperSizeRow(1, "Restricted", 0x100), PaperSizeRow(2, "Restricted", 0x300),
+                  PaperSizeRow(3, "Other", 0x100), PaperSizeRow(4, "Wide", 0x804)};
+    auto table = Loaded(Source(false, sizes, {PaperTypeRow(5, "Letterhead", 0x104), PaperTypeRow(6, "Letterhead", 0x504)}));
+    EXPECT_EQ(table.GetPaperSizeIDByName("Restricted", nullptr, 0x303), 2);
+    EXPECT_EQ(table.GetPaperSizeIDByName("Restricted", nullptr, 0), 1) << "mask 0 matches any row";
+    EXPECT_EQ(table.GetPaperSizeIDByName("Other", nullptr, 0x303), 0);
+    EXPECT_EQ(table.GetPaperSizeIDByName("Other", nullptr, 0x3), 0) << "no shared bit";
+    EXPECT_EQ(table.GetPaperSizeIDByName("Wide", nullptr, 0x900), 4) << "0x800 widens a 0x100 match";
+    EXPECT_EQ(table.GetPaperTypeIDByName("Letterhead", 0x504), 6) << "0x400 widens, paper types alike";
+    EXPECT_EQ(table.GetPaperTypeIDByName("Letterhead", 0x4), 5);
+}
+
+TEST(BITableData, CodeLookupsInBothForms) {
+    json sizes = {PaperSizeRow(9, "A4", 0x8, 26, 126), PaperSizeRow(90, "26", 0x4), PaperSizeRow(1, "Letter", 0x4, 2, 102)};
+    json types = {PaperTypeRow(3, "Thick", 0x4, 5), PaperTypeRow(12, "Extra Thick", 0x4, 5, 13), PaperTypeRow(30, "5", 0x4),
+                  PaperTypeRow(31, "5", 0x4), PaperTypeRow(32, "999", 0x4), PaperTypeRow(33, "999", 0x4)};
+    auto numeric = Loaded(Source(true, sizes, types));
+    EXPECT_TRUE(numeric.IsNumericForm());
+    EXPECT_EQ(numeric.GetPaperSizeIDByCode(26, 0), 9);
+    EXPECT_EQ(numeric.GetPaperSizeIDByCode(126, 0), 9) << "code 2 matches as well";
+    EXPECT_EQ(numeric.GetPaperSizeIDByCode(26, 0x4), 0) << "mask shares no bit with the A4 row";
+    EXPECT_EQ(numeric.GetPaperSizeIDByCode(102, 0xC), 1);
+    EXPECT_EQ(numeric.GetPaperTypeIDByCode(5, 0), 3);
+    EXPECT_EQ(numeric.GetSubPaperTypeID(5), 12) << "second row naming code 5";
+    EXPECT_EQ(numeric.GetSubPaperTypeID(13), 0) << "only one row names code 13";
+    EXPECT_EQ(numeric.GetPaperSizeIDByCode(-1, 0), 0);
+
+    auto named = Loaded(Source(false, sizes, types));
+    EXPECT_FALSE(named.IsNumericForm());
+    EXPECT_EQ(named.GetPaperSizeIDByCode(26, 0), 90) << "name form compares the decimal text";
+    EXPECT_EQ(named.GetPaperTypeIDByCode(5, 0), 30);
+    EXPECT_EQ(named.GetSubPaperTypeID(5), 31);
+    EXPECT_EQ(named.GetSubPaperTypeID(999), 0) << "999 never has a sub paper type";
+}
+
+TEST(BITableData, PaperSourceModelAndSystemOEMLookups) {
+    json src = {{"tables",
+                 {{{"id", L::kTablePaperSource},
+                   {"rows", {{{"element", 1}, {"bits", 1}}, {{"element", 7}, {"bits", 0}}, {{"element", 2}, {"bits", 6}}}}},
+                  {{"id", L::kTableModel},
+                   {"rows", {{{"name", "Model-P200"}, {"feeder", 2}, {"flags", 0x811}}}}},
+                  {{"id", L::kTableSystemOEM},
+                   {"rows", {{{"pattern", ""}}, {{"pattern", "Model-C1*"}}, {{"pattern", "Model-C*"}}, {{"pattern", "Model-G"}}}}}}}};
+    auto table = Loaded(src);
+    EXPECT_EQ(table.GetPaperSourceElementID(0x4), 2);
+    EXPECT_EQ(table.GetPaperSourceElementID(0x3), 1) << "first row sharing a bit";
+    EXPECT_EQ(table.GetPaperSourceElementID(0), 7) << "no bits: the row without bits";
+    EXPECT_EQ(table.GetPaperSourceElementID(0x80), 0);
+
+    DWORD dwFlags = 0;
+    WORD wFeeder = 0;
+    EXPECT_TRUE(table.GetModelInfo(u"Model-P200", &dwFlags, &wFeeder));
+    EXPECT_EQ(dwFlags, 0x811u);
+    EXPECT_EQ(wFeeder, 2);
+    EXPECT_FALSE(table.GetModelInfo(u"Model-P20", &dwFlags, &wFeeder)) << "names match exactly";
+    EXPECT_FALSE(table.GetModelInfo(u"", &dwFlags, &wFeeder));
+
+    SBISystemOEMRow row{};
+    ASSERT_TRUE(table.GetSystemOEMModel("model-c1 plus", &row)) << "patterns compare ignoring case";
+    EXPECT_STREQ(reinterpret_cast<const char*>(row.data()), "Model-C1*");
+    ASSERT_TRUE(table.GetSystemOEMModel("Model-C9", &row));
+    EXPECT_STREQ(reinterpret_cast<const char*>(row.data()), "Model-C*");
+    EXPECT_TRUE(table.GetSystemOEMModel("Model-G 500", &row)) << "a pattern without a star is a prefix too";
+    EXPECT_FALSE(table.GetSystemOEMModel("Model-Z", &row)) << "an empty pattern matches nothing";
+    EXPECT_FALSE(table.GetSystemOEMModel("Model", &row));
+}
+
+TEST(BITableData, StoredEntriesOverlayShownAndDirection) {
+    json sizes = {PaperSizeRow(9, "A4", 0, 0, 0, 0), PaperSizeRow(1, "Letter", 0, 0, 0, 0),
+                  PaperSizeRow(5, "Legal", 0, 0, 0, 1)};
+    auto file = Compile(Source(false, sizes));
+    std::vector<SBIPaperEntry> stored = {{1, 0, 1, 0}, {5, 0, 2, 0}, {1, 1, 0, 0}};
+    CBITableData table;
+    ASSERT_TRUE(table.LoadFromMemory(file, stored));
+    const auto& rows = table.PaperSizes();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].wShow, 1);  // A4: no stored entry
+    EXPECT_EQ(rows[1].wShow, 0);  // Letter: the first stored entry wins
+    EXPECT_EQ(rows[1].wDirection, 1);
+    EXPECT_EQ(rows[2].wShow, 0);
+    EXPECT_EQ(rows[2].wDirection, 1) << "stored direction 2 (none) keeps the table's";
+}
+
+TEST(BITableData, SampleTablesLoadInBothForms) {
+    auto source = tabletest::SampleSource("lp_tables.json");
+    auto numeric = Loaded(source);
+    source["numeric"] = false;
+    auto named = Loaded(source);
+    for (auto* table : {&numeric, &named}) {
+        EXPECT_EQ(table->GetPaperSizeIDByName("A4 Landscape", nullptr, 0xC), 9);
+        EXPECT_EQ(table->GetPaperTypeIDByName("Unspecified", 0xC), 1);
+        EXPECT_GT(table->QualityLevels().size(), 0u);
+    }
+    EXPECT_EQ(numeric.GetPaperSizeIDByCode(126, 0xC), 9);
+    EXPECT_EQ(named.GetPaperSizeIDByCode(126, 0xC), 0);
+
+    auto cfgx = Loaded(tabletest::SampleSource("cfgx_tables.json"));
+    SBISystemOEMRow row{};
+    for (const char* model : {"Model-A10", "Model-B", "Model-C100", "Model-D 2x", "Model-E", "Model-F3", "Model-G"})
+        EXPECT_TRUE(cfgx.GetSystemOEMModel(model, &row)) << model;
+}
+
+// ---- Damaged files ----
+
+class BITableDataDamaged : public ::testing::Test {
+protected:
+    void SetUp() override { good = Compile(tabletest::SampleSource("lp_tables.json")); }
+    // Loads a damaged copy into a table that held the good file, so that a failure must empty it.
+    bool LoadsDamaged(const std::vector<BYTE>& damaged) {
+        CBITableData table;
+        EXPECT_TRUE(table.LoadFromMemory(good));
+        bool ok = table.LoadFromMemory(damaged);
+        if (!ok) {
+            EXPECT_EQ(table.GetPaperSizeCount(), 0u);
+            EXPECT_EQ(table.GetPaperTypeCount(), 0u);
+            EXPECT_TRUE(table.PaperSources().empty());
+            EXPECT_TRUE(table.Models().empty());
+            EXPECT_EQ(table.GetPaperSizeIDByName("A4", nullptr, 0), 0);
+        }
+        return ok;
+    }
+    size_t DirEntry(size_t i) const { return L::kHeaderSize + i * L::kDirEntrySize; }
+    std::vector<BYTE> good;
+};
+
+TEST_F(BITableDataDamaged, EveryTruncationFailsCleanly) {
+    ASSERT_GT(good.size(), L::kHeaderSize);
+    for (size_t n = 0; n < good.size(); ++n) {
+        std::vector<BYTE> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
+        EXPECT_FALSE(LoadsDamaged(cut)) << "truncated to " << n << " bytes";
+    }
+}
+
+TEST_F(BITableDataDamaged, InconsistentDirectoryFails) {
+    auto more = good;
+    tabletest::Put16(more, L::kOffDirCount, 0xFFFF);
+    EXPECT_FALSE(LoadsDamaged(more)) << "directory longer than the file";
+
+    auto past = good;
+    tabletest::Put32(past, DirEntry(0) + L::kDirOffRowsOffset, static_cast<uint32_t>(good.size() - 8));
+    EXPECT_FALSE(LoadsDamaged(past)) << "rows past the end";
+
+    auto wrap = good;
+    tabletest::Put32(wrap, DirEntry(0) + L::kDirOffRowsOffset, 0xFFFFFFF0u);
+    EXPECT_FALSE(LoadsDamaged(wrap)) << "offset that would wrap";
+
+    auto count = good;
+    tabletest::Put32(count, DirEntry(0) + L::kDirOffRowCount, 0x10000000u);
+    EXPECT_FALSE(LoadsDamaged(count)) << "row count beyond the file";
+
+    auto small = good;  // table 0 is 3010, whose fields reach byte 112
+    tabletest::Put32(small, DirEntry(0) + L::kDirOffRowSize, L::kPSOffCode2);
+    EXPECT_FALSE(LoadsDamaged(small)) << "row size below the fields read";
+
+    auto header = good;
+    tabletest::Put32(header, DirEntry(0) + L::kDirOffRowsOffset, 0);
+    EXPECT_FALSE(LoadsDamaged(header)) << "rows overlapping the header";
+}
+
+TEST_F(BITableDataDamaged, UnterminatedTextStaysInsideItsField) {
+    auto file = good;
+    size_t at = DirEntry(0) + L::kDirOffRowsOffset;
+    size_t rowsAt = file[at] | (file[at + 1] << 8) | (file[at + 2] << 16);
+    std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(rowsAt + L::kPSOffName), L::kPSNameWidth, BYTE{'X'});
+    CBITableData table;
+    ASSERT_TRUE(table.LoadFromMemory(file));
+    EXPECT_EQ(table.PaperSizes()[0].strName, std::string(L::kPSNameWidth, 'X'));
+}
+
+// ---- The compiler's own checks ----
+
+TEST(ResTableCompiler, RejectsWhatWouldNotLoadAsWritten) {
+    std::vector<uint8_t> file;
+    std::string error;
+    json longName = {{"tables", {{{"id", 3050}, {"rows", {{{"name", std::string(30, 'M')}}}}}}}};
+    EXPECT_FALSE(restable::Compile(longName, file, error));
+    EXPECT_NE(error.find("name"), std::string::npos) << error;
+    json typo = {{"tables", {{{"id", 3010}, {"rows", {{{"nmae", "A4"}}}}}}}};
+    EXPECT_FALSE(restable::Compile(typo, file, error));
+    json range = {{"tables", {{{"id", 3010}, {"rows", {{{"id", 70000}}}}}}}};
+    EXPECT_FALSE(restable::Compile(range, file, error));
+    json tooSmall = {{"tables", {{{"id", 3010}, {"rowSize", 100}, {"rows", json::array()}}}}};
+    EXPECT_FALSE(restable::Compile(tooSmall, file, error));
+    json rawUnknown = {{"tables", {{{"id", 3030}, {"rows", {{{"hex", "01"}}}}}}}};
+    EXPECT_FALSE(restable::Compile(rawUnknown, file, error)) << "table 3030 needs a row size";
+}

@@ -1,0 +1,106 @@
+// Loading a queue's tables from the installed driver: the file named for a resource ID (with the
+// 000 fallback), and the overlay of stored paper settings.
+#include "StoreTestUtil.h"
+#include "printerinfo/BIStoreData.h"
+#include "printerinfo/CBITableData.h"
+
+#include <filesystem>
+#include <fstream>
+
+using storetest::kQueueW;
+
+namespace {
+
+class BITableLoadTest : public ::testing::Test {
+protected:
+    storetest::QueuePrefix prefix;
+    CBITableData table;
+};
+
+WORD RowDirection(const CBITableData& t, WORD id) {
+    for (const auto& r : t.PaperSizes())
+        if (r.wID == id) return r.wDirection;
+    return 0xFFFF;
+}
+WORD RowShow(const CBITableData& t, WORD id) {
+    for (const auto& r : t.PaperSizes())
+        if (r.wID == id) return r.wShow;
+    return 0xFFFF;
+}
+
+}  // namespace
+
+TEST_F(BITableLoadTest, ResourceIDsFindTheirFilesOrTheFallback) {
+    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
+    EXPECT_TRUE(table.IsNumericForm()) << "ID 1: the numeric page-printer file";
+    EXPECT_GT(table.GetPaperSizeCount(), 0u);
+
+    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 4));
+    EXPECT_FALSE(table.IsNumericForm()) << "ID 4 has no key of its own: the 000 file, in name form";
+    EXPECT_EQ(table.GetPaperSizeIDByName("A4", nullptr, 0), 9);
+
+    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 101));
+    DWORD flags = 0;
+    EXPECT_TRUE(table.GetModelInfo(u"Model-I10", &flags, nullptr));
+
+    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 201));
+    SBISystemOEMRow row{};
+    EXPECT_TRUE(table.GetSystemOEMModel("Model-E 900", &row));
+
+    EXPECT_FALSE(table.UpdateBinaryTable(nullptr, 1));
+    EXPECT_FALSE(table.UpdateBinaryTable(u"No Such Queue", 1));
+    EXPECT_EQ(table.GetPaperSizeCount(), 0u) << "a failed load leaves the lists empty";
+}
+
+TEST(BITableLoad, MissingKeysAndBadFilesFailCleanly) {
+    vanto_test::TempPrefix prefix;
+    // No 000 key: ID 4 has nowhere to go.
+    storetest::AddEditedDriver("No Fallback Driver", "Q1", "BinaryResFileID000=[^\\r\\n]*", "",
+                               prefix.Root() + "/scratch-a");
+    CBITableData table;
+    EXPECT_TRUE(table.UpdateBinaryTable(u"Q1", 1));
+    EXPECT_FALSE(table.UpdateBinaryTable(u"Q1", 4));
+
+    // ID 1 names a file that is damaged on disk: a truncated copy, then an empty file.
+    storetest::AddEditedDriver("Damaged Driver", "Q2", "BinaryResFileID001=[^\\r\\n]*", "BinaryResFileID001=BROKEN.BRT",
+                               prefix.Root() + "/scratch-b");
+    std::string driverDir = prefix.DriveC() + "/Windows/System32/spool/drivers/x64/3";
+    std::filesystem::path good = std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT";
+    std::filesystem::resize_file(good, std::filesystem::file_size(good));  // exists
+    std::filesystem::copy_file(good, driverDir + "/BROKEN.BRT", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::resize_file(driverDir + "/BROKEN.BRT", std::filesystem::file_size(good) - 1);
+    EXPECT_FALSE(table.UpdateBinaryTable(u"Q2", 1));
+    EXPECT_EQ(table.GetPaperSizeCount(), 0u);
+    std::filesystem::resize_file(driverDir + "/BROKEN.BRT", 0);
+    EXPECT_FALSE(table.UpdateBinaryTable(u"Q2", 1));
+    std::filesystem::remove(driverDir + "/BROKEN.BRT");
+    EXPECT_FALSE(table.UpdateBinaryTable(u"Q2", 1));
+}
+
+TEST_F(BITableLoadTest, StoredPaperSizesOverlayTheTableOnlyWhenFlagged) {
+    storetest::GiveQueueGUID(kQueueW);
+    BIStoreData store;
+    ASSERT_TRUE(store.Initialize(kQueueW));
+    // A4 hidden and fed in direction 1; Legal shown with no direction reported.
+    const SBIPaperEntry entries[] = {{9, 0, 1, 0}, {5, 1, 2, 0}};
+    ASSERT_TRUE(store.WriteData(u"BIPaperSizeIDs", reinterpret_cast<const BYTE*>(entries), sizeof(entries)));
+    ASSERT_TRUE(store.WriteDWORD(u"BIPaperSizeNum", 2));
+    ASSERT_TRUE(store.WriteDWORD(u"BIStoreFlag", 0x2));
+
+    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
+    EXPECT_EQ(RowShow(table, 9), 1) << "without flag 0x4 the table stands as compiled";
+    EXPECT_EQ(RowDirection(table, 9), 0);
+
+    ASSERT_TRUE(store.WriteDWORD(u"BIStoreFlag", 0x6));
+    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
+    EXPECT_EQ(RowShow(table, 9), 0);
+    EXPECT_EQ(RowDirection(table, 9), 1);
+    EXPECT_EQ(RowShow(table, 5), 1);
+    EXPECT_EQ(RowDirection(table, 5), 1) << "stored direction 2 keeps the table's";
+    EXPECT_EQ(RowShow(table, 1), 1) << "rows without an entry are untouched";
+
+    // A count larger than the blob reads only the entries present.
+    ASSERT_TRUE(store.WriteDWORD(u"BIPaperSizeNum", 500));
+    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
+    EXPECT_EQ(RowShow(table, 9), 0);
+}

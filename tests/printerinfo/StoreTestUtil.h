@@ -1,0 +1,56 @@
+// A prefix with the sample driver, its built AUDF module and resource tables, and one queue that
+// has its identifier ("KDPQGUID"), for tests of the stored values and of table loading.
+#pragma once
+
+#include "common/BIInfo.h"
+#include "support/TempPrefix.h"
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace storetest {
+
+inline constexpr const char* kQueue = "Store Queue";
+inline constexpr const char16_t* kQueueW = u"Store Queue";
+
+inline std::vector<std::string> BuiltDriverFiles() {
+    std::vector<std::string> files;
+    for (const char* name : {"VUD3AUDF.DLL", "VUD3LP.BRT", "VUD3LPN.BRT", "VUD3IJ.BRT", "VUD3CFGX.BRT"})
+        files.push_back(std::string(VANTO_BUILD_DIR) + "/" + name);
+    return files;
+}
+
+// A prefix with the sample driver, the built files and the queue kQueue.
+class QueuePrefix : public vanto_test::TempPrefix {
+public:
+    QueuePrefix() : TempPrefix(kQueue, kDefaultPort, BuiltDriverFiles()) {}
+};
+
+// Gives a queue its identifier, as an instance with flag bit 0 does; returns it.
+inline std::u16string GiveQueueGUID(const char16_t* queue) {
+    BIInfo info;
+    EXPECT_TRUE(info.Build(queue, 1));
+    EXPECT_NE(info.GetQueueGUID()[0], 0) << "the queue did not get a KDPQGUID";
+    return info.GetQueueGUID();
+}
+
+// Registers a second driver whose data file is the sample's with `edit` applied (a regex
+// replacement over the whole text), with the built files, and adds `queue` on it.
+inline void AddEditedDriver(const std::string& driver, const std::string& queue, const std::string& pattern,
+                            const std::string& replacement, const std::string& scratch) {
+    namespace fs = std::filesystem;
+    fs::create_directories(scratch);
+    std::ifstream in(std::string(VANTO_SOURCE_DIR) + "/samples/driver/VUD3DATA.INI");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::ofstream(scratch + "/VUD3DATA.INI") << std::regex_replace(text.str(), std::regex(pattern), replacement);
+    std::string error;
+    ASSERT_TRUE(vplat::AddDriver(driver, scratch, BuiltDriverFiles(), {}, error)) << error;
+    ASSERT_TRUE(vplat::AddQueue(queue, driver, "IP_127.0.1.1", error)) << error;
+}
+
+}  // namespace storetest

@@ -1,0 +1,38 @@
+// Helpers for table tests: binary resource files compiled from inline JSON or from the sample
+// driver's table sources.
+#pragma once
+
+#include "printerinfo/CBITableData.h"
+#include "tools/restable/ResTableCompiler.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace tabletest {
+
+inline std::vector<BYTE> Compile(const nlohmann::json& source) {
+    std::vector<uint8_t> file;
+    std::string error;
+    EXPECT_TRUE(restable::Compile(source, file, error)) << error;
+    return file;
+}
+
+// A sample driver table source (samples/driver/tables/<name>), optionally forced to a form.
+inline nlohmann::json SampleSource(const std::string& name) {
+    std::ifstream in(std::string(VANTO_SOURCE_DIR) + "/samples/driver/tables/" + name);
+    EXPECT_TRUE(in.good()) << name;
+    return nlohmann::json::parse(in, nullptr, true, true);
+}
+
+inline void Put16(std::vector<BYTE>& f, size_t off, uint16_t v) {
+    f[off] = static_cast<BYTE>(v);
+    f[off + 1] = static_cast<BYTE>(v >> 8);
+}
+inline void Put32(std::vector<BYTE>& f, size_t off, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[off + i] = static_cast<BYTE>(v >> (8 * i));
+}
+
+}  // namespace tabletest

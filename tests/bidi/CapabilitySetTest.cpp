@@ -1,0 +1,199 @@
+// The print-capability set and the base lists AddCapability fills: combinations, availability,
+// the disable list, paper sources and masks.
+#include "bidi/CBIDI.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// The capability interface of the base, without any printer behind it.
+class CapabilityOnly : public CBIDI {
+public:
+    int Initialize(BIInfo*, DWORD) override { return 0; }
+    int Open(LPCWSTR) override { return 0; }
+    int Close() override { return 0; }
+    const WCHAR* GetModelName() override { return nullptr; }
+    DWORD GetSupportPDLBits() override { return 0; }
+    int GetModelInfoBits(DWORD*) override { return 0; }
+    DWORD GetInstalledMemory() override { return 0; }
+    int GetOptionUnitBits(DWORD*) override { return 0; }
+    int GetOptionUnitBitsStorage(DWORD*) override { return 0; }
+    int GetOptionUnitBitsDuplexUnit(DWORD*) override { return 0; }
+    int GetOptionUnitBitsFinisher(DWORD*) override { return 0; }
+    int GetOptionUnitBitsConfidentialJobFunction(DWORD*) override { return 0; }
+    int GetCassetteInfo(BICassetteList*) override { return 0; }
+    BIStringList* GetSupportPaperSize(DWORD) override { return &m_vecSupportPaperSize; }
+    BIStringList* GetSupportPaperType() override { return &m_vecSupportPaperType; }
+    BIStringList* GetPaperDirection() override { return &m_vecPaperDirection; }
+    int GetUserDefMaxMin(VANTO_USERDEF_MAXMIN*) override { return 0; }
+    DWORD GetPrinterCategory() override { return 0; }
+    DWORD GetMaxCopies() override { return 0; }
+    DWORD GetBaseResolution() override { return 0; }
+    int GetDefaultSetting(BIDefaultSettings*) override { return 0; }
+
+    int Add(DWORD size, DWORD type, DWORD source, DWORD quality, DWORD layout) {
+        const DWORD entry[4] = {type, source, quality, layout};
+        return AddCapability(&size, entry);
+    }
+};
+
+std::vector<DisableCombination> Disabled(std::initializer_list<DisableCombination> list) { return list; }
+
+TEST(CapabilitySet, OneEntrySplitsIntoSourceAndQualityBits) {
+    CapabilityOnly bidi;
+    ASSERT_EQ(bidi.Add(9, 1, 0x3, 0x5, 0), 1);
+    const CPrintCapabilitySet& set = bidi.CapabilitySet();
+
+    ASSERT_EQ(set.Capabilities().size(), 4u);
+    const DWORD expected[4][2] = {{1, 1}, {1, 4}, {2, 1}, {2, 4}};  // source outer, quality inner
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(set.Capabilities()[i].adwElement[CAPFUNC_PAPERSOURCE], expected[i][0]);
+        EXPECT_EQ(set.Capabilities()[i].adwElement[CAPFUNC_QUALITY], expected[i][1]);
+        EXPECT_EQ(set.Capabilities()[i].dwAvailable, 0u);
+    }
+    EXPECT_EQ(set.Elements(CAPFUNC_PAPERSIZE).size(), 1u);
+    EXPECT_EQ(set.Elements(CAPFUNC_PAPERTYPE).size(), 1u);
+    EXPECT_EQ(set.Elements(CAPFUNC_PAPERSOURCE), (std::vector<DWORD>{1, 2}));
+    EXPECT_EQ(set.Elements(CAPFUNC_QUALITY), (std::vector<DWORD>{1, 4}));
+    EXPECT_EQ(set.Elements(CAPFUNC_LAYOUT).size(), 1u);
+
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+    EXPECT_EQ(set.AllCombinations().size(), 4u);
+    EXPECT_TRUE(bidi.GetForbiddenPairs().empty());
+}
+
+TEST(CapabilitySet, FullProductHasNothingToForbid) {
+    CapabilityOnly bidi;
+    for (DWORD size : {9u, 11u})
+        for (DWORD type : {1u, 2u}) bidi.Add(size, type, 0x1, 0x2, 1);
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+    ASSERT_EQ(bidi.CapabilitySet().AllCombinations().size(), 4u);
+    for (const auto& c : bidi.CapabilitySet().AllCombinations()) EXPECT_EQ(c.dwAvailable, 1u);
+    EXPECT_TRUE(bidi.GetForbiddenPairs().empty());
+}
+
+TEST(CapabilitySet, CrossedPairsAreForbiddenOnceEach) {
+    constexpr DWORD A = 9, B = 11, X = 1, Y = 2;
+    CapabilityOnly bidi;
+    bidi.Add(A, X, 0x1, 0x1, 0);
+    bidi.Add(B, Y, 0x1, 0x1, 0);
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+
+    // Paper size outermost: (A,X) (A,Y) (B,X) (B,Y).
+    const auto& all = bidi.CapabilitySet().AllCombinations();
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[1].adwElement[CAPFUNC_PAPERSIZE], A);
+    EXPECT_EQ(all[1].adwElement[CAPFUNC_PAPERTYPE], Y);
+    EXPECT_EQ((std::vector<DWORD>{all[0].dwAvailable, all[1].dwAvailable, all[2].dwAvailable, all[3].dwAvailable}),
+              (std::vector<DWORD>{1, 0, 0, 1}));
+    EXPECT_EQ(bidi.GetForbiddenPairs(), Disabled({{0, 1, A, Y}, {0, 1, B, X}}));
+
+    // Computing again gives the same lists, not doubled ones.
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+    EXPECT_EQ(bidi.CapabilitySet().AllCombinations().size(), 4u);
+    EXPECT_EQ(bidi.GetForbiddenPairs().size(), 2u);
+}
+
+TEST(CapabilitySet, DisableListFollowsFunctionPairOrder) {
+    // Size A only from source 1 in quality 1; size B only from source 2 in quality 2.
+    CapabilityOnly bidi;
+    bidi.Add(9, 1, 0x1, 0x1, 0);
+    bidi.Add(11, 1, 0x2, 0x2, 0);
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+    EXPECT_EQ(bidi.GetForbiddenPairs(), Disabled({{0, 2, 9, 2},
+                                                  {0, 2, 11, 1},
+                                                  {0, 3, 9, 2},
+                                                  {0, 3, 11, 1},
+                                                  {2, 3, 1, 2},
+                                                  {2, 3, 2, 1}}));
+}
+
+TEST(CapabilitySet, SourceBitsAbove15JoinCombinationsButGetNoCassette) {
+    CapabilityOnly bidi;
+    bidi.Add(9, 1, 0x10001, 0x1, 0);
+    bidi.Add(11, 1, 0x80000000, 0x1, 0);
+    ASSERT_EQ(bidi.PaperSources().size(), 1u);
+    const VANTO_CASETTE_INFO& cassette = bidi.PaperSources()[0];
+    EXPECT_EQ(cassette.wPaperSourceBit, 0x1);
+    EXPECT_EQ(cassette.wPaperSizeID, 0xFFFF);
+    EXPECT_EQ(cassette.wPaperTypeID, 0xFFFF);
+    EXPECT_EQ(cassette.byDirection, 0);
+    EXPECT_EQ(cassette.wPaperSourceEID, 0);
+    EXPECT_EQ(cassette.wMaxCapacity, 0xFFFE);
+    EXPECT_EQ(cassette.wCurrentLevel, 0xFFFE);
+
+    EXPECT_EQ(bidi.CapabilitySet().Elements(CAPFUNC_PAPERSOURCE), (std::vector<DWORD>{0x1, 0x10000, 0x80000000}));
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+    EXPECT_EQ(bidi.CapabilitySet().AllCombinations().size(), 6u);
+    EXPECT_EQ(bidi.GetForbiddenPairs(), Disabled({{0, 2, 9, 0x80000000}, {0, 2, 11, 0x1}, {0, 2, 11, 0x10000}}));
+}
+
+TEST(CapabilitySet, BaseListsKeepFirstSeenOrderAndMasksKeepKnownBits) {
+    CapabilityOnly bidi;
+    bidi.Add(11, 2, 0x2, 0x8, 2);
+    bidi.Add(9, 2, 0x1, 0x2, 0);
+    bidi.Add(11, 1, 0x2, 0x1, 1);
+    EXPECT_EQ(*bidi.GetSupportPaperSize(0), (BIStringList{"11", "9"}));
+    EXPECT_EQ(*bidi.GetSupportPaperType(), (BIStringList{"2", "1"}));
+    ASSERT_EQ(bidi.PaperSources().size(), 2u);
+    EXPECT_EQ(bidi.PaperSources()[0].wPaperSourceBit, 0x2);
+    EXPECT_EQ(bidi.GetQualityMask(), 0x3u);  // quality bit 0x8 is not collected
+    EXPECT_EQ(bidi.GetLayoutMask(), 0x1u);   // layout 2 has no bit 0
+
+    // A source or quality of 0 adds names to the lists but no capability.
+    bidi.Add(5, 7, 0, 0x1, 0);
+    EXPECT_EQ(bidi.CapabilitySet().Capabilities().size(), 3u);
+    EXPECT_EQ(bidi.GetSupportPaperSize(0)->back(), "5");
+}
+
+TEST(CapabilitySet, NullArgumentsAreRefused) {
+    CapabilityOnly bidi;
+    const DWORD size = 9;
+    const DWORD entry[4] = {1, 1, 1, 0};
+    EXPECT_EQ(bidi.AddCapability(nullptr, entry), 0);
+    EXPECT_EQ(bidi.AddCapability(&size, nullptr), 0);
+    EXPECT_TRUE(bidi.GetSupportPaperSize(0)->empty());
+    EXPECT_TRUE(bidi.CapabilitySet().Capabilities().empty());
+}
+
+TEST(CapabilitySet, ResetForgetsListsMasksAndPairs) {
+    CapabilityOnly bidi;
+    bidi.Add(9, 1, 0x1, 0x1, 1);
+    bidi.Add(11, 2, 0x1, 0x1, 1);
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+    ASSERT_FALSE(bidi.GetForbiddenPairs().empty());
+    bidi.ResetCapability();
+    EXPECT_TRUE(bidi.GetSupportPaperSize(0)->empty());
+    EXPECT_TRUE(bidi.GetSupportPaperType()->empty());
+    EXPECT_TRUE(bidi.PaperSources().empty());
+    EXPECT_EQ(bidi.GetQualityMask(), 0u);
+    EXPECT_EQ(bidi.GetLayoutMask(), 0u);
+    EXPECT_TRUE(bidi.GetForbiddenPairs().empty());
+    EXPECT_TRUE(bidi.CapabilitySet().Capabilities().empty());
+
+    // A new set after the reset knows nothing of the old one.
+    bidi.Add(5, 3, 0x1, 0x1, 0);
+    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+    EXPECT_EQ(bidi.CapabilitySet().AllCombinations().size(), 1u);
+    EXPECT_TRUE(bidi.GetForbiddenPairs().empty());
+}
+
+TEST(CapabilitySet, OversizedProductsAreRefusedNotBuilt) {
+    // 600 sizes x 600 types is beyond the bound of combinations.
+    CapabilityOnly bidi;
+    for (DWORD i = 0; i < 600; ++i) ASSERT_EQ(bidi.Add(i, i, 0x1, 0x1, 0), 1);
+    EXPECT_EQ(bidi.ComputeForbiddenPairs(), 0);
+    EXPECT_TRUE(bidi.CapabilitySet().AllCombinations().empty());
+    EXPECT_TRUE(bidi.GetForbiddenPairs().empty());
+
+    // Capabilities themselves are bounded too: every entry with 32 x 32 bits adds 1024.
+    CapabilityOnly full;
+    size_t added = 0;
+    while (full.Add(static_cast<DWORD>(added), 1, 0xFFFFFFFF, 0xFFFFFFFF, 0) == 1) ++added;
+    EXPECT_EQ(added, CPrintCapabilitySet::kMaxCombinations / 1024);
+    EXPECT_EQ(full.CapabilitySet().Capabilities().size(), CPrintCapabilitySet::kMaxCombinations);
+}
+
+}  // namespace

@@ -34,7 +34,7 @@ int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, Clock::time_
     for (;;) {
         const int ready = socket.WaitFor(POLLIN, deadline);
         if (ready == 0) return sawMalformed ? kZkBadReply : kZkTimeout;
-        if (ready < 0) return kZkConnectionLost;
+        // An error condition is read like data: recv reports it (a closed port as ECONNREFUSED).
         const ssize_t n = ::recv(socket.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;

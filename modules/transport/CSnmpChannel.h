@@ -18,7 +18,9 @@ public:
     int32_t Send(std::span<const uint8_t> request) override;
     int32_t AwaitReply(uint32_t timeoutMs, std::vector<uint8_t>& reply) override;
     int32_t QueryStatus(std::vector<uint8_t>& status) override;
-    void Shutdown() override { m_socket.Shutdown(); }
+    // A UDP socket has no connection to end: a thread still waiting on it finishes at its own
+    // time-out, and the socket is closed when that last user lets go of the channel.
+    void Shutdown() override {}
 
     // One exchange of the module's own: sends a request for `oids` up to `tries` times, waiting
     // waitMs each time. 0 with `response`, kZkTimeout, kZkUnreachable or kZkBadReply.

@@ -1,0 +1,271 @@
+#include "FakePrinters.h"
+
+#include "modules/transport/CNetAddress.h"
+#include "modules/transport/usb_protocol.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace zktest {
+namespace {
+
+sockaddr_in Inet(const std::string& address, uint16_t port)
+{
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(*zk::ParseIPv4(address));
+    return sa;
+}
+
+zk::CSocket Bound(int type, const std::string& address, uint16_t port)
+{
+    zk::CSocket s(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
+    const int one = 1;
+    ::setsockopt(s.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const sockaddr_in sa = Inet(address, port);
+    if (::bind(s.Get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
+        throw std::runtime_error("cannot bind " + address + ":" + std::to_string(port));
+    if (type == SOCK_STREAM) ::listen(s.Get(), 16);
+    return s;
+}
+
+bool Readable(int fd, int ms)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, ms) > 0;
+}
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void PutLength(Bytes& out, size_t n)
+{
+    if (n < 0x80) {
+        out.push_back(static_cast<uint8_t>(n));
+    } else {
+        out.push_back(0x82);
+        out.push_back(static_cast<uint8_t>(n >> 8));
+        out.push_back(static_cast<uint8_t>(n));
+    }
+}
+
+void PutTlv(Bytes& out, uint8_t tag, const Bytes& content)
+{
+    out.push_back(tag);
+    PutLength(out, content.size());
+    out.insert(out.end(), content.begin(), content.end());
+}
+
+Bytes OidBytes(const zk::Oid& oid)
+{
+    Bytes b{static_cast<uint8_t>(oid[0] * 40 + oid[1])};
+    for (size_t i = 2; i < oid.size(); ++i) {
+        uint32_t arc = oid[i];
+        Bytes tmp{static_cast<uint8_t>(arc & 0x7F)};
+        while (arc >>= 7) tmp.insert(tmp.begin(), static_cast<uint8_t>(0x80 | (arc & 0x7F)));
+        b.insert(b.end(), tmp.begin(), tmp.end());
+    }
+    return b;
+}
+
+bool ReadAll(int fd, uint8_t* out, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        if (!Readable(fd, 2000)) return false;
+        const ssize_t r = ::recv(fd, out + got, n - got, 0);
+        if (r <= 0) return false;
+        got += static_cast<size_t>(r);
+    }
+    return true;
+}
+
+void WriteFrame(int fd, uint8_t selector, const Bytes& payload)
+{
+    Bytes frame{selector};
+    for (int i = 0; i < 4; ++i) frame.push_back(static_cast<uint8_t>(payload.size() >> (8 * i)));
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    ::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
+}
+
+}  // namespace
+
+Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answers, int32_t idDelta)
+{
+    const auto header = zk::ReadSnmpHeader(request);
+    if (!header) return {};
+    Bytes list;
+    for (const AgentAnswer& a : answers) {
+        Bytes pair;
+        PutTlv(pair, zk::kBerOid, OidBytes(*zk::ParseOidText(a.oid)));
+        PutTlv(pair, zk::kBerOctetString, ToBytes(a.value));
+        PutTlv(list, zk::kBerSequence, pair);
+    }
+    const int32_t id = header->requestId + idDelta;
+    Bytes pdu;
+    PutTlv(pdu, zk::kBerInteger,
+           {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 8),
+            static_cast<uint8_t>(id)});
+    PutTlv(pdu, zk::kBerInteger, {0});
+    PutTlv(pdu, zk::kBerInteger, {0});
+    PutTlv(pdu, zk::kBerSequence, list);
+    Bytes body;
+    PutTlv(body, zk::kBerInteger, {0});
+    PutTlv(body, zk::kBerOctetString, ToBytes("vintal"));
+    PutTlv(body, zk::kPduGetResponse, pdu);
+    Bytes message;
+    PutTlv(message, zk::kBerSequence, body);
+    return message;
+}
+
+FakeSnmpAgent::FakeSnmpAgent(const std::string& address, Behaviour behaviour)
+    : m_socket(Bound(SOCK_DGRAM, address, 161)), m_behaviour(std::move(behaviour))
+{
+    m_thread = std::thread([this] {
+        Bytes buffer(65536);
+        while (!m_stop) {
+            if (!Readable(m_socket.Get(), 20)) continue;
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t n = ::recvfrom(m_socket.Get(), buffer.data(), buffer.size(), 0,
+                                         reinterpret_cast<sockaddr*>(&from), &length);
+            if (n <= 0) continue;
+            ++m_requests;
+            for (const Datagram& d : m_behaviour(Bytes(buffer.begin(), buffer.begin() + n))) {
+                SleepMs(d.delayMs);
+                ::sendto(m_socket.Get(), d.bytes.data(), d.bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
+            }
+        }
+    });
+}
+
+FakeSnmpAgent::~FakeSnmpAgent()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+FakeSnmpFleet::FakeSnmpFleet(const std::vector<std::string>& addresses)
+{
+    for (const std::string& a : addresses) m_sockets.push_back(Bound(SOCK_DGRAM, a, 161));
+    m_thread = std::thread([this] {
+        std::vector<pollfd> fds;
+        for (auto& s : m_sockets) fds.push_back({s.Get(), POLLIN, 0});
+        Bytes buffer(65536);
+        while (!m_stop) {
+            if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
+            for (size_t i = 0; i < fds.size(); ++i) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                sockaddr_in from{};
+                socklen_t length = sizeof from;
+                const ssize_t n = ::recvfrom(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                             reinterpret_cast<sockaddr*>(&from), &length);
+                if (n <= 0) continue;
+                const std::string k = std::to_string(i + 1);
+                const Bytes reply = SnmpResponseTo(Bytes(buffer.begin(), buffer.begin() + n),
+                                                   {{"1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1", "MFG:Vintal;MDL:Model-" + k + ";"},
+                                                    {"1.3.6.1.2.1.1.5.0", "prn-" + k}});
+                ::sendto(fds[i].fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
+            }
+        }
+    });
+}
+
+FakeSnmpFleet::~FakeSnmpFleet()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+FakeJobLanguagePort::FakeJobLanguagePort(const std::string& address, Behaviour behaviour)
+    : m_listener(Bound(SOCK_STREAM, address, 9100)), m_behaviour(std::move(behaviour))
+{
+    m_thread = std::thread([this] {
+        std::vector<std::thread> sessions;
+        while (!m_stop) {
+            if (!Readable(m_listener.Get(), 20)) continue;
+            zk::CSocket c(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (c.Valid()) sessions.emplace_back([this, s = std::move(c)]() mutable { Serve(std::move(s)); });
+        }
+        for (auto& t : sessions) t.join();
+    });
+}
+
+void FakeJobLanguagePort::Serve(zk::CSocket connection)
+{
+    Bytes buffer(65536);
+    while (!m_stop) {
+        if (!Readable(connection.Get(), 20)) continue;
+        const ssize_t n = ::recv(connection.Get(), buffer.data(), buffer.size(), 0);
+        if (n <= 0) return;
+        const StreamAnswer answer = m_behaviour(Bytes(buffer.begin(), buffer.begin() + n));
+        for (const Datagram& chunk : answer.chunks) {
+            SleepMs(chunk.delayMs);
+            ::send(connection.Get(), chunk.bytes.data(), chunk.bytes.size(), MSG_NOSIGNAL);
+        }
+        if (answer.close) return;
+    }
+}
+
+FakeJobLanguagePort::~FakeJobLanguagePort()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+FakeUsbDevice::FakeUsbDevice(const std::string& path, std::string deviceId, Bytes selectors, Behaviour behaviour)
+    : m_deviceId(std::move(deviceId)), m_selectors(std::move(selectors)), m_behaviour(std::move(behaviour))
+{
+    m_listener = zk::CSocket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un sa{};
+    sa.sun_family = AF_UNIX;
+    path.copy(sa.sun_path, sizeof sa.sun_path - 1);
+    ::unlink(path.c_str());
+    if (::bind(m_listener.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) throw std::runtime_error("bind " + path);
+    ::listen(m_listener.Get(), 16);
+    m_thread = std::thread([this] {
+        std::vector<std::thread> sessions;
+        while (!m_stop) {
+            if (!Readable(m_listener.Get(), 20)) continue;
+            zk::CSocket c(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (!c.Valid()) continue;
+            sessions.emplace_back([this, s = std::move(c)] {
+                uint8_t header[5];
+                while (!m_stop && ReadAll(s.Get(), header, 5)) {
+                    const uint32_t n = header[1] | header[2] << 8 | header[3] << 16 | uint32_t(header[4]) << 24;
+                    Bytes payload(n);
+                    if (n > 65536 || !ReadAll(s.Get(), payload.data(), n)) return;
+                    if (header[0] == zkusb::kUsbControl) {
+                        const bool id = !payload.empty() && payload[0] == zkusb::kControlDeviceId;
+                        WriteFrame(s.Get(), 0, id ? ToBytes(m_deviceId) : m_selectors);
+                        continue;
+                    }
+                    for (const Datagram& d : m_behaviour(header[0], payload)) {
+                        SleepMs(d.delayMs);
+                        if (d.bytes.size() >= 5 && d.bytes[0] == 0xEE)  // a raw, possibly broken frame
+                            ::send(s.Get(), d.bytes.data() + 1, d.bytes.size() - 1, MSG_NOSIGNAL);
+                        else
+                            WriteFrame(s.Get(), header[0], d.bytes);
+                    }
+                }
+            });
+        }
+        for (auto& t : sessions) t.join();
+    });
+}
+
+FakeUsbDevice::~FakeUsbDevice()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+}  // namespace zktest

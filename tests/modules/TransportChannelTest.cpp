@@ -1,0 +1,312 @@
+// The module's channels over real loopback sockets, against printers whose faults the tests
+// decide: reply matching, whole replies, time-outs, and the documented result of every fault.
+#include "FakePrinters.h"
+#include "ZkModule.h"
+#include "modules/transport/CNetAddress.h"
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+using namespace zktest;
+using Ms = std::chrono::milliseconds;
+
+namespace {
+
+constexpr const char* kDeviceIdOid = "1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1";
+
+class TransportChannels : public ::testing::Test {
+protected:
+    static ZkModule& Zk()
+    {
+        static ZkModule module;
+        return module;
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(Zk().handle, nullptr) << dlerror();
+        ASSERT_EQ(Zk().Initialize(), kZkOk);
+    }
+    void TearDown() override { Zk().Release(); }
+
+    // Sends `request` on a fresh SNMP channel to address and returns the handle.
+    int32_t SnmpChannel(const char* address)
+    {
+        const int32_t h = Zk().OpenChannel(kZkPathAddress, address, kZkChannelSNMP);
+        EXPECT_GT(h, 0);
+        return h;
+    }
+    static long ElapsedMs(std::chrono::steady_clock::time_point start)
+    {
+        return static_cast<long>(std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start).count());
+    }
+};
+
+Bytes Request(int32_t id) { return zk::BuildSnmpRequest(zk::kPduGetRequest, id, "vintal", {{1, 3, 6, 1, 2, 1, 1, 5, 0}}); }
+
+int32_t IdOf(const std::string& reply)
+{
+    const auto h = zk::ReadSnmpHeader(Bytes(reply.begin(), reply.end()));
+    return h ? h->requestId : -1;
+}
+
+}  // namespace
+
+TEST_F(TransportChannels, SnmpDeliversOnlyTheReplyToTheLastRequest)
+{
+    std::atomic<int> n{0};
+    FakeSnmpAgent agent("127.0.155.1", [&](const Bytes& req) -> std::vector<Datagram> {
+        const Bytes right = SnmpResponseTo(req, {{"1.3.6.1.2.1.1.5.0", "answer"}});
+        switch (++n) {
+        case 1:  // stale and foreign datagrams first, then the answer
+            return {{SnmpResponseTo(req, {{"1.3.6.1.2.1.1.5.0", "old"}}, -1)}, {ToBytes("\x30\x03xyz")}, {right}};
+        case 2:  // answered only after the caller gave up
+            return {{right, 400}};
+        case 4:  // cut short
+            return {{Bytes(right.begin(), right.end() - 3)}};
+        case 5:  // lost
+            return {};
+        default:
+            return {{right}};
+        }
+    });
+    const int32_t h = SnmpChannel("127.0.155.1");
+    std::string reply;
+    const Bytes r1 = Request(1001);
+    ASSERT_EQ(Zk().Send(h, r1.data(), r1.size()), static_cast<int32_t>(r1.size()));
+    ASSERT_GT(Zk().ReceiveWhole(h, reply, 2000), 0);
+    EXPECT_EQ(IdOf(reply), 1001);
+    EXPECT_NE(reply.find("answer"), std::string::npos);
+
+    const Bytes r2 = Request(1002);
+    Zk().Send(h, r2.data(), r2.size());
+    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 100), kZkTimeout);
+    const Bytes r3 = Request(1003);  // the late answer to 1002 arrives while this one waits
+    Zk().Send(h, r3.data(), r3.size());
+    ASSERT_GT(Zk().ReceiveWhole(h, reply, 2000), 0);
+    EXPECT_EQ(IdOf(reply), 1003);
+
+    const Bytes r4 = Request(1004);
+    Zk().Send(h, r4.data(), r4.size());
+    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 300), kZkBadReply);
+
+    const Bytes r5 = Request(1005);
+    Zk().Send(h, r5.data(), r5.size());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 300), kZkTimeout);
+    EXPECT_GE(ElapsedMs(start), 290);
+    EXPECT_LT(ElapsedMs(start), 3000);
+    EXPECT_EQ(Zk().CloseChannel(h), kZkOk);
+}
+
+TEST_F(TransportChannels, SnmpSizeQueryKeepsTheReplyUntilFetched)
+{
+    FakeSnmpAgent agent("127.0.155.2", [](const Bytes& req) -> std::vector<Datagram> {
+        return {{SnmpResponseTo(req, {{"1.3.6.1.2.1.1.5.0", "name"}})}};
+    });
+    const int32_t h = SnmpChannel("127.0.155.2");
+    int32_t size = 0;
+    EXPECT_EQ(Zk().Receive(h, nullptr, &size, 100), kZkNoRequest);
+    const Bytes r = Request(7);
+    Zk().Send(h, r.data(), r.size());
+    ASSERT_EQ(Zk().Receive(h, nullptr, &size, 2000), kZkSizeQuery);
+    std::string small(static_cast<size_t>(size) - 1, '\0');
+    int32_t smallSize = size - 1;
+    EXPECT_EQ(Zk().Receive(h, small.data(), &smallSize, 2000), kZkSizeQuery);  // too small: size again
+    EXPECT_EQ(smallSize, size);
+    std::string whole(static_cast<size_t>(size), '\0');
+    EXPECT_EQ(Zk().Receive(h, whole.data(), &size, 2000), size);
+    EXPECT_EQ(IdOf(whole), 7);
+    EXPECT_EQ(Zk().Receive(h, whole.data(), &size, 100), kZkNoRequest);  // delivered once
+    Zk().CloseChannel(h);
+}
+
+TEST_F(TransportChannels, SnmpToAnAddressWithoutAgentFailsFast)
+{
+    const int32_t h = SnmpChannel("127.0.155.3");
+    const Bytes r = Request(9);
+    Zk().Send(h, r.data(), r.size());
+    std::string reply;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 5000), kZkUnreachable);
+    EXPECT_LT(ElapsedMs(start), 4000);
+    std::vector<ZKChannelEntry> channels;
+    EXPECT_EQ(Zk().Channels(kZkPathAddress, "127.0.155.3", channels), kZkUnreachable);
+    Zk().CloseChannel(h);
+}
+
+TEST_F(TransportChannels, NetworkAddressGivesDeviceIdAndSnmpOnly)
+{
+    FakeSnmpAgent agent("127.0.155.4", [](const Bytes& req) -> std::vector<Datagram> {
+        return {{SnmpResponseTo(req, {{kDeviceIdOid, "MFG:Vintal;MDL:Net-1;CMD:PJL;"}})}};
+    });
+    std::string id;
+    EXPECT_GE(Zk().DeviceId(kZkPathAddress, "127.0.155.4", id), 0);
+    EXPECT_EQ(id, "MFG:Vintal;MDL:Net-1;CMD:PJL;");
+    std::vector<ZKChannelEntry> channels;
+    ASSERT_EQ(Zk().Channels(kZkPathAddress, "127.0.155.4", channels), 1);
+    EXPECT_EQ(channels[0].dwChannelKind, kZkChannelSNMP);
+    EXPECT_EQ(channels[0].wPortOrSelector, 161);
+    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, "127.0.155.4", kZkChannelOPK), kZkNoChannel);
+}
+
+TEST_F(TransportChannels, BadArgumentsAndStaleHandlesAreRefused)
+{
+    int32_t size = 0;
+    const std::string tooLong(kZkMaxNameLength + 1, 'q');
+    const std::string outside = zk::FormatIPv4(zk::kLoopbackNetwork + 0x01000001);  // first address past 127/8
+    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, nullptr, nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, "127.0.155.4", nullptr, nullptr), kZkBadArgument);
+    EXPECT_EQ(Zk().GetDeviceID(kZkPathQueue, tooLong.c_str(), nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(Zk().GetDeviceID(7, "127.0.155.4", nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, "127.0.155", nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, outside.c_str(), nullptr, &size), kZkNotAllowed);
+    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, outside.c_str(), kZkChannelSNMP), kZkNotAllowed);
+    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, "127.0.155.4", 0x1234), kZkBadArgument);
+
+    const int32_t h = SnmpChannel("127.0.155.5");
+    const Bytes r = Request(1);
+    EXPECT_EQ(Zk().Send(h, nullptr, 4), kZkBadArgument);
+    EXPECT_EQ(Zk().Send(h, "junk", 4), kZkBadArgument);  // not an SNMP message
+    EXPECT_EQ(Zk().CloseChannel(h), kZkOk);
+    EXPECT_EQ(Zk().CloseChannel(h), kZkBadHandle);
+    EXPECT_EQ(Zk().Send(h, r.data(), r.size()), kZkBadHandle);
+    EXPECT_EQ(Zk().Receive(h, nullptr, &size, 10), kZkBadHandle);
+    EXPECT_EQ(Zk().GetStatus(h, nullptr, &size), kZkBadHandle);
+    EXPECT_EQ(Zk().Receive(-5, nullptr, &size, 10), kZkBadHandle);
+
+    // After the last release nothing works until the next initialisation.
+    Zk().Release();
+    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, "127.0.155.4", kZkChannelSNMP), kZkNotInitialized);
+    EXPECT_EQ(Zk().Release(), kZkNotInitialized);
+    Zk().Initialize();
+}
+
+// ---- Printers reached through queues ----------------------------------------------------------------
+
+class TransportQueues : public TransportChannels {
+protected:
+    void SetUp() override
+    {
+        TransportChannels::SetUp();
+        std::string error;
+        for (const auto& [queue, port] : {std::pair{"OpkQueue", "IP_127.0.155.20"}, {"BareQueue", "127.0.155.21"},
+                                          {"UsbQueue", "USB001"}, {"GoneQueue", "USB009"}})
+            ASSERT_TRUE(vplat::AddQueue(queue, vanto_test::kSampleDriverName, port, error)) << error;
+        std::filesystem::create_directories(vplat::UsbFolder());
+    }
+    vanto_test::TempPrefix m_prefix{vanto_test::TempPrefix::kNoQueue};
+};
+
+TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
+{
+    const std::string echo = "@OPK MDR CM=\"00\"\r\n";
+    FakeJobLanguagePort port("127.0.155.20", [&](const Bytes& req) -> StreamAnswer {
+        const std::string text(req.begin(), req.end());
+        if (text == "@OPK INFO ID\r\n") return {{{ToBytes("MFG:Vintal;MDL:Mono-2;CMD:PJL,QLMPAGE-04;\r\n")}}};
+        if (text == echo) return {{{ToBytes(echo + "\"80")}, {ToBytes("00\"\r\n"), 150}}};  // in two pieces
+        if (text == "cut\r\n") return {{{ToBytes(echo + "\"8000")}}};
+        if (text == "odd\r\n") return {{{ToBytes("no layout")}, {ToBytes(" at all"), 50}}};
+        if (text == "@OPK ST2\r\n") return {{{ToBytes("@BDC ST2\r\n" + std::string("\x02\0\x0f\0", 4))}}};
+        return {{}, true};  // anything else: the printer goes away
+    });
+    std::string id;
+    EXPECT_GE(Zk().DeviceId(kZkPathQueue, "OpkQueue", id), 0);
+    EXPECT_EQ(id, "MFG:Vintal;MDL:Mono-2;CMD:PJL,QLMPAGE-04;");
+    std::vector<ZKChannelEntry> channels;
+    ASSERT_EQ(Zk().Channels(kZkPathQueue, "OpkQueue", channels), 1);  // no SNMP agent there
+    EXPECT_EQ(channels[0].dwChannelKind, kZkChannelOPK);
+    EXPECT_EQ(channels[0].wPortOrSelector, 9100);
+
+    const int32_t h = Zk().OpenChannel(kZkPathQueue, "OpkQueue", kZkChannelOPK);
+    ASSERT_GT(h, 0);
+    std::string reply;
+    Zk().Send(h, echo.data(), echo.size());
+    ASSERT_GT(Zk().ReceiveWhole(h, reply, 3000), 0);
+    EXPECT_EQ(reply, echo + "\"8000\"\r\n");
+
+    Zk().Send(h, "odd\r\n", 5);  // no known layout: ends after a quiet gap
+    ASSERT_GT(Zk().ReceiveWhole(h, reply, 3000), 0);
+    EXPECT_EQ(reply, "no layout at all");
+
+    Zk().Send(h, "cut\r\n", 5);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 400), kZkBadReply);
+    EXPECT_GE(ElapsedMs(start), 390);
+
+    int32_t size = 0;
+    ASSERT_EQ(Zk().GetStatus(h, nullptr, &size), kZkSizeQuery);
+    std::string status(static_cast<size_t>(size), '\0');
+    EXPECT_EQ(Zk().GetStatus(h, status.data(), &size), size);
+    EXPECT_EQ(status.substr(0, 10), "@BDC ST2\r\n");
+
+    Zk().Send(h, "bye\r\n", 5);  // the printer vanishes mid-exchange
+    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 3000), kZkConnectionLost);
+    EXPECT_EQ(Zk().Send(h, "again", 5), kZkConnectionLost);
+    Zk().CloseChannel(h);
+}
+
+TEST_F(TransportQueues, StatusWithoutStatusReplyCountsAsLiveAnswer)
+{
+    FakeJobLanguagePort port("127.0.155.21", [](const Bytes&) -> StreamAnswer { return {{{ToBytes("busy")}}}; });
+    const int32_t h = Zk().OpenChannel(kZkPathQueue, "BareQueue", kZkChannelOPK);
+    ASSERT_GT(h, 0);
+    int32_t size = 0;
+    EXPECT_EQ(Zk().GetStatus(h, nullptr, &size), kZkNoStatus);
+    EXPECT_EQ(Zk().OpenChannel(kZkPathQueue, "BareQueue", kZkChannelD4), kZkNoChannel);
+    Zk().CloseChannel(h);
+}
+
+TEST_F(TransportQueues, UsbDeviceOffersItsChannelsAndAnswersCommands)
+{
+    FakeUsbDevice device(vplat::UsbFolder() + "/USB001.sock", "MFG:Vintal;MDL:Ink-5;CMD:D4,TVD4;", {2, 1},
+                         [](uint8_t selector, const Bytes& req) -> std::vector<Datagram> {
+                             const std::string text(req.begin(), req.end());
+                             if (text.rfind("st", 0) == 0) return {{ToBytes("@BDC ST2\r\n\x00\x00")}};
+                             if (text == "lost") return {};
+                             if (text == "huge") return {{Bytes{0xEE, selector, 0xFF, 0xFF, 0xFF, 0x7F}}};
+                             if (text == "cut") return {{Bytes{0xEE, selector, 10, 0, 0, 0, 'a', 'b'}}};
+                             return {{ToBytes("re:" + text)}};
+                         });
+    std::string id;
+    EXPECT_GE(Zk().DeviceId(kZkPathQueue, "UsbQueue", id), 0);
+    EXPECT_EQ(id, "MFG:Vintal;MDL:Ink-5;CMD:D4,TVD4;");
+    std::vector<ZKChannelEntry> channels;
+    ASSERT_EQ(Zk().Channels(kZkPathQueue, "UsbQueue", channels), 2);
+    EXPECT_EQ(channels[0].dwChannelKind, kZkChannelTVD4);  // in the device's order
+    EXPECT_EQ(channels[1].dwChannelKind, kZkChannelD4);
+    EXPECT_EQ(Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelSNMP), kZkNoChannel);
+
+    const int32_t d4 = Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelD4);
+    ASSERT_GT(d4, 0);
+    std::string reply;
+    Zk().Send(d4, "pm\x01\x00\x01", 5);
+    ASSERT_GT(Zk().ReceiveWhole(d4, reply, 2000), 0);
+    EXPECT_EQ(reply, std::string("re:pm\x01\x00\x01", 8));
+    int32_t size = 0;
+    EXPECT_EQ(Zk().GetStatus(d4, nullptr, &size), kZkSizeQuery);
+    Zk().Send(d4, "lost", 4);
+    EXPECT_EQ(Zk().ReceiveWhole(d4, reply, 200), kZkTimeout);
+    Zk().Send(d4, "huge", 4);
+    EXPECT_EQ(Zk().ReceiveWhole(d4, reply, 2000), kZkBadReply);
+    EXPECT_EQ(Zk().Send(d4, "x", 1), kZkConnectionLost);  // the stream lost its place
+    Zk().CloseChannel(d4);
+
+    const int32_t tvd4 = Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelTVD4);
+    ASSERT_GT(tvd4, 0);
+    Zk().Send(tvd4, "cut", 3);
+    EXPECT_EQ(Zk().ReceiveWhole(tvd4, reply, 300), kZkBadReply);
+    Zk().CloseChannel(tvd4);
+}
+
+TEST_F(TransportQueues, UnknownQueuesAndMissingDevicesAreReported)
+{
+    std::string id;
+    EXPECT_EQ(Zk().DeviceId(kZkPathQueue, "NoSuchQueue", id), kZkUnknownQueue);
+    EXPECT_EQ(Zk().DeviceId(kZkPathQueue, "GoneQueue", id), kZkUnreachable);
+    EXPECT_EQ(Zk().OpenChannel(kZkPathQueue, "GoneQueue", kZkChannelD4), kZkUnreachable);
+    std::vector<ZKChannelEntry> channels;
+    EXPECT_EQ(Zk().Channels(kZkPathQueue, "OpkQueue", channels), kZkUnreachable);  // nothing listens
+}

@@ -1,0 +1,136 @@
+// The module's own parsers: SNMP messages, job-language reply ends, addresses and search lists.
+#include "FakePrinters.h"
+#include "modules/transport/CJobLanguageFraming.h"
+#include "modules/transport/CNetAddress.h"
+#include "modules/transport/CSnmpCodec.h"
+
+#include <gtest/gtest.h>
+
+using namespace zk;
+using zktest::Bytes;
+using zktest::ToBytes;
+
+namespace {
+
+ReplyAssessment Assess(const std::string& text) { return AssessJobLanguageReply(ToBytes(text)); }
+
+}  // namespace
+
+TEST(SnmpCodec, RequestRoundTripsThroughAnAgentAnswer)
+{
+    const Oid column = *ParseOidText("1.3.6.1.4.1.2699.1.2.1.2.1.1.3");
+    const Bytes request = BuildSnmpRequest(kPduGetNextRequest, 0x7FFFFFF0, "vintal", {column});
+    const auto header = ReadSnmpHeader(request);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->pduTag, kPduGetNextRequest);
+    EXPECT_EQ(header->requestId, 0x7FFFFFF0);
+    // A request is not a response.
+    EXPECT_FALSE(ParseSnmpResponse(request));
+
+    const std::string longValue(300, 'x');  // needs a long-form length
+    const auto response =
+        ParseSnmpResponse(zktest::SnmpResponseTo(request, {{"1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1", longValue}}));
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->requestId, 0x7FFFFFF0);
+    ASSERT_EQ(response->bindings.size(), 1u);
+    EXPECT_TRUE(OidIsBelow(response->bindings[0].oid, column));
+    EXPECT_EQ(response->bindings[0].value, longValue);
+}
+
+TEST(SnmpCodec, NegativeAndLargeRequestIdsSurvive)
+{
+    for (int32_t id : {0, 1, 127, 128, 255, 256, -1, -128, -129, INT32_MIN, INT32_MAX}) {
+        const auto header = ReadSnmpHeader(BuildSnmpRequest(kPduGetRequest, id, "vintal", {{1, 3, 6, 1}}));
+        ASSERT_TRUE(header) << id;
+        EXPECT_EQ(header->requestId, id);
+    }
+}
+
+TEST(SnmpCodec, EveryTruncationOrCorruptLengthIsRefused)
+{
+    const Bytes request = BuildSnmpRequest(kPduGetRequest, 42, "vintal", {{1, 3, 6, 1, 2, 1, 1, 5, 0}});
+    const Bytes good = zktest::SnmpResponseTo(request, {{"1.3.6.1.2.1.1.5.0", "name"}});
+    ASSERT_TRUE(ParseSnmpResponse(good));
+    for (size_t n = 0; n < good.size(); ++n)
+        EXPECT_FALSE(ParseSnmpResponse(Bytes(good.begin(), good.begin() + n))) << "cut at " << n;
+    Bytes huge = good;
+    huge[1] = 0x84;  // a 4-byte length field claiming far more than there is
+    EXPECT_FALSE(ParseSnmpResponse(huge));
+    EXPECT_FALSE(ReadSnmpHeader(huge));
+    Bytes v2 = good;
+    v2[4] = 1;  // version 2c is not ours
+    EXPECT_FALSE(ReadSnmpHeader(v2));
+}
+
+TEST(SnmpCodec, OidTextIsStrict)
+{
+    EXPECT_EQ(ParseOidText("1.3.6.1"), (Oid{1, 3, 6, 1}));
+    for (const char* bad : {"", "1", "1..3", "1.3.", ".1.3", "1.3.x", "1.3.99999999999"})
+        EXPECT_FALSE(ParseOidText(bad)) << bad;
+}
+
+TEST(JobLanguageFraming, MdrReplyEndsAtItsClosingQuote)
+{
+    const std::string echo = "@OPK MDR CM=\"0000\"\r\n";
+    EXPECT_EQ(Assess("@OPK M").state, ReplyState::Incomplete);
+    EXPECT_EQ(Assess(echo).state, ReplyState::Incomplete);
+    EXPECT_EQ(Assess(echo + "\"8000").state, ReplyState::Incomplete);
+    const auto whole = Assess(echo + "\"8000\"\r\nSTALE");
+    EXPECT_EQ(whole.state, ReplyState::Complete);
+    EXPECT_EQ(whole.length, echo.size() + 8);
+    // An echo without the opening quote has no layout to wait for.
+    EXPECT_EQ(Assess(echo + "X").state, ReplyState::Unknown);
+}
+
+TEST(JobLanguageFraming, PiPagesEndAfterTheirCountedData)
+{
+    std::string head = "@BDC PI\r\nxxPI:\x80:";
+    head += std::string("\0\0\0\x08", 4) + ":" + std::string("\x03\0\x64\0", 4) + ";";
+    ASSERT_EQ(head.size(), 26u);
+    EXPECT_EQ(Assess(head).state, ReplyState::Complete);  // page 0: header only
+    EXPECT_EQ(Assess(head.substr(0, 25)).state, ReplyState::Incomplete);
+
+    std::string page1 = head;
+    page1[16] = 1;
+    const std::string data = "ab;cd";  // data may hold the separator
+    const std::string body = "SZ:" + std::string("\x05\0", 2) + ";DT:" + data;
+    EXPECT_EQ(Assess(page1 + body).state, ReplyState::Incomplete);
+    const auto whole = Assess(page1 + body + ";");
+    EXPECT_EQ(whole.state, ReplyState::Complete);
+    EXPECT_EQ(whole.length, 26u + body.size() + 1);
+    EXPECT_EQ(Assess(page1 + body + "!").state, ReplyState::Unknown);
+}
+
+TEST(JobLanguageFraming, StatusAndLinesAndStrangers)
+{
+    const std::string status = "@BDC ST2\r\n" + std::string("\x03\0", 2) + "abc";
+    EXPECT_EQ(Assess(status.substr(0, 14)).state, ReplyState::Incomplete);
+    EXPECT_EQ(Assess(status).length, status.size());
+    EXPECT_EQ(Assess("hello").state, ReplyState::Unknown);
+    EXPECT_EQ(AssessLineReply(ToBytes("MDL:X;")).state, ReplyState::Incomplete);
+    EXPECT_EQ(AssessLineReply(ToBytes("MDL:X;\r\n")).length, 6u);
+}
+
+TEST(NetAddress, ParsingIsStrictAndOnlyLoopbackIsPermitted)
+{
+    EXPECT_EQ(ParseIPv4("127.0.1.2"), 0x7F000102u);
+    for (const char* bad : {"", "127.0.1", "127.0.1.2.3", "127.0.1.256", "127.0.01.2x", " 127.0.0.1", "1270.0.0.1"})
+        EXPECT_FALSE(ParseIPv4(bad)) << bad;
+    EXPECT_TRUE(IsPermittedAddress(*ParseIPv4("127.255.0.1")));
+    EXPECT_FALSE(IsPermittedAddress(*ParseIPv4("128.0.0.1")));
+    EXPECT_FALSE(IsPermittedAddress(*ParseIPv4("126.255.255.255")));
+    EXPECT_EQ(FormatIPv4(0x7F00FE01), "127.0.254.1");
+}
+
+TEST(NetAddress, SubnetsAndRangesAreBounded)
+{
+    const auto c = SubnetHosts(*ParseIPv4("127.0.9.77"), 0xFFFFFF00, 1000);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->size(), 254u);
+    EXPECT_EQ(c->front(), *ParseIPv4("127.0.9.1"));
+    EXPECT_EQ(SubnetHosts(*ParseIPv4("127.0.9.9"), 0xFFFFFFFF, 10)->size(), 1u);
+    EXPECT_FALSE(SubnetHosts(*ParseIPv4("127.0.9.0"), 0xFFFF00FF, 100000));  // not contiguous
+    EXPECT_FALSE(SubnetHosts(*ParseIPv4("127.0.0.0"), 0xFF000000, 65536));   // too many
+    EXPECT_EQ(RangeHosts(*ParseIPv4("127.0.9.5"), *ParseIPv4("127.0.9.1"), 10)->size(), 5u);
+    EXPECT_FALSE(RangeHosts(0x7F000000, 0x7FFFFFFF, 65536));
+}

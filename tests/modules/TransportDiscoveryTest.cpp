@@ -1,0 +1,190 @@
+// Searches over real loopback sockets: a fleet found whole and once, stop semantics, and the
+// refusal of searches that would leave loopback.
+#include "FakePrinters.h"
+#include "ZkModule.h"
+#include "modules/transport/CNetAddress.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
+
+using namespace zktest;
+
+namespace {
+
+// What the callbacks saw, and whether any came after the stop.
+struct Collector {
+    ZkModule* zk = nullptr;
+    std::mutex lock;
+    std::multiset<std::string> addresses;
+    std::map<std::string, std::string> names;
+    std::atomic<bool> stopReturned{false};
+    std::atomic<int> lateCallbacks{0};
+    std::atomic<int> callbacks{0};
+    int sleepMs = 0;
+};
+
+void OnHit(uint64_t a, uint32_t b, uint32_t c, void* context)
+{
+    auto* col = static_cast<Collector*>(context);
+    if (col->stopReturned) ++col->lateCallbacks;
+    ++col->callbacks;
+    SProbeResult* result = nullptr;
+    if (col->zk->GetProbeResult(a, b, c, &result) == kZkOk && result != nullptr) {
+        std::lock_guard guard(col->lock);
+        col->addresses.insert(result->szAddress);
+        EXPECT_EQ(std::string(result->pAddressList->szAddress), result->szAddress);
+        EXPECT_EQ(result->pAddressList->pNext, nullptr);
+        col->names[result->szAddress] =
+            std::string(result->pDeviceName ? result->pDeviceName : "") + "|" + result->pDeviceID;
+        EXPECT_EQ(col->zk->DeleteProbeResult(result), kZkOk);
+        EXPECT_EQ(col->zk->DeleteProbeResult(result), kZkBadArgument);  // freed once only
+    }
+    if (col->sleepMs) std::this_thread::sleep_for(std::chrono::milliseconds(col->sleepMs));
+}
+
+ZKProbeContext Range(const std::string& first, const std::string& last, uint32_t waitMs = 0, uint32_t rounds = 0)
+{
+    ZKProbeContext ctx{};
+    ctx.dwProbeType = kZkProbeRange;
+    ctx.dwParam[0] = waitMs;
+    ctx.dwParam[1] = rounds;
+    std::memcpy(ctx.typeContext, first.c_str(), first.size() + 1);
+    std::memcpy(ctx.typeContext + 64, last.c_str(), last.size() + 1);
+    return ctx;
+}
+
+std::vector<std::string> FleetAddresses(const std::string& net, int count)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i) out.push_back(net + std::to_string(3 + i * 5));  // spread over the /24
+    return out;
+}
+
+class TransportDiscovery : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(m_zk.handle, nullptr) << dlerror();
+        ASSERT_EQ(m_zk.Initialize(), kZkOk);
+        m_col.zk = &m_zk;
+    }
+    void TearDown() override { m_zk.Release(); }
+    // Waits until `count` callbacks came or the bound passed.
+    bool WaitForHits(int count, int boundMs)
+    {
+        for (int waited = 0; waited < boundMs; waited += 10) {
+            if (m_col.callbacks >= count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return m_col.callbacks >= count;
+    }
+    ZkModule m_zk{"ZKNETx64.DLL"};
+    Collector m_col;
+};
+
+}  // namespace
+
+TEST_F(TransportDiscovery, FleetInOneRangeIsFoundWholeAndOnce)
+{
+    const auto addresses = FleetAddresses("127.0.156.", 50);
+    FakeSnmpFleet fleet(addresses);
+    const ZKProbeContext ctx = Range("127.0.156.1", "127.0.156.254", 300, 3);
+    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
+    ASSERT_NE(probe, 0u);
+    EXPECT_TRUE(WaitForHits(50, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // every round over: no repeats
+    EXPECT_EQ(m_zk.StopProbe(probe), kZkOk);
+    m_col.stopReturned = true;
+    EXPECT_EQ(m_zk.StopProbe(probe), kZkBadHandle);
+
+    std::lock_guard guard(m_col.lock);
+    EXPECT_EQ(m_col.addresses, std::multiset<std::string>(addresses.begin(), addresses.end()));
+    EXPECT_EQ(m_col.names["127.0.156.8"], "prn-2|MFG:Vintal;MDL:Model-2;");
+}
+
+TEST_F(TransportDiscovery, NoCallbackAfterStopEvenMidSearch)
+{
+    FakeSnmpFleet fleet(FleetAddresses("127.0.157.", 40));
+    m_col.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported
+    ZKProbeContext ctx{};
+    ctx.dwProbeType = kZkProbeSubnets;
+    ZKProbeSubnet second{nullptr, "127.0.158.0", "255.255.255.0"};
+    ZKProbeSubnet first{&second, "127.0.157.0", "255.255.255.0"};
+    const ZKProbeSubnet* head = &first;
+    std::memcpy(ctx.typeContext, &head, sizeof head);
+    ctx.dwParam[0] = 10000;  // a long wait: only the stop ends this search
+    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
+    ASSERT_NE(probe, 0u);
+    ASSERT_TRUE(WaitForHits(3, 5000));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_zk.StopProbe(probe), kZkOk);
+    m_col.stopReturned = true;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    const int seen = m_col.callbacks;
+    EXPECT_LT(seen, 40);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_col.lateCallbacks, 0);
+    EXPECT_EQ(m_col.callbacks, seen);
+}
+
+TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
+{
+    FakeSnmpFleet fleet({"127.0.159.7", "127.0.159.8"});  // prn-1, prn-2
+    ZKProbeContext ctx{};
+    ctx.dwProbeType = kZkProbeAddress;
+    std::strcpy(reinterpret_cast<char*>(ctx.typeContext), "127.0.159.8");
+    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
+    ASSERT_NE(probe, 0u);
+    ASSERT_TRUE(WaitForHits(1, 3000));
+    SProbeResult* result = nullptr;
+    EXPECT_EQ(m_zk.GetProbeResult(probe, 1, 0, &result), kZkBadArgument);  // wrong check value
+    EXPECT_EQ(m_zk.GetProbeResult(probe, 2, 0, &result), kZkBadArgument);
+    EXPECT_EQ(result, nullptr);
+    m_zk.StopProbe(probe);
+    EXPECT_EQ(m_zk.GetProbeResult(probe, 1, 0, &result), kZkBadHandle);
+    EXPECT_EQ(m_col.addresses, std::multiset<std::string>{"127.0.159.8"});
+
+    Collector filtered;
+    filtered.zk = &m_zk;
+    const ZKProbeContext both = Range("127.0.159.7", "127.0.159.8", 200, 1);
+    const uint64_t named = m_zk.StartProbe("PRN-1", &both, OnHit, &filtered);
+    ASSERT_NE(named, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    m_zk.StopProbe(named);
+    EXPECT_EQ(filtered.addresses, std::multiset<std::string>{"127.0.159.7"});
+}
+
+TEST_F(TransportDiscovery, SearchesBeyondLoopbackOrMalformedAreRefused)
+{
+    const std::string outside = zk::FormatIPv4(zk::kLoopbackNetwork + 0x01000001);
+    const ZKProbeContext away = Range("127.0.159.1", outside);
+    EXPECT_EQ(m_zk.StartProbe(nullptr, &away, OnHit, &m_col), 0u);
+    ZKProbeContext wide{};
+    wide.dwProbeType = kZkProbeSubnets;
+    ZKProbeSubnet all{nullptr, "127.0.0.0", "255.0.0.0"};  // more addresses than a search may ask
+    const ZKProbeSubnet* head = &all;
+    std::memcpy(wide.typeContext, &head, sizeof head);
+    EXPECT_EQ(m_zk.StartProbe(nullptr, &wide, OnHit, &m_col), 0u);
+    ZKProbeSubnet loop{nullptr, "127.0.159.0", "255.255.255.0"};
+    loop.pNext = &loop;  // a list that never ends
+    head = &loop;
+    std::memcpy(wide.typeContext, &head, sizeof head);
+    EXPECT_EQ(m_zk.StartProbe(nullptr, &wide, OnHit, &m_col), 0u);
+    ZKProbeContext unterminated = Range("127.0.159.1", "127.0.159.2");
+    std::memset(unterminated.typeContext, '1', 64);
+    EXPECT_EQ(m_zk.StartProbe(nullptr, &unterminated, OnHit, &m_col), 0u);
+    ZKProbeContext type5 = Range("127.0.159.1", "127.0.159.2");
+    type5.dwProbeType = 5;
+    EXPECT_EQ(m_zk.StartProbe(nullptr, &type5, OnHit, &m_col), 0u);
+    const ZKProbeContext fine = Range("127.0.159.1", "127.0.159.2");
+    EXPECT_EQ(m_zk.StartProbe(nullptr, &fine, nullptr, &m_col), 0u);
+    EXPECT_EQ(m_zk.StartProbe(nullptr, nullptr, OnHit, &m_col), 0u);
+    EXPECT_EQ(m_zk.StopProbe(12345), kZkBadHandle);
+    EXPECT_EQ(m_col.callbacks, 0);
+}

@@ -2,6 +2,7 @@
 #include "common/BIInfo.h"
 
 #include "common/CQueueHolder.h"
+#include "common/CRegistry.h"
 
 #include <new>
 #include <string>
@@ -310,12 +311,11 @@ BOOL BIInfo::IsPCLPriority() const {
     } catch (const std::bad_alloc&) {
         return FALSE;
     }
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return FALSE;
+    CRegistry driverKey;
+    if (driverKey.Open(HKEY_LOCAL_MACHINE, key.c_str(), KEY_READ) != ERROR_SUCCESS) return FALSE;
     DWORD value = 0;
     DWORD size = sizeof(value);
     DWORD type = 0;
-    LSTATUS status = RegQueryValueExW(hKey, kPCLPriorityValue, nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size);
-    RegCloseKey(hKey);
+    LSTATUS status = driverKey.QueryValue(kPCLPriorityValue, &type, reinterpret_cast<LPBYTE>(&value), &size);
     return status == ERROR_SUCCESS && value != 0 ? TRUE : FALSE;
 }

@@ -5,6 +5,7 @@
 // The fast path outside the lock is one read of the two flags.
 #include "common/BILogging.h"
 
+#include "common/CRegistry.h"
 #include "platform/win32.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -60,14 +62,14 @@ private:
 void SetUpLocked() {
     if (g_state.initialised.load(std::memory_order_acquire)) return;
 
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSwitchKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
     DWORD value = 0;
-    DWORD size = sizeof(value);
-    DWORD type = 0;
-    LSTATUS status = RegQueryValueExW(key, kSwitchValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return;
+    {
+        CRegistry key;
+        if (key.Open(HKEY_LOCAL_MACHINE, kSwitchKey, KEY_READ) != ERROR_SUCCESS) return;
+        DWORD size = sizeof(value);
+        DWORD type = 0;
+        if (key.QueryValue(kSwitchValue, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) return;
+    }
 
     char narrow[MAX_PATH];
     int length = std::snprintf(narrow, sizeof(narrow), kPathFormat, static_cast<int>(GetCurrentProcessId()));
@@ -92,22 +94,67 @@ std::string TimeStamp() {
     return stamp;
 }
 
-// Converts a finished UTF-8 line to the ANSI code page (unmappable characters become the code
-// page's default character). Bytes that are not valid UTF-8 came from outside as 8-bit text
-// already (printer replies) and are kept as they are.
-std::string ToAnsi(const std::string& utf8) {
-    if (utf8.empty()) return utf8;
-    if (utf8.size() > static_cast<size_t>(INT32_MAX / 2)) return std::string();
+// Length of the well-formed UTF-8 sequence at text[i] (1 to 4), or 0 when the byte there does
+// not begin one.
+size_t Utf8SequenceLength(const std::string& text, size_t i) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char lead = byte(i);
+    if (lead < 0x80) return 1;
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    }
+    unsigned char second = byte(i + 1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F)) {
+        return 0;  // overlong forms, surrogates, beyond U+10FFFF
+    }
+    return length;
+}
+
+// Appends a well-formed UTF-8 run in the ANSI code page (characters it lacks become the code
+// page's default character); the run as it is when the conversion fails.
+void AppendAnsi(std::string_view utf8, std::string& out) {
+    if (utf8.empty()) return;
     int length = static_cast<int>(utf8.size());
-    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
-    if (wide <= 0) return utf8;
-    std::u16string text(static_cast<size_t>(wide), u'\0');
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, text.data(), wide) != wide) return utf8;
-    int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return utf8;
-    std::string ansi(static_cast<size_t>(bytes), '\0');
-    if (WideCharToMultiByte(CP_ACP, 0, text.data(), wide, ansi.data(), bytes, nullptr, nullptr) != bytes) return utf8;
-    return ansi;
+    int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    if (wide > 0) {
+        std::u16string text(static_cast<size_t>(wide), u'\0');
+        if (MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, text.data(), wide) == wide) {
+            int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+            if (bytes > 0) {
+                std::string ansi(static_cast<size_t>(bytes), '\0');
+                if (WideCharToMultiByte(CP_ACP, 0, text.data(), wide, ansi.data(), bytes, nullptr, nullptr) == bytes) {
+                    out += ansi;
+                    return;
+                }
+            }
+        }
+    }
+    out += utf8;
+}
+
+// Converts a finished line to the ANSI code page. Formats and wide text arrive as UTF-8; bytes
+// that are not UTF-8 came from outside as 8-bit text already (printer replies) and are kept.
+std::string ToAnsi(const std::string& line) {
+    if (line.size() > static_cast<size_t>(INT32_MAX / 4)) return std::string();
+    std::string out;
+    out.reserve(line.size());
+    size_t run = 0;  // start of the current well-formed run
+    size_t i = 0;
+    while (i < line.size()) {
+        size_t length = Utf8SequenceLength(line, i);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        AppendAnsi(std::string_view(line).substr(run, i - run), out);
+        out.push_back(line[i]);
+        run = ++i;
+    }
+    AppendAnsi(std::string_view(line).substr(run), out);
+    return out;
 }
 
 // Text mode: every line feed is written as CR LF.

@@ -1,0 +1,178 @@
+// CVANTO: the instance (see CVANTO.h). Print-job control is in CVANTOPrintJobs.cpp.
+#include "interface/CVANTO.h"
+
+#include "common/BIInfo.h"
+#include "common/BILogging.h"
+
+#include <new>
+
+namespace {
+
+constexpr DWORD kFlagProbe = 0x1;        // create the discovery object
+constexpr DWORD kFlagPrinterInfo = 0x2;  // create the printer-information object
+
+// A failed step of Initialize, caught in its one clean-up path.
+struct InitializeFailure {};
+
+}  // namespace
+
+CVANTO::CVANTO() : m_pProbe(nullptr, nullptr), m_pBIPrinterInfo(nullptr, nullptr) {}
+
+CVANTO::~CVANTO() {
+    m_pProbe.reset();
+    m_pBIPrinterInfo.reset();
+    m_pBIInfo.reset();
+}
+
+BOOL CVANTO::Initialize(LPCWSTR printerName, DWORD dwFlags) {
+    BI_LOG("CVANTO::Initialize\n");
+    BI_LOG("\tPrinterName : %s\n", BILogging::Narrow(printerName).c_str());
+    BI_LOG("\tdwFlag : %d\n", static_cast<int>(dwFlags));
+    if ((dwFlags & kFlagProbe) == 0 && printerName == nullptr) return FALSE;
+
+    try {
+        if (!m_pBIInfo) {
+            auto context = std::make_unique<BIInfo>();
+            if (!context->Build(printerName, dwFlags)) throw InitializeFailure();
+            m_pBIInfo = std::move(context);
+        }
+        if ((dwFlags & kFlagProbe) != 0 && !m_pProbe) {
+            m_pProbe = CreateProbe(m_pBIInfo.get());
+            if (!m_pProbe) {
+                BI_LOG("#Failed to initialize CProbe class.\n");
+                throw InitializeFailure();
+            }
+        }
+        if ((dwFlags & kFlagPrinterInfo) != 0 && !CreateAutoConfigInstance(m_pBIInfo.get(), dwFlags)) {
+            throw InitializeFailure();
+        }
+        return TRUE;
+    } catch (...) {
+        BI_LOG("#Failed to alloc memory.\n");
+        Release();
+        return FALSE;
+    }
+}
+
+BOOL CVANTO::CreateAutoConfigInstance(BIInfo* pBIInfo, DWORD dwFlags) {
+    BI_LOG("CVANTO::CreateAutoConfigInstance\n");
+    if (m_pBIPrinterInfo) return TRUE;
+    m_pBIPrinterInfo = CreateBIPrinterInfo(pBIInfo, dwFlags);
+    if (!m_pBIPrinterInfo) {
+        BI_LOG("#Failed to initialize CBIPrinterInfo class.\n");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CVANTO::Release() {
+    BI_LOG("CVANTO::Release\n");
+    m_pProbe.reset();
+    m_pBIPrinterInfo.reset();
+    m_pBIInfo.reset();
+    return TRUE;
+}
+
+// ---- Discovery ------------------------------------------------------------------------------
+// Every operation needs the discovery object. The library cannot create one yet (see
+// CVANTOFactory.cpp), so an instance never has it and each operation returns its failure value.
+
+BOOL CVANTO::SetSubnetAddress(LPCWSTR /*networkAddress*/, LPCWSTR /*subnetMask*/) {
+    BI_LOG("CVANTO::SetSubnetAddress\n");
+    return FALSE;
+}
+
+BOOL CVANTO::SetContextName(LPCWSTR /*deviceName*/) {
+    BI_LOG("CVANTO::SetContextName\n");
+    return FALSE;
+}
+
+BOOL CVANTO::SetContextIPRANGE(LPCWSTR /*startAddress*/, LPCWSTR /*endAddress*/) {
+    BI_LOG("CVANTO::SetContextIPRANGE\n");
+    return FALSE;
+}
+
+BOOL CVANTO::SetContextIPADR(LPCWSTR /*address*/) {
+    BI_LOG("CVANTO::SetContextIPADR\n");
+    return FALSE;
+}
+
+BOOL CVANTO::SetProbeMode(DWORD /*type*/, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
+    BI_LOG("CVANTO::SetProbeMode\n");
+    return FALSE;
+}
+
+BOOL CVANTO::ProbePrinter(LPCWSTR /*text*/) {
+    BI_LOG("CVANTO::ProbePrinter\n");
+    return FALSE;
+}
+
+BOOL CVANTO::StopProbe() {
+    BI_LOG("CVANTO::StopProbe\n");
+    return FALSE;
+}
+
+SBIProbeResult* CVANTO::GetProbeResult() {
+    BI_LOG("CVANTO::GetProbeResult\n");
+    return nullptr;
+}
+
+// ---- Printer information --------------------------------------------------------------------
+// Every operation needs the printer-information object, which the library cannot create yet
+// (see CVANTOFactory.cpp): the status operations return -999 and the value operations 0.
+
+INT CVANTO::CheckModelNameHasChanged() {
+    BI_LOG("CVANTO::CheckModelNameHasChanged\n");
+    return kStatusNoInstance;
+}
+
+// A discovery instance becomes a printer-information instance for good: the discovery object
+// and its results are discarded and a printer-information object is made with flags 0.
+INT CVANTO::UpdatePrinterInfo(uint64_t llElementBit, DWORD dwOption) {
+    BI_LOG("CVANTO::UpdatePrinterInfo\n");
+    BI_LOG("llElementBit: %lld\n", static_cast<long long>(llElementBit));
+    BI_LOG("dwOption: %x\n", static_cast<unsigned>(dwOption));
+    if (m_pProbe) {
+        m_pProbe.reset();
+        m_pBIPrinterInfo.reset();
+        if (!CreateAutoConfigInstance(m_pBIInfo.get(), 0)) return kStatusNoInstance;
+    }
+    return kStatusNoInstance;
+}
+
+INT CVANTO::UpdateCFGXFile(uint64_t llElementBit, DWORD dwOption) {
+    BI_LOG("CVANTO::UpdateCFGXFile\n");
+    BI_LOG("llElementBit: %lld\n", static_cast<long long>(llElementBit));
+    BI_LOG("dwOption: %x\n", static_cast<unsigned>(dwOption));
+    return kStatusNoInstance;
+}
+
+BOOL CVANTO::GetDWORDValue(DWORD /*enumDWID*/, DWORD* /*pdwValue*/) {
+    BI_LOG("CVANTO::GetDWORDValue\n");
+    return FALSE;
+}
+
+BOOL CVANTO::GetStringValueW(DWORD /*enumSZID*/, LPWSTR /*buffer*/, DWORD /*cchBuffer*/) {
+    BI_LOG("CVANTO::GetStringValueW\n");
+    return FALSE;
+}
+
+INT CVANTO::GetStructValue(DWORD /*enumSTID*/, DWORD /*dwParam*/, void* /*buffer*/, DWORD* /*pcbBuffer*/) {
+    BI_LOG("CVANTO::GetStructValue\n");
+    return 0;
+}
+
+BOOL CVANTO::SetDWORDValue(DWORD /*enumDWID*/, DWORD /*dwValue*/) {
+    BI_LOG("CVANTO::SetDWORDValue\n");
+    return FALSE;
+}
+
+BOOL CVANTO::SetStringValueW(DWORD /*enumSZID*/, LPCWSTR /*value*/) {
+    BI_LOG("CVANTO::SetStringValueW\n");
+    return FALSE;
+}
+
+BOOL CVANTO::SetStructValue(DWORD /*enumSTID*/, DWORD /*dwParam*/, const void* /*record*/) {
+    BI_LOG("CVANTO::SetStructValue\n");
+    return FALSE;
+}

@@ -1,0 +1,210 @@
+// The printer context: the stored name, the queue identifier, every path kind with and without a
+// driver, and the PCL preference.
+#include "common/BIInfo.h"
+
+#include "platform/prefix.h"
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+using vanto_test::TempPrefix;
+
+namespace {
+
+
+std::string Narrow(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+std::string Path(BIInfo& context, DWORD kind) {
+    WCHAR path[MAX_PATH] = {};
+    if (!context.GetPath(kind, path)) return "(fails)";
+    return Narrow(path);
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Printer data of a queue, read as the library's caller would see it.
+struct PrinterData {
+    DWORD status = 0;
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+};
+PrinterData ReadPrinterData(const char16_t* queue, const char16_t* name) {
+    PrinterData data;
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(queue), &printer, &defaults));
+    data.bytes.resize(256);
+    DWORD needed = 0;
+    data.status = GetPrinterDataW(printer, const_cast<LPWSTR>(name), &data.type, data.bytes.data(),
+                                  static_cast<DWORD>(data.bytes.size()), &needed);
+    data.bytes.resize(data.status == ERROR_SUCCESS ? needed : 0);
+    ClosePrinter(printer);
+    return data;
+}
+
+void WritePrinterDWORD(const char16_t* queue, const char16_t* name, DWORD value) {
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(queue), &printer, &defaults));
+    EXPECT_EQ(SetPrinterDataW(printer, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<LPBYTE>(&value), 4),
+              ERROR_SUCCESS);
+    ClosePrinter(printer);
+}
+
+void WriteDriverRegistryDWORD(const char16_t* name, DWORD value) {
+    std::u16string key = u"SOFTWARE\\KELDA\\PRINTER\\" + std::u16string(u"Vintal Universal Driver");
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+              static_cast<LSTATUS>(ERROR_SUCCESS));
+    RegSetValueExW(hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+    RegCloseKey(hKey);
+}
+
+TEST(BIInfoTest, PrinterNameOf1024OrMoreCharactersIsCutTo1023) {
+    TempPrefix prefix;
+    for (size_t length : {1023u, 1024u, 5000u}) {
+        std::u16string name(length, u'n');
+        BIInfo context;
+        ASSERT_TRUE(context.Build(name.c_str(), 0));
+        EXPECT_EQ(std::u16string(context.GetPrinterName()), name.substr(0, 1023)) << length;
+        EXPECT_EQ(Path(context, BIInfo::DataFile), "(fails)") << "no such queue, no driver";
+        EXPECT_EQ(Path(context, BIInfo::NetworkModule), "(fails)") << "a queue context has no module folder";
+    }
+}
+
+TEST(BIInfoTest, QueueIdentifierIsCreatedOnlyWithFlagBit0AndKept) {
+    TempPrefix prefix("Q1");
+    BIInfo plain;
+    ASSERT_TRUE(plain.Build(u"Q1", 0x2));
+    EXPECT_EQ(plain.GetQueueGUID()[0], 0);
+    EXPECT_EQ(ReadPrinterData(u"Q1", u"KDPQGUID").status, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    BIInfo creating;
+    ASSERT_TRUE(creating.Build(u"Q1", 0x1));
+    std::string guid = Narrow(creating.GetQueueGUID());
+    EXPECT_TRUE(std::regex_match(guid, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
+        << guid;
+    PrinterData stored = ReadPrinterData(u"Q1", u"KDPQGUID");
+    EXPECT_EQ(stored.type, REG_SZ);
+    ASSERT_EQ(stored.bytes.size(), 76u) << "38 characters without their terminator";
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(stored.bytes.data()), 38),
+              std::u16string(creating.GetQueueGUID()));
+
+    BIInfo again;
+    ASSERT_TRUE(again.Build(u"Q1", 0x1));
+    EXPECT_EQ(std::u16string(again.GetQueueGUID()), std::u16string(creating.GetQueueGUID()));
+}
+
+TEST(BIInfoTest, DiscoveryOnlyContextNamesFilesBesideTheModule) {
+    TempPrefix prefix;
+    BIInfo context;
+    ASSERT_TRUE(context.Build(nullptr, 0x1));
+    // Linked into this test, the module is the test executable itself.
+    char self[PATH_MAX] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof(self) - 1), 0);
+    std::string folder = Narrow(vplat::ToWindowsPath(std::filesystem::path(self).parent_path().string())) + "\\";
+    EXPECT_EQ(Narrow(context.GetModuleFolder()), folder);
+    EXPECT_EQ(Path(context, BIInfo::NetworkModule), folder + "ZKNETx64.DLL");
+    EXPECT_EQ(Path(context, BIInfo::TransportModule), folder + "ZKAPI7x64.Dll");
+    EXPECT_EQ(Path(context, BIInfo::DataFile), "(fails)");
+    EXPECT_EQ(Path(context, BIInfo::DriverDirectory), "(fails)");
+    for (DWORD kind : {5u, 6u, 7u, 8u, 99u}) EXPECT_EQ(Path(context, kind), folder) << kind;
+    EXPECT_FALSE(context.IsPCLPriority());
+}
+
+TEST(BIInfoTest, DriverPathsComeFromTheDataFileAndItsIniValues) {
+    TempPrefix prefix("Q1");
+    BIInfo context;
+    ASSERT_TRUE(context.Build(u"Q1", 0x1));
+    ASSERT_NE(context.GetDriverName(), nullptr);
+    EXPECT_EQ(Narrow(context.GetDriverName()), vanto_test::kSampleDriverName);
+
+    const std::string directory = "C:\\WINDOWS\\SYSTEM32\\SPOOL\\DRIVERS\\X64\\3";
+    EXPECT_EQ(Upper(Path(context, BIInfo::DataFile)), directory + "\\VUD3DATA.INI");
+    std::string driverDirectory = Path(context, BIInfo::DriverDirectory);
+    EXPECT_EQ(Upper(driverDirectory), directory);
+    EXPECT_EQ(Path(context, BIInfo::TransportModule), driverDirectory + "\\ZKAPI7x64.Dll");
+    EXPECT_EQ(Path(context, BIInfo::NetworkModule), driverDirectory + "\\ZKNETx64.DLL");
+    EXPECT_EQ(Path(context, BIInfo::UIModule), driverDirectory + "\\VUD3CFGX.DLL");
+    EXPECT_EQ(Path(context, BIInfo::CommonAppData), "C:\\ProgramData");
+    EXPECT_EQ(Path(context, 0), "(fails)");
+    EXPECT_EQ(Path(context, 9), "(fails)");
+
+    // A module path that would not fit a path buffer is refused, not cut.
+    std::string dataFile = *vplat::ToLinuxPath(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\VUD3DATA.INI");
+    std::string ini;
+    {
+        std::ifstream in(dataFile);
+        ini.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    size_t value = ini.find("ZKAPIB6Name=");
+    ASSERT_NE(value, std::string::npos);
+    ini.insert(value + 12, std::string(250, 'm'));
+    std::ofstream(dataFile, std::ios::trunc) << ini;
+    BIInfo longer;
+    ASSERT_TRUE(longer.Build(u"Q1", 0));
+    WCHAR small[MAX_PATH] = {};
+    EXPECT_FALSE(longer.GetPath(BIInfo::TransportModule, small));
+}
+
+TEST(BIInfoTest, CFXFolderFallsBackToTheDriverDirectoryWithoutACFGXFile) {
+    TempPrefix prefix("Q1");
+    BIInfo context;
+    ASSERT_TRUE(context.Build(u"Q1", 0x1));
+    std::string shared = "C:\\ProgramData\\KELDA\\" + std::string(vanto_test::kSampleDriverName);
+    std::string linuxShared = prefix.DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName;
+
+    EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no folder";
+    std::filesystem::create_directories(linuxShared);
+    std::ofstream(linuxShared + "/K_OTHER.TXT") << "x";
+    EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no K_*.CFX";
+    std::ofstream(linuxShared + "/k_model.cfx") << "x";
+    EXPECT_EQ(Path(context, BIInfo::CFXFolder), shared);
+}
+
+TEST(BIInfoTest, WorkFolderIsCreatedWhenItsParentExists) {
+    TempPrefix prefix("Q1");
+    BIInfo context;
+    ASSERT_TRUE(context.Build(u"Q1", 0x1));
+    std::string guid = Narrow(context.GetQueueGUID());
+    ASSERT_FALSE(guid.empty());
+    std::string linuxShared = prefix.DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName;
+    std::string expected = "C:\\ProgramData\\KELDA\\" + std::string(vanto_test::kSampleDriverName) + "\\" + guid;
+
+    EXPECT_EQ(Path(context, BIInfo::WorkFolder), expected) << "parents are not created; still a path";
+    EXPECT_FALSE(std::filesystem::exists(linuxShared));
+    std::filesystem::create_directories(linuxShared);
+    EXPECT_EQ(Path(context, BIInfo::WorkFolder), expected);
+    EXPECT_TRUE(std::filesystem::is_directory(linuxShared + "/" + guid));
+}
+
+TEST(BIInfoTest, PCLPriorityPrinterDataWinsOverTheDriverRegistry) {
+    TempPrefix prefix("Q1");
+    BIInfo context;
+    ASSERT_TRUE(context.Build(u"Q1", 0));
+    EXPECT_FALSE(context.IsPCLPriority()) << "neither source";
+    WriteDriverRegistryDWORD(u"PCLPriority", 1);
+    EXPECT_TRUE(context.IsPCLPriority()) << "registry alone";
+    WritePrinterDWORD(u"Q1", u"PCLPriority", 0);
+    EXPECT_FALSE(context.IsPCLPriority()) << "printer data 0 beats registry 1";
+    WritePrinterDWORD(u"Q1", u"PCLPriority", 2);
+    WriteDriverRegistryDWORD(u"PCLPriority", 0);
+    EXPECT_TRUE(context.IsPCLPriority());
+}
+
+}  // namespace

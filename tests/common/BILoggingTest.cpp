@@ -1,0 +1,147 @@
+// The diagnostic log: the registry switch and when it is read again, the file and its folder,
+// the time stamp, the hex dump, the text form of a line, and many writers at once.
+#include "common/BILogging.h"
+
+#include "common/LogFile.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <regex>
+#include <thread>
+
+using vanto_test::LogLines;
+using vanto_test::Message;
+using vanto_test::SetLogSwitch;
+using vanto_test::TempPrefix;
+
+namespace {
+
+uint32_t g_fixedTicks = 0;
+uint32_t FixedTicks() {
+    return g_fixedTicks;
+}
+
+// Every test starts and ends with the facility uninitialised and the system clock.
+class BILoggingTest : public ::testing::Test {
+protected:
+    void SetUp() override { BILogging::End(); }
+    void TearDown() override {
+        BILogging::End();
+        BILogging::SetTickSource(nullptr);
+    }
+};
+
+TEST_F(BILoggingTest, SwitchZeroIsNotReadAgainUntilTheEndCall) {
+    TempPrefix prefix;
+    std::filesystem::create_directories(vanto_test::LogFolder(prefix));
+    SetLogSwitch(0);
+    BI_LOG("first\n");
+    SetLogSwitch(1);
+    BI_LOG("second\n");
+    EXPECT_TRUE(LogLines(prefix).empty()) << "the switch was read again before the end call";
+
+    BILogging::End();
+    BI_LOG("third\n");
+    auto lines = LogLines(prefix);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Message(lines[0]), "third");
+}
+
+TEST_F(BILoggingTest, MissingSwitchValueIsReadAgainByEveryCall) {
+    TempPrefix prefix;
+    std::filesystem::create_directories(vanto_test::LogFolder(prefix));
+    SetLogSwitch(std::nullopt);
+    BI_LOG("before\n");
+    EXPECT_TRUE(LogLines(prefix).empty());
+    SetLogSwitch(7);  // any non-zero value switches the log on
+    BI_LOG("after\n");
+    auto lines = LogLines(prefix);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Message(lines[0]), "after");
+}
+
+TEST_F(BILoggingTest, MissingFolderWritesNothingAndIsNotCreated) {
+    TempPrefix prefix;
+    SetLogSwitch(1);
+    BI_LOG("lost %d\n", 1);
+    BI_DUMP("\x01", 1);
+    EXPECT_FALSE(std::filesystem::exists(vanto_test::LogFolder(prefix)));
+
+    std::filesystem::create_directories(vanto_test::LogFolder(prefix));
+    BI_LOG("kept %d\n", 2);
+    auto lines = LogLines(prefix);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(Message(lines[0]), "kept 2");
+}
+
+TEST_F(BILoggingTest, TimeStampCountsWholeMinutesOfTheTickCount) {
+    TempPrefix prefix;
+    prefix.EnableLog();
+    BILogging::SetTickSource(&FixedTicks);
+    g_fixedTicks = 123u * 60000u + 4u * 1000u + 567u;  // after 100 minutes of uptime
+    BI_LOG("late\n");
+    g_fixedTicks = 5;
+    BI_LOG("early\n");
+    g_fixedTicks = 0xFFFFFFFFu;
+    BI_LOG("wrap\n");
+    auto lines = LogLines(prefix);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "123:04.567 late");
+    EXPECT_EQ(lines[1], " 0:00.005 early");
+    EXPECT_EQ(lines[2], "71582:47.295 wrap");
+}
+
+TEST_F(BILoggingTest, DumpWritesLowerCaseHexWithoutSeparators) {
+    TempPrefix prefix;
+    prefix.EnableLog();
+    const unsigned char bytes[] = {0x0A, 0xFF, 0x00};
+    BI_DUMP(bytes, sizeof(bytes));
+    BI_DUMP(static_cast<const void*>(nullptr), 4);
+    BI_DUMP(bytes, 0);
+    auto lines = LogLines(prefix);
+    ASSERT_EQ(lines.size(), 2u) << "a null pointer writes no line";
+    EXPECT_EQ(Message(lines[0]), "0aff00");
+    EXPECT_EQ(lines[1].back(), ' ') << "an empty dump is a time stamp alone";
+}
+
+TEST_F(BILoggingTest, LineIsWrittenInTheAnsiCodePageWithCrLf) {
+    TempPrefix prefix;
+    prefix.EnableLog();
+    // U+00E9 exists in code page 1252, U+4E00 does not; raw 8-bit printer text stays as it is.
+    BI_LOG("Caf\xC3\xA9 %s|%s\nnext\n", BILogging::Narrow(u"\u00e9\u4e00").c_str(), "\xE9t\xE9");
+    std::string text = vanto_test::ReadLog(prefix);
+    size_t blank = text.find(' ', text.find(':'));
+    ASSERT_NE(blank, std::string::npos);
+    EXPECT_EQ(text.substr(blank + 1), "Caf\xE9 \xE9?|\xE9t\xE9\r\nnext\r\n");
+    EXPECT_EQ(BILogging::Narrow(nullptr), "(null)");
+    EXPECT_EQ(BILogging::Narrow(u"\U0001F600\xD800"), "\xF0\x9F\x98\x80\xEF\xBF\xBD");
+}
+
+TEST_F(BILoggingTest, ManyWritersAndEndCallsLeaveOnlyWholeLines) {
+    TempPrefix prefix;
+    prefix.EnableLog();
+    constexpr int kThreads = 6;
+    constexpr int kLinesEach = 150;
+    const std::string payload(80, 'x');
+    std::atomic<bool> writing{true};
+    std::thread ender([&] {
+        while (writing.load()) BILogging::End();
+    });
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < kLinesEach; ++i) BI_LOG("thread %d line %d %s\n", t, i, payload.c_str());
+        });
+    }
+    for (auto& writer : writers) writer.join();
+    writing = false;
+    ender.join();
+
+    auto lines = LogLines(prefix);
+    EXPECT_EQ(lines.size(), static_cast<size_t>(kThreads * kLinesEach));
+    const std::regex whole(R"( ?\d+:\d\d\.\d\d\d thread \d line \d+ x{80})");
+    for (const auto& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+}
+
+}  // namespace

@@ -1,0 +1,256 @@
+// The exported interface as a caller sees it: the symbol table of libvanto.so, instances and
+// handles, the failure values of exports without their object, the instance's log lines, and
+// print-job control on the stand-in spooler.
+#include "vanto.h"
+
+#include "common/LogFile.h"
+#include "platform/prefix.h"
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <regex>
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <thread>
+
+using vanto_test::LogLines;
+using vanto_test::Message;
+using vanto_test::TempPrefix;
+
+namespace {
+
+
+// The queue's status word and job count through the spooler.
+struct QueueState {
+    DWORD status = 0;
+    size_t jobs = 0;
+};
+QueueState ReadQueue(const char* queue) {
+    QueueState state;
+    std::string error;
+    auto jobs = vplat::ListJobs(queue, error);
+    EXPECT_TRUE(jobs.has_value()) << error;
+    if (jobs) state.jobs = jobs->size();
+    std::u16string name(queue, queue + std::strlen(queue));
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ACCESS_USE};
+    if (!OpenPrinterW(name.data(), &printer, &defaults)) return state;
+    DWORD needed = 0;
+    GetPrinterW(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    if (needed && GetPrinterW(printer, 2, buffer.data(), needed, &needed)) {
+        state.status = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data())->Status;
+    }
+    ClosePrinter(printer);
+    return state;
+}
+
+void PauseQueue(const char16_t* queue) {
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(queue), &printer, &defaults));
+    EXPECT_TRUE(SetPrinterW(printer, 0, nullptr, PRINTER_CONTROL_PAUSE));
+    ClosePrinter(printer);
+}
+
+TEST(ExportsTest, LibraryExportsExactlyTheTwentyOneFunctions) {
+    const std::set<std::string> expected = {
+        "Initialize", "Release", "SetSubnetAddress", "SetContextName", "SetContextIPRANGE", "SetContextIPADR",
+        "SetProbeMode", "ProbePrinter", "StopProbe", "GetProbeResult", "CheckModelNameHasChanged",
+        "UpdatePrinterInfo", "UpdateCFGXFile", "GetDWORDValue", "GetStringValueW", "GetStructValue",
+        "SetDWORDValue", "SetStringValueW", "SetStructValue", "PrintJobsExists", "DeletePrintJobs"};
+    std::string command = std::string("nm -D --defined-only ") + VANTO_BUILD_DIR + "/libvanto.so";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> functions;
+    char line[512];
+    while (std::fgets(line, sizeof(line), pipe)) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (!(fields >> address >> type >> name)) continue;
+        if (type == "T" || type == "t" || type == "W" || type == "i") functions.insert(name);
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(functions, expected);
+}
+
+TEST(ExportsTest, NullPrinterNameNeedsTheDiscoveryFlag) {
+    TempPrefix prefix("Q1");
+    EXPECT_EQ(Initialize(nullptr, 0), nullptr);
+    EXPECT_EQ(Initialize(nullptr, VANTO_FLAG_PRINTERINFO), nullptr);
+}
+
+TEST(ExportsTest, InstanceWithFlags0HasOnlyItsPrinterContext) {
+    TempPrefix prefix("Q1");
+    HVANTO instance = Initialize(u"Q1", 0);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(PrintJobsExists(instance), 0);
+    EXPECT_EQ(DeletePrintJobs(instance), 1);
+
+    EXPECT_EQ(CheckModelNameHasChanged(instance), VANTO_STATUS_NO_INSTANCE);
+    EXPECT_EQ(UpdatePrinterInfo(instance, 0x1, 0), VANTO_STATUS_NO_INSTANCE);
+    EXPECT_EQ(UpdateCFGXFile(instance, 0x1, 0), VANTO_STATUS_NO_INSTANCE);
+    uint32_t value = 0xABCD;
+    EXPECT_EQ(GetDWORDValue(instance, VANTO_DWID_MODELINFOBITS, 0, &value), 0);
+    EXPECT_EQ(value, 0xABCDu);
+    char16_t buffer[8] = {u'k', u'e', u'e', u'p', 0};
+    EXPECT_EQ(GetStringValueW(instance, 11, 0, buffer, 8), 0);
+    EXPECT_EQ(std::u16string(buffer), u"keep");
+    uint32_t size = 0;
+    EXPECT_EQ(GetStructValue(instance, VANTO_STID_PRINTER_INFO, 0, nullptr, &size), 0);
+    EXPECT_EQ(SetDWORDValue(instance, VANTO_DWID_MODELINFOBITS, 0, 1), 0);
+    EXPECT_EQ(SetStringValueW(instance, VANTO_SZID_MODELNAME, 0, u"M"), 0);
+    VANTO_USERDEF_MAXMIN limits = {};
+    EXPECT_EQ(SetStructValue(instance, VANTO_STID_USERDEF_MAXMIN, 0, &limits), 0);
+
+    EXPECT_EQ(SetSubnetAddress(instance, u"127.0.1.0", u"255.255.255.0"), 0);
+    EXPECT_EQ(SetContextName(instance, u"P"), 0);
+    EXPECT_EQ(SetContextIPRANGE(instance, u"127.0.1.1", u"127.0.1.9"), 0);
+    EXPECT_EQ(SetContextIPADR(instance, u"127.0.1.1"), 0);
+    EXPECT_EQ(SetProbeMode(instance, VANTO_PROBE_IPADR, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_EQ(ProbePrinter(instance, nullptr), 0);
+    EXPECT_EQ(StopProbe(instance), 0);
+    EXPECT_EQ(GetProbeResult(instance), nullptr);
+    EXPECT_EQ(Release(instance), 1);
+}
+
+TEST(ExportsTest, NullStaleAndForeignHandlesGiveFailureValues) {
+    TempPrefix prefix("Q1");
+    int foreign = 0;
+    HVANTO released = Initialize(u"Q1", 0);
+    ASSERT_NE(released, nullptr);
+    ASSERT_EQ(Release(released), 1);
+    for (HVANTO handle : {static_cast<HVANTO>(nullptr), released, reinterpret_cast<HVANTO>(&foreign)}) {
+        uint32_t value = 0;
+        uint32_t size = 0;
+        char16_t buffer[4] = {};
+        EXPECT_EQ(Release(handle), 0);
+        EXPECT_EQ(PrintJobsExists(handle), 0);
+        EXPECT_EQ(DeletePrintJobs(handle), 0);
+        EXPECT_EQ(StopProbe(handle), 0);
+        EXPECT_EQ(GetProbeResult(handle), nullptr);
+        EXPECT_EQ(SetContextIPADR(handle, u"127.0.1.1"), 0);
+        EXPECT_EQ(CheckModelNameHasChanged(handle), VANTO_STATUS_NO_INSTANCE);
+        EXPECT_EQ(UpdatePrinterInfo(handle, 1, 0), VANTO_STATUS_NO_INSTANCE);
+        EXPECT_EQ(UpdateCFGXFile(handle, 1, 0), VANTO_STATUS_NO_INSTANCE);
+        EXPECT_EQ(GetDWORDValue(handle, VANTO_DWID_MODELINFOBITS, 0, &value), 0);
+        EXPECT_EQ(GetStringValueW(handle, VANTO_SZID_MODELNAME, 0, buffer, 4), 0);
+        EXPECT_EQ(GetStructValue(handle, VANTO_STID_PRINTER_INFO, 0, nullptr, &size), 0);
+    }
+    EXPECT_EQ(foreign, 0);
+}
+
+// Discovery and printer information are not part of the library yet: asking for them fails as
+// a failed sub-object initialisation does, logged, with nothing left behind.
+TEST(ExportsTest, SubObjectThatCannotBeMadeFailsInitializeWithItsLogLines) {
+    TempPrefix prefix("Q1");
+    prefix.EnableLog();
+    EXPECT_EQ(Initialize(u"Q1", VANTO_FLAG_PROBE), nullptr);
+    EXPECT_EQ(Initialize(u"Q1", VANTO_FLAG_PRINTERINFO), nullptr);
+    std::vector<std::string> messages;
+    for (const auto& line : LogLines(prefix)) messages.push_back(Message(line));
+    auto at = [&](const std::string& text, size_t from) -> size_t {
+        for (size_t i = from; i < messages.size(); ++i)
+            if (messages[i] == text) return i;
+        return messages.size();
+    };
+    size_t probe = at("#Failed to initialize CProbe class.", 0);
+    ASSERT_LT(probe, messages.size());
+    EXPECT_EQ(at("#Failed to alloc memory.", probe), probe + 1);
+    size_t info = at("#Failed to initialize CBIPrinterInfo class.", probe);
+    ASSERT_LT(info, messages.size());
+    EXPECT_EQ(at("#Failed to alloc memory.", info), info + 1);
+    EXPECT_EQ(at("CVANTO::Release", info), info + 2);
+    Release(Initialize(u"Q1", 0));  // a release ends the log facility for the next test
+}
+
+TEST(ExportsTest, InitializeAndReleaseLogTheirLinesAndReleaseEndsTheLog) {
+    TempPrefix prefix("Q1");
+    prefix.EnableLog();
+    HVANTO instance = Initialize(u"Q1", 0);
+    ASSERT_NE(instance, nullptr);
+    ASSERT_EQ(Release(instance), 1);
+    std::vector<std::string> messages;
+    for (const auto& line : LogLines(prefix)) messages.push_back(Message(line));
+    const std::vector<std::string> expected = {"CVANTODll::Initialize", "CVANTO::Initialize", "\tPrinterName : Q1",
+                                               "\tdwFlag : 0",           "CVANTODll::Release", "CVANTO::Release",
+                                               "Release Objects of BILogging."};
+    EXPECT_EQ(messages, expected);
+
+    // After the end call the switch is read again: switched off, nothing more is written.
+    vanto_test::SetLogSwitch(0);
+    HVANTO next = Initialize(u"Q1", 0);
+    EXPECT_EQ(LogLines(prefix).size(), expected.size());
+    Release(next);
+}
+
+TEST(ExportsTest, InstancesOnManyThreadsWithTheLogOnLeaveWholeLines) {
+    TempPrefix prefix("Q1");
+    prefix.EnableLog();
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 15; ++i) {
+                HVANTO instance = Initialize(u"Q1", 0);
+                if (instance == nullptr || PrintJobsExists(instance) != 0 || Release(instance) != 1) ++failures;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    const std::regex whole(R"( ?\d+:\d\d\.\d\d\d (CVANTO(Dll)?::\w+|\tPrinterName : Q1|\tdwFlag : 0|Release Objects of BILogging\.))");
+    auto lines = LogLines(prefix);
+    EXPECT_GE(lines.size(), 60u);
+    for (const auto& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+}
+
+TEST(ExportsTest, PausedQueueWithAJobIsEmptyAndResumedAfterDelete) {
+    TempPrefix prefix("Q1");
+    std::string error;
+    ASSERT_TRUE(vplat::SubmitJob("Q1", "report.txt", 1234, error)) << error;
+    PauseQueue(u"Q1");
+    HVANTO instance = Initialize(u"Q1", 0);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(PrintJobsExists(instance), 1);
+    EXPECT_EQ(DeletePrintJobs(instance), 1);
+    EXPECT_EQ(PrintJobsExists(instance), 0);
+    QueueState state = ReadQueue("Q1");
+    EXPECT_EQ(state.jobs, 0u);
+    EXPECT_EQ(state.status & PRINTER_STATUS_PAUSED, 0u);
+    Release(instance);
+}
+
+TEST(ExportsTest, JobControlFailsOnUnknownQueuesAndWithoutFullAccess) {
+    TempPrefix prefix("Q1");
+    std::string error;
+    ASSERT_TRUE(vplat::SubmitJob("Q1", "a", 10, error)) << error;
+
+    HVANTO unknown = Initialize(u"NoSuchQueue", 0);
+    ASSERT_NE(unknown, nullptr);
+    EXPECT_EQ(PrintJobsExists(unknown), 0);
+    EXPECT_EQ(DeletePrintJobs(unknown), 0);
+    Release(unknown);
+
+    // Purge refused: the attempt still counts, the job stays.
+    ASSERT_TRUE(vplat::SetQueueRefusals("Q1", false, true, error)) << error;
+    HVANTO refused = Initialize(u"Q1", 0);
+    EXPECT_EQ(DeletePrintJobs(refused), 1);
+    EXPECT_EQ(PrintJobsExists(refused), 1);
+    EXPECT_EQ(ReadQueue("Q1").jobs, 1u);
+    Release(refused);
+
+    // A caller that cannot open the queue with full access gets 0 from both.
+    ASSERT_TRUE(vplat::SetQueueRefusals("Q1", true, false, error)) << error;
+    HVANTO limited = Initialize(u"Q1", 0);
+    EXPECT_EQ(PrintJobsExists(limited), 0);
+    EXPECT_EQ(DeletePrintJobs(limited), 0);
+    EXPECT_EQ(ReadQueue("Q1").jobs, 1u);
+    Release(limited);
+}
+
+}  // namespace

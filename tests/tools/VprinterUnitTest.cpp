@@ -1,0 +1,157 @@
+// vprinter's pieces in-process: fault rules, PI paging, snmprec reading, and the agent's and
+// job-language session's handling of hostile input.
+#include "FaultPlan.h"
+#include "InkjetResponder.h"
+#include "JobLanguageSession.h"
+#include "MibStore.h"
+#include "SnmpAgent.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace vprinter {
+namespace {
+
+TEST(VprinterFaultRules, ParseAndReject) {
+    std::string error;
+    auto r = ParseFaultRule("opk:late,delay=250,after=2,count=3,rate=0.25", error);
+    ASSERT_TRUE(r) << error;
+    EXPECT_EQ(r->channel, Channel::Opk);
+    EXPECT_EQ(r->kind, FaultKind::Late);
+    EXPECT_EQ(r->delayMs, 250);
+    EXPECT_EQ(r->after, 2);
+    EXPECT_EQ(r->count, 3);
+    EXPECT_DOUBLE_EQ(r->rate, 0.25);
+    for (const char* bad : {"lost", "wifi:lost", "snmp:melted", "snmp:lost,count=-1", "snmp:lost,rate=1.5",
+                            "snmp:lost,count", "snmp:late,delay=99999999", "snmp:lost,colour=red"}) {
+        error.clear();
+        EXPECT_FALSE(ParseFaultRule(bad, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+}
+
+TEST(VprinterFaultRules, AfterAndCountSelectTheRepliesHit) {
+    std::string error;
+    FaultPlan plan({*ParseFaultRule("snmp:lost,after=1,count=2", error), *ParseFaultRule("usb:garbled", error)}, 1);
+    std::vector<bool> hit;
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(plan.Next(Channel::Usb).has_value());  // other channels do not advance the SNMP rule
+        hit.push_back(plan.Next(Channel::Snmp).has_value());
+    }
+    EXPECT_EQ(hit, (std::vector<bool>{false, true, true, false, false}));
+
+    Bytes reply(40, 0x41);
+    Bytes cut = reply, garbled = reply;
+    plan.Mutate(FaultKind::Truncated, cut);
+    plan.Mutate(FaultKind::Garbled, garbled);
+    EXPECT_EQ(cut, Bytes(20, 0x41));
+    EXPECT_EQ(garbled.size(), reply.size());
+    EXPECT_NE(garbled, reply);
+}
+
+// Every payload size and chunk size: the pages join to the payload, full pages carry exactly
+// chunk minus the host's overhead, and the last page is short.
+TEST(VprinterPaging, PagesJoinToThePayloadWithAShortLastPage) {
+    Profile profile;
+    const InkjetResponder responder(profile);
+    for (bool first : {true, false}) {
+        const size_t overhead = first ? kPiFirstFormOverhead : kPiSecondFormOverhead;
+        const size_t valuesAt = first ? 21 : 8, dataAt = valuesAt + 14;
+        for (size_t size = 1; size <= 300; size += 7) {
+            profile.pm17.resize(size);
+            for (size_t i = 0; i < size; ++i) profile.pm17[i] = static_cast<uint8_t>(i * 31 + size);
+            for (unsigned ask : {48u, 64u, 100u, 2048u}) {
+                SCOPED_TRACE(testing::Message() << "first=" << first << " size=" << size << " chunk=" << ask);
+                auto request = [&](unsigned page, unsigned chunk) {
+                    Bytes r = first ? Bytes{'P', 'I', 6, 0, 1, 0x82} : Bytes{'p', 'm', 5, 0, 3};
+                    PutLE16(r, page);
+                    PutLE16(r, chunk);
+                    return *responder.Answer(r, 1024);
+                };
+                const Bytes zero = request(0, ask);
+                ASSERT_GT(zero.size(), valuesAt + 4);
+                const unsigned pages = GetLE16(&zero[valuesAt]), chunk = GetLE16(&zero[valuesAt + 2]);
+                ASSERT_LE(chunk, ask);
+                Bytes joined;
+                for (unsigned n = 1; n <= pages; ++n) {
+                    const Bytes p = request(n, chunk);
+                    ASSERT_GT(p.size(), dataAt);
+                    const size_t len = GetLE16(&p[dataAt - 6]);
+                    if (n < pages) EXPECT_EQ(len, chunk - overhead);
+                    else EXPECT_LT(len, chunk - overhead);
+                    joined.insert(joined.end(), p.begin() + dataAt, p.begin() + dataAt + len);
+                }
+                EXPECT_EQ(joined, profile.pm17);
+                EXPECT_LT(request(pages + 1, chunk).size(), 20u);  // past the end: NA
+            }
+        }
+    }
+}
+
+TEST(VprinterMib, SnmprecValuesAreKeptAsWritten) {
+    MibStore mib;
+    mib.LoadSnmprec("1.3.6.1.2.1.1.1.0|4|text with | bar and trailing space \r\n"
+                    "1.3.6.1.2.1.1.2.0|4x|00ff41\n"
+                    "1.3.6.1.2.1.1.3.0|70|5\n"
+                    "1.3.6.1.2.1.1.4.0|2|-7\n"
+                    "1.3.6.1.2.1.1.5.0|2|4294967296\n"  // not an Integer32
+                    "1.3.6.1..1|4|bad oid\n"
+                    "1.3.6.1.2.1.1.6.0|4x|0g\n"
+                    "1.3.6.1.2.1.1.7.0|67|12\n"
+                    "no bars at all\n");
+    EXPECT_EQ(mib.Size(), 5u);
+    EXPECT_EQ(mib.SkippedLines(), 4u);
+    EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.1.0"))->octets, "text with | bar and trailing space ");
+    EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.2.0"))->octets, std::string("\0\xff" "A", 3));
+    EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.4.0"))->number, -7);
+    // Counter64 has no SNMPv1 form: invisible to Get and skipped by GetNext.
+    EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.3.0")), nullptr);
+    EXPECT_EQ(OidText(mib.GetNext(*ParseOid("1.3.6.1.2.1.1.2.0"))->first), "1.3.6.1.2.1.1.4.0");
+    EXPECT_EQ(OidText(mib.GetNext(*ParseOid("1.3"))->first), "1.3.6.1.2.1.1.1.0");
+    EXPECT_EQ(mib.GetNext(*ParseOid("1.3.6.1.2.1.1.7.0")), nullptr);
+    for (const char* bad : {"", ".", "1..2", "1.x", "1.4294967296"}) EXPECT_FALSE(ParseOid(bad)) << bad;
+}
+
+// A valid GetRequest for sysName.0, then every truncation and random corruption of it.
+TEST(VprinterHostileInput, AgentAnswersOnlyWholeRequests) {
+    Profile profile;
+    profile.mib.LoadSnmprec("1.3.6.1.2.1.1.5.0|4|name\n");
+    const SnmpAgent agent(profile);
+    const Bytes good{0x30, 0x26, 0x02, 0x01, 0x00, 0x04, 0x06, 'v', 'i', 'n', 't', 'a', 'l', 0xA0,
+                     0x19, 0x02, 0x01, 0x05, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00, 0x30, 0x0E, 0x30, 0x0C,
+                     0x06, 0x08, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x05, 0x00, 0x05, 0x00};
+    ASSERT_TRUE(agent.Handle(good));
+    for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(agent.Handle(std::span(good.data(), n))) << n;
+    std::mt19937 rng(3);
+    for (int i = 0; i < 20000; ++i) {
+        Bytes b = good;
+        for (int k = 0; k < 3; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
+        (void)agent.Handle(b);  // any answer or none, never a crash or an overread (sanitizer build)
+    }
+}
+
+TEST(VprinterHostileInput, JobLanguageSessionBoundsItsBuffer) {
+    Profile profile;
+    profile.mib.LoadSnmprec("1.3.6.1.2.1.1.5.0|4|name\n");
+    JobLanguageSession session(profile);
+    bool close = false;
+    const Bytes endless(10000, 'A');
+    Bytes line{'@'};
+    line.insert(line.end(), endless.begin(), endless.end());
+    EXPECT_TRUE(session.Feed(line, close).empty());
+    EXPECT_TRUE(close);
+
+    // Element lengths that overrun, arcs with oversized counts, odd hex: status 0x81, no crash.
+    JobLanguageSession fresh(profile);
+    for (const char* body : {"0000FF0201", "00000502018F01", "000", "0000850000000001", "02"}) {
+        const std::string req = std::string("@OPK MDR CM=\"") + body + "\"\r\n";
+        const auto replies = fresh.Feed(Bytes(req.begin(), req.end()), close);
+        ASSERT_EQ(replies.size(), 1u) << body;
+        const std::string text(replies[0].begin(), replies[0].end());
+        EXPECT_NE(text.find("\"8081\""), std::string::npos) << body << " -> " << text;
+    }
+}
+
+}  // namespace
+}  // namespace vprinter

@@ -1,0 +1,209 @@
+// vanto erd: the installer's print-capability record of a driver and its queues.
+//
+//   vanto erd install DRIVER [--from FILE.json]  writes a record (with "Key" and "Mail") where the
+//                                                driver's installer leaves it in the registry
+//   vanto erd show QUEUE [--registry]            reads the queue's record through CBIDI_ERD and
+//                                                prints model, defaults, paper capabilities and
+//                                                the forbidden pairs
+//
+// CBIDI_ERD is not exported, so `show` runs the library's own code in this process. Without
+// --registry it reads the queue's printer data; with it, it moves the installer's values from the
+// registry into the printer data first, as the library does on first use.
+#include "bidi/CBIDI_ERD.h"
+#include "bidi/PrnCapRecord.h"
+#include "common/BIInfo.h"
+#include "platform/prefix.h"
+#include "tools/vanto/library.h"
+#include "tools/vanto/verbs.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitNoQueue = 2;
+
+constexpr char16_t kInstallerKeyPrefix[] = u"SOFTWARE\\KELDA\\PRINTER\\";
+
+// Default-setting names of the JSON description, in record order.
+constexpr const char* kDefaultNames[prncap::kDefaultCount] = {
+    "MediaSizeID", "MediaTypeID", "Layout", "Quality", "PaperSource", "ColorMode",
+    "Duplex", "ReverseOrder", "Copies", "Collate", "PaperDirection", "MultiPage"};
+
+constexpr const char* kFunctionNames[CAPFUNC_COUNT] = {"PaperSize", "PaperType", "PaperSource", "Quality", "Layout"};
+
+// The record written when no description is given: two sizes, three types, two sources.
+const char* const kSampleRecord = R"({
+  "model": "Model-R 200", "color": 1, "resolution": 4097, "maxCopies": 999,
+  "defaults": {"MediaSizeID": 9, "MediaTypeID": 1, "Quality": 2, "PaperSource": 1, "ColorMode": 1,
+               "Copies": 1, "PaperDirection": 0},
+  "papers": [
+    {"size": 9, "types": [{"type": 1, "sources": 3, "quality": 3, "layout": 1},
+                          {"type": 2, "sources": 1, "quality": 2, "layout": 0}]},
+    {"size": 11, "types": [{"type": 1, "sources": 2, "quality": 1, "layout": 0},
+                           {"type": 7, "sources": 2, "quality": 3, "layout": 0}]}
+  ],
+  "key": "0102030405", "mail": "install@example.invalid"
+})";
+
+DWORD Number(const nlohmann::json& object, const char* name) {
+    return object.contains(name) ? object.at(name).get<DWORD>() : 0;
+}
+
+// Builds the record of a JSON description; throws nlohmann::json errors on a bad description.
+std::vector<BYTE> BuildRecord(const nlohmann::json& description) {
+    prncap::Builder builder;
+    builder.SetModelName(vanto_cli::Widen(description.value("model", std::string())));
+    builder.SetColor(Number(description, "color"));
+    builder.SetResolutionBits(Number(description, "resolution"));
+    builder.SetMaxCopies(Number(description, "maxCopies"));
+    const nlohmann::json defaults = description.value("defaults", nlohmann::json::object());
+    for (size_t i = 0; i < prncap::kDefaultCount; ++i)
+        builder.SetDefault(static_cast<prncap::DefaultIndex>(i), Number(defaults, kDefaultNames[i]));
+    for (const auto& paper : description.value("papers", nlohmann::json::array())) {
+        const nlohmann::json types = paper.value("types", nlohmann::json::array());
+        builder.AddBlock(Number(paper, "size"), static_cast<DWORD>(types.size()));
+        for (const auto& type : types)
+            builder.AddEntry(Number(type, "type"), Number(type, "sources"), Number(type, "quality"),
+                             Number(type, "layout"));
+    }
+    return builder.Bytes();
+}
+
+std::vector<BYTE> HexBytes(const std::string& hex) {
+    std::vector<BYTE> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<BYTE>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+int RunInstall(const std::string& driver, const std::string& from) {
+    nlohmann::json description;
+    std::vector<BYTE> record;
+    std::vector<BYTE> keyBytes;
+    try {
+        if (from.empty()) {
+            description = nlohmann::json::parse(kSampleRecord);
+        } else {
+            std::ifstream in(from);
+            if (!in) {
+                std::fprintf(stderr, "vanto erd install: cannot read %s\n", from.c_str());
+                return kExitFailure;
+            }
+            description = nlohmann::json::parse(in);
+        }
+        record = BuildRecord(description);
+        if (description.contains("key")) keyBytes = HexBytes(description.at("key").get<std::string>());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vanto erd install: bad description: %s\n", e.what());
+        return kExitFailure;
+    }
+
+    const std::u16string path = kInstallerKeyPrefix + vanto_cli::Widen(driver);
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        std::fprintf(stderr, "vanto erd install: cannot create HKLM\\%s\n", vanto_cli::Narrow(path).c_str());
+        return kExitFailure;
+    }
+    bool ok = RegSetValueExW(key, u"ERDPrintCapability", 0, REG_BINARY, record.data(),
+                             static_cast<DWORD>(record.size())) == ERROR_SUCCESS;
+    if (!keyBytes.empty()) {
+        ok = ok && RegSetValueExW(key, u"Key", 0, REG_BINARY, keyBytes.data(), static_cast<DWORD>(keyBytes.size())) ==
+                       ERROR_SUCCESS;
+    }
+    if (description.contains("mail") && description.at("mail").is_string()) {
+        const std::u16string mail = vanto_cli::Widen(description.at("mail").get<std::string>());
+        ok = ok && RegSetValueExW(key, u"Mail", 0, REG_SZ, reinterpret_cast<const BYTE*>(mail.c_str()),
+                                  static_cast<DWORD>((mail.size() + 1) * sizeof(char16_t))) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    if (!ok) {
+        std::fprintf(stderr, "vanto erd install: cannot write the values\n");
+        return kExitFailure;
+    }
+    std::printf("record of %zu bytes written to HKLM\\%s\n", record.size(), vanto_cli::Narrow(path).c_str());
+    return 0;
+}
+
+void PrintList(const char* title, const BIStringList* list) {
+    std::printf("%s:", title);
+    if (list != nullptr)
+        for (const auto& entry : *list) std::printf(" %s", entry.c_str());
+    std::printf("\n");
+}
+
+int RunShow(const std::string& queue, bool registry) {
+    if (!vplat::QueueExists(queue)) {
+        std::fprintf(stderr, "vanto erd show: no queue named '%s' in %s\n", queue.c_str(), vplat::PrefixRoot().c_str());
+        return kExitNoQueue;
+    }
+    const std::u16string name = vanto_cli::Widen(queue);
+    BIInfo context;
+    if (!context.Build(name.c_str(), 0)) return kExitFailure;
+    CBIDI_ERD erd;
+    if (!erd.Initialize(&context, registry ? ERD_FLAG_REGISTRY_MODE : 0) || !erd.Open(name.c_str())) {
+        std::fprintf(stderr, "vanto erd show: no usable capability record for '%s' (%s)\n", queue.c_str(),
+                     registry ? "installer's registry values" : "printer data");
+        return kExitFailure;
+    }
+
+    DWORD colour = 0;
+    erd.GetModelInfoBits(&colour);
+    std::printf("model           : %s\n", vanto_cli::Narrow(erd.GetModelName()).c_str());
+    std::printf("colour          : %s\n", colour ? "yes" : "no");
+    std::printf("max copies      : %u\n", erd.GetMaxCopies());
+    std::printf("base resolution : %u\n", erd.GetBaseResolution());
+    std::printf("record size     : %u bytes\n", erd.GetPrnCapInfoSize());
+
+    BIDefaultSettings defaults{};
+    erd.GetDefaultSetting(&defaults);
+    const DWORD* values = &defaults.dwMediaSizeID;
+    std::printf("defaults:\n");
+    for (size_t i = 0; i < prncap::kDefaultCount; ++i) std::printf("  %-15s: %u\n", kDefaultNames[i], values[i]);
+
+    PrintList("paper sizes", erd.GetSupportPaperSize(0));
+    PrintList("paper types", erd.GetSupportPaperType());
+    std::printf("paper sources:");
+    for (const auto& cassette : erd.PaperSources()) std::printf(" 0x%x", cassette.wPaperSourceBit);
+    std::printf("\nquality mask 0x%x, layout mask 0x%x\n", erd.GetQualityMask(), erd.GetLayoutMask());
+
+    std::printf("paper capabilities (%zu):\n", erd.CapabilitySet().Capabilities().size());
+    for (const auto& c : erd.CapabilitySet().Capabilities())
+        std::printf("  size %3u  type %3u  source 0x%08x  quality 0x%08x  layout 0x%08x\n", c.adwElement[0],
+                    c.adwElement[1], c.adwElement[2], c.adwElement[3], c.adwElement[4]);
+    std::printf("forbidden pairs (%zu):\n", erd.GetForbiddenPairs().size());
+    for (const auto& d : erd.GetForbiddenPairs())
+        std::printf("  %s %u with %s %u\n", kFunctionNames[d.dwFunc1], d.dwElement1, kFunctionNames[d.dwFunc2],
+                    d.dwElement2);
+    return 0;
+}
+
+vanto_cli::VerbGroup erdVerbs([](CLI::App& app) {
+    auto* erd = app.add_subcommand("erd", "The installer's print-capability record");
+    erd->require_subcommand(1);
+
+    auto* install = erd->add_subcommand("install", "Write a capability record where a driver's installer leaves it");
+    auto driver = std::make_shared<std::string>();
+    auto from = std::make_shared<std::string>();
+    install->add_option("DRIVER", *driver, "Driver name")->required();
+    install->add_option("--from", *from, "JSON description of the record (default: a built-in sample)");
+    install->callback([driver, from] {
+        if (int rc = RunInstall(*driver, *from); rc != 0) throw CLI::RuntimeError(rc);
+    });
+
+    auto* show = erd->add_subcommand("show", "Read a queue's capability record and print what it says");
+    auto queue = std::make_shared<std::string>();
+    auto registry = std::make_shared<bool>(false);
+    show->add_option("QUEUE", *queue, "Print queue name")->required();
+    show->add_flag("--registry", *registry, "Move the installer's registry values into the queue first");
+    show->callback([queue, registry] {
+        if (int rc = RunShow(*queue, *registry); rc != 0) throw CLI::RuntimeError(rc);
+    });
+});
+
+}  // namespace

@@ -22,9 +22,13 @@ bool Starts(std::span<const uint8_t> r, const char* head, size_t n) {
     return r.size() >= n && std::equal(r.begin(), r.begin() + n, reinterpret_cast<const uint8_t*>(head));
 }
 
+// "Not available", placed where a host looks for it: 5 bytes after the "p" of a "pc" reply,
+// 6 bytes after the "s" of an "sr" reply, right after the colon otherwise.
 Bytes NotAvailable(char a, char b) {
     Bytes out{static_cast<uint8_t>(a), static_cast<uint8_t>(b)};
-    PutText(out, ":NA;");
+    if (a == 'p' && b == 'c') PutText(out, std::string_view(":\x02\x00NA;", 6));
+    else if (a == 's' && b == 'r') PutText(out, ":00:NA;");
+    else PutText(out, ":NA;");
     return out;
 }
 
@@ -158,10 +162,7 @@ std::optional<Bytes> InkjetResponder::Answer(std::span<const uint8_t> r, size_t 
         return out;
     }
     if (a == 's' && b == 'r' && param == 0) {
-        if (m_profile.srBlock.empty()) {
-            PutText(out, "sr:00:BUSY;");
-            return out;
-        }
+        if (m_profile.srBlock.empty()) return NotAvailable(a, b);
         PutText(out, "sr:00:");
         PutLE16(out, static_cast<unsigned>(m_profile.srBlock.size()));
         out.push_back(':');

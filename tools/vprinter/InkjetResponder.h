@@ -5,8 +5,7 @@
 //   "pc" 01 00 00   confidential-job information: "pc:", 16-bit length n (LSB first), n data
 //                   bytes, ";" — the data starts 5 bytes after the "p".
 //   "sr" 01 00 00   tray details: "sr:00:", 16-bit length n, ":", n bytes of the tray block,
-//                   ";" — "00" is the status at bytes 3-4, the block starts 9 bytes after "s";
-//                   "sr:00:BUSY;" when the profile gives no tray block.
+//                   ";" — "00" is the status at bytes 3-4, the block starts 9 bytes after "s".
 //   "st" 01 00 01   status: the status reply (below).
 //   "pm" 01 00 01   supported media, format 14: "pm:", the payload, ";".
 //   "pm" 01 00 02   input paths, format 16: "pm:", the payload, ";" (same offsets as format 14).
@@ -22,8 +21,9 @@
 //                   the request's page and chunk bytes, ":", two 16-bit values as above, ";",
 //                   for pages 1 and up "SZ:", 16-bit length, ";", "DT:", data, ";". The reply
 //                   ends there (the transport module recognises that layout).
-//   Anything the printer cannot answer: the two letters, ":NA;" (first form: the PI frame with
-//   "PI:", code, ":NA;").
+//   Anything the printer cannot answer: "NA" where the host looks for it ("pc:" 02 00 "NA;",
+//   "sr:00:NA;", else the two letters and ":NA;"; first form: the PI frame with "PI:", code,
+//   ":NA;").
 // Paging: every full page carries C minus the per-page overhead the host assumes (37 bytes for
 // the first form, 24 for the second; the replies themselves are a byte shorter), and the printer
 // picks C so that the last page is short, as the host requires.

@@ -154,7 +154,7 @@ struct Server::Impl {
         std::fprintf(stderr, "vprinter: %s: %s%s%s\n", p.label.c_str(), what, detail.empty() ? "" : " ", detail.c_str());
     }
 
-    bool BindInet(Printer& p, const std::string& address, int type, uint16_t port, Fd& out, std::string& error) {
+    bool BindInet(const std::string& address, int type, uint16_t port, Fd& out, std::string& error) {
         Fd fd(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
         if (fd.Get() < 0) {
             error = "socket: " + ErrnoText();
@@ -179,7 +179,6 @@ struct Server::Impl {
         }
         SetNonBlocking(fd.Get());
         out = std::move(fd);
-        (void)p;
         return true;
     }
 
@@ -545,9 +544,9 @@ bool Server::AddPrinter(const PrinterSpec& spec, std::string& error) {
     p->faults = std::make_unique<FaultPlan>(rules, m_impl->options.seed + static_cast<uint32_t>(m_impl->printers.size()));
     p->agent = std::make_unique<SnmpAgent>(profile);
     if (!spec.address.empty()) {
-        if (profile.snmp && !m_impl->BindInet(*p, spec.address, SOCK_DGRAM, m_impl->options.snmpPort, p->udp, error))
+        if (profile.snmp && !m_impl->BindInet(spec.address, SOCK_DGRAM, m_impl->options.snmpPort, p->udp, error))
             return false;
-        if (profile.opk && !m_impl->BindInet(*p, spec.address, SOCK_STREAM, m_impl->options.opkPort, p->tcp, error))
+        if (profile.opk && !m_impl->BindInet(spec.address, SOCK_STREAM, m_impl->options.opkPort, p->tcp, error))
             return false;
     }
     if (!p->usbPort.empty() && (profile.d4 || profile.tvd4 || spec.address.empty())) {

@@ -1,0 +1,25 @@
+// fuzz-libs: vanto_transport
+// What a printer sends the transport module: SNMP datagrams, job-language reply streams, and
+// address texts. Every parser must stay inside the bytes and never claim more than it was given.
+#include "modules/transport/CJobLanguageFraming.h"
+#include "modules/transport/CNetAddress.h"
+#include "modules/transport/CSnmpCodec.h"
+
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::span<const uint8_t> bytes(data, size);
+    zk::ReadSnmpHeader(bytes);
+    if (const auto response = zk::ParseSnmpResponse(bytes)) {
+        for (const auto& binding : response->bindings)
+            if (binding.oid.size() > zk::kMaxOidArcs || binding.value.size() > size) std::abort();
+    }
+    for (const auto assess : {zk::AssessJobLanguageReply, zk::AssessLineReply}) {
+        const auto a = assess(bytes);
+        if (a.state == zk::ReplyState::Complete && a.length > size) std::abort();
+    }
+    zk::ParseIPv4(std::string_view(reinterpret_cast<const char*>(data), size));
+    return 0;
+}

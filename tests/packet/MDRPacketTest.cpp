@@ -1,0 +1,194 @@
+// CMDRPacket: the request command line, the echo and quote checks of the answer, its status
+// codes, and the interpretation of identifier and value elements.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "packet/CMDRPacket.h"
+
+namespace {
+
+std::string RequestText(const CMDRPacket& packet) {
+    return std::string(reinterpret_cast<const char*>(packet.GetRequest()), packet.GetRequestLength());
+}
+
+std::string Hex(const std::vector<BYTE>& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (BYTE b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 0x0F];
+    }
+    return text;
+}
+
+// A command-0 packet asking for one identifier.
+struct MdrFixture {
+    CMDRPacket packet;
+    explicit MdrFixture(const std::string& text = "2.1.43.8.2.1.2.1.1", int count = 1) {
+        packet.SetRequestType(0);
+        EXPECT_EQ(packet.BuildRequest(text, count), 0);
+    }
+    // The echo, then the answer data in hexadecimal between quotes, then what follows.
+    int Answer(const std::string& dataHex, const std::string& tail = "\r\n") {
+        const std::string reply = RequestText(packet) + "\"" + dataHex + "\"" + tail;
+        return packet.Parse(reinterpret_cast<const BYTE*>(reply.data()), static_cast<int>(reply.size()));
+    }
+    int Raw(const std::string& reply) {
+        return packet.Parse(reinterpret_cast<const BYTE*>(reply.data()), static_cast<int>(reply.size()));
+    }
+};
+
+}  // namespace
+
+TEST(MDRPacketRequest, BuildsTheWorkedExampleAndTheEmptyRequest) {
+    CMDRPacket packet;
+    packet.SetRequestType(0);
+    int count = 2;
+    ASSERT_EQ(packet.BuildRequest("2.1.43.8.2.1.2.1.1", count), 0);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(RequestText(packet), "@OPK MDR CM=\"00000902012B080201020101000902012B080201020102\"\r\n");
+    EXPECT_EQ(packet.GetRequestLength(), 62);
+
+    count = 0;
+    ASSERT_EQ(packet.BuildRequest("2.1.43.8.2.1.2.1.1", count), 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(RequestText(packet), "@OPK MDR CM=\"00\"\r\n");
+}
+
+TEST(MDRPacketRequest, ElementsStopOnceTheyPass110BytesAndRowsStopAt127) {
+    // 16-byte elements: 14 bytes of identifier.
+    CMDRPacket packet;
+    packet.SetRequestType(0);
+    int count = 10;
+    ASSERT_EQ(packet.BuildRequest("4.1.4913.1.2.2.6.1.1.2.1.1", count), 0);  // 13 arcs, 4913 takes 3 bytes
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(packet.GetRequestLength(), 242);
+
+    count = 3;
+    ASSERT_EQ(packet.BuildRequest("4.1.126", count), 0);
+    EXPECT_EQ(RequestText(packet), "@OPK MDR CM=\"00" + Hex({0x00, 0x03, 0x04, 0x01, 0x7E}) +
+                                       Hex({0x00, 0x03, 0x04, 0x01, 0x7F}) + Hex({0x00, 0x03, 0x04, 0x01, 0x7F}) +
+                                       "\"\r\n");
+}
+
+TEST(MDRPacketParse, ValuesAreKeyedByThePrecedingIdentifier) {
+    MdrFixture mdr("2.1.43.8.2.1.2.1.1", 2);
+    const std::vector<BYTE> id1 = {0x00, 0x09, 0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x01};
+    const std::vector<BYTE> id2 = {0x00, 0x09, 0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x02};
+    const std::string data = Hex({0x80, 0x00}) + Hex(id1) + Hex({0x14, 0x03, 'A', 'B', 'C'}) + Hex(id2) +
+                             Hex({0x08, 0x02, 0xFF, 0xFE}) + Hex({0x08, 0x01, 0xFF});
+    ASSERT_EQ(mdr.Answer(data), 0);
+    ASSERT_EQ(mdr.packet.GetNamedValueCount(), 3u);
+    std::string key, text;
+    int32_t number = 0;
+    EXPECT_EQ(mdr.packet.GetValueType(0), PACKETDATA_TYPE_STRING);
+    ASSERT_EQ(mdr.packet.GetStringValue(0, key, text), 1);
+    EXPECT_EQ(key, "2.1.43.8.2.1.2.1.1");
+    EXPECT_EQ(text, "ABC");
+    EXPECT_EQ(mdr.packet.GetIntValue(0, key, number), 0);
+    ASSERT_EQ(mdr.packet.GetIntValue(1, key, number), 1);
+    EXPECT_EQ(key, "2.1.43.8.2.1.2.1.2");
+    EXPECT_EQ(number, 65534);
+    ASSERT_EQ(mdr.packet.GetIntValue(2, key, number), 1);
+    EXPECT_EQ(number, -1);
+    EXPECT_EQ(mdr.packet.GetValueType(3), 0);
+
+    DWORD size = 0;
+    key.clear();
+    EXPECT_EQ(mdr.packet.GetValue(key, nullptr, &size), 0);
+    EXPECT_EQ(size, 3u);
+    BYTE buffer[3];
+    ASSERT_EQ(mdr.packet.GetValue(key, buffer, &size), 1);
+    EXPECT_EQ(key, "2.1.43.8.2.1.2.1.1");
+    EXPECT_EQ(std::string(buffer, buffer + 3), "ABC");
+}
+
+TEST(MDRPacketParse, EmptyValuesAddNothingAndValueBeforeIdentifierHasEmptyKey) {
+    MdrFixture mdr;
+    const std::string data = Hex({0x80, 0x00, 0x08, 0x01, 0x05, 0x00, 0x02, 0x04, 0x01, 0x14, 0x00, 0x14, 0x01, 'Z'});
+    ASSERT_EQ(mdr.Answer(data), 0);
+    ASSERT_EQ(mdr.packet.GetNamedValueCount(), 2u);
+    std::string key = "x", text;
+    int32_t number = 0;
+    ASSERT_EQ(mdr.packet.GetIntValue(0, key, number), 1);
+    EXPECT_EQ(key, "");
+    EXPECT_EQ(number, 5);
+    ASSERT_EQ(mdr.packet.GetStringValue(1, key, text), 1);
+    EXPECT_EQ(key, "4.1");
+    EXPECT_EQ(text, "Z");
+    // The first value is an integer: GetValue copies strings only.
+    DWORD size = 8;
+    BYTE buffer[8];
+    EXPECT_EQ(mdr.packet.GetValue(key, buffer, &size), 0);
+}
+
+TEST(MDRPacketParse, StatusAndAnswerCodeResults) {
+    MdrFixture mdr;
+    EXPECT_EQ(mdr.Answer("8000"), 0);
+    EXPECT_EQ(mdr.packet.GetNamedValueCount(), 0u);
+    EXPECT_EQ(mdr.Answer("8082"), PACKET_ERR_AGENT_ERROR);
+    EXPECT_EQ(mdr.Answer("8081"), PACKET_ERR_MDR_STATUS);
+    EXPECT_EQ(mdr.Answer("8100"), PACKET_ERR_MALFORMED);
+    EXPECT_EQ(mdr.Answer("8001"), PACKET_ERR_MALFORMED);
+    EXPECT_EQ(mdr.Answer("80"), PACKET_ERR_MALFORMED);
+    EXPECT_EQ(mdr.Answer(""), PACKET_ERR_MALFORMED);
+    EXPECT_EQ(mdr.Answer("80008"), 0);  // an odd last character is ignored
+
+    CMDRPacket other;
+    other.SetRequestType(2);
+    int count = 1;
+    ASSERT_EQ(other.BuildRequest("4.1", count), 0);
+    const std::string reply = RequestText(other) + "\"8200\"";
+    EXPECT_EQ(other.Parse(reinterpret_cast<const BYTE*>(reply.data()), static_cast<int>(reply.size())),
+              PACKET_ERR_MALFORMED);
+}
+
+TEST(MDRPacketParse, EchoAndQuotesAreCheckedBeforeTheData) {
+    MdrFixture mdr;
+    const std::string request = RequestText(mdr.packet);
+    EXPECT_EQ(mdr.packet.Parse(nullptr, 5), PACKET_ERR_NO_REPLY);
+    EXPECT_EQ(mdr.Raw(request), PACKET_ERR_NOT_ECHOED);  // echo without an opening quote
+    EXPECT_EQ(mdr.Raw(request + "8000\""), PACKET_ERR_NOT_ECHOED);
+    EXPECT_EQ(mdr.Raw(request + "\"8000"), PACKET_ERR_NOT_ECHOED);  // no closing quote
+    EXPECT_EQ(mdr.Raw(request.substr(0, request.size() - 1)), PACKET_ERR_NOT_ECHOED);
+    std::string changed = request;
+    changed[20] = changed[20] == '0' ? '1' : '0';
+    EXPECT_EQ(mdr.Raw(changed + "\"8000\""), PACKET_ERR_NOT_ECHOED);
+    EXPECT_EQ(mdr.packet.Parse(reinterpret_cast<const BYTE*>(request.data()), -1), PACKET_ERR_NO_REPLY);
+    EXPECT_EQ(mdr.Raw(request + "\"8000\" trailing \" text"), 0);
+}
+
+TEST(MDRPacketParse, MalformedElementsAreRefused) {
+    MdrFixture mdr;
+    EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x14, 0x05, 'A'})), PACKET_ERR_MALFORMED);  // runs past the end
+    EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x14})), PACKET_ERR_MALFORMED);             // no length field
+    EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x30, 0x00})), PACKET_ERR_MALFORMED);       // unknown tag
+    for (BYTE tag : {0x04, 0x18, 0x1C})
+        EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, tag, 0x01, 0x00})), PACKET_ERR_MALFORMED) << int(tag);
+    // A value already stored stays until the next request is built.
+    EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x08, 0x01, 0x07, 0x18, 0x00})), PACKET_ERR_MALFORMED);
+    EXPECT_EQ(mdr.packet.GetNamedValueCount(), 1u);
+    int count = 1;
+    ASSERT_EQ(mdr.packet.BuildRequest("4.1", count), 0);
+    EXPECT_EQ(mdr.packet.GetNamedValueCount(), 0u);
+}
+
+TEST(MDRPacketParse, HexPairsAcceptBlanksSignsAndLowerCase) {
+    MdrFixture mdr;
+    // " 8" is 8, "-1" is FF, "zz" is 0.
+    ASSERT_EQ(mdr.Answer("80000801-1140100zz"), PACKET_ERR_MALFORMED);  // 0x00 element with no length
+    ASSERT_EQ(mdr.Answer("80000801 8140161"), 0);
+    std::string key, text;
+    int32_t number = 0;
+    ASSERT_EQ(mdr.packet.GetIntValue(0, key, number), 1);
+    EXPECT_EQ(number, 8);
+    ASSERT_EQ(mdr.packet.GetStringValue(1, key, text), 1);
+    EXPECT_EQ(text, "a");
+    for (const char* minusOne : {"80000801-1", "80000801ff", "80000801fF"}) {
+        ASSERT_EQ(mdr.Answer(minusOne), 0) << minusOne;
+        ASSERT_EQ(mdr.packet.GetIntValue(0, key, number), 1);
+        EXPECT_EQ(number, -1) << minusOne;
+    }
+}

@@ -1,0 +1,174 @@
+// net-snmp as the independent SNMP peer of the packet tests.
+#include "NetSnmpPeer.h"
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+#include <net-snmp/library/snmp_impl.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+void InitNetSnmp() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+    });
+}
+
+}  // namespace
+
+PeerValue PeerInt(long value) {
+    PeerValue v;
+    v.type = ASN_INTEGER;
+    v.integer = value;
+    return v;
+}
+PeerValue PeerString(const std::string& text) {
+    PeerValue v;
+    v.type = ASN_OCTET_STR;
+    v.bytes.assign(text.begin(), text.end());
+    return v;
+}
+PeerValue PeerNull() { return PeerValue(); }
+PeerValue PeerTyped(unsigned char type, long value) {
+    PeerValue v;
+    v.type = type;
+    v.integer = value;
+    return v;
+}
+PeerValue PeerOid(std::vector<uint32_t> oid) {
+    PeerValue v;
+    v.type = ASN_OBJECT_ID;
+    v.oidValue = std::move(oid);
+    return v;
+}
+PeerValue PeerIpAddress() {
+    PeerValue v;
+    v.type = ASN_IPADDRESS;
+    v.bytes = {127, 0, 1, 1};
+    return v;
+}
+
+std::vector<uint32_t> PeerOidFromText(const std::string& text) {
+    std::vector<uint32_t> arcs;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t dot = text.find('.', pos);
+        if (dot == std::string::npos) dot = text.size();
+        arcs.push_back(static_cast<uint32_t>(std::stoul(text.substr(pos, dot - pos))));
+        pos = dot + 1;
+    }
+    return arcs;
+}
+
+PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) { return PeerDecode(bytes.data(), bytes.size()); }
+
+PeerMessage PeerDecode(const uint8_t* bytes, size_t length) {
+    InitNetSnmp();
+    PeerMessage message;
+    std::vector<u_char> data(bytes, bytes + length);
+    u_char community[256];
+    size_t communityLength = sizeof(community);
+    size_t remaining = data.size();
+    long version = -1;
+    u_char* pdu = snmp_comstr_parse(data.data(), &remaining, community, &communityLength, &version);
+    if (pdu == nullptr) return message;
+    netsnmp_pdu* parsed = snmp_pdu_create(0);
+    const int rc = snmp_pdu_parse(parsed, pdu, &remaining);
+    if (rc == 0) {
+        message.ok = true;
+        message.version = version;
+        message.community.assign(reinterpret_cast<char*>(community), communityLength);
+        message.command = parsed->command;
+        message.requestId = parsed->reqid;
+        message.errorStatus = parsed->errstat;
+        message.errorIndex = parsed->errindex;
+        for (netsnmp_variable_list* var = parsed->variables; var; var = var->next_variable) {
+            PeerBinding binding;
+            binding.oid.assign(var->name, var->name + var->name_length);
+            binding.type = var->type;
+            message.bindings.push_back(binding);
+        }
+    }
+    snmp_free_pdu(parsed);
+    return message;
+}
+
+std::vector<uint8_t> PeerEncode(const PeerResponse& response) {
+    InitNetSnmp();
+    netsnmp_session session;
+    snmp_sess_init(&session);
+    session.version = SNMP_VERSION_1;
+    netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_RESPONSE);
+    pdu->version = SNMP_VERSION_1;
+    pdu->reqid = response.requestId;
+    pdu->errstat = response.errorStatus;
+    pdu->errindex = response.errorIndex;
+    pdu->community = static_cast<u_char*>(malloc(response.community.size() + 1));
+    std::memcpy(pdu->community, response.community.c_str(), response.community.size() + 1);
+    pdu->community_len = response.community.size();
+    for (const auto& [arcs, value] : response.bindings) {
+        std::vector<oid> name(arcs.begin(), arcs.end());
+        switch (value.type) {
+        case ASN_INTEGER:
+        case ASN_COUNTER:
+        case ASN_GAUGE:
+        case ASN_TIMETICKS: {
+            long v = value.integer;
+            snmp_pdu_add_variable(pdu, name.data(), name.size(), value.type, &v, sizeof(v));
+            break;
+        }
+        case ASN_OBJECT_ID: {
+            std::vector<oid> v(value.oidValue.begin(), value.oidValue.end());
+            snmp_pdu_add_variable(pdu, name.data(), name.size(), value.type, v.data(), v.size() * sizeof(oid));
+            break;
+        }
+        case ASN_NULL:
+            snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_NULL, nullptr, 0);
+            break;
+        default:
+            snmp_pdu_add_variable(pdu, name.data(), name.size(), value.type, value.bytes.data(), value.bytes.size());
+            break;
+        }
+    }
+    u_char* packet = nullptr;
+    size_t packetLength = 0;
+    size_t offset = 0;
+    std::vector<uint8_t> bytes;
+    if (snmp_build(&packet, &packetLength, &offset, &session, pdu) == 0) {
+#ifdef NETSNMP_USE_REVERSE_ASNENCODING
+        // A reverse build leaves the message at the end of the buffer.
+        bytes.assign(packet + packetLength - offset, packet + packetLength);
+#else
+        bytes.assign(packet, packet + offset);
+#endif
+    }
+    free(packet);
+    snmp_free_pdu(pdu);
+    return bytes;
+}
+
+std::vector<uint8_t> PeerAgent::Answer(const std::vector<uint8_t>& request) {
+    ++requests;
+    PeerMessage message = PeerDecode(request);
+    PeerResponse response;
+    if (!message.ok) return {};
+    response.requestId = message.requestId;
+    for (size_t i = 0; i < message.bindings.size(); ++i) {
+        const auto& name = message.bindings[i].oid;
+        auto it = message.command == SNMP_MSG_GETNEXT ? table_.upper_bound(name) : table_.find(name);
+        if (it == table_.end()) {
+            response.errorStatus = SNMP_ERR_NOSUCHNAME;
+            response.errorIndex = static_cast<long>(i + 1);
+            response.bindings.clear();
+            for (const auto& b : message.bindings) response.bindings.push_back({b.oid, PeerNull()});
+            break;
+        }
+        response.bindings.push_back({it->first, it->second});
+    }
+    return PeerEncode(response);
+}

@@ -1,0 +1,241 @@
+// Packet values and object identifiers: encodings, decoding bounds, the walk's arc operations.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "packet/COID.h"
+#include "packet/CPacketData.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+Bytes RawOf(const CPacketData& value) {
+    return value.GetRaw() ? Bytes(value.GetRaw(), value.GetRaw() + value.GetSize()) : Bytes();
+}
+
+Bytes EncodedOf(const COID& oid) {
+    return oid.GetEncoded() ? Bytes(oid.GetEncoded(), oid.GetEncoded() + oid.GetEncodedLength()) : Bytes();
+}
+
+int32_t IntOf(const Bytes& contents) {
+    CPacketDataint value;
+    const BYTE none = 0;
+    int n = static_cast<int>(contents.size());
+    EXPECT_EQ(value.SetFromBytes(contents.empty() ? &none : contents.data(), n), 1);
+    return value.GetValue();
+}
+
+}  // namespace
+
+TEST(PacketValues, IntegerReadsSignExtendedByteAndUnsignedLongerContents) {
+    EXPECT_EQ(IntOf({0xFF}), -1);
+    EXPECT_EQ(IntOf({0xFF, 0xFF}), 65535);
+    EXPECT_EQ(IntOf({0x00, 0x80}), 128);
+    EXPECT_EQ(IntOf({0x01, 0x02, 0x03, 0x04, 0x05}), 33752069);
+    EXPECT_EQ(IntOf({}), 0);
+    CPacketDataint value;
+    ASSERT_EQ(value.SetValue(0x012C), 1);
+    EXPECT_EQ(RawOf(value), (Bytes{0x01, 0x2C}));
+    ASSERT_EQ(value.SetValue(0), 1);
+    EXPECT_EQ(value.GetSize(), 0);
+}
+
+TEST(PacketValues, SetWithoutBytesChangesNothingAndNewValueIsNull) {
+    CPacketDataString value;
+    EXPECT_EQ(value.GetType(), PACKETDATA_TYPE_NULL);
+    const BYTE text[] = {'A', 'B'};
+    ASSERT_EQ(value.Set(PACKETDATA_TYPE_STRING, text, 2), 1);
+    EXPECT_EQ(value.Set(PACKETDATA_TYPE_INTEGER, nullptr, 2), 0);
+    EXPECT_EQ(value.GetType(), PACKETDATA_TYPE_STRING);
+    EXPECT_EQ(value.ToString(), "AB");
+}
+
+TEST(PacketValues, StringStopsAtFirstZeroByte) {
+    CPacketDataString value;
+    const BYTE text[] = {0x41, 0x42, 0x00, 0x43};
+    ASSERT_EQ(value.Set(PACKETDATA_TYPE_STRING, text, 4), 1);
+    EXPECT_EQ(value.ToString(), "AB");
+    EXPECT_EQ(value.GetSize(), 4);
+}
+
+TEST(PacketValues, LengthFieldEncodesDefiniteForm) {
+    const std::vector<std::pair<uint32_t, Bytes>> cases = {
+        {5, {0x05}}, {127, {0x7F}}, {128, {0x81, 0x80}}, {300, {0x82, 0x01, 0x2C}},
+        {65536, {0x83, 0x01, 0x00, 0x00}}, {0xFFFFFFFF, {0x84, 0xFF, 0xFF, 0xFF, 0xFF}}};
+    for (const auto& [value, bytes] : cases) {
+        CPacketDataMSBLUINT field;
+        ASSERT_EQ(field.SetValue(value), 1);
+        EXPECT_EQ(RawOf(field), bytes) << value;
+        EXPECT_EQ(field.GetValue(), value);
+    }
+}
+
+TEST(PacketValues, LengthFieldDecodingIsBoundedByAvailableBytes) {
+    CPacketDataMSBLUINT field;
+    const BYTE first80[] = {0x80, 0x00};
+    int n = 2;
+    ASSERT_EQ(field.SetFromBytes(first80, n), 1);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(field.GetValue(), 128u);
+    const BYTE long300[] = {0x82, 0x01, 0x2C, 0x99};
+    n = 4;
+    ASSERT_EQ(field.SetFromBytes(long300, n), 1);
+    EXPECT_EQ(n, 3);
+    EXPECT_EQ(field.GetValue(), 300u);
+    const BYTE short5[] = {0x81, 0x05};
+    n = 2;
+    ASSERT_EQ(field.SetFromBytes(short5, n), 1);
+    EXPECT_EQ(field.GetValue(), 5u);
+    // A count that announces more bytes than are there is refused, not read past.
+    const BYTE truncated[] = {0x84, 0x01, 0x02};
+    n = 3;
+    EXPECT_EQ(field.SetFromBytes(truncated, n), 0);
+    const BYTE huge[] = {0xFF};
+    n = 1;
+    EXPECT_EQ(field.SetFromBytes(huge, n), 0);
+    n = 0;
+    EXPECT_EQ(field.SetFromBytes(huge, n), 0);
+}
+
+TEST(PacketValues, ArcEncodesBase128AndDecodingStopsAfterFiveBytesOrAtTheEnd) {
+    const std::vector<std::pair<uint32_t, Bytes>> cases = {
+        {0, {0x00}}, {127, {0x7F}}, {128, {0x81, 0x00}}, {300, {0x82, 0x2C}},
+        {65535, {0x83, 0xFF, 0x7F}}, {4294967295u, {0x8F, 0xFF, 0xFF, 0xFF, 0x7F}}};
+    for (const auto& [value, bytes] : cases) {
+        CPacketDataOID arc;
+        ASSERT_EQ(arc.SetValue(value), 1);
+        EXPECT_EQ(RawOf(arc), bytes) << value;
+        CPacketDataOID decoded;
+        int n = static_cast<int>(bytes.size());
+        ASSERT_EQ(decoded.SetFromBytes(bytes.data(), n), 1);
+        EXPECT_EQ(n, static_cast<int>(bytes.size()));
+        EXPECT_EQ(decoded.GetValue(), value);
+    }
+    const BYTE six[] = {0x81, 0x81, 0x81, 0x81, 0x81, 0x01};
+    CPacketDataOID arc;
+    int n = 6;
+    ASSERT_EQ(arc.SetFromBytes(six, n), 1);
+    EXPECT_EQ(n, 5);
+    const BYTE open[] = {0x81, 0x82};
+    n = 2;
+    EXPECT_EQ(arc.SetFromBytes(open, n), 0);
+}
+
+TEST(ObjectIdentifiers, WorkedExamplesEncodeInBothForms) {
+    CSNMPOID snmp;
+    CMDROID mdr;
+    ASSERT_EQ(snmp.SetText("2.1.43.8.2.1.2.1.1"), 1);
+    ASSERT_EQ(mdr.SetText("2.1.43.8.2.1.2.1.1"), 1);
+    EXPECT_EQ(EncodedOf(snmp), (Bytes{0x2B, 0x06, 0x01, 0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x01}));
+    EXPECT_EQ(EncodedOf(mdr), (Bytes{0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x01}));
+    ASSERT_EQ(snmp.SetText("2.1.1.6.0"), 1);
+    ASSERT_EQ(mdr.SetText("2.1.1.6.0"), 1);
+    EXPECT_EQ(EncodedOf(snmp), (Bytes{0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x06, 0x00}));
+    EXPECT_EQ(EncodedOf(mdr), (Bytes{0x02, 0x01, 0x01, 0x06, 0x00}));
+    ASSERT_EQ(mdr.SetText("4.1.300.65535.4294967295"), 1);
+    EXPECT_EQ(EncodedOf(mdr), (Bytes{0x04, 0x01, 0x82, 0x01, 0x2C, 0x82, 0xFF, 0xFF, 0x84, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST(ObjectIdentifiers, TextParsingSkipsEmptyTokensAndWrapsModulo32Bits) {
+    CSNMPOID oid;
+    ASSERT_EQ(oid.SetText(""), 1);
+    EXPECT_EQ(oid.GetArcCount(), 0u);
+    EXPECT_EQ(EncodedOf(oid), (Bytes{0x2B, 0x06, 0x01}));
+    CMDROID mdr;
+    ASSERT_EQ(mdr.SetText(""), 1);
+    EXPECT_EQ(mdr.GetEncodedLength(), 0);
+
+    ASSERT_EQ(oid.SetText("2..1."), 1);
+    ASSERT_EQ(oid.GetArcCount(), 2u);
+    EXPECT_EQ(oid.GetArc(0), 2u);
+    EXPECT_EQ(oid.GetArc(1), 1u);
+    EXPECT_EQ(oid.GetText(), "2..1.");
+
+    ASSERT_EQ(oid.SetText("x.4294967296.-1. +7x"), 1);
+    ASSERT_EQ(oid.GetArcCount(), 4u);
+    EXPECT_EQ(oid.GetArc(0), 0u);
+    EXPECT_EQ(oid.GetArc(1), 0u);
+    EXPECT_EQ(oid.GetArc(2), 4294967295u);
+    EXPECT_EQ(oid.GetArc(3), 7u);
+    EXPECT_EQ(EncodedOf(oid), (Bytes{0x2B, 0x06, 0x01, 0x00, 0x00, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x07}));
+}
+
+TEST(ObjectIdentifiers, SnmpDecodingSkipsPrefixAndRefusesMissingOrOpenArcs) {
+    CSNMPOID oid;
+    const BYTE prefixOnly[] = {0x2B, 0x06, 0x01};
+    EXPECT_EQ(oid.SetEncoded(prefixOnly, 3), 0);
+    EXPECT_EQ(oid.GetText(), "");
+    const BYTE anyPrefix[] = {0xFF, 0x00, 0x99, 0x02, 0x01};
+    ASSERT_EQ(oid.SetEncoded(anyPrefix, 5), 1);
+    EXPECT_EQ(oid.GetText(), "2.1");
+    EXPECT_EQ(EncodedOf(oid), (Bytes{0x02, 0x01}));
+    const BYTE open[] = {0x2B, 0x06, 0x01, 0x02, 0x81};
+    EXPECT_EQ(oid.SetEncoded(open, 5), 0);
+    EXPECT_EQ(oid.GetArcCount(), 0u);
+    EXPECT_EQ(oid.SetEncoded(nullptr, 4), 0);
+    // Arcs of 2^31 and above print unsigned, so decoded text matches the text they came from.
+    const BYTE big[] = {0x2B, 0x06, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F};
+    ASSERT_EQ(oid.SetEncoded(big, 8), 1);
+    EXPECT_EQ(oid.GetText(), "4294967295");
+}
+
+TEST(ObjectIdentifiers, MdrDecodingReadsCountPrefixedArcsAndEmptiesCutIdentifier) {
+    CMDROID oid;
+    const BYTE bytes[] = {0x04, 0x01, 0x82, 0x01, 0x2C};
+    ASSERT_EQ(oid.SetEncoded(bytes, 5), 1);
+    EXPECT_EQ(oid.GetText(), "4.1.300");
+    const BYTE cut[] = {0x04, 0x01, 0x83, 0x01};
+    EXPECT_EQ(oid.SetEncoded(cut, 4), 1);
+    EXPECT_EQ(oid.GetText(), "");
+    EXPECT_EQ(oid.GetArcCount(), 0u);
+    EXPECT_EQ(oid.SetEncoded(bytes, 0), 1);
+    EXPECT_EQ(oid.GetText(), "");
+}
+
+TEST(ObjectIdentifiers, IncrementLastArcPatchesEncodingUpTo127Only) {
+    CSNMPOID oid;
+    ASSERT_EQ(oid.SetText("2.1.43.8.2.1.2.1.126"), 1);
+    ASSERT_EQ(oid.IncrementLastArc(), 1);
+    EXPECT_EQ(EncodedOf(oid).back(), 0x7F);
+    EXPECT_EQ(oid.GetArc(8), 127u);
+    EXPECT_EQ(oid.IncrementLastArc(), 0);
+    EXPECT_EQ(EncodedOf(oid).back(), 0x7F);
+    EXPECT_EQ(oid.GetArc(8), 127u);
+    EXPECT_EQ(oid.GetText(), "2.1.43.8.2.1.2.1.126");  // the text is not updated
+
+    CMDROID mdr;
+    ASSERT_EQ(mdr.SetText("4.1.5"), 1);
+    ASSERT_EQ(mdr.IncrementLastArc(), 1);
+    EXPECT_EQ(EncodedOf(mdr), (Bytes{0x04, 0x01, 0x06}));
+    CSNMPOID empty;
+    EXPECT_EQ(empty.IncrementLastArc(), 0);
+}
+
+TEST(ObjectIdentifiers, ParentTextNeedsTwoArcs) {
+    CSNMPOID oid;
+    std::string parent = "unchanged";
+    ASSERT_EQ(oid.SetText("2.1.43.8.2.1.2.1.1"), 1);
+    ASSERT_TRUE(oid.GetParentText(parent));
+    EXPECT_EQ(parent, "2.1.43.8.2.1.2.1");
+    ASSERT_EQ(oid.SetText("7"), 1);
+    EXPECT_FALSE(oid.GetParentText(parent));
+    EXPECT_EQ(parent, "2.1.43.8.2.1.2.1");
+}
+
+TEST(ObjectIdentifiers, IsOtherColumnComparesAlignedEndsExceptFirstAndLastArcs) {
+    CSNMPOID base, reply;
+    ASSERT_EQ(base.SetText("2.1.43.8.2.1.2.1.1"), 1);
+    for (const char* same : {"2.1.43.8.2.1.2.1.2", "2.1.43.8.2.1.2.1.7", "9.1.43.8.2.1.2.1.7", "1.2.1.9"}) {
+        ASSERT_EQ(reply.SetText(same), 1);
+        EXPECT_EQ(reply.IsOtherColumn(base), 0) << same;
+    }
+    for (const char* other : {"2.1.43.8.2.1.3.1.1", "2.1.43.8.2.1.2.2.1", "2.1.43.9.2.1.2.1.1", "2.1.44.1"}) {
+        ASSERT_EQ(reply.SetText(other), 1);
+        EXPECT_EQ(reply.IsOtherColumn(base), 1) << other;
+    }
+    ASSERT_EQ(reply.SetText("3.5"), 1);
+    EXPECT_EQ(reply.IsOtherColumn(base), 0);
+    EXPECT_EQ(base.IsOtherColumn(reply), 0);
+}

@@ -1,0 +1,260 @@
+// CSNMPPacket column walk against net-snmp playing a version-1 agent: batching of columns,
+// holes in the rows, the end of a column, and the walk ending on agents that would keep it going.
+#include <gtest/gtest.h>
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "NetSnmpPeer.h"
+#include "packet/CSNMPPacket.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Transport = std::function<Bytes(const Bytes&)>;
+
+constexpr int kExchangeLimit = 1000;  // far above any walk here; a walk reaching it never ends
+
+struct WalkRun {
+    int result = 0;
+    int exchanges = 0;
+    std::vector<PeerMessage> requests;
+};
+
+// Runs the walk the way the query layer does: build, send, receive, parse, until done.
+WalkRun RunWalk(CSNMPPacket& packet, const Transport& transport) {
+    WalkRun run;
+    while (!packet.IsDone() && run.exchanges < kExchangeLimit) {
+        run.result = packet.BuildGetNext();
+        if (run.result != 0) break;
+        const Bytes request(packet.GetRequest(), packet.GetRequest() + packet.GetRequestLength());
+        run.requests.push_back(PeerDecode(request));
+        const Bytes reply = transport(request);
+        ++run.exchanges;
+        run.result = packet.Parse(reply.data(), static_cast<int>(reply.size()));
+        if (run.result != 0) break;
+    }
+    return run;
+}
+
+Transport AgentTransport(PeerAgent& agent) {
+    return [&agent](const Bytes& request) { return agent.Answer(request); };
+}
+
+std::string Row(const std::string& column, int row) { return "1.3.6.1." + column + "." + std::to_string(row); }
+
+// Fills rows of a column (relative text of the column without its row arc).
+void AddStrings(PeerAgent& agent, const std::string& column, const std::vector<int>& rows) {
+    for (int row : rows) agent.Set(Row(column, row), PeerString("row " + std::to_string(row)));
+}
+void AddIntegers(PeerAgent& agent, const std::string& column, const std::vector<int>& rows) {
+    for (int row : rows) agent.Set(Row(column, row), PeerInt(row * 10));
+}
+
+std::vector<int> Range(int first, int last) {
+    std::vector<int> rows;
+    for (int i = first; i <= last; ++i) rows.push_back(i);
+    return rows;
+}
+
+}  // namespace
+
+TEST(SNMPWalk, FirstRequestAsksParentThenRowsAndEveryRequestDecodesWithNetSnmp) {
+    PeerAgent agent;
+    AddStrings(agent, "2.1.43.8.2.1.13.1", {1, 2, 3});
+    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerInt(1));
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
+    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    ASSERT_TRUE(packet.IsDone());
+    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1"),
+              (std::vector<std::string>{"row 1", "row 2", "row 3"}));
+    ASSERT_EQ(run.requests.size(), 2u);
+    for (const PeerMessage& message : run.requests) {
+        ASSERT_TRUE(message.ok);
+        EXPECT_EQ(message.version, SNMP_VERSION_1);
+        EXPECT_EQ(message.community, "vintal");
+        EXPECT_EQ(message.command, SNMP_MSG_GETNEXT);
+        EXPECT_EQ(message.requestId, 0);
+        ASSERT_EQ(message.bindings.size(), 2u);
+    }
+    EXPECT_EQ(run.requests[0].bindings[0].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"));
+    EXPECT_EQ(run.requests[0].bindings[1].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.1"));
+    EXPECT_EQ(run.requests[1].bindings[0].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.2"));
+    EXPECT_EQ(run.requests[1].bindings[1].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.3"));
+}
+
+TEST(SNMPWalk, HoleInTextColumnLeavesOneEmptyStringButNoneInIntegerColumn) {
+    PeerAgent agent;
+    AddStrings(agent, "2.1.43.8.2.1.13.1", {1, 2, 4});
+    AddIntegers(agent, "2.1.43.8.2.1.14.1", {1, 2, 4});
+    agent.Set("1.3.6.1.2.1.43.8.2.1.15.1.1", PeerInt(0));
+    CSNMPPacket text;
+    text.SetWalkList({{"2.1.43.8.2.1.13.1.1", 3}});
+    WalkRun run = RunWalk(text, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(run.exchanges, 2);
+    EXPECT_EQ(text.GetStringResults().at("2.1.43.8.2.1.13.1.1"),
+              (std::vector<std::string>{"row 1", "row 2", "", "row 4"}));
+
+    CSNMPPacket numbers;
+    numbers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 3}});
+    run = RunWalk(numbers, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(numbers.GetIntegerResults().at("2.1.43.8.2.1.14.1.1"), (std::vector<int32_t>{10, 20, 40, 40}));
+    EXPECT_EQ(numbers.GetStringResults().count("2.1.43.8.2.1.14.1.1"), 0u);
+}
+
+TEST(SNMPWalk, ColumnsShareRequestsUpTo24RowsAndWaitingColumnsStartWhenOneFinishes) {
+    PeerAgent agent;
+    AddIntegers(agent, "2.1.43.8.2.1.9.1", Range(1, 3));
+    AddIntegers(agent, "2.1.43.8.2.1.10.1", Range(1, 25));
+    AddStrings(agent, "2.1.43.8.2.1.13.1", Range(1, 12));
+    agent.Set("1.3.6.1.2.1.43.9.1.1.1", PeerInt(0));
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {"2.1.43.8.2.1.13.1.1", 10}});
+    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    ASSERT_TRUE(packet.IsDone());
+    EXPECT_EQ(run.requests[0].bindings.size(), 20u);
+    EXPECT_EQ(run.requests[0].bindings[10].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.10.1"));
+    // The third column starts in the second request, after the first column has finished.
+    ASSERT_GE(run.requests.size(), 2u);
+    EXPECT_EQ(run.requests[1].bindings[10].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"));
+    EXPECT_EQ(packet.GetIntegerResults().at("2.1.43.8.2.1.9.1.1"), (std::vector<int32_t>{10, 20, 30}));
+    std::vector<int32_t> expected;
+    for (int row : Range(1, 25)) expected.push_back(row * 10);
+    EXPECT_EQ(packet.GetIntegerResults().at("2.1.43.8.2.1.10.1.1"), expected);
+    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1").size(), 12u);
+    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1").back(), "row 12");
+}
+
+TEST(SNMPWalk, BindingsBeyond540BytesMoveToLaterRequestsWithoutMixingColumns) {
+    // Long column identifiers: each binding is about 250 bytes, so a request carries three.
+    std::string prefix = "4.1.4913";
+    for (int i = 0; i < 48; ++i) prefix += ".100000";
+    PeerAgent agent;
+    const std::vector<std::string> columns = {prefix + ".1.1", prefix + ".2.1", prefix + ".3.1"};
+    AddStrings(agent, prefix + ".1", Range(1, 5));
+    AddIntegers(agent, prefix + ".2", Range(1, 3));
+    AddStrings(agent, prefix + ".3", Range(1, 4));
+    agent.Set("1.3.6.1.4.1.4914.1", PeerInt(0));
+    CSNMPPacket packet;
+    packet.SetWalkList({{columns[0], 2}, {columns[1], 2}, {columns[2], 2}});
+    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    ASSERT_TRUE(packet.IsDone());
+    EXPECT_LT(run.requests[0].bindings.size(), 6u);
+    EXPECT_EQ(packet.GetStringResults().at(columns[0]),
+              (std::vector<std::string>{"row 1", "row 2", "row 3", "row 4", "row 5"}));
+    EXPECT_EQ(packet.GetIntegerResults().at(columns[1]), (std::vector<int32_t>{10, 20, 30}));
+    EXPECT_EQ(packet.GetStringResults().at(columns[2]),
+              (std::vector<std::string>{"row 1", "row 2", "row 3", "row 4"}));
+}
+
+TEST(SNMPWalk, ColumnThatIsEmptyFinishesAtOnceUnderIntegerResults) {
+    PeerAgent agent;
+    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerString("next column"));
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
+    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(run.exchanges, 1);
+    ASSERT_EQ(packet.GetIntegerResults().count("2.1.43.8.2.1.13.1.1"), 1u);
+    EXPECT_TRUE(packet.GetIntegerResults().at("2.1.43.8.2.1.13.1.1").empty());
+}
+
+TEST(SNMPWalk, RunningPastTheAgentsLastObjectEndsWithAgentError) {
+    PeerAgent agent;
+    AddStrings(agent, "2.1.43.8.2.1.13.1", {1, 2});
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
+    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    EXPECT_EQ(run.result, PACKET_ERR_AGENT_ERROR);
+    EXPECT_FALSE(packet.IsDone());
+}
+
+TEST(SNMPWalk, UnusableColumnListsAreRefusedByBuildGetNext) {
+    const std::vector<std::vector<WalkColumn>> refused = {
+        {},                                                    // nothing to walk
+        {{"2.1.43.8.2.1.13.1.1", 25}},                         // never fits in one request
+        {{"2.1.43.8.2.1.13.1.1", 25}, {"2.1.1.6.0", 1}},       // blocks the column after it
+        {{"43", 2}},                                           // no parent to ask first
+        {{"", 2}},
+        {{"2.1.43.8.2.1.13.1.1", 0}},                          // would never ask a row
+        {{"2.1.43.8.2.1.13.1.1", -3}}};
+    for (const auto& columns : refused) {
+        CSNMPPacket packet;
+        packet.SetWalkList(columns);
+        EXPECT_EQ(packet.BuildGetNext(), PACKET_ERR_BUILD) << (columns.empty() ? "" : columns[0].first);
+        EXPECT_FALSE(packet.IsDone());
+    }
+    CSNMPPacket getPacket;
+    getPacket.SetRequestType(PDU_GET_REQUEST);
+    getPacket.SetWalkList({{"2.1.1.6.0", 2}});
+    EXPECT_EQ(getPacket.BuildGetNext(), PACKET_ERR_BUILD);
+}
+
+TEST(SNMPWalk, ColumnEndingAtRow128CompletesAndLongerColumnFailsTheWalk) {
+    for (int rows : {127, 128, 300}) {
+        PeerAgent agent;
+        AddIntegers(agent, "2.1.43.8.2.1.10.1", Range(1, rows));
+        agent.Set("1.3.6.1.2.1.43.8.2.1.11.1.1", PeerInt(0));
+        CSNMPPacket packet;
+        packet.SetWalkList({{"2.1.43.8.2.1.10.1.1", 4}});
+        const WalkRun run = RunWalk(packet, AgentTransport(agent));
+        EXPECT_LT(run.exchanges, 40) << rows;
+        if (rows <= 127) {
+            ASSERT_EQ(run.result, 0) << rows;
+            EXPECT_EQ(packet.GetIntegerResults().at("2.1.43.8.2.1.10.1.1").size(), static_cast<size_t>(rows));
+        } else {
+            EXPECT_EQ(run.result, PACKET_ERR_BUILD) << rows;
+            EXPECT_FALSE(packet.IsDone());
+        }
+        // No request ever asks the same row twice.
+        std::vector<std::vector<uint32_t>> asked;
+        for (const PeerMessage& message : run.requests)
+            for (const PeerBinding& binding : message.bindings) asked.push_back(binding.oid);
+        std::sort(asked.begin(), asked.end());
+        EXPECT_EQ(std::adjacent_find(asked.begin(), asked.end()), asked.end()) << rows;
+    }
+}
+
+TEST(SNMPWalk, AgentThatNeverLeavesTheColumnCannotKeepTheWalkGoing) {
+    // Answers every binding with row 1 of the column, whatever was asked.
+    Transport stuck = [](const Bytes& request) {
+        const PeerMessage message = PeerDecode(request);
+        PeerResponse response;
+        for (size_t i = 0; i < message.bindings.size(); ++i)
+            response.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.1"), PeerString("same")});
+        return PeerEncode(response);
+    };
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
+    const WalkRun run = RunWalk(packet, stuck);
+    EXPECT_EQ(run.result, PACKET_ERR_BUILD);
+    EXPECT_LT(run.exchanges, 130);
+}
+
+TEST(SNMPWalk, NullValuesAreSkippedAndIdentifierValuesRefused) {
+    PeerAgent agent;
+    agent.Set("1.3.6.1.2.1.43.8.2.1.13.1.1", PeerString("a"));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.13.1.2", PeerNull());
+    agent.Set("1.3.6.1.2.1.43.8.2.1.13.1.3", PeerString("c"));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerOid({1, 3, 6, 1}));
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 4}});
+    WalkRun run = RunWalk(packet, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1"), (std::vector<std::string>{"a", "c"}));
+
+    CSNMPPacket identifiers;
+    identifiers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 1}});
+    run = RunWalk(identifiers, AgentTransport(agent));
+    EXPECT_EQ(run.result, PACKET_ERR_STRUCTURE);
+}

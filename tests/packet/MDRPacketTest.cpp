@@ -179,6 +179,8 @@ TEST(MDRPacketParse, HexPairsAcceptBlanksSignsAndLowerCase) {
     MdrFixture mdr;
     // " 8" is 8, "-1" is FF, "zz" is 0.
     ASSERT_EQ(mdr.Answer("80000801-1140100zz"), PACKET_ERR_MALFORMED);  // 0x00 element with no length
+    int count = 1;
+    ASSERT_EQ(mdr.packet.BuildRequest("4.1", count), 0);
     ASSERT_EQ(mdr.Answer("80000801 8140161"), 0);
     std::string key, text;
     int32_t number = 0;
@@ -187,8 +189,9 @@ TEST(MDRPacketParse, HexPairsAcceptBlanksSignsAndLowerCase) {
     ASSERT_EQ(mdr.packet.GetStringValue(1, key, text), 1);
     EXPECT_EQ(text, "a");
     for (const char* minusOne : {"80000801-1", "80000801ff", "80000801fF"}) {
-        ASSERT_EQ(mdr.Answer(minusOne), 0) << minusOne;
-        ASSERT_EQ(mdr.packet.GetIntValue(0, key, number), 1);
+        MdrFixture fresh;
+        ASSERT_EQ(fresh.Answer(minusOne), 0) << minusOne;
+        ASSERT_EQ(fresh.packet.GetIntValue(0, key, number), 1);
         EXPECT_EQ(number, -1) << minusOne;
     }
 }

@@ -549,7 +549,11 @@ bool Server::AddPrinter(const PrinterSpec& spec, std::string& error) {
         if (profile.opk && !m_impl->BindInet(spec.address, SOCK_STREAM, m_impl->options.opkPort, p->tcp, error))
             return false;
     }
-    if (!p->usbPort.empty() && (profile.d4 || profile.tvd4 || spec.address.empty())) {
+    if (!spec.usbPort.empty() && !profile.d4 && !profile.tvd4) {
+        error = profile.name + ": offers no USB channel (d4, tvd4), so it cannot sit on " + spec.usbPort;
+        return false;
+    }
+    if (!p->usbPort.empty() && (profile.d4 || profile.tvd4)) {
         if (!m_impl->BindUnix(*p, error)) return false;
     }
     m_impl->printers.push_back(std::move(p));

@@ -69,7 +69,7 @@ private:
     std::string m_path;
 };
 
-// build/vprinter as a child process; stopped with SIGTERM when destroyed.
+// build/vprinter as a child process, its output in files; stopped with SIGTERM when destroyed.
 class Vprinter {
 public:
     // Starts vprinter with the arguments (the ports and USB folder are added) and waits up to
@@ -77,29 +77,19 @@ public:
     explicit Vprinter(std::vector<std::string> args, const std::string& usbDir = "/tmp") {
         args.insert(args.begin(), {std::string(VANTO_BUILD_DIR) + "/vprinter", "--snmp-port", std::to_string(kSnmpPort),
                                    "--opk-port", std::to_string(kOpkPort), "--usb-dir", usbDir});
-        int out[2], err[2];
-        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, err[0]);
+        posix_spawn_file_actions_addopen(&actions, 1, (m_dir.Path() + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (m_dir.Path() + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        ::close(err[1]);
-        m_out = out[0];
-        m_err = err[0];
-        if (m_pid <= 0) return;
         const auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (Clock::now() < deadline && m_stdout.find("ready") == std::string::npos) {
-            if (!Pump(100)) break;  // the child ended
-        }
-        m_started = m_stdout.find("ready") != std::string::npos;
+        while (m_pid > 0 && !Exited() && Clock::now() < deadline && Stdout().find("ready") == std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        m_started = Stdout().find("ready") != std::string::npos;
     }
     ~Vprinter() { Stop(); }
     Vprinter(const Vprinter&) = delete;
@@ -109,67 +99,39 @@ public:
 
     // Sends SIGTERM and waits up to 10 s; the exit status, or -1 when it had to be killed.
     int Stop() {
-        if (m_pid > 0 && !m_exited) ::kill(m_pid, SIGTERM);
+        if (m_pid > 0 && !Exited()) ::kill(m_pid, SIGTERM);
         return Wait(std::chrono::seconds(10));
     }
 
     // Waits for the child to end by itself (for runs that fail at start).
     int Wait(std::chrono::seconds limit) {
-        if (m_pid <= 0) return -1;
         const auto deadline = Clock::now() + limit;
-        while (!m_exited && Clock::now() < deadline) {
-            Pump(50);
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_exited = true;
-                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-        }
-        if (!m_exited) {
+        while (m_pid > 0 && !Exited() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (m_pid > 0 && !Exited()) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
-            m_exited = true;
             m_status = -1;
         }
-        while (Pump(0)) {
-        }
-        if (m_out >= 0) ::close(m_out);
-        if (m_err >= 0) ::close(m_err);
-        m_out = m_err = -1;
+        m_pid = -1;
         return m_status;
     }
 
-    const std::string& Stdout() const { return m_stdout; }
-    const std::string& Stderr() const { return m_stderr; }
+    std::string Stdout() const { return ReadText(m_dir.Path() + "/out"); }
+    std::string Stderr() const { return ReadText(m_dir.Path() + "/err"); }
 
 private:
-    // Reads what the child wrote; false once both pipes are closed.
-    bool Pump(int timeoutMs) {
-        pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
-        if (m_out < 0) return false;
-        if (::poll(fds, 2, timeoutMs) <= 0) return true;
-        bool open = false;
-        std::string* sinks[2] = {&m_stdout, &m_stderr};
-        for (int i = 0; i < 2; ++i) {
-            if (!fds[i].revents) {
-                open = true;
-                continue;
-            }
-            char buf[4096];
-            const ssize_t n = ::read(fds[i].fd, buf, sizeof(buf));
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<size_t>(n));
-                open = true;
-            }
-        }
-        return open;
+    bool Exited() {
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        m_pid = -1;
+        return true;
     }
 
+    TempDir m_dir;
     pid_t m_pid = -1;
-    int m_out = -1, m_err = -1;
-    bool m_started = false, m_exited = false;
+    bool m_started = false;
     int m_status = -1;
-    std::string m_stdout, m_stderr;
 };
 
 // Runs a shell command and returns its standard output (net-snmp's tools, snmpsimd).

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
+#include <cctype>
 
 using vanto_test::TempPrefix;
 
@@ -97,8 +97,15 @@ TEST(BIInfoTest, QueueIdentifierIsCreatedOnlyWithFlagBit0AndKept) {
     BIInfo creating;
     ASSERT_TRUE(creating.Build(u"Q1", 0x1));
     std::string guid = Narrow(creating.GetQueueGUID());
-    EXPECT_TRUE(std::regex_match(guid, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
-        << guid;
+    ASSERT_EQ(guid.size(), 38u) << guid;
+    for (size_t i = 0; i < guid.size(); ++i) {
+        char expected = i == 0 ? '{' : i == 37 ? '}' : (i == 9 || i == 14 || i == 19 || i == 24) ? '-' : 'h';
+        if (expected == 'h') {
+            EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(guid[i])) && !std::islower(guid[i])) << guid;
+        } else {
+            EXPECT_EQ(guid[i], expected) << guid;
+        }
+    }
     PrinterData stored = ReadPrinterData(u"Q1", u"KDPQGUID");
     EXPECT_EQ(stored.type, REG_SZ);
     ASSERT_EQ(stored.bytes.size(), 76u) << "38 characters without their terminator";

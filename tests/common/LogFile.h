@@ -5,6 +5,7 @@
 #include "platform/win32.h"
 #include "support/TempPrefix.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,10 +61,24 @@ inline std::vector<std::string> LogLines(const TempPrefix& prefix) {
     return lines;
 }
 
-// A line without its time stamp ("%2ld:%02ld.%03ld ").
+// The length of the time stamp ("%2ld:%02ld.%03ld ") that begins the line, or 0 without one.
+inline size_t TimeStampLength(const std::string& line) {
+    auto digits = [&](size_t at, size_t count) {
+        for (size_t i = at; i < at + count; ++i)
+            if (i >= line.size() || !std::isdigit(static_cast<unsigned char>(line[i]))) return false;
+        return true;
+    };
+    size_t colon = line.find(':');
+    if (colon == std::string::npos || colon < 2) return 0;
+    size_t first = line[0] == ' ' ? 1 : 0;
+    if (!digits(first, colon - first) || !digits(colon + 1, 2) || line.size() < colon + 8) return 0;
+    if (line[colon + 3] != '.' || !digits(colon + 4, 3) || line[colon + 7] != ' ') return 0;
+    return colon + 8;
+}
+
+// A line without its time stamp.
 inline std::string Message(const std::string& line) {
-    size_t blank = line.find(' ', line.find(':'));
-    return blank == std::string::npos ? line : line.substr(blank + 1);
+    return line.substr(TimeStampLength(line));
 }
 
 }  // namespace vanto_test

@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <regex>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -203,10 +202,15 @@ TEST(ExportsTest, InstancesOnManyThreadsWithTheLogOnLeaveWholeLines) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(failures.load(), 0);
-    const std::regex whole(R"( ?\d+:\d\d\.\d\d\d (CVANTO(Dll)?::\w+|\tPrinterName : Q1|\tdwFlag : 0|Release Objects of BILogging\.))");
+    const std::set<std::string> known = {"CVANTODll::Initialize", "CVANTO::Initialize", "\tPrinterName : Q1",
+                                         "\tdwFlag : 0", "CVANTODll::PrintJobsExists", "CVANTO::PrintJobsExists",
+                                         "CVANTODll::Release", "CVANTO::Release", "Release Objects of BILogging."};
     auto lines = LogLines(prefix);
     EXPECT_GE(lines.size(), 60u);
-    for (const auto& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+    for (const auto& line : lines) {
+        ASSERT_GT(vanto_test::TimeStampLength(line), 0u) << line;
+        ASSERT_EQ(known.count(Message(line)), 1u) << line;
+    }
 }
 
 TEST(ExportsTest, PausedQueueWithAJobIsEmptyAndResumedAfterDelete) {

@@ -45,28 +45,27 @@ int RunContext(const std::string& queue, uint32_t flags) {
         return kExitFailure;
     }
     std::u16string name = vanto_cli::Widen(queue);
-    {
-        // An instance with flags 0 has only its printer context.
-        vanto_cli::Instance instance(library, library.Initialize(name.c_str(), 0));
-        if (!instance) {
-            std::fprintf(stderr, "vanto context: Initialize failed for '%s'\n", queue.c_str());
-            return kExitFailure;
-        }
-        std::printf("instance opened on '%s' (%s)\n", queue.c_str(), library.Path().c_str());
-        std::printf("  jobs waiting: %s\n", library.PrintJobsExists(instance.Handle()) == 1 ? "yes" : "no");
+    // An instance with flags 0 has only its printer context.
+    vanto_cli::Instance instance(library, library.Initialize(name.c_str(), 0));
+    if (!instance) {
+        std::fprintf(stderr, "vanto context: Initialize failed for '%s'\n", queue.c_str());
+        return kExitFailure;
     }
-    std::printf("instance released\n");
+    std::printf("instance opened on '%s' (%s)\n", queue.c_str(), library.Path().c_str());
 
+    BIInfo before;
     BIInfo context;
-    if (!context.Build(name.c_str(), flags)) {
+    if (!before.Build(name.c_str(), 0) || !context.Build(name.c_str(), flags)) {
         std::fprintf(stderr, "vanto context: out of memory\n");
         return kExitFailure;
     }
+    bool created = before.GetQueueGUID()[0] == 0 && context.GetQueueGUID()[0] != 0;
     std::printf("printer context (flags 0x%x):\n", flags);
-    std::printf("  printer name : %s\n", Text(context.GetPrinterName()).c_str());
-    std::printf("  driver       : %s\n", Text(context.GetDriverName()).c_str());
-    std::printf("  KDPQGUID     : %s\n", context.GetQueueGUID()[0] ? Text(context.GetQueueGUID()).c_str() : "(none)");
-    std::printf("  PCL priority : %d\n", context.IsPCLPriority());
+    std::printf("  printer name   : %s\n", Text(context.GetPrinterName()).c_str());
+    std::printf("  driver         : %s\n", Text(context.GetDriverName()).c_str());
+    std::printf("  KDPQGUID       : %s%s\n", context.GetQueueGUID()[0] ? Text(context.GetQueueGUID()).c_str() : "(none)",
+                created ? " (created now)" : "");
+    std::printf("  PCL priority   : %d\n", context.IsPCLPriority());
     for (const PathRow& row : kPathRows) {
         WCHAR path[MAX_PATH] = {};
         if (context.GetPath(row.kind, path)) {
@@ -75,6 +74,8 @@ int RunContext(const std::string& queue, uint32_t flags) {
             std::printf("  %-15s: (fails)\n", row.name);
         }
     }
+    std::printf("jobs waiting: %s\n", library.PrintJobsExists(instance.Handle()) == 1 ? "yes" : "no");
+    std::printf("instance released: %s\n", instance.Release() ? "yes" : "no");
     return 0;
 }
 

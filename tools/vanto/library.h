@@ -61,6 +61,12 @@ public:
     Instance& operator=(const Instance&) = delete;
     HVANTO Handle() const { return m_handle; }
     explicit operator bool() const { return m_handle != nullptr; }
+    // Releases the instance now; true when the library's Release returned 1.
+    bool Release() {
+        HVANTO handle = m_handle;
+        m_handle = nullptr;
+        return handle != nullptr && m_library.Release(handle) == 1;
+    }
 
 private:
     const Library& m_library;

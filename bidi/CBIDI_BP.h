@@ -187,6 +187,9 @@ public:
     DWORD IsChannelAvailable() const { return m_dwChannelAvailable; }
     DWORD GetOptionFlags() const { return m_dwOptionFlags; }
     DWORD GetReceiveTimeout() const { return m_dwReceiveTimeout; }
+    // The code of the last GetValueList / GetStringList: 1, or why it failed (0 column missing
+    // from the answers, or a negative code such as -129 after the retries).
+    int GetLastMIBResult() const { return m_nLastMIBResult; }
     // The base's ready flag: the device ID of the last Open was read and analysed.
     BOOL IsDeviceIDAnalyzed() const { return m_dwReady != 0; }
 
@@ -199,9 +202,9 @@ protected:
     int WalkSNMP(const char* pOID, bool bStrings, std::vector<int32_t>* pValues, BIStringList* pStrings);
     // The MDR walk of one column from its row on, batch by batch.
     int WalkMDR(const char* pOID, bool bStrings, std::vector<int32_t>* pValues, BIStringList* pStrings);
-    // Looks the analysed "MDL" value up in the System OEM model list of the queue; copies the
-    // matching row into m_SystemOEMRecord. 1 on a match.
-    int LookupSystemOEMModel();
+    // Looks the analysed "MDL" value up in the System OEM model list of queue pQueueName; copies
+    // the matching row into m_SystemOEMRecord. 1 on a match.
+    int LookupSystemOEMModel(LPCWSTR pQueueName);
     // The channel is open and its kind is dwKind.
     bool IsChannel(DWORD dwKind) const {
         return m_pChannel && m_pChannel->nHandle >= 0 && m_pChannel->dwChannelKind == dwKind;
@@ -219,4 +222,5 @@ protected:
     DWORD m_dwChannelAvailable = 1;
     SBISystemOEMRow m_SystemOEMRecord = {};
     BIInfo* m_pBIInfo = nullptr;
+    int m_nLastMIBResult = 0;
 };

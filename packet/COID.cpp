@@ -2,6 +2,7 @@
 // column walk relies on.
 #include "packet/COID.h"
 
+#include <charconv>
 #include <new>
 
 #include "common/BILogging.h"
@@ -77,7 +78,9 @@ bool COID::ParseText(const std::string& strText) {
 
 // COID::AppendDecodedArc: adds a decoded arc and its text.
 void COID::AppendDecodedArc(std::unique_ptr<CPacketDataUINT> pArc) {
-    m_strText += std::to_string(pArc->GetValue());
+    char digits[12];
+    const auto result = std::to_chars(digits, digits + sizeof(digits), pArc->GetValue());
+    m_strText.append(digits, result.ptr);
     m_strText += '.';
     m_arcs.push_back(std::move(pArc));
 }
@@ -119,14 +122,56 @@ int COID::IncrementLastArc() {
 
 // COID::IsOtherColumn: compares the arcs before the row arc, aligned at the ends.
 int COID::IsOtherColumn(const COID& base) const {
-    const size_t n = m_arcs.size();
-    const size_t m = base.m_arcs.size();
+    const std::vector<uint32_t> reply = GetArcs();
+    const std::vector<uint32_t> column = base.GetArcs();
+    return IsOtherColumn(reply.data(), reply.size(), column.data(), column.size());
+}
+
+int COID::IsOtherColumn(const uint32_t* pReply, size_t n, const uint32_t* pBase, size_t m) {
     if (n < 2 || m < 2) return 0;
     // Indices of r(n-1) and b(m-1), zero-based; index 0 (the first arc) is never compared.
     for (size_t i = n - 2, j = m - 2; i >= 1 && j >= 1; --i, --j) {
-        if (m_arcs[i]->GetValue() != base.m_arcs[j]->GetValue()) return 1;
+        if (pReply[i] != pBase[j]) return 1;
     }
     return 0;
+}
+
+// COID::GetArcs: the arc values in order.
+std::vector<uint32_t> COID::GetArcs() const {
+    std::vector<uint32_t> arcs;
+    arcs.reserve(m_arcs.size());
+    for (const auto& pArc : m_arcs) arcs.push_back(pArc->GetValue());
+    return arcs;
+}
+
+// COID::DecodeSnmpArcs: the arcs after the prefix, as CSNMPOID::SetEncoded reads them.
+bool COID::DecodeSnmpArcs(const BYTE* pBytes, int nLength, std::vector<uint32_t>& arcs) {
+    arcs.clear();
+    if (pBytes == nullptr || nLength <= kInternetPrefixLength) return false;
+    for (int nOffset = kInternetPrefixLength; nOffset < nLength;) {
+        int nCount = nLength - nOffset;
+        uint32_t dwArc = 0;
+        if (!CPacketDataOID::DecodeArc(pBytes + nOffset, nCount, dwArc)) {
+            arcs.clear();
+            return false;
+        }
+        arcs.push_back(dwArc);
+        nOffset += nCount;
+    }
+    return true;
+}
+
+// COID::ArcsToText: the text decoding builds, from plain arcs.
+std::string COID::ArcsToText(const std::vector<uint32_t>& arcs) {
+    std::string strText;
+    strText.reserve(arcs.size() * 4);
+    char digits[12];
+    for (size_t i = 0; i < arcs.size(); ++i) {
+        if (i != 0) strText += '.';
+        const auto result = std::to_chars(digits, digits + sizeof(digits), arcs[i]);
+        strText.append(digits, result.ptr);
+    }
+    return strText;
 }
 
 // CSNMPOID::SetText: parses the text and encodes 1.3.6.1 followed by its arcs.
@@ -150,6 +195,10 @@ int CSNMPOID::SetText(const std::string& strText) {
 // CSNMPOID::SetEncoded: skips the three prefix bytes (not inspected) and decodes the arcs after
 // them. No arc, or an arc running past the end, fails and clears the identifier.
 int CSNMPOID::SetEncoded(const BYTE* pBytes, int nLength) {
+    // The arc objects of the previous identifier are reused: a walk decodes one per binding.
+    std::vector<std::unique_ptr<CPacketDataUINT>> spare;
+    spare.swap(m_arcs);
+    size_t nSpare = 0;
     ClearAll();
     if (pBytes == nullptr || nLength <= kInternetPrefixLength) {
         BI_LOG("#CSNMPOID::SetEncoded no arc after the prefix. nLength=%d\n", nLength);
@@ -158,7 +207,8 @@ int CSNMPOID::SetEncoded(const BYTE* pBytes, int nLength) {
     try {
         int nOffset = kInternetPrefixLength;
         while (nOffset < nLength) {
-            auto pArc = std::make_unique<CPacketDataOID>();
+            std::unique_ptr<CPacketDataUINT> pArc =
+                nSpare < spare.size() ? std::move(spare[nSpare++]) : std::make_unique<CPacketDataOID>();
             int nCount = nLength - nOffset;
             if (!pArc->SetFromBytes(pBytes + nOffset, nCount)) {
                 BI_LOG("#CSNMPOID::SetEncoded arc runs past the end. nOffset=%d\n", nOffset);
@@ -198,12 +248,16 @@ int CMDROID::SetText(const std::string& strText) {
 // identifier, and so does an arc whose count runs past the end (a cut identifier would name a
 // different object).
 int CMDROID::SetEncoded(const BYTE* pBytes, int nLength) {
+    std::vector<std::unique_ptr<CPacketDataUINT>> spare;
+    spare.swap(m_arcs);
+    size_t nSpare = 0;
     ClearAll();
     if (pBytes == nullptr || nLength <= 0) return 1;
     try {
         int nOffset = 0;
         while (nOffset < nLength) {
-            auto pArc = std::make_unique<CPacketDataMSBLUINT>();
+            std::unique_ptr<CPacketDataUINT> pArc =
+                nSpare < spare.size() ? std::move(spare[nSpare++]) : std::make_unique<CPacketDataMSBLUINT>();
             int nCount = nLength - nOffset;
             if (!pArc->SetFromBytes(pBytes + nOffset, nCount)) {
                 BI_LOG("#CMDROID::SetEncoded arc runs past the end. nOffset=%d\n", nOffset);

@@ -47,6 +47,16 @@ public:
     // between them, comparing from the arc before the last towards the front (aligned at their
     // ends), never the first arc of either.
     int IsOtherColumn(const COID& base) const;
+    // The same test on plain arc lists (reply r[0..n), base b[0..m)).
+    static int IsOtherColumn(const uint32_t* pReply, size_t n, const uint32_t* pBase, size_t m);
+    // The arcs as plain numbers.
+    std::vector<uint32_t> GetArcs() const;
+    // The decoding rule of CSNMPOID::SetEncoded without building objects or text: the arcs
+    // after the three prefix bytes. False (arcs emptied) when there is no arc or one runs past
+    // the end. Used where only the arcs of many reply identifiers are needed.
+    static bool DecodeSnmpArcs(const BYTE* pBytes, int nLength, std::vector<uint32_t>& arcs);
+    // Decoded text of plain arcs: each arc in decimal, joined with ".".
+    static std::string ArcsToText(const std::vector<uint32_t>& arcs);
     // An empty arc value of this identifier's kind, or none for an unknown kind.
     std::unique_ptr<CPacketDataUINT> NewArc() const;
 

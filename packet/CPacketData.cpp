@@ -26,20 +26,33 @@ int SignificantBytes(uint32_t dwValue) {
 int CPacketData::Set(BYTE byType, const BYTE* pBytes, int nSize) {
     if (pBytes == nullptr || nSize < 0) return 0;
     m_byType = byType;
-    m_nSize = nSize;
-    try {
-        m_raw.assign(pBytes, pBytes + nSize);
-    } catch (const std::bad_alloc&) {
-        m_raw.clear();
-        return 0;
+    m_nSize = 0;
+    if (nSize <= kInlineBytes) {
+        m_pRaw = m_inline;
+    } else {
+        if (nSize > m_nHeapCapacity) {
+            m_heap.reset();
+            m_nHeapCapacity = 0;
+            try {
+                m_heap = std::make_unique<BYTE[]>(static_cast<size_t>(nSize));
+            } catch (const std::bad_alloc&) {
+                m_pRaw = nullptr;
+                return 0;
+            }
+            m_nHeapCapacity = nSize;
+        }
+        m_pRaw = m_heap.get();
     }
+    if (nSize > 0) std::memcpy(m_pRaw, pBytes, static_cast<size_t>(nSize));
+    m_nSize = nSize;
     return 1;
 }
 
 // CPacketData::Clear: drops the contents.
 void CPacketData::Clear() {
-    m_raw.clear();
-    m_raw.shrink_to_fit();
+    m_heap.reset();
+    m_nHeapCapacity = 0;
+    m_pRaw = nullptr;
     m_nSize = 0;
 }
 
@@ -59,19 +72,20 @@ int CPacketDataint::SetValue(uint32_t dwValue) {
 
 // CPacketDataint::GetValue: reads the contents as described in the header.
 int32_t CPacketDataint::GetValue() const {
-    if (m_raw.empty()) return 0;
-    if (m_raw.size() == 1) return static_cast<int8_t>(m_raw[0]);
+    if (m_nSize <= 0) return 0;
+    if (m_nSize == 1) return static_cast<int8_t>(m_pRaw[0]);
     uint32_t dwValue = 0;
-    for (BYTE b : m_raw) dwValue = (dwValue << 8) | b;
+    for (int i = 0; i < m_nSize; ++i) dwValue = (dwValue << 8) | m_pRaw[i];
     return static_cast<int32_t>(dwValue);
 }
 
 // CPacketDataString::ToString: the contents as text, cut at the first zero byte.
 std::string CPacketDataString::ToString() const {
-    const void* pZero = m_raw.empty() ? nullptr : std::memchr(m_raw.data(), 0, m_raw.size());
-    const size_t n = pZero ? static_cast<const BYTE*>(pZero) - m_raw.data() : m_raw.size();
+    if (m_nSize <= 0) return std::string();
+    const void* pZero = std::memchr(m_pRaw, 0, static_cast<size_t>(m_nSize));
+    const size_t n = pZero ? static_cast<const BYTE*>(pZero) - m_pRaw : static_cast<size_t>(m_nSize);
     try {
-        return std::string(reinterpret_cast<const char*>(m_raw.data()), n);
+        return std::string(reinterpret_cast<const char*>(m_pRaw), n);
     } catch (const std::bad_alloc&) {
         return std::string();
     }
@@ -103,31 +117,39 @@ int CPacketDataMSBLUINT::SetValue(uint32_t dwValue) {
 
 // CPacketDataMSBLUINT::GetValue: the bytes after the first (low 32 bits), or the only byte.
 uint32_t CPacketDataMSBLUINT::GetValue() const {
-    if (m_raw.empty()) return 0;
-    if (m_raw.size() == 1) return m_raw[0];
+    if (m_nSize <= 0) return 0;
+    if (m_nSize == 1) return m_pRaw[0];
     uint32_t dwValue = 0;
-    for (size_t i = 1; i < m_raw.size(); ++i) dwValue = (dwValue << 8) | m_raw[i];
+    for (int i = 1; i < m_nSize; ++i) dwValue = (dwValue << 8) | m_pRaw[i];
     return dwValue;
 }
 
-// CPacketDataOID::SetFromBytes: one base-128 arc, ended by a byte with bit 7 clear or cut after
+// CPacketDataOID::DecodeArc: one base-128 arc, ended by a byte with bit 7 clear or cut after
 // five bytes. An arc still open at the end of the available bytes fails.
-int CPacketDataOID::SetFromBytes(const BYTE* pBytes, int& nCount) {
-    if (pBytes == nullptr || nCount < 1) return 0;
-    uint32_t dwArc = 0;
+bool CPacketDataOID::DecodeArc(const BYTE* pBytes, int& nCount, uint32_t& dwArc) {
+    if (pBytes == nullptr || nCount < 1) return false;
+    uint32_t dwValue = 0;
     int n = 0;
     bool bEnded = false;
     while (n < kMaxArcBytes && n < nCount) {
         const BYTE b = pBytes[n++];
-        dwArc = (dwArc << 7) | (b & kLowSevenBits);
+        dwValue = (dwValue << 7) | (b & kLowSevenBits);
         if (!(b & kHighBit)) {
             bEnded = true;
             break;
         }
     }
-    if (!bEnded && n < kMaxArcBytes) return 0;
+    if (!bEnded && n < kMaxArcBytes) return false;
     nCount = n;
-    if (!Set(PACKETDATA_TYPE_OIDARC, pBytes, n)) return 0;
+    dwArc = dwValue;
+    return true;
+}
+
+// CPacketDataOID::SetFromBytes: decodes one arc and keeps its bytes.
+int CPacketDataOID::SetFromBytes(const BYTE* pBytes, int& nCount) {
+    uint32_t dwArc = 0;
+    if (!DecodeArc(pBytes, nCount, dwArc)) return 0;
+    if (!Set(PACKETDATA_TYPE_OIDARC, pBytes, nCount)) return 0;
     m_dwArc = dwArc;
     return 1;
 }

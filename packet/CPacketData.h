@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,12 +34,19 @@ public:
     // Frees the raw bytes.
     virtual void Clear();
 
-    const BYTE* GetRaw() const { return m_raw.empty() ? nullptr : m_raw.data(); }
+    const BYTE* GetRaw() const { return m_nSize > 0 ? m_pRaw : nullptr; }
     int GetSize() const { return m_nSize; }
     BYTE GetType() const { return m_byType; }
 
 protected:
-    std::vector<BYTE> m_raw;  // contents without tag and length
+    // Short contents (identifier arcs, length fields, integers, most names) stay inside the
+    // object; longer ones go to a heap buffer that later values reuse when it is large enough.
+    static constexpr int kInlineBytes = 32;
+
+    BYTE m_inline[kInlineBytes] = {};
+    std::unique_ptr<BYTE[]> m_heap;
+    int m_nHeapCapacity = 0;
+    BYTE* m_pRaw = nullptr;  // m_inline, m_heap, or none: contents without tag and length
     int m_nSize = 0;
     BYTE m_byType = PACKETDATA_TYPE_NULL;
 };
@@ -80,6 +88,10 @@ public:
 // One object-identifier arc in base 128 (at most 5 bytes).
 class CPacketDataOID : public CPacketDataUINT {
 public:
+    // The decoding rule of SetFromBytes without storing anything: in nCount = bytes available,
+    // out = bytes of the arc; false when the arc is still open at the end of the available bytes.
+    static bool DecodeArc(const BYTE* pBytes, int& nCount, uint32_t& dwArc);
+
     int SetFromBytes(const BYTE* pBytes, int& nCount) override;
     int SetValue(uint32_t dwValue) override;
     uint32_t GetValue() const override { return m_dwArc; }

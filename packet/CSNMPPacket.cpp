@@ -146,6 +146,7 @@ int CSNMPPacket::RefillWalk() {
         if (!pEntry->oidFirst.SetText(strParent)) return PACKET_ERR_BUILD;
         pEntry->nRowsPerRequest = nRows;
         try {
+            pEntry->baseArcs = pEntry->oidBase.GetArcs();
             m_walk.push_back(std::move(pEntry));
         } catch (const std::bad_alloc&) {
             return PACKET_ERR_BUILD;
@@ -268,11 +269,14 @@ int CSNMPPacket::InterpretGet(const std::vector<SPacketPiece>& pieces) {
         BI_LOG("#CSNMPPacket::Parse binding is not a SEQUENCE of identifier and value.\n");
         return PACKET_ERR_STRUCTURE;
     }
-    CSNMPOID oid;
-    if (!oid.SetEncoded(pieces[nId].pContents, ContentsSize(pieces[nId]))) return PACKET_ERR_STRUCTURE;
     const SPacketPiece& value = pieces[nValue];
     try {
-        const std::string strKey = oid.GetText();
+        std::vector<uint32_t> arcs;
+        if (!COID::DecodeSnmpArcs(pieces[nId].pContents, ContentsSize(pieces[nId]), arcs)) {
+            BI_LOG("#CSNMPPacket::Parse binding identifier cannot be decoded.\n");
+            return PACKET_ERR_STRUCTURE;
+        }
+        const std::string strKey = COID::ArcsToText(arcs);
         std::vector<std::unique_ptr<CPacketData>> values;
         if (value.byTag == TAG_INTEGER || value.byTag == TAG_OCTET_STRING) {
             if (value.dwContentsLength == 0) {
@@ -308,8 +312,9 @@ int CSNMPPacket::InterpretGet(const std::vector<SPacketPiece>& pieces) {
 // to each column as were sent for it, and collects the values of the rows still in the column.
 int CSNMPPacket::InterpretWalk(const std::vector<SPacketPiece>& pieces) {
     size_t nPiece = kPieceFirstBinding;
-    CSNMPOID reply;
+    std::vector<uint32_t> reply;  // arcs of the current binding's identifier
     try {
+        reply.reserve(32);
         for (const auto& pEntry : m_walk) {
             WalkEntry& entry = *pEntry;
             bool bGap = false;
@@ -322,17 +327,17 @@ int CSNMPPacket::InterpretWalk(const std::vector<SPacketPiece>& pieces) {
                 }
                 if (nPiece + 1 >= pieces.size()) break;
                 const SPacketPiece& id = pieces[nPiece + 1];
-                if (id.byTag != TAG_OBJECT_ID || !reply.SetEncoded(id.pContents, ContentsSize(id))) {
+                if (id.byTag != TAG_OBJECT_ID || !COID::DecodeSnmpArcs(id.pContents, ContentsSize(id), reply)) {
                     BI_LOG("#CSNMPPacket::Parse binding without a valid identifier. tag=0x%02x\n", id.byTag);
                     return PACKET_ERR_STRUCTURE;
                 }
-                if (reply.IsOtherColumn(entry.oidBase)) {
+                if (COID::IsOtherColumn(reply.data(), reply.size(), entry.baseArcs.data(), entry.baseArcs.size())) {
                     entry.bFinished = true;
                     m_bRefill = true;
                     bGap = false;
                     continue;
                 }
-                const uint32_t dwRow = reply.GetArc(reply.GetArcCount() - 1);
+                const uint32_t dwRow = reply.back();
                 if (dwRow != 0 && dwRow != static_cast<uint32_t>(entry.nExpectedRow)) bGap = true;
                 entry.nExpectedRow = static_cast<int32_t>(static_cast<uint32_t>(entry.nExpectedRow) + 1u);
 

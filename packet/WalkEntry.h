@@ -1,6 +1,7 @@
 // WalkEntry: one column being walked by CSNMPPacket's GetNext table walk.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 struct WalkEntry {
     CSNMPOID oidFirst;    // parent of the column text; asked once, in the column's first binding
     CSNMPOID oidBase;     // the column text as given: reference of the column test, result key
+    std::vector<uint32_t> baseArcs;  // oidBase's arcs, compared with every reply identifier
     CSNMPOID oidCursor;   // sent, then advanced, in every later binding
     bool bFinished = false;     // a returned identifier lay outside the column
     bool bStarted = false;      // the first binding has been sent

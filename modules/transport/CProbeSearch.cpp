@@ -157,7 +157,13 @@ bool CProbeSearch::Start()
     m_answered.assign(m_targets.size(), 0);
     m_plain.assign(m_targets.size(), 0);
     try {
-        m_thread = std::thread([self = shared_from_this()] { self->Run(); });
+        m_thread = std::thread([self = shared_from_this()] {
+            try {
+                self->Run();
+            } catch (const std::exception&) {
+                // Out of memory mid-search: the search ends early; hits so far stay available.
+            }
+        });
     } catch (const std::system_error&) {
         return false;
     }

@@ -101,6 +101,8 @@ int32_t CUsbChannel::Send(std::span<const uint8_t> request)
 {
     if (m_broken) return kZkConnectionLost;
     if (request.size() > zkusb::kUsbMaxPayload) return kZkBadArgument;
+    // Late replies to earlier requests are dropped here. A frame still arriving while it is
+    // drained loses the stream its place; the next reply then reads as kZkBadReply.
     if (!m_socket.DrainPending() || !WriteUsbFrame(m_socket, m_selector, request)) {
         m_broken = true;
         return kZkConnectionLost;

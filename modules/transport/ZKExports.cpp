@@ -2,8 +2,9 @@
 // and turns an exhausted allocation into kZkResources: nothing is thrown across the boundary.
 #include "modules/transport/CTransportModule.h"
 
-#include <new>
-#include <system_error>
+#include <dlfcn.h>
+#include <exception>
+#include <mutex>
 
 #define ZK_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -14,20 +15,36 @@ auto Guarded(F&& call, decltype(call()) failure) noexcept -> decltype(call())
 {
     try {
         return call();
-    } catch (const std::bad_alloc&) {
-        return failure;
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {  // memory, threads or sockets ran out
         return failure;
     }
 }
 
 zk::CTransportModule& Module() { return zk::CTransportModule::Instance(); }
 
+// Keeps this module loaded for the rest of the process once it has been initialised, as a
+// pinned module on Windows: search threads may still be ending and the stand-in platform inside
+// it keeps process-wide caches, neither of which may vanish with an unload.
+void PinModule()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&PinModule), &info) != 0 && info.dli_fname != nullptr)
+            dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    });
+}
+
 }  // namespace
 
 ZK_EXPORT int32_t ZKInitialize()
 {
-    return Guarded([] { return Module().Initialize(); }, kZkResources);
+    return Guarded(
+        [] {
+            PinModule();
+            return Module().Initialize();
+        },
+        kZkResources);
 }
 
 ZK_EXPORT int32_t ZKRelease()

@@ -535,6 +535,10 @@ bool Server::AddPrinter(const PrinterSpec& spec, std::string& error) {
         error = "refusing address '" + spec.address + "': only 127.0.0.0/8";
         return false;
     }
+    if (!spec.usbPort.empty() && !IsUsbPort(spec.usbPort)) {
+        error = "refusing port '" + spec.usbPort + "': a USB port is USB and three digits";
+        return false;
+    }
     if (spec.address.empty() && p->usbPort.empty()) {
         error = profile.name + ": a printer needs an address or a USB port";
         return false;

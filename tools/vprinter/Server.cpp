@@ -30,6 +30,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kReadChunk = 65536;
 constexpr size_t kMaxConnectionsPerPrinter = 64;  // more are accepted and closed at once
+constexpr int kListenBacklog = 64;
+constexpr int kDatagramsPerWake = 64;  // drained from one SNMP socket before others get a turn
 constexpr int kMaxPollWaitMs = 1000;
 
 // Owns one file descriptor.
@@ -173,7 +175,7 @@ struct Server::Impl {
             error = std::string("cannot bind ") + proto + " " + address + ":" + std::to_string(port) + ": " + ErrnoText();
             return false;
         }
-        if (type == SOCK_STREAM && ::listen(fd.Get(), 64) != 0) {
+        if (type == SOCK_STREAM && ::listen(fd.Get(), kListenBacklog) != 0) {
             error = std::string("cannot listen on TCP ") + address + ":" + std::to_string(port) + ": " + ErrnoText();
             return false;
         }
@@ -220,7 +222,7 @@ struct Server::Impl {
                 return false;
             }
         }
-        if (::listen(fd.Get(), 16) != 0) {
+        if (::listen(fd.Get(), kListenBacklog) != 0) {
             error = "cannot listen on USB socket " + p.unixPath + ": " + ErrnoText();
             ::unlink(p.unixPath.c_str());
             p.unixPath.clear();
@@ -277,7 +279,7 @@ struct Server::Impl {
 
     void OnUdp(Printer& p) {
         std::vector<uint8_t> buf(kReadChunk);
-        for (int i = 0; i < 64; ++i) {  // drain a burst, but let others run
+        for (int i = 0; i < kDatagramsPerWake; ++i) {
             sockaddr_in from{};
             socklen_t fromLen = sizeof(from);
             const ssize_t n = ::recvfrom(p.udp.Get(), buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLen);

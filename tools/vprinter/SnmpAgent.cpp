@@ -25,6 +25,8 @@ constexpr long kErrNoSuchName = 2;
 constexpr size_t kMaxRequest = 65507;  // a UDP datagram cannot be larger
 constexpr size_t kMaxBindings = 256;   // more than any request of the library
 constexpr size_t kCommandPrefixBytes = 1;  // leading byte of a command answer, dropped by the host
+constexpr size_t kResponseEnvelope = 64;   // message, PDU and binding headers, generously
+constexpr size_t kMaxArcBytes = 5;         // a 32-bit arc takes at most 5 bytes in BER
 
 struct Binding {
     Oid oid;
@@ -176,7 +178,7 @@ const MibValue* SnmpAgent::CommandValue(const Oid& oid, MibValue& scratch) const
         command.push_back(static_cast<uint8_t>(oid[i]));
     }
     // PI pages must fit the response together with the identifier and the envelope.
-    const size_t envelope = 64 + oid.size() * 5;
+    const size_t envelope = kResponseEnvelope + oid.size() * kMaxArcBytes;
     if (m_profile.snmpMaxMessage <= envelope) return nullptr;
     auto reply = m_inkjet.Answer(command, std::min(m_profile.piMaxChunk, m_profile.snmpMaxMessage - envelope));
     if (!reply) return nullptr;

@@ -1,0 +1,263 @@
+// Information commands, the paged PI transfer and the status reply, on bytes: a scripted
+// printer answers each PI page, status replies are written out field by field.
+#include "bidi/PITransfer.h"
+#include "bidi/StatusReply.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+void Put(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+void PutWord(Bytes& b, unsigned w) {
+    b.push_back(w & 0xFF);
+    b.push_back((w >> 8) & 0xFF);
+}
+
+// A printer answering PI requests the way the wire format says, with knobs to make it wrong.
+struct ScriptedPIPrinter {
+    int form = kPIFormFirst;
+    unsigned pages = 3;                    // N announced by page 0
+    unsigned chunk = 100;                  // C announced by page 0
+    std::map<unsigned, size_t> lengths;    // data bytes per page (page -> length)
+    std::map<unsigned, int> echoOffset;    // page -> added to the echoed page number
+    std::vector<Bytes> requests;           // every request seen
+
+    int operator()(std::span<const BYTE> request, Bytes* reply) {
+        requests.emplace_back(request.begin(), request.end());
+        const size_t pageAt = form == kPIFormFirst ? 6 : 5;
+        const unsigned page = request[pageAt] | (request[pageAt + 1] << 8);
+        const unsigned askedChunk = request[pageAt + 2] | (request[pageAt + 3] << 8);
+        Bytes r;
+        if (form == kPIFormFirst) {
+            Put(r, "@BDC PI\r\n");
+            PutWord(r, 0);  // count of what follows: any value
+            Put(r, "PI:");
+            r.push_back(request[5]);
+            Put(r, ":");
+            PutWord(r, page + echoOffset[page]);
+            PutWord(r, askedChunk);
+        } else {
+            Put(r, "pm:");
+            PutWord(r, page);
+            PutWord(r, askedChunk);
+        }
+        Put(r, ":");
+        if (page == 0) {
+            PutWord(r, pages);
+            PutWord(r, chunk);
+            Put(r, ";");
+        } else {
+            PutWord(r, page);
+            PutWord(r, pages);
+            Put(r, ";");
+            const size_t n = lengths[page];
+            Put(r, form == kPIFormFirst ? "SZ:" : "sz:");
+            PutWord(r, static_cast<unsigned>(n));
+            Put(r, ";");
+            Put(r, form == kPIFormFirst ? "DT:" : "dt:");
+            for (size_t i = 0; i < n; ++i) r.push_back(static_cast<BYTE>(page * 16 + i));
+            Put(r, ";");
+        }
+        *reply = r;
+        return static_cast<int>(r.size());
+    }
+};
+
+int Transfer(ScriptedPIPrinter& printer, DWORD code, Bytes* data) {
+    return RunPITransfer(printer.form, code, [&printer](std::span<const BYTE> req, Bytes* rep) { return printer(req, rep); },
+                         data);
+}
+
+// A status reply "@BDC ST2\r\n" L(16-bit) fields, with the empty field hosts rely on.
+Bytes StatusReply(const Bytes& fields) {
+    Bytes r = Text("@BDC ST2\r\n");
+    Bytes body = fields;
+    body.push_back(0);
+    body.push_back(0);
+    PutWord(r, static_cast<unsigned>(body.size()));
+    r.insert(r.end(), body.begin(), body.end());
+    return r;
+}
+
+}  // namespace
+
+TEST(StatusPITransfer, ThreePagesOfChunk100JoinToTheirDataWithShortLastPage) {
+    for (int form : {kPIFormFirst, kPIFormSecond}) {
+        ScriptedPIPrinter printer;
+        printer.form = form;
+        const size_t perPage = 100 - (form == kPIFormFirst ? kPIFirstFormOverhead : kPISecondFormOverhead);
+        printer.lengths = {{1, perPage}, {2, perPage}, {3, 10}};
+        Bytes data;
+        const int n = Transfer(printer, 17, &data);
+        ASSERT_EQ(n, static_cast<int>(2 * perPage + 10)) << "form " << form;
+        ASSERT_EQ(data.size(), 2 * perPage + 10);
+        if (form == kPIFormFirst) {
+            EXPECT_EQ(n, 136);
+        }
+        // The pages come in order.
+        EXPECT_EQ(data[0], 1 * 16);
+        EXPECT_EQ(data[perPage], 2 * 16);
+        EXPECT_EQ(data[2 * perPage], 3 * 16);
+        // Page 0 asks with chunk 0x800, the later pages with the printer's chunk size.
+        ASSERT_EQ(printer.requests.size(), 4u);
+        const size_t chunkAt = form == kPIFormFirst ? 8 : 7;
+        EXPECT_EQ(printer.requests[0][chunkAt] | (printer.requests[0][chunkAt + 1] << 8), kPIInitialChunk);
+        EXPECT_EQ(printer.requests[3][chunkAt], 100);
+    }
+}
+
+TEST(StatusPITransfer, FirstFormRequestCarriesCodeBytePageAndChunkLeastSignificantFirst) {
+    EXPECT_EQ(BuildPIRequest(kPIFormFirst, 0x82, 0x0102, 0x0800),
+              (Bytes{'P', 'I', 0x06, 0x00, 0x01, 0x82, 0x02, 0x01, 0x00, 0x08}));
+    EXPECT_EQ(BuildPIRequest(kPIFormSecond, 0, 3, 0x0800), (Bytes{'p', 'm', 0x05, 0x00, 0x03, 0x03, 0x00, 0x00, 0x08}));
+    BYTE code = 0;
+    const std::pair<DWORD, BYTE> codes[] = {{1, 0x40}, {2, 0xA0}, {14, 0x80}, {16, 0x81}, {17, 0x82}};
+    for (auto [dw, by] : codes) {
+        ASSERT_TRUE(PICodeByte(dw, &code));
+        EXPECT_EQ(code, by);
+    }
+    EXPECT_FALSE(PICodeByte(10, &code));
+}
+
+TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
+    Bytes data;
+    {   // the announced last page is full: data may have been cut off
+        ScriptedPIPrinter printer;
+        printer.lengths = {{1, 63}, {2, 63}, {3, 63}};
+        EXPECT_EQ(Transfer(printer, 17, &data), kPIFailed);
+        EXPECT_TRUE(data.empty());
+        EXPECT_EQ(printer.requests.size(), 4u);  // never asks past page N
+    }
+    {   // page 2 echoes another page number
+        ScriptedPIPrinter printer;
+        printer.lengths = {{1, 63}, {2, 63}, {3, 10}};
+        printer.echoOffset[2] = 1;
+        EXPECT_EQ(Transfer(printer, 17, &data), kPIFailed);
+    }
+    {   // a data page without data
+        ScriptedPIPrinter printer;
+        printer.lengths = {{1, 63}, {2, 0}};
+        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
+    }
+    {   // a page longer than the page size the chunk allows
+        ScriptedPIPrinter printer;
+        printer.lengths = {{1, 64}};
+        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
+    }
+    {   // chunk size not larger than the per-page overhead: no data could ever come
+        ScriptedPIPrinter printer;
+        printer.chunk = 37;
+        printer.lengths = {{1, 1}};
+        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
+        EXPECT_EQ(printer.requests.size(), 1u);
+    }
+    {   // pages that would add up to far more than any reply
+        ScriptedPIPrinter printer;
+        printer.pages = 0xFFFF;
+        printer.chunk = 0xFFFF;
+        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
+        EXPECT_EQ(printer.requests.size(), 1u);
+    }
+    {   // codes the forms do not carry are refused before anything is sent
+        ScriptedPIPrinter printer;
+        EXPECT_EQ(Transfer(printer, 10, &data), kPIRefusedCode);
+        printer.form = kPIFormSecond;
+        EXPECT_EQ(Transfer(printer, 14, &data), kPIRefusedCode);
+        EXPECT_TRUE(printer.requests.empty());
+    }
+}
+
+TEST(StatusPITransfer, SendFailureIsPassedOnAndTruncatedPagesDoNotMatch) {
+    Bytes data;
+    int calls = 0;
+    EXPECT_EQ(RunPITransfer(kPIFormFirst, 17,
+                            [&calls](std::span<const BYTE>, Bytes*) {
+                                ++calls;
+                                return -5;
+                            },
+                            &data),
+              -5);
+    EXPECT_EQ(calls, 1);
+
+    // Every cut of a good data page fails to match, never reads past the reply.
+    ScriptedPIPrinter printer;
+    printer.lengths = {{1, 20}};
+    Bytes full;
+    printer(BuildPIRequest(kPIFormFirst, 0x82, 1, 100), &full);
+    PIPage page;
+    ASSERT_TRUE(MatchPIPage(kPIFormFirst, full, 0x82, 1, 100, true, &page));
+    EXPECT_EQ(page.data.size(), 20u);
+    EXPECT_EQ(page.wValue2, 3);
+    for (size_t cut = 0; cut < full.size(); ++cut) {
+        const Bytes part(full.begin(), full.begin() + cut);
+        EXPECT_FALSE(MatchPIPage(kPIFormFirst, part, 0x82, 1, 100, true, &page)) << "cut at " << cut;
+    }
+    // The wrong code byte does not match either.
+    EXPECT_FALSE(MatchPIPage(kPIFormFirst, full, 0x80, 1, 100, true, &page));
+}
+
+TEST(StatusInfoCommands, CommandBytesAndTheirSnmpIdentifier) {
+    InfoCommand cmd;
+    ASSERT_TRUE(BuildInfoCommand(10, &cmd));
+    EXPECT_EQ(InfoCommandOID(cmd), "4.1.4913.1.2.2.44.1.1.2.1.115.116.1.0.1");
+    ASSERT_TRUE(BuildInfoCommand(16, &cmd));
+    EXPECT_EQ(cmd, (InfoCommand{'p', 'm', 1, 0, 2}));
+    ASSERT_TRUE(BuildInfoCommand(1, &cmd));
+    EXPECT_EQ(cmd, (InfoCommand{'p', 'c', 1, 0, 0}));
+    EXPECT_FALSE(BuildInfoCommand(17, &cmd));
+    EXPECT_FALSE(BuildInfoCommand(3, &cmd));
+
+    Bytes reply = {0x00, 'p', 'm', ':'};
+    DropLeadingReplyByte(&reply);
+    EXPECT_EQ(reply, (Bytes{'p', 'm', ':', 0}));
+    Bytes empty;
+    DropLeadingReplyByte(&empty);
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST(StatusFields, FieldsInsideTheST2SpanAreFoundOthersAreAbsent) {
+    const Bytes reply = StatusReply({0x0A, 3, 1, 2, 3, 0x0F, 7, 3, 0, 0, 1, 0, 1, 9});
+    std::span<const BYTE> field;
+    ASSERT_EQ(FindStatusField(reply, 0x0F, &field), StatusFieldResult::Found);
+    EXPECT_EQ(field.size(), 7u);
+    EXPECT_EQ(field[0], 3);
+    ASSERT_EQ(FindStatusField(reply, 0x0A, &field), StatusFieldResult::Found);
+    EXPECT_EQ(Bytes(field.begin(), field.end()), (Bytes{1, 2, 3}));
+    EXPECT_EQ(FindStatusField(reply, 0x0C, &field), StatusFieldResult::Absent);
+    EXPECT_EQ(FindStatusField(Text("@BDC PM\r\n"), 0x0F, &field), StatusFieldResult::NoST2);
+
+    // A length byte L that stops before the ink field leaves the field out of the span.
+    Bytes shortSpan = reply;
+    shortSpan[5 + 5] = 2 + 5;  // span ends right after field 10 (fields start 2 bytes after L)
+    EXPECT_EQ(FindStatusField(shortSpan, 0x0F, &field), StatusFieldResult::Absent);
+    EXPECT_EQ(FindStatusField(shortSpan, 0x0A, &field), StatusFieldResult::Found);
+    // A reply cut inside a field's data does not give that field.
+    const Bytes cut(reply.begin(), reply.begin() + 20);
+    EXPECT_EQ(FindStatusField(cut, 0x0F, &field), StatusFieldResult::Absent);
+    // A reply ending right after "ST2".
+    EXPECT_EQ(FindStatusField(Text("ST2"), 0x0F, &field), StatusFieldResult::Absent);
+}
+
+TEST(StatusFields, InkFieldColourOnlyForNonBlackWholeRecords) {
+    EXPECT_FALSE(InkFieldHasColour(Bytes{3, 0, 0, 0, 0, 0}));
+    EXPECT_TRUE(InkFieldHasColour(Bytes{3, 0, 0, 1, 0, 1}));
+    // The colour of a record cut off by the field's end is not looked at.
+    EXPECT_FALSE(InkFieldHasColour(Bytes{3, 0, 0, 1, 0}));
+    // Records too short to hold a colour code, and record size 0.
+    EXPECT_FALSE(InkFieldHasColour(Bytes{2, 5, 5, 5}));
+    EXPECT_FALSE(InkFieldHasColour(Bytes{0, 5, 5, 5}));
+    // Only the first 20 records count.
+    Bytes many(3 * 21, 0);
+    many[0] = 3;
+    many[20 * 3 + 2] = 1;
+    EXPECT_FALSE(InkFieldHasColour(many));
+    many[19 * 3 + 2] = 1;
+    EXPECT_TRUE(InkFieldHasColour(many));
+}

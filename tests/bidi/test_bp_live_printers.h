@@ -1,0 +1,231 @@
+// Live printers for the CBIDI_BP tests: a temporary prefix with the sample driver, the
+// channel-list relay as its transport module and the driver's resource tables; virtual printers
+// (build/vprinter) on this folder's loopback addresses 127.0.88.x and on USB sockets; temporary
+// printer profiles; the library's log of this process.
+#pragma once
+
+#include "bidi/CBIDI_BP.h"
+#include "common/BIInfo.h"
+#include "common/BILogging.h"
+#include "support/TempPrefix.h"
+#include "tools/restable/ResTableCompiler.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace bp_test {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+inline std::string SampleProfile(const std::string& name) {
+    return std::string(VANTO_SOURCE_DIR) + "/samples/printers/" + name;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// A Linux path as the library names it: on drive Z:, with backslashes.
+inline std::u16string WinPath(const std::string& path) {
+    std::u16string text = u"Z:" + Wide(path);
+    std::replace(text.begin(), text.end(), u'/', u'\\');
+    return text;
+}
+
+// A temporary folder, removed with its contents.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "vanto-bp-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) m_path = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        if (!m_path.empty()) fs::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        const fs::path p = fs::path(m_path) / name;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << text;
+        return p.string();
+    }
+
+private:
+    std::string m_path;
+};
+
+// build/vprinter serving "-p WHERE=PROFILE" pairs; ready once it says so, ended with SIGTERM.
+class Printers {
+public:
+    explicit Printers(const std::vector<std::pair<std::string, std::string>>& printers,
+                      const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {std::string(VANTO_BUILD_DIR) + "/vprinter"};
+        for (const auto& [where, profile] : printers) args.insert(args.end(), {"-p", where + "=" + profile});
+        args.insert(args.end(), extra.begin(), extra.end());
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (m_dir.Path() + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (m_dir.Path() + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (m_pid > 0 && Clock::now() < deadline && ReadFile(m_dir.Path() + "/out").find("ready") == std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        m_ready = ReadFile(m_dir.Path() + "/out").find("ready") != std::string::npos;
+    }
+    ~Printers() {
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGTERM);
+        for (int waited = 0; waited < 5000; waited += 20) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    Printers(const Printers&) = delete;
+    Printers& operator=(const Printers&) = delete;
+    bool Ready() const { return m_ready; }
+    std::string Errors() const { return ReadFile(m_dir.Path() + "/err"); }
+
+private:
+    TempFolder m_dir;
+    pid_t m_pid = -1;
+    bool m_ready = false;
+};
+
+// The System OEM model list of the tests: "Model-B*" with model-information bit 0x100 (a System
+// OEM page printer), "Model-A*" without it.
+inline std::vector<uint8_t> SystemOEMTables() {
+    auto row = [](const std::string& pattern, uint32_t modelInfo) {
+        std::vector<uint8_t> bytes(BITableLayout::kOEMRowSize, 0);
+        std::copy(pattern.begin(), pattern.end(), bytes.begin());
+        for (int i = 0; i < 4; ++i) bytes[BP_OEM_MODELINFO_OFFSET + i] = static_cast<uint8_t>(modelInfo >> (8 * i));
+        std::string hex;
+        for (uint8_t b : bytes) {
+            char pair[3];
+            std::snprintf(pair, sizeof pair, "%02x", b);
+            hex += pair;
+        }
+        return nlohmann::json{{"hex", hex}};
+    };
+    const nlohmann::json source = {
+        {"format", 1},
+        {"tables", {{{"id", BITableLayout::kTableSystemOEM}, {"rows", {row("Model-A*", 0), row("Model-B*", 0x100)}}}}}};
+    std::vector<uint8_t> file;
+    std::string error;
+    EXPECT_TRUE(restable::Compile(source, file, error)) << error;
+    return file;
+}
+
+// A prefix with the sample driver whose transport module is the channel-list relay, passing
+// on to the real module of the build.
+class LivePrefix {
+public:
+    LivePrefix() {
+        const std::string relay = m_files.Path() + "/ZKAPI7x64.Dll";
+        std::error_code ec;
+        fs::copy_file(VANTO_TEST_RELAY_MODULE, relay, ec);
+        EXPECT_FALSE(ec) << "cannot copy the relay module";
+        const std::vector<uint8_t> oem = SystemOEMTables();
+        const std::string tables = m_files.Write("VUD3CFGX.BRT", std::string(oem.begin(), oem.end()));
+        ::setenv("VANTO_TEST_REAL_ZKAPI", (std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll").c_str(), 1);
+        ::unsetenv("VANTO_TEST_CHANNELS");
+        m_prefix = std::make_unique<vanto_test::TempPrefix>(
+            vanto_test::TempPrefix::kNoQueue, vanto_test::TempPrefix::kDefaultPort,
+            std::vector<std::string>{relay, tables, std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT",
+                                     std::string(VANTO_BUILD_DIR) + "/VUD3LPN.BRT"});
+        fs::create_directories(vplat::UsbFolder(), ec);
+    }
+    ~LivePrefix() {
+        ::unsetenv("VANTO_TEST_CHANNELS");
+        BILogging::End();
+    }
+
+    // Adds a queue of the sample driver on a port ("IP_127.0.88.1", "USB001").
+    void AddQueue(const std::string& queue, const std::string& port) {
+        std::string error;
+        EXPECT_TRUE(vplat::AddQueue(queue, vanto_test::kSampleDriverName, port, error)) << error;
+    }
+
+    // Switches the log on and starts it afresh.
+    void EnableLog() {
+        m_prefix->EnableLog();
+        BILogging::End();
+        m_logMark = Log().size();
+    }
+    // What the log gained since EnableLog or the last MarkLog.
+    std::string NewLog() const { return Log().substr(std::min(m_logMark, Log().size())); }
+    void MarkLog() { m_logMark = Log().size(); }
+    // Lines of the new log that contain the text.
+    size_t CountInNewLog(const std::string& text) const {
+        const std::string log = NewLog();
+        size_t count = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++count;
+        return count;
+    }
+
+    const vanto_test::TempPrefix& Prefix() const { return *m_prefix; }
+
+private:
+    std::string Log() const {
+        const std::string folder = m_prefix->DriveC() + "/VANTOLOG";
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) return {};
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            if (entry.path().filename().string().find("(pid" + std::to_string(::getpid()) + ")") != std::string::npos)
+                return ReadFile(entry.path().string());
+        return {};
+    }
+
+    TempFolder m_files;
+    std::unique_ptr<vanto_test::TempPrefix> m_prefix;
+    size_t m_logMark = 0;
+};
+
+// A printer context for a queue, built as the library builds it.
+inline std::unique_ptr<BIInfo> Context(const std::string& queue) {
+    auto context = std::make_unique<BIInfo>();
+    const std::u16string name = Wide(queue);
+    EXPECT_TRUE(context->Build(name.c_str(), 0));
+    return context;
+}
+
+// A profile folder written from its parts.
+inline std::string WriteProfile(const TempFolder& folder, const std::string& name, const std::string& profileJson,
+                                const std::string& snmprec) {
+    folder.Write(name + "/profile.json", profileJson);
+    folder.Write(name + "/mib.snmprec", snmprec);
+    return folder.Path() + "/" + name;
+}
+
+}  // namespace bp_test

@@ -15,7 +15,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace {
 
@@ -117,6 +116,11 @@ size_t Utf8SequenceLength(const std::string& text, size_t i) {
 // page's default character); the run as it is when the conversion fails.
 void AppendAnsi(std::string_view utf8, std::string& out) {
     if (utf8.empty()) return;
+    // ASCII is the same in every ANSI code page: most lines need no conversion at all.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        out += utf8;
+        return;
+    }
     int length = static_cast<int>(utf8.size());
     int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
     if (wide > 0) {

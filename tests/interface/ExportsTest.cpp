@@ -143,13 +143,14 @@ TEST(ExportsTest, NullStaleAndForeignHandlesGiveFailureValues) {
     EXPECT_EQ(foreign, 0);
 }
 
-// Discovery and printer information are not part of the library yet: asking for them fails as
-// a failed sub-object initialisation does, logged, with nothing left behind.
+// A sub-object that cannot be made fails Initialize, logged, with nothing left behind: the
+// discovery object (not part of the library yet), and printer information for a queue that
+// does not exist (no driver, so no store).
 TEST(ExportsTest, SubObjectThatCannotBeMadeFailsInitializeWithItsLogLines) {
     TempPrefix prefix("Q1");
     prefix.EnableLog();
     EXPECT_EQ(Initialize(u"Q1", VANTO_FLAG_PROBE), nullptr);
-    EXPECT_EQ(Initialize(u"Q1", VANTO_FLAG_PRINTERINFO), nullptr);
+    EXPECT_EQ(Initialize(u"NoSuchQueue", VANTO_FLAG_PRINTERINFO), nullptr);
     std::vector<std::string> messages;
     for (const auto& line : LogLines(prefix)) messages.push_back(Message(line));
     auto at = [&](const std::string& text, size_t from) -> size_t {

@@ -10,6 +10,17 @@
 //
 // Size queries: a call with a null buffer answers kZkSizeQuery (-4) and puts the size in bytes
 // into *pnSize; the caller allocates and calls again with *pnSize set to the buffer's size.
+//
+// Channels, and where a reply ends:
+//   SNMP (4)        UDP to port 161; one datagram, the GetResponse whose request ID is the last
+//                   request's. Status: the maker's status object 1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1.
+//   OPK             TCP port 9100 (queues only); the reply's own layout (CJobLanguageFraming.h),
+//                   or a quiet gap for replies of no known layout. Status: "@OPK ST2".
+//   D4, TVD4        frames on the USB port's Unix socket (usb_protocol.h); one frame per reply.
+//                   Status: the information command "st" 01 00 01.
+// Each request drops whatever the printer sent before it, so a late reply is never taken for
+// the answer to a later request. A channel whose stream lost its place (a USB frame cut short,
+// an oversized reply, a closed connection) fails every later use with kZkConnectionLost.
 #pragma once
 
 #include <cstddef>

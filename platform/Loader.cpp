@@ -9,10 +9,13 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -64,6 +67,17 @@ std::optional<std::string> ModuleFile(std::u16string_view name) {
     return vplat::ToLinuxPath(std::u16string(vplat::kSystemFolder) + u"\\" + bare);
 }
 
+// True for a 64-bit ELF file, the only kind dlopen can load here.
+bool IsSharedObject(const std::string& path) {
+    constexpr unsigned char kElf64Magic[] = {0x7F, 'E', 'L', 'F', 2};  // magic, then class 2 = 64-bit
+    unsigned char head[sizeof kElf64Magic] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::read(fd, head, sizeof head) == static_cast<ssize_t>(sizeof head);
+    ::close(fd);
+    return ok && std::memcmp(head, kElf64Magic, sizeof head) == 0;
+}
+
 std::string Canonical(const std::string& path) {
     char resolved[PATH_MAX];
     return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
@@ -78,7 +92,10 @@ HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
     auto file = ModuleFile(*name);
     if (!file || !IsFile(*file)) return Fail(ERROR_MOD_NOT_FOUND, static_cast<HMODULE>(nullptr));
     void* handle = ::dlopen(file->c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return Fail(ERROR_BAD_EXE_FORMAT, static_cast<HMODULE>(nullptr));  // there, but not loadable
+    if (!handle) {
+        // Not a module of this machine at all, or one whose own dependencies are missing.
+        return Fail(IsSharedObject(*file) ? ERROR_MOD_NOT_FOUND : ERROR_BAD_EXE_FORMAT, static_cast<HMODULE>(nullptr));
+    }
     Remember(handle, 1);
     return static_cast<HMODULE>(handle);
 }

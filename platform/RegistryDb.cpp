@@ -130,6 +130,7 @@ std::shared_ptr<RegistryDb> RegistryDb::Current(LSTATUS& status, bool create) {
     status = db->Open(create);
     if (status != ERROR_SUCCESS) return nullptr;
     cache.current = db;
+    std::erase_if(cache.open, [](const auto& entry) { return entry.second.expired(); });
     cache.open[path] = db;
     return db;
 }

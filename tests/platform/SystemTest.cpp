@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -136,6 +137,11 @@ TEST(Loader, ByPathByBareNameByNameAndByOrdinal) {
     EXPECT_TRUE(FreeLibrary(h));
     EXPECT_FALSE(FreeLibrary(h));
 
+    {
+        std::ofstream(prefix.DriveC() + "/NotAModule.dll") << "text, not a module";
+        EXPECT_EQ(LoadLibraryW(u"C:\\notamodule.DLL"), nullptr);
+        EXPECT_EQ(GetLastError(), 193u) << "ERROR_BAD_EXE_FORMAT";
+    }
     EXPECT_EQ(LoadLibraryW(u"TESTMOD"), nullptr) << "no such module in System32 yet";
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
     std::string error;

@@ -250,3 +250,32 @@ TEST(BPTransportView, MissingFunctionsAnswerMinus100) {
     ::unsetenv("VANTO_TEST_REAL_ZKAPI");
     EXPECT_EQ(relay.ZKCloseChannel(5), kZkNotInitialized);  // found and called
 }
+
+TEST_F(BPConnection, InkjetsMustAnswerTheirMediaInformationToOpen) {
+    // The sample ink-jets answer format 17 (TVD4) and formats 14/16 (D4).
+    for (const char* queue : {"Ink", "Ink14"}) {
+        SCOPED_TRACE(queue);
+        Opened ink(queue, 0);
+        ASSERT_EQ(ink.result, 1);
+        EXPECT_EQ(ink.bidi->GetPrinterCategory(), PRINTER_CATEGORY_INKJET);
+        EXPECT_FALSE(ink.bidi->CapabilitySet().Capabilities().empty());
+    }
+
+    // An ink-jet that goes away once it has told its device ID and channels: the media query
+    // fails, the channel is closed again and the open fails.
+    TempFolder profiles;
+    const std::string mute = WriteProfile(
+        profiles, "mute",
+        R"({"device_id": "MFG:Vintal;MDL:Aquila IJ-310;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;", "usb_port": "USB003",
+            "channels": ["d4"], "status": "status.hex", "faults": ["usb:vanish,after=2"]})",
+        "");
+    profiles.Write("mute/status.hex", ReadFile(SampleProfile("inkjet-usb-f14") + "/status.hex"));
+    Printers printer({{"USB003", mute}});
+    ASSERT_TRUE(printer.Ready()) << printer.Errors();
+    m_live.AddQueue("Mute", "USB003");
+    m_live.EnableLog();
+    Opened open("Mute", 0);
+    EXPECT_EQ(open.result, 0);
+    EXPECT_EQ(open.bidi->GetChannel(), nullptr);
+    EXPECT_NE(m_live.NewLog().find("Return 'CloseChannel' function of ZKAPI Module"), std::string::npos);
+}

@@ -1,7 +1,7 @@
 // Live printers for the CBIDI_BP tests: a temporary prefix with the sample driver, the
 // channel-list relay as its transport module and the driver's resource tables; virtual printers
-// (build/vprinter) on this folder's loopback addresses 127.0.88.x and on USB sockets; temporary
-// printer profiles; the library's log of this process.
+// (build/vprinter) on loopback addresses (127.0.87.x and 127.0.88.x for these tests) and on USB
+// sockets; temporary printer profiles; the library's log of this process.
 #pragma once
 
 #include "bidi/CBIDI_BP.h"

@@ -171,12 +171,12 @@ TEST(BIStoreDataSetup, QueueWithoutIdentifierHasNoStore) {
 
 TEST(BIStoreDataSetup, DataFileWithoutAUDFModuleFails) {
     vanto_test::TempPrefix prefix;
-    storetest::AddEditedDriver("No Store Driver", "Q2", "KDAUDF01=[^\\r\\n]*", "", prefix.Root() + "/scratch-a");
+    storetest::AddEditedDriver("No Store Driver", "Q2", "KDAUDF01", "", prefix.Root() + "/scratch-a");
     storetest::GiveQueueGUID(u"Q2");
     BIStoreData store;
     EXPECT_FALSE(store.Initialize(u"Q2"));
 
-    storetest::AddEditedDriver("Missing Store Driver", "Q3", "KDAUDF01=[^\\r\\n]*", "KDAUDF01=NOSUCH.DLL",
+    storetest::AddEditedDriver("Missing Store Driver", "Q3", "KDAUDF01", "KDAUDF01=NOSUCH.DLL",
                                prefix.Root() + "/scratch-b");
     EXPECT_FALSE(store.Initialize(u"Q3"));
     EXPECT_FALSE(store.Initialize(u"No Such Queue"));

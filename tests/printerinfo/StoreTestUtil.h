@@ -7,8 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,16 +36,25 @@ inline std::u16string GiveQueueGUID(const char16_t* queue) {
     return info.GetQueueGUID();
 }
 
-// Registers a second driver whose data file is the sample's with `edit` applied (a regex
-// replacement over the whole text), with the built files, and adds `queue` on it.
-inline void AddEditedDriver(const std::string& driver, const std::string& queue, const std::string& pattern,
-                            const std::string& replacement, const std::string& scratch) {
-    namespace fs = std::filesystem;
-    fs::create_directories(scratch);
+// Registers a second driver whose data file is the sample's with the line of `key` replaced by
+// `line` (removed when `line` is empty), with the built files, and adds `queue` on it.
+inline void AddEditedDriver(const std::string& driver, const std::string& queue, const std::string& key,
+                            const std::string& line, const std::string& scratch) {
+    std::filesystem::create_directories(scratch);
     std::ifstream in(std::string(VANTO_SOURCE_DIR) + "/samples/driver/VUD3DATA.INI");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::ofstream(scratch + "/VUD3DATA.INI") << std::regex_replace(text.str(), std::regex(pattern), replacement);
+    std::ofstream out(scratch + "/VUD3DATA.INI");
+    std::string current;
+    bool found = false;
+    while (std::getline(in, current)) {
+        if (current.rfind(key + "=", 0) == 0) {
+            found = true;
+            if (!line.empty()) out << line << "\n";
+        } else {
+            out << current << "\n";
+        }
+    }
+    out.close();
+    ASSERT_TRUE(found) << key << " is not in the sample data file";
     std::string error;
     ASSERT_TRUE(vplat::AddDriver(driver, scratch, BuiltDriverFiles(), {}, error)) << error;
     ASSERT_TRUE(vplat::AddQueue(queue, driver, "IP_127.0.1.1", error)) << error;

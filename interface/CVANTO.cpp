@@ -3,6 +3,7 @@
 
 #include "common/BIInfo.h"
 #include "common/BILogging.h"
+#include "printerinfo/CBIPrinterInfo.h"
 
 #include <new>
 
@@ -118,8 +119,9 @@ SBIProbeResult* CVANTO::GetProbeResult() {
 }
 
 // ---- Printer information --------------------------------------------------------------------
-// Every operation needs the printer-information object, which the library cannot create yet
-// (see CVANTOFactory.cpp): the status operations return -999 and the value operations 0.
+// Every operation needs the printer-information object: without one the status operations return
+// -999 and the value operations 0. The update, the model-name check and the CFGX update are not
+// part of the printer-information object yet and return -999.
 
 INT CVANTO::CheckModelNameHasChanged() {
     BI_LOG("CVANTO::CheckModelNameHasChanged\n");
@@ -147,32 +149,48 @@ INT CVANTO::UpdateCFGXFile(uint64_t llElementBit, DWORD dwOption) {
     return kStatusNoInstance;
 }
 
-BOOL CVANTO::GetDWORDValue(DWORD /*enumDWID*/, DWORD* /*pdwValue*/) {
+// The value operations need a printer-information object that is ready; each logs the
+// printer-information line before forwarding.
+
+BOOL CVANTO::GetDWORDValue(DWORD enumDWID, DWORD* pdwValue) {
     BI_LOG("CVANTO::GetDWORDValue\n");
-    return FALSE;
+    if (!m_pBIPrinterInfo || !m_pBIPrinterInfo->IsReady()) return FALSE;
+    BI_LOG("CBIPrinterInfo::GetDWORDValue enumDWID=%d\n", static_cast<int>(enumDWID));
+    return m_pBIPrinterInfo->GetDWORDValue(enumDWID, pdwValue);
 }
 
-BOOL CVANTO::GetStringValueW(DWORD /*enumSZID*/, LPWSTR /*buffer*/, DWORD /*cchBuffer*/) {
+// Only the model name (string ID 10) exists; any other ID leaves the buffer untouched.
+BOOL CVANTO::GetStringValueW(DWORD enumSZID, LPWSTR buffer, DWORD cchBuffer) {
     BI_LOG("CVANTO::GetStringValueW\n");
-    return FALSE;
+    if (!m_pBIPrinterInfo) return FALSE;
+    BI_LOG("CBIPrinterInfo::GetStringValueW enumSZID=%d\n", static_cast<int>(enumSZID));
+    if (enumSZID != SZID_ModelName || buffer == nullptr) return FALSE;
+    return m_pBIPrinterInfo->GetModelName(buffer, cchBuffer);
 }
 
-INT CVANTO::GetStructValue(DWORD /*enumSTID*/, DWORD /*dwParam*/, void* /*buffer*/, DWORD* /*pcbBuffer*/) {
+INT CVANTO::GetStructValue(DWORD enumSTID, DWORD dwParam, void* buffer, DWORD* pcbBuffer) {
     BI_LOG("CVANTO::GetStructValue\n");
-    return 0;
+    if (!m_pBIPrinterInfo) return 0;
+    return m_pBIPrinterInfo->GetStructValue(enumSTID, dwParam, buffer, pcbBuffer);
 }
 
-BOOL CVANTO::SetDWORDValue(DWORD /*enumDWID*/, DWORD /*dwValue*/) {
+BOOL CVANTO::SetDWORDValue(DWORD enumDWID, DWORD dwValue) {
     BI_LOG("CVANTO::SetDWORDValue\n");
-    return FALSE;
+    if (!m_pBIPrinterInfo) return FALSE;
+    return m_pBIPrinterInfo->SetDWORDValue(enumDWID, dwValue);
 }
 
-BOOL CVANTO::SetStringValueW(DWORD /*enumSZID*/, LPCWSTR /*value*/) {
+BOOL CVANTO::SetStringValueW(DWORD enumSZID, LPCWSTR value) {
     BI_LOG("CVANTO::SetStringValueW\n");
-    return FALSE;
+    if (!m_pBIPrinterInfo) return FALSE;
+    BI_LOG("CBIPrinterInfo::SetStringValueW enumSZID = %d.\n", static_cast<int>(enumSZID));
+    if (enumSZID != SZID_ModelName || value == nullptr) return FALSE;
+    return m_pBIPrinterInfo->SetModelName(value);
 }
 
-BOOL CVANTO::SetStructValue(DWORD /*enumSTID*/, DWORD /*dwParam*/, const void* /*record*/) {
+BOOL CVANTO::SetStructValue(DWORD enumSTID, DWORD dwParam, const void* record) {
     BI_LOG("CVANTO::SetStructValue\n");
-    return FALSE;
+    if (!m_pBIPrinterInfo) return FALSE;
+    BI_LOG("CBIPrinterInfo::SetStructValue enumSTID = %d.\n", static_cast<int>(enumSTID));
+    return m_pBIPrinterInfo->SetStructValue(enumSTID, dwParam, record);
 }

@@ -188,3 +188,26 @@ TEST_F(TransportDiscovery, SearchesBeyondLoopbackOrMalformedAreRefused)
     EXPECT_EQ(m_zk.StopProbe(12345), kZkBadHandle);
     EXPECT_EQ(m_col.callbacks, 0);
 }
+
+TEST_F(TransportDiscovery, CallbackMayStopItsOwnSearch)
+{
+    FakeSnmpFleet fleet(FleetAddresses("127.0.159.", 20));
+    struct SelfStop {
+        ZkModule* zk;
+        std::atomic<int> calls{0};
+        std::atomic<int32_t> stopResult{1};
+    } state{&m_zk};
+    const auto onHit = [](uint64_t a, uint32_t, uint32_t, void* context) {
+        auto* s = static_cast<SelfStop*>(context);
+        if (++s->calls == 1) s->stopResult = s->zk->StopProbe(a);  // from the search thread itself
+    };
+    const ZKProbeContext ctx = Range("127.0.159.1", "127.0.159.254", 300, 2);
+    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, onHit, &state);
+    ASSERT_NE(probe, 0u);
+    for (int waited = 0; waited < 3000 && state.calls == 0; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(state.stopResult, kZkOk);
+    EXPECT_EQ(state.calls, 1);
+    EXPECT_EQ(m_zk.StopProbe(probe), kZkBadHandle);
+}

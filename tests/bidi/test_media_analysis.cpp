@@ -169,11 +169,3 @@ TEST(MediaFormat17, MissingSectionsCutsAndLRecordsWithoutTypesFail) {
     EXPECT_TRUE(result.capabilities.empty());
     EXPECT_FALSE(result.bResolution360);
 }
-
-TEST(MediaPaperSource, ReplyBitsMapToCapabilityBits) {
-    EXPECT_EQ(TranslateMediaPaperSource(0x80), 0x1000u);
-    EXPECT_EQ(TranslateMediaPaperSource(0x20), 0x100u);
-    EXPECT_EQ(TranslateMediaPaperSource(0x40), 0x200u);
-    EXPECT_EQ(TranslateMediaPaperSource(0xE1), 0x1301u);
-    EXPECT_EQ(TranslateMediaPaperSource(0x1000), 0x1000u);
-}

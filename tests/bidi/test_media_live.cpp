@@ -1,0 +1,289 @@
+// The supported-media analysis and the status replies against virtual ink-jet printers over
+// real sockets: format 17 over D4 (second form), TVD4 (first form) and SNMP, formats 14/16
+// when format 17 is not answered, the status fields, and faults of the printer during the
+// exchanges. Printers live on 127.0.89.x and on this test's own USB sockets.
+#include "test_bp_live_printers.h"
+
+#include "bidi/StatusReply.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+using namespace bp_test;
+
+namespace {
+
+const char* const kNetworkInkjetAddress = "127.0.89.1";
+const char* const kOpkPageAddress = "127.0.89.2";
+
+// Gives the tests the connection's time-out.
+class LiveBP : public CBIDI_BP {
+public:
+    void SetReceiveTimeout(DWORD ms) { m_dwReceiveTimeout = ms; }
+};
+
+struct Opened {
+    std::unique_ptr<BIInfo> context;
+    std::unique_ptr<LiveBP> bidi = std::make_unique<LiveBP>();
+    int result = 0;
+    Opened(const std::string& queue, DWORD flags, DWORD timeoutMs = BP_RECEIVE_TIMEOUT_MS) : context(Context(queue)) {
+        if (!bidi->Initialize(context.get(), flags)) return;
+        bidi->SetReceiveTimeout(timeoutMs);
+        result = bidi->Open(Wide(queue).c_str());
+    }
+};
+
+// The capability set holds (size, type, source bit, quality bit, layout).
+bool HasCapability(const CBIDI& bidi, DWORD size, DWORD type, DWORD sourceBit, DWORD qualityBit, DWORD layout) {
+    const auto& caps = bidi.CapabilitySet().Capabilities();
+    return std::any_of(caps.begin(), caps.end(), [&](const PrintCapability& c) {
+        return c.adwElement[CAPFUNC_PAPERSIZE] == size && c.adwElement[CAPFUNC_PAPERTYPE] == type &&
+               c.adwElement[CAPFUNC_PAPERSOURCE] == sourceBit && c.adwElement[CAPFUNC_QUALITY] == qualityBit &&
+               c.adwElement[CAPFUNC_LAYOUT] == layout;
+    });
+}
+
+bool HasForbiddenPair(const CBIDI& bidi, DWORD func1, DWORD element1, DWORD func2, DWORD element2) {
+    const auto& pairs = bidi.GetForbiddenPairs();
+    return std::find(pairs.begin(), pairs.end(), DisableCombination{func1, func2, element1, element2}) != pairs.end();
+}
+
+// A copy of a sample profile under another name, with changes to its profile.json.
+std::string CopyProfile(const TempFolder& folder, const std::string& sample, const std::string& name,
+                        const std::function<void(nlohmann::json&)>& change) {
+    const std::string from = SampleProfile(sample);
+    for (const auto& entry : fs::directory_iterator(from))
+        folder.Write(name + "/" + entry.path().filename().string(), ReadFile(entry.path().string()));
+    nlohmann::json profile = nlohmann::json::parse(ReadFile(from + "/profile.json"));
+    change(profile);
+    folder.Write(name + "/profile.json", profile.dump());
+    return folder.Path() + "/" + name;
+}
+
+// The network ink-jet, also answering the status identifier over SNMP: "@BDC ST2\r\n", the
+// length 0x18 and the fields of its status.hex with the closing empty field.
+std::string NetworkInkjetWithStatus(const TempFolder& folder) {
+    const std::string path = CopyProfile(folder, "inkjet-network", "net", [](nlohmann::json&) {});
+    folder.Write("net/mib.snmprec", ReadFile(SampleProfile("inkjet-network") + "/mib.snmprec") +
+                                        "1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1|4x|"
+                                        "40424443205354320d0a18000101040a031100080f0c0300000100010200020300030000\n");
+    return path;
+}
+
+// The format-17 ink-jet with a D4 channel only (its device ID no longer names TVD4), in small pages.
+std::string D4OnlyFormat17(const TempFolder& folder) {
+    return CopyProfile(folder, "inkjet-usb-f17", "d4only", [](nlohmann::json& p) {
+        p["usb_port"] = "USB003";
+        p["channels"] = {"d4"};
+        p["device_id"] = "MFG:Vintal;MDL:Aquila IJ-870;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;";
+        p["pi_max_chunk"] = 64;
+    });
+}
+
+struct FaultCase {
+    const char* rule;
+    const char* port;
+    bool bMayAnalyse;  // a garbled byte can fall where the analysis does not look
+};
+// Each rule spares the device ID and the first PI page, then hits the following replies.
+const FaultCase kFaults[] = {
+    {"usb:lost,after=2", "USB011", false},      {"usb:truncated,after=2", "USB012", false},
+    {"usb:wrong,after=2", "USB013", false},     {"usb:vanish,after=2", "USB014", false},
+    {"usb:late,after=2,delay=1500", "USB015", false}, {"usb:garbled,after=2", "USB016", true},
+};
+constexpr DWORD kFaultTimeoutMs = 700;
+
+class MediaLive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_live.AddQueue("Ink17", "USB001");
+        m_live.AddQueue("Ink14", "USB002");
+        m_live.AddQueue("InkD4", "USB003");
+        m_live.AddQueue("NetInk", std::string("IP_") + kNetworkInkjetAddress);
+        m_live.AddQueue("Page", std::string("IP_") + kOpkPageAddress);
+        std::vector<std::pair<std::string, std::string>> printers = {
+            {"USB001", SampleProfile("inkjet-usb-f17")},
+            {"USB002", SampleProfile("inkjet-usb-f14")},
+            {"USB003", D4OnlyFormat17(m_files)},
+            {kNetworkInkjetAddress, NetworkInkjetWithStatus(m_files)},
+            {kOpkPageAddress, SampleProfile("mono-page-opk")}};
+        for (const auto& fault : kFaults) {
+            m_live.AddQueue(fault.port, fault.port);
+            printers.push_back({fault.port, CopyProfile(m_files, "inkjet-usb-f17", fault.port, [&](nlohmann::json& p) {
+                                    p["usb_port"] = fault.port;
+                                    p["faults"] = {fault.rule};
+                                })});
+        }
+        m_printers = std::make_unique<Printers>(printers);
+        ASSERT_TRUE(m_printers->Ready()) << m_printers->Errors();
+    }
+
+    LivePrefix m_live;
+    TempFolder m_files;
+    std::unique_ptr<Printers> m_printers;
+};
+
+// What the format-17 sample printer supports, whichever form carried it.
+void ExpectFormat17Sample(const LiveBP& bidi) {
+    const BIAutoConfigInfo& info = bidi.GetAutoConfigInfo();
+    EXPECT_EQ(info.dwFormat17Mark, 0x10000000u);
+    EXPECT_EQ(info.dwResolutionFlag, 16u);  // first type record: 360
+    EXPECT_EQ(info.dwPSectionWord5, 14u);
+    EXPECT_EQ(info.dwPSectionWord7, 64u);
+    EXPECT_EQ(info.dwPSectionWord21, 11u);
+    // 10 sizes x 3 types; quality 3 gives two capabilities each, 2 and 4 one each.
+    EXPECT_EQ(bidi.CapabilitySet().Capabilities().size(), 40u);
+    EXPECT_TRUE(HasCapability(bidi, 15, 0, 0x1, 0x1, 1));
+    EXPECT_TRUE(HasCapability(bidi, 15, 0, 0x1, 0x2, 1));
+    EXPECT_TRUE(HasCapability(bidi, 9, 0, 0x1, 0x2, 0));
+    EXPECT_TRUE(HasCapability(bidi, 30, 11, 0x1000, 0x4, 0));
+    // Type 11 only ever comes from source 0x1000, and never with layout 1.
+    EXPECT_TRUE(HasForbiddenPair(bidi, CAPFUNC_PAPERTYPE, 11, CAPFUNC_PAPERSOURCE, 0x1));
+    EXPECT_TRUE(HasForbiddenPair(bidi, CAPFUNC_PAPERTYPE, 11, CAPFUNC_LAYOUT, 1));
+    EXPECT_FALSE(HasForbiddenPair(bidi, CAPFUNC_PAPERTYPE, 0, CAPFUNC_PAPERSOURCE, 0x1));
+}
+
+}  // namespace
+
+TEST_F(MediaLive, Format17OverTvd4D4AndSnmpGivesTheSameCapabilitiesAndFlags) {
+    m_live.EnableLog();
+    Opened tvd4("Ink17", 0);
+    ASSERT_EQ(tvd4.result, 1);
+    ASSERT_EQ(tvd4.bidi->GetChannelKind(), kZkChannelTVD4);
+    ExpectFormat17Sample(*tvd4.bidi);
+    EXPECT_EQ(tvd4.bidi->GetCompressionBandHeight(), 64u);
+    const std::string log = m_live.NewLog();
+    EXPECT_NE(log.find("CBIDI_BP::GetSupportMediaInfo"), std::string::npos);
+    EXPECT_NE(log.find("CBIDI_BP::GetInfoTVD4"), std::string::npos);
+    EXPECT_NE(log.find("PI ReplyData Is."), std::string::npos);
+    // First form: "PI" 06 00 01 0x82, page 0, chunk 0x800.
+    EXPECT_NE(log.find("50490600018200000008"), std::string::npos);
+
+    Opened d4("InkD4", 0);  // second form, pages of at most 64 bytes
+    ASSERT_EQ(d4.result, 1);
+    ASSERT_EQ(d4.bidi->GetChannelKind(), kZkChannelD4);
+    ExpectFormat17Sample(*d4.bidi);
+
+    Opened snmp("NetInk", 0);  // second form through the maker identifier
+    ASSERT_EQ(snmp.result, 1);
+    ASSERT_EQ(snmp.bidi->GetChannelKind(), kZkChannelSNMP);
+    ExpectFormat17Sample(*snmp.bidi);
+}
+
+TEST_F(MediaLive, Formats14And16AreUsedWhenFormat17IsNotAnswered) {
+    m_live.EnableLog();
+    Opened ink("Ink14", 0);
+    ASSERT_EQ(ink.result, 1);
+    ASSERT_EQ(ink.bidi->GetChannelKind(), kZkChannelD4);
+    const BIAutoConfigInfo& info = ink.bidi->GetAutoConfigInfo();
+    EXPECT_EQ(info.dwFormat17Mark, 0u);
+    EXPECT_EQ(info.dwResolutionFlag, 16u);  // "R" 02 D0
+    // Size 15, type 0, attribute 0x83, input path 0xA0: sources 0x100 and 0x1000, qualities 1
+    // and 2, layout 1.
+    for (DWORD source : {0x100u, 0x1000u})
+        for (DWORD quality : {1u, 2u}) EXPECT_TRUE(HasCapability(*ink.bidi, 15, 0, source, quality, 1));
+    EXPECT_TRUE(HasCapability(*ink.bidi, 15, 1, 0x100, 2, 0));
+    EXPECT_TRUE(HasCapability(*ink.bidi, 62, 0, 0x1000, 2, 0));
+    EXPECT_EQ(ink.bidi->CapabilitySet().Capabilities().size(), 8u);
+    EXPECT_FALSE(ink.bidi->GetForbiddenPairs().empty());
+    const std::string log = m_live.NewLog();
+    EXPECT_NE(log.find("SupportMediaInfo: "), std::string::npos);
+    EXPECT_NE(log.find("InputPathInfo: "), std::string::npos);
+    EXPECT_NE(log.find("70 6d 1 0 1"), std::string::npos);  // the command bytes of code 14
+}
+
+TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
+    // TVD4: the status through the module's status call.
+    Opened tvd4("Ink17", 0);
+    ASSERT_EQ(tvd4.result, 1);
+    LiveBP& bidi = *tvd4.bidi;
+    EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), -1);  // nothing read yet
+    ASSERT_TRUE(bidi.GetStatusFromCurrentChannel());
+    EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), 12);
+    EXPECT_EQ(bidi.GetStatusFieldData(0x0C, nullptr, 0), 0);
+    BYTE storage[3] = {};
+    EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldStorage, storage, 2), -1);  // buffer too small
+    ASSERT_EQ(bidi.GetStatusFieldData(kStatusFieldStorage, storage, sizeof storage), 3);
+    EXPECT_EQ(storage[0], 0x11);
+    EXPECT_EQ(storage[2], 0x08);
+    DWORD bits = 0;
+    ASSERT_TRUE(bidi.IsSupportColorMode(&bits));
+    EXPECT_EQ(bits, 1u);
+
+    // D4: the status command; both inks of this printer are black.
+    Opened d4("Ink14", 0);
+    ASSERT_EQ(d4.result, 1);
+    bits = 0;
+    EXPECT_FALSE(d4.bidi->IsSupportColorMode(&bits));  // no status read yet
+    ASSERT_TRUE(d4.bidi->GetStatusFromCurrentChannel());
+    ASSERT_TRUE(d4.bidi->IsSupportColorMode(&bits));
+    EXPECT_EQ(bits, 0u);
+    EXPECT_EQ(d4.bidi->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 6);
+
+    // SNMP: the status identifier, and the status command as maker identifier arcs.
+    Opened snmp("NetInk", 0);
+    ASSERT_EQ(snmp.result, 1);
+    ASSERT_TRUE(snmp.bidi->GetStatusFromCurrentChannel());
+    EXPECT_EQ(snmp.bidi->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 12);
+    std::vector<BYTE> reply;
+    ASSERT_GE(snmp.bidi->SupportMediaInfo(BP_INFO_STATUS, &reply), 0);
+    const std::string text(reply.begin(), reply.end());
+    EXPECT_EQ(text.rfind("@BDC ST2\r\n", 0), 0u) << "the agent's leading byte is dropped";
+    EXPECT_EQ(reply.back(), 0);
+
+    // The cache answers after the printers are gone, until Close.
+    m_printers.reset();
+    EXPECT_TRUE(bidi.GetStatusFromCurrentChannel());
+    EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), 12);
+    bidi.Close();
+    EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), -1);
+    EXPECT_FALSE(bidi.GetStatusFromCurrentChannel());
+}
+
+TEST_F(MediaLive, PagePrintersAndMissingArgumentsAreRefused) {
+    Opened page("Page", 0);
+    ASSERT_EQ(page.result, 1);
+    std::vector<BYTE> reply = {1, 2, 3};
+    EXPECT_EQ(page.bidi->SupportMediaInfo(BP_INFO_MEDIA, &reply), 0);
+    EXPECT_TRUE(reply.empty());
+    EXPECT_EQ(page.bidi->GetSupportMediaInfo(), 0);
+    EXPECT_TRUE(page.bidi->CapabilitySet().Capabilities().empty());
+
+    Opened ink("Ink17", 0);
+    ASSERT_EQ(ink.result, 1);
+    EXPECT_EQ(ink.bidi->SupportMediaInfo(BP_INFO_MEDIA, nullptr), BP_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(ink.bidi->GetInfoTVD4(BP_PI_FORM_SECOND, 14, &reply), BP_ERR_BAD_ARGUMENT);
+    std::string location;
+    DWORD colorants = 0, common = 0;
+    BIStringList paths, languages;
+    EXPECT_FALSE(ink.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));
+    ink.bidi->Close();
+    EXPECT_EQ(ink.bidi->GetSupportMediaInfo(), 0);  // no channel
+}
+
+TEST_F(MediaLive, PrinterFaultsDuringTheMediaQueryFailItCleanly) {
+    m_live.EnableLog();
+    for (const auto& fault : kFaults) {
+        SCOPED_TRACE(fault.rule);
+        m_live.MarkLog();
+        const auto start = Clock::now();
+        Opened ink(fault.port, 0, kFaultTimeoutMs);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
+        // Page 0 was answered (page 1 was asked for: "PI" 06 00 01 0x82, page 1, chunk 128), so
+        // the fault hit the transfer itself.
+        EXPECT_GE(m_live.CountInNewLog("50490600018201008000"), 1u);
+        if (!fault.bMayAnalyse) {
+            EXPECT_EQ(ink.result, 0);
+            EXPECT_EQ(ink.bidi->GetChannelKind(), 0u);
+            EXPECT_GE(m_live.CountInNewLog("#CBIDI_BP::GetInfoTVD4 failed."), 1u);
+        }
+        // Asked again on the same connection, with the fault still on, nothing is made up.
+        Opened forced(fault.port, BP_FLAG_FORCE_INKJET, kFaultTimeoutMs);
+        if (forced.result == 1 && !fault.bMayAnalyse) {
+            forced.bidi->ResetCapability();
+            EXPECT_EQ(forced.bidi->GetSupportMediaInfo(), 0);
+        }
+    }
+}

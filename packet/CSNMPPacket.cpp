@@ -208,9 +208,14 @@ int CSNMPPacket::Parse(const BYTE* pReply, int nLength) {
         BI_LOG("#CSNMPPacket::Parse no reply. nLength=%d\n", nLength);
         return PACKET_ERR_MALFORMED;
     }
+    // Room for the header and the bindings asked, so that a well-formed response needs no
+    // further allocation; a longer one grows the list as it goes.
+    size_t nExpectedBindings = 1;
+    if (m_byRequestType != PDU_GET_REQUEST)
+        for (const auto& pEntry : m_walk) nExpectedBindings += static_cast<size_t>(pEntry->nSent);
     std::vector<SPacketPiece> pieces;
     try {
-        pieces.reserve(kPieceFirstBinding + kPiecesPerBinding * kMaxWalkRows);
+        pieces.reserve(kPieceFirstBinding + kPiecesPerBinding * nExpectedBindings);
     } catch (const std::bad_alloc&) {
         return PACKET_ERR_BUILD;
     }

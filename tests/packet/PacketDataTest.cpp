@@ -42,16 +42,6 @@ TEST(PacketValues, IntegerReadsSignExtendedByteAndUnsignedLongerContents) {
     EXPECT_EQ(value.GetSize(), 0);
 }
 
-TEST(PacketValues, SetWithoutBytesChangesNothingAndNewValueIsNull) {
-    CPacketDataString value;
-    EXPECT_EQ(value.GetType(), PACKETDATA_TYPE_NULL);
-    const BYTE text[] = {'A', 'B'};
-    ASSERT_EQ(value.Set(PACKETDATA_TYPE_STRING, text, 2), 1);
-    EXPECT_EQ(value.Set(PACKETDATA_TYPE_INTEGER, nullptr, 2), 0);
-    EXPECT_EQ(value.GetType(), PACKETDATA_TYPE_STRING);
-    EXPECT_EQ(value.ToString(), "AB");
-}
-
 TEST(PacketValues, StringStopsAtFirstZeroByte) {
     CPacketDataString value;
     const BYTE text[] = {0x41, 0x42, 0x00, 0x43};

@@ -23,7 +23,7 @@ constexpr DWORD kQueueGUIDBytes = 96;              // "KDPQGUID" read capacity
 constexpr DWORD kMaxRowsPerTable = 0xFFFF;         // IDs are 16-bit: more rows are inconsistent
 constexpr DWORD kMaxStoredPaperEntries = 0xFFFF;
 constexpr LONG kNoSubPaperType = 999;              // code that never has a sub paper type
-constexpr size_t kMaxModelNameBytes = 1024;        // bound of a converted model name
+constexpr size_t kMaxNameBytes = 1024;             // bound of a name handed to a lookup
 
 // Stored values read for the overlay.
 constexpr DWORD kStoreFlagDirections = 0x4;        // "BIPaperSizeIDs" carries paper directions
@@ -484,7 +484,7 @@ WORD CBITableData::GetSubPaperTypeID(LONG lCode) const {
 
 WORD CBITableData::GetPaperSizeIDByName(const char* pszName, WORD* pwDirection, DWORD dwMask) const {
     if (pszName == nullptr) return 0;
-    std::string_view strName(pszName, strnlen(pszName, kMaxModelNameBytes));
+    std::string_view strName(pszName, strnlen(pszName, kMaxNameBytes));
     bool bLandscape = strName.find(kLandscape) != std::string_view::npos;
     if (bLandscape || strName.find(kPortrait) != std::string_view::npos) {
         if (pwDirection != nullptr) *pwDirection = bLandscape ? 1 : 0;
@@ -502,7 +502,7 @@ WORD CBITableData::GetPaperSizeIDByName(const char* pszName, WORD* pwDirection, 
 
 WORD CBITableData::GetPaperTypeIDByName(const char* pszName, DWORD dwMask) const {
     if (pszName == nullptr) return 0;
-    std::string_view strName(pszName, strnlen(pszName, kMaxModelNameBytes));
+    std::string_view strName(pszName, strnlen(pszName, kMaxNameBytes));
     for (const SBIPaperTypeRow& r : m_vecPaperType)
         if (r.strName == strName && NameMaskMatches(r.wFlags, dwMask)) return r.wID;
     return 0;
@@ -518,9 +518,9 @@ WORD CBITableData::GetPaperSourceElementID(DWORD dwSourceBits) const {
 // GetModelInfo: the model row whose name equals the model name in the thread's code page.
 BOOL CBITableData::GetModelInfo(LPCWSTR pszModelName, DWORD* pdwModelFlags, WORD* pwFeeder) const {
     if (pszModelName == nullptr || pszModelName[0] == 0) return FALSE;
-    int cchName = static_cast<int>(BoundedLength(pszModelName, kMaxModelNameBytes));
+    int cchName = static_cast<int>(BoundedLength(pszModelName, kMaxNameBytes));
     int cb = WideCharToMultiByte(CP_THREAD_ACP, 0, pszModelName, cchName, nullptr, 0, nullptr, nullptr);
-    if (cb <= 0 || static_cast<size_t>(cb) > kMaxModelNameBytes) return FALSE;
+    if (cb <= 0 || static_cast<size_t>(cb) > kMaxNameBytes) return FALSE;
     std::string strName(static_cast<size_t>(cb), '\0');
     if (WideCharToMultiByte(CP_THREAD_ACP, 0, pszModelName, cchName, strName.data(), cb, nullptr, nullptr) != cb)
         return FALSE;
@@ -529,7 +529,7 @@ BOOL CBITableData::GetModelInfo(LPCWSTR pszModelName, DWORD* pdwModelFlags, WORD
 
 BOOL CBITableData::GetModelInfoA(const char* pszModelName, DWORD* pdwModelFlags, WORD* pwFeeder) const {
     if (pszModelName == nullptr || pszModelName[0] == 0) return FALSE;
-    std::string_view strName(pszModelName, strnlen(pszModelName, kMaxModelNameBytes));
+    std::string_view strName(pszModelName, strnlen(pszModelName, kMaxNameBytes));
     for (const SBIModelRow& r : m_vecModel) {
         if (r.strName != strName) continue;
         if (pdwModelFlags != nullptr) *pdwModelFlags = r.dwModelFlags;
@@ -543,7 +543,7 @@ BOOL CBITableData::GetModelInfoA(const char* pszModelName, DWORD* pdwModelFlags,
 // case. A row with an empty pattern matches nothing.
 BOOL CBITableData::GetSystemOEMModel(const char* pszName, SBISystemOEMRow* pRow) const {
     if (pszName == nullptr || pszName[0] == 0 || pRow == nullptr) return FALSE;
-    std::string_view strName(pszName, strnlen(pszName, kMaxModelNameBytes));
+    std::string_view strName(pszName, strnlen(pszName, kMaxNameBytes));
     for (const SBISystemOEMRow& row : m_vecSystemOEM) {
         std::string strPattern = Text(row, 0, row.size());
         strPattern = strPattern.substr(0, strPattern.find('*'));

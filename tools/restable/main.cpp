@@ -1,5 +1,6 @@
 // restable: compiles a driver's resource-table source (JSON) into its binary resource file.
-//   restable SOURCE.json OUTPUT
+//   restable SOURCE.json OUTPUT [--name-form | --numeric-form]
+// The option overrides the source's "numeric" switch, so that one source gives both forms.
 #include "tools/restable/ResTableCompiler.h"
 
 #include <cstdio>
@@ -7,8 +8,9 @@
 #include <iterator>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: restable SOURCE.json OUTPUT\n");
+    std::string form = argc == 4 ? argv[3] : "";
+    if ((argc != 3 && argc != 4) || (argc == 4 && form != "--name-form" && form != "--numeric-form")) {
+        std::fprintf(stderr, "usage: restable SOURCE.json OUTPUT [--name-form | --numeric-form]\n");
         return 2;
     }
     std::ifstream in(argv[1]);
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "restable: %s is not valid JSON\n", argv[1]);
         return 1;
     }
+    if (!form.empty() && source.is_object()) source["numeric"] = form == "--numeric-form";
     std::vector<uint8_t> file;
     std::string error;
     if (!restable::Compile(source, file, error)) {

@@ -17,6 +17,7 @@ namespace {
 
 const char* const kNetworkInkjetAddress = "127.0.89.1";
 const char* const kOpkPageAddress = "127.0.89.2";
+const char* const kColourPageAddress = "127.0.89.3";
 
 // Gives the tests the connection's time-out.
 class LiveBP : public CBIDI_BP {
@@ -103,12 +104,14 @@ protected:
         m_live.AddQueue("InkD4", "USB003");
         m_live.AddQueue("NetInk", std::string("IP_") + kNetworkInkjetAddress);
         m_live.AddQueue("Page", std::string("IP_") + kOpkPageAddress);
+        m_live.AddQueue("Colour", std::string("IP_") + kColourPageAddress);
         std::vector<std::pair<std::string, std::string>> printers = {
             {"USB001", SampleProfile("inkjet-usb-f17")},
             {"USB002", SampleProfile("inkjet-usb-f14")},
             {"USB003", D4OnlyFormat17(m_files)},
             {kNetworkInkjetAddress, NetworkInkjetWithStatus(m_files)},
-            {kOpkPageAddress, SampleProfile("mono-page-opk")}};
+            {kOpkPageAddress, SampleProfile("mono-page-opk")},
+            {kColourPageAddress, SampleProfile("colour-page")}};
         for (const auto& fault : kFaults) {
             m_live.AddQueue(fault.port, fault.port);
             printers.push_back({fault.port, CopyProfile(m_files, "inkjet-usb-f17", fault.port, [&](nlohmann::json& p) {
@@ -286,4 +289,36 @@ TEST_F(MediaLive, PrinterFaultsDuringTheMediaQueryFailItCleanly) {
             EXPECT_EQ(forced.bidi->GetSupportMediaInfo(), 0);
         }
     }
+}
+
+TEST_F(MediaLive, DiscoveryExaminationReadsLocationColorantsLanguagesAndCommonLocationFlag) {
+    m_live.EnableLog();
+    Opened colour("Colour", 0);
+    ASSERT_EQ(colour.result, 1);
+    std::string location;
+    DWORD colorants = 99, common = 0;
+    BIStringList paths, languages;
+    ASSERT_TRUE(colour.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, TRUE));
+    EXPECT_EQ(location, "Second floor, copy room");
+    EXPECT_EQ(colorants, 4u);
+    EXPECT_EQ(common, 1u);  // 0x80 0x00
+    EXPECT_EQ(paths, (BIStringList{"Simplex", "Duplex long Edge Binding", "Duplex Short Edge Binding"}));
+    EXPECT_EQ(languages, (BIStringList{"en", "fr"}));
+    EXPECT_EQ(colour.bidi->GetReceiveTimeout(), BP_PROBE_TIMEOUT_MS);
+    EXPECT_NE(m_live.NewLog().find(" strRCLocation[0]-[1]: 0x80 0x0."), std::string::npos);
+
+    // An ink-jet: no media paths asked, the flag stays as it was for 0x00 0x00.
+    Opened ink("NetInk", 0);
+    ASSERT_EQ(ink.result, 1);
+    common = 0;
+    paths = {"untouched"};
+    ASSERT_TRUE(ink.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));
+    EXPECT_EQ(location, "Lab 3");
+    EXPECT_EQ(common, 0u);
+    EXPECT_EQ(paths, BIStringList{"untouched"});
+    EXPECT_EQ(languages, BIStringList{"en"});
+
+    // The printer gone: the walk fails (after the 3-second time-out it set).
+    m_printers.reset();
+    EXPECT_FALSE(colour.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, TRUE));
 }

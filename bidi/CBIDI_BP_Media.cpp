@@ -10,12 +10,8 @@ namespace {
 
 constexpr size_t kCapabilityEntryWords = 4;  // paper type, source bits, quality, layout
 
-}  // namespace
-
-DWORD CBIDI_BP::TranslatePaperSource(DWORD dwSourceBits) { return TranslateMediaPaperSource(dwSourceBits); }
-
 // Adds the combinations in order; the first one the set refuses ends the run (those before stay).
-static bool AddAll(CBIDI& bidi, const std::vector<MediaCapability>& capabilities) {
+bool AddAll(CBIDI& bidi, const std::vector<MediaCapability>& capabilities) {
     for (const auto& cap : capabilities) {
         const DWORD dwSize = cap.dwPaperSizeID;
         const DWORD entry[kCapabilityEntryWords] = {cap.dwPaperTypeID, cap.dwPaperSource, cap.dwQuality,
@@ -24,6 +20,10 @@ static bool AddAll(CBIDI& bidi, const std::vector<MediaCapability>& capabilities
     }
     return true;
 }
+
+}  // namespace
+
+DWORD CBIDI_BP::TranslatePaperSource(DWORD dwSourceBits) { return TranslateMediaPaperSource(dwSourceBits); }
 
 // GetSupportMediaInfo: fetch by the channel's road, then analyse the format that answered.
 int CBIDI_BP::GetSupportMediaInfo() {

@@ -1,0 +1,238 @@
+// vanto get QUEUE ID, vanto set QUEUE ID VALUE, vanto info QUEUE: a queue's printer information
+// through the library's value exports (GetDWORDValue, SetDWORDValue, GetStructValue with the
+// printer information record), on an instance opened with flag bit 1.
+//
+// The instance finds the queue's store by the queue identifier "KDPQGUID"; a queue that has none
+// yet gets one first, as an instance with flag bit 0 would give it.
+#include "common/BIInfo.h"
+#include "platform/prefix.h"
+#include "tools/vanto/library.h"
+#include "tools/vanto/verbs.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <iterator>
+#include <string>
+#include <strings.h>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitNoQueue = 2;
+constexpr uint32_t kCreateGUIDFlag = 0x1;  // the context's flag that creates "KDPQGUID"
+
+struct ValueName {
+    uint32_t id;
+    const char* name;
+};
+constexpr ValueName kValueNames[] = {
+    {VANTO_DWID_MODELINFOBITS, "ModelInfoBits"},     {VANTO_DWID_SUPPORTPDLBITS, "SupportPDLBits"},
+    {VANTO_DWID_OPTIONUNITBITS, "OptionUnitBits"},   {VANTO_DWID_CASSETTENUM, "CassetteNum"},
+    {VANTO_DWID_RESERVED14, "Reserved14"},           {VANTO_DWID_INSTALLEDMEMORY, "InstalledMemory"},
+    {VANTO_DWID_DEFAULTPDLBITS, "DefaultPDLBits"},   {VANTO_DWID_BINARYRESOURCEID, "BinaryResourceID"},
+    {VANTO_DWID_CFGXRESOURCEID, "CFGXResourceID"},
+};
+
+// A 32-bit number in decimal or 0x hexadecimal; false for anything else.
+bool ParseU32(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 12 || text[0] == '-' || text[0] == '+') return false;
+    try {
+        size_t used = 0;
+        unsigned long long parsed = std::stoull(text, &used, 0);
+        if (used != text.size() || parsed > 0xFFFFFFFFull) return false;
+        value = static_cast<uint32_t>(parsed);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// A value identifier by number or by name (case-insensitive).
+bool ParseValueID(const std::string& text, uint32_t& id) {
+    if (ParseU32(text, id)) return true;
+    for (const ValueName& row : kValueNames) {
+        if (text.size() == std::strlen(row.name) && strncasecmp(text.c_str(), row.name, text.size()) == 0) {
+            id = row.id;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* ValueNameOf(uint32_t id) {
+    for (const ValueName& row : kValueNames)
+        if (row.id == id) return row.name;
+    return "unknown";
+}
+
+// Loads the library and opens an instance on the queue; null instance (after a message) on failure.
+class Session {
+public:
+    Session(const char* verb, const std::string& queue, uint32_t flags) {
+        if (!vplat::QueueExists(queue)) {
+            std::fprintf(stderr, "vanto %s: no queue named '%s' in %s\n", verb, queue.c_str(),
+                         vplat::PrefixRoot().c_str());
+            m_rc = kExitNoQueue;
+            return;
+        }
+        std::string error;
+        if (!m_library.Load(error)) {
+            std::fprintf(stderr, "vanto %s: %s\n", verb, error.c_str());
+            return;
+        }
+        std::u16string name = vanto_cli::Widen(queue);
+        BIInfo context;
+        if (!context.Build(name.c_str(), kCreateGUIDFlag) || context.GetQueueGUID()[0] == 0) {
+            std::fprintf(stderr, "vanto %s: the queue '%s' has no identifier and none can be made\n", verb,
+                         queue.c_str());
+            return;
+        }
+        m_instance = std::make_unique<vanto_cli::Instance>(m_library, m_library.Initialize(name.c_str(), flags));
+        if (!*m_instance) {
+            std::fprintf(stderr, "vanto %s: Initialize failed for '%s' with flags 0x%x\n", verb, queue.c_str(), flags);
+            m_instance.reset();
+        }
+    }
+    bool Ok() const { return m_instance != nullptr; }
+    int FailureCode() const { return m_rc; }
+    const vanto_cli::Library& Lib() const { return m_library; }
+    HVANTO Handle() const { return m_instance->Handle(); }
+
+private:
+    int m_rc = kExitFailure;
+    vanto_cli::Library m_library;
+    std::unique_ptr<vanto_cli::Instance> m_instance;
+};
+
+int RunGet(const std::string& queue, const std::string& idText, uint32_t flags) {
+    uint32_t id = 0;
+    if (!ParseValueID(idText, id)) {
+        std::fprintf(stderr, "vanto get: '%s' is not a value ID\n", idText.c_str());
+        return kExitFailure;
+    }
+    Session session("get", queue, flags);
+    if (!session.Ok()) return session.FailureCode();
+    uint32_t value = 0;
+    if (session.Lib().GetDWORDValue(session.Handle(), id, 0, &value) != 1) {
+        std::fprintf(stderr, "vanto get: GetDWORDValue(%u) failed\n", id);
+        return kExitFailure;
+    }
+    if (id == VANTO_DWID_RESERVED14) {
+        std::printf("%u %s: answered without a value\n", id, ValueNameOf(id));
+    } else {
+        std::printf("%u %s = 0x%x (%u)\n", id, ValueNameOf(id), value, value);
+    }
+    return 0;
+}
+
+int RunSet(const std::string& queue, const std::string& idText, const std::string& valueText, uint32_t flags) {
+    uint32_t id = 0;
+    uint32_t value = 0;
+    if (!ParseValueID(idText, id)) {
+        std::fprintf(stderr, "vanto set: '%s' is not a value ID\n", idText.c_str());
+        return kExitFailure;
+    }
+    if (!ParseU32(valueText, value)) {
+        std::fprintf(stderr, "vanto set: '%s' is not a 32-bit number\n", valueText.c_str());
+        return kExitFailure;
+    }
+    Session session("set", queue, flags);
+    if (!session.Ok()) return session.FailureCode();
+    uint32_t before = 0;
+    const bool bKnownBefore = session.Lib().GetDWORDValue(session.Handle(), id, 0, &before) == 1;
+    if (session.Lib().SetDWORDValue(session.Handle(), id, 0, value) != 1) {
+        std::fprintf(stderr, "vanto set: SetDWORDValue(%u, 0x%x) failed\n", id, value);
+        return kExitFailure;
+    }
+    std::printf("%u %s set to 0x%x (%u)\n", id, ValueNameOf(id), value, value);
+    // New model bits invalidate the store: the next instance seeds it from the defaults again.
+    if (id == VANTO_DWID_MODELINFOBITS && (!bKnownBefore || before != value))
+        std::printf("the model bits changed: the store is marked for reseeding by the next instance\n");
+    return 0;
+}
+
+void PrintCassette(int index, const VANTO_CASETTE_INFO& c) {
+    auto id = [](uint16_t v) { return v == VANTO_CASETTE_UNKNOWN_ID ? std::string("unknown") : std::to_string(v); };
+    auto level = [](uint16_t v) {
+        return v == VANTO_CASETTE_UNKNOWN_LEVEL ? std::string("unknown") : std::to_string(v);
+    };
+    std::printf("    [%d] paper size %s, paper type %s, direction %u, source bit 0x%x, source element %u, "
+                "capacity %s, level %s\n",
+                index, id(c.wPaperSizeID).c_str(), id(c.wPaperTypeID).c_str(), c.byDirection, c.wPaperSourceBit,
+                c.wPaperSourceEID, level(c.wMaxCapacity).c_str(), level(c.wCurrentLevel).c_str());
+}
+
+int RunInfo(const std::string& queue, uint32_t flags) {
+    Session session("info", queue, flags);
+    if (!session.Ok()) return session.FailureCode();
+    uint32_t size = 0;
+    if (session.Lib().GetStructValue(session.Handle(), VANTO_STID_PRINTER_INFO, 0, nullptr, &size) != 1 ||
+        size != sizeof(VANTO_PRINTER_INFO)) {
+        std::fprintf(stderr, "vanto info: the record size query failed (size %u)\n", size);
+        return kExitFailure;
+    }
+    VANTO_PRINTER_INFO record{};
+    record.ullElementMask = VANTO_ELEMENT_MODELNAME | VANTO_ELEMENT_MODELINFOBITS | VANTO_ELEMENT_SUPPORTPDLBITS |
+                            VANTO_ELEMENT_OPTIONUNITBITS | VANTO_ELEMENT_CASSETTE | VANTO_ELEMENT_INSTALLEDMEMORY |
+                            VANTO_ELEMENT_DEFAULTPDLBITS | VANTO_ELEMENT_USERDEF_MAXMIN;
+    if (session.Lib().GetStructValue(session.Handle(), VANTO_STID_PRINTER_INFO, 0, &record, &size) != 1) {
+        std::fprintf(stderr, "vanto info: GetStructValue(%d) failed\n", VANTO_STID_PRINTER_INFO);
+        return kExitFailure;
+    }
+    record.szModelName[std::size(record.szModelName) - 1] = 0;
+    const std::u16string name(record.szModelName);
+    std::printf("printer information of '%s' (record of %u bytes, version %u)\n", queue.c_str(), record.dwSize,
+                record.dwVersion);
+    std::printf("  model name        : %s\n", name.empty() ? "(none)" : vanto_cli::Narrow(name).c_str());
+    std::printf("  ModelInfoBits     : 0x%x\n", record.dwModelInfoBits);
+    std::printf("  SupportPDLBits    : 0x%x\n", record.dwSupportPDLBits);
+    std::printf("  DefaultPDLBits    : 0x%x\n", record.dwDefaultPDLBits);
+    std::printf("  BinaryResourceID  : %u\n", record.dwBinaryResourceID);
+    std::printf("  CFGX resource ID  : %u\n", record.dwCFGXResourceID);
+    std::printf("  OptionUnitBits    : 0x%x\n", record.dwOptionUnitBits);
+    std::printf("  InstalledMemory   : %u MB\n", record.dwInstalledMemory);
+    std::printf("  cassettes         : %d\n", record.nCassetteNum);
+    for (int i = 0; i < record.nCassetteNum && i < VANTO_PRINTER_INFO_CASSETTES; ++i) PrintCassette(i, record.stCassette[i]);
+    const VANTO_USERDEF_MAXMIN& u = record.stUserDefMaxMin;
+    std::printf("  user-defined paper: height %d to %d, width %d to %d (0.1 mm); height %d to %d, width %d to %d "
+                "(0.01 inch)\n",
+                u.lHeiMIN, u.lHeiMAX, u.lWidMIN, u.lWidMAX, u.lHeiMIN_Inch, u.lHeiMAX_Inch, u.lWidMIN_Inch,
+                u.lWidMAX_Inch);
+    return 0;
+}
+
+void AddFlags(CLI::App* verb, std::shared_ptr<uint32_t> flags) {
+    verb->add_option("--flags", *flags, "Flag word of Initialize (bit 1 is always added)")->capture_default_str();
+}
+
+vanto_cli::VerbGroup valueVerbs([](CLI::App& app) {
+    auto* get = app.add_subcommand("get", "Read a 32-bit value of a queue's printer information (GetDWORDValue)");
+    auto* set = app.add_subcommand("set", "Write a 32-bit value of a queue's printer information (SetDWORDValue)");
+    auto* info = app.add_subcommand("info", "Show a queue's printer information record (GetStructValue ID 11)");
+    auto queue = std::make_shared<std::string>();
+    auto id = std::make_shared<std::string>();
+    auto value = std::make_shared<std::string>();
+    auto flags = std::make_shared<uint32_t>(VANTO_FLAG_PRINTERINFO);
+    for (CLI::App* verb : {get, set, info}) {
+        verb->add_option("QUEUE", *queue, "Print queue name")->required();
+        AddFlags(verb, flags);
+    }
+    get->add_option("ID", *id, "Value ID (10-18) or its name, e.g. ModelInfoBits")->required();
+    set->add_option("ID", *id, "Value ID (10-18) or its name")->required();
+    set->add_option("VALUE", *value, "32-bit value, decimal or 0x hexadecimal")->required();
+    get->callback([queue, id, flags] {
+        int rc = RunGet(*queue, *id, *flags | VANTO_FLAG_PRINTERINFO);
+        if (rc != 0) throw CLI::RuntimeError(rc);
+    });
+    set->callback([queue, id, value, flags] {
+        int rc = RunSet(*queue, *id, *value, *flags | VANTO_FLAG_PRINTERINFO);
+        if (rc != 0) throw CLI::RuntimeError(rc);
+    });
+    info->callback([queue, flags] {
+        int rc = RunInfo(*queue, *flags | VANTO_FLAG_PRINTERINFO);
+        if (rc != 0) throw CLI::RuntimeError(rc);
+    });
+});
+
+}  // namespace

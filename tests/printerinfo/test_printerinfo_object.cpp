@@ -1,0 +1,164 @@
+// CBIPrinterInfo on a queue of the sample driver: the seeded store value by value, "BIStoreFlag",
+// the BiDi choice and the printer kind, clean failure without a store, and stored texts that lack
+// their terminating zero.
+#include "printerinfo/CBIPrinterInfo.h"
+
+#include "bidi/CBIDI_BP.h"
+#include "bidi/CBIDI_ERD.h"
+#include "printerinfo/StoreTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using storetest::kQueue;
+using storetest::kQueueW;
+
+// The store test prefix plus the built transport module, which the live BiDi access loads.
+class InfoPrefix : public vanto_test::TempPrefix {
+public:
+    InfoPrefix() : TempPrefix(kQueue, kDefaultPort, Files()) { storetest::GiveQueueGUID(kQueueW); }
+
+private:
+    static std::vector<std::string> Files() {
+        std::vector<std::string> files = storetest::BuiltDriverFiles();
+        files.push_back(std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll");
+        return files;
+    }
+};
+
+// An object initialised on kQueue with its own printer context.
+struct Opened {
+    explicit Opened(DWORD flags) {
+        EXPECT_TRUE(context.Build(kQueueW, 0));
+        ok = info.Initialize(&context, flags) == TRUE;
+    }
+    BIInfo context;
+    CBIPrinterInfo info;
+    bool ok = false;
+};
+
+constexpr DWORD kAbsent = 0xA5A5A5A5;
+DWORD Stored(CBIPrinterInfo& info, const char16_t* name) {
+    DWORD value = 0;
+    return info.GetStoreData()->ReadDWORD(name, &value) ? value : kAbsent;
+}
+
+}  // namespace
+
+TEST(PrinterInfoObjectTest, SeedingWritesTheChosenDefaultRecordValueByValue) {
+    struct Case {
+        DWORD flags, modelBits, memory, optionUnits;
+    };
+    const Case cases[] = {{0x2, 0, 64, 0}, {0x42, 0, 64, 0}, {0x22, 0x8, 0, 1}, {0x62, 0x8, 0, 1}};
+    for (const Case& c : cases) {
+        InfoPrefix prefix;
+        Opened opened(c.flags);
+        ASSERT_TRUE(opened.ok) << std::hex << c.flags;
+        CBIPrinterInfo& info = opened.info;
+        SCOPED_TRACE(c.flags);
+        EXPECT_EQ(Stored(info, u"BIStoreFlag"), 1u);
+        EXPECT_EQ(Stored(info, u"BIModelInfoBits"), c.modelBits);
+        EXPECT_EQ(Stored(info, u"BIInstalledMemory"), c.memory);
+        EXPECT_EQ(Stored(info, u"BIOptionUnitBits"), c.optionUnits);
+        EXPECT_EQ(Stored(info, u"BICassetteNum"), 2u);
+        EXPECT_EQ(Stored(info, u"BIPaperSizeNum"), 0u);
+        EXPECT_EQ(Stored(info, u"BIPaperTypeNum"), 0u);
+        EXPECT_EQ(Stored(info, u"BIDefaultPDL"), 1u);
+        EXPECT_EQ(Stored(info, u"BISupportPDL"), kAbsent);
+        BYTE blob[64];
+        DWORD cb = sizeof blob;
+        ASSERT_TRUE(info.GetStoreData()->ReadData(u"BICassetteInfo", blob, &cb));
+        EXPECT_EQ(cb, 32u);
+        EXPECT_EQ(std::vector<BYTE>(blob, blob + cb), std::vector<BYTE>(32, 0));
+        cb = sizeof blob;
+        ASSERT_TRUE(info.GetStoreData()->ReadData(u"BIModelName", blob, &cb));
+        EXPECT_EQ(cb, 2u) << "an empty name with its zero";
+        cb = sizeof blob;
+        EXPECT_FALSE(info.GetStoreData()->ReadData(u"BIUserDefMaxMin", blob, &cb));
+    }
+}
+
+TEST(PrinterInfoObjectTest, StoreFlagKeptForTheSameModelBitsAndClearedForOthers) {
+    InfoPrefix prefix;
+    Opened opened(0x2);
+    ASSERT_TRUE(opened.ok);
+    EXPECT_FALSE(opened.info.Initialize(&opened.context, 0x2)) << "a second Initialize must fail";
+    EXPECT_TRUE(opened.info.SetDWORDValue(DWID_ModelInfoBits, 0));
+    EXPECT_EQ(Stored(opened.info, u"BIStoreFlag"), 1u);
+    EXPECT_TRUE(opened.info.SetDWORDValue(DWID_ModelInfoBits, 0x10));
+    EXPECT_EQ(Stored(opened.info, u"BIStoreFlag"), 0u);
+    EXPECT_EQ(Stored(opened.info, u"BIModelInfoBits"), 0x10u);
+}
+
+TEST(PrinterInfoObjectTest, BiDiChoiceAndPrinterKind) {
+    InfoPrefix prefix;
+    {
+        Opened erd(0x12);
+        ASSERT_TRUE(erd.ok);
+        EXPECT_NE(dynamic_cast<CBIDI_ERD*>(erd.info.GetBIDI()), nullptr);
+        EXPECT_EQ(erd.info.GetTableData()->GetFlags(), 0x12u);
+        EXPECT_TRUE(erd.info.SetDWORDValue(DWID_ModelInfoBits, 0x8));
+        EXPECT_EQ(erd.info.GetPrinterKind(), BIPI_KIND_ERD);
+    }
+    Opened live(0x2);
+    ASSERT_TRUE(live.ok);
+    EXPECT_NE(dynamic_cast<CBIDI_BP*>(live.info.GetBIDI()), nullptr);
+    EXPECT_EQ(live.info.GetBIDI()->IsReady(), 0u) << "not connected after Initialize";
+    EXPECT_EQ(live.info.GetPrinterKind(), BIPI_KIND_PAGE) << "reseeded: no ink-jet bit";
+    EXPECT_TRUE(live.info.SetDWORDValue(DWID_ModelInfoBits, 0x8));
+    EXPECT_EQ(live.info.GetPrinterKind(), BIPI_KIND_BIJ) << "stored ink-jet bit";
+    EXPECT_TRUE(live.info.SetDWORDValue(DWID_ModelInfoBits, 0x7));
+    EXPECT_EQ(live.info.GetPrinterKind(), BIPI_KIND_PAGE);
+}
+
+TEST(PrinterInfoObjectTest, InitializeFailsAndDestroysEverythingWithoutAStore) {
+    InfoPrefix prefix;
+    storetest::AddEditedDriver("No Store Driver", "NoStore", "KDAUDF01", "", prefix.Root() + "/nostore");
+    BIInfo context;
+    ASSERT_TRUE(context.Build(u"NoStore", 1));
+    CBIPrinterInfo info;
+    // The install-time access needs no transport module: the store is what fails.
+    EXPECT_FALSE(info.Initialize(&context, 0x12));
+    EXPECT_EQ(info.GetBIDI(), nullptr);
+    EXPECT_EQ(info.GetStoreData(), nullptr);
+    EXPECT_EQ(info.GetTableData(), nullptr);
+    DWORD value = 7;
+    EXPECT_FALSE(info.GetDWORDValue(DWID_ModelInfoBits, &value));
+    EXPECT_EQ(info.GetStructValue(STID_PrinterInfo, 0, nullptr, &value), 0);
+    EXPECT_FALSE(info.Initialize(nullptr, 0x2));
+}
+
+// A store written by someone else may hold a model name without its zero: what is handed out is
+// still terminated inside the caller's buffer or record field.
+TEST(PrinterInfoObjectTest, StoredModelNameWithoutItsZeroIsCutInsideTheBuffer) {
+    InfoPrefix prefix;
+    Opened opened(0x2);
+    ASSERT_TRUE(opened.ok);
+    BIStoreData& store = *opened.info.GetStoreData();
+    const std::u16string name(70, u'A');
+    ASSERT_TRUE(store.WriteData(u"BIModelName", reinterpret_cast<const BYTE*>(name.data()), 140));
+
+    std::u16string buffer(80, u'#');
+    ASSERT_TRUE(opened.info.GetModelName(buffer.data(), 80));
+    EXPECT_EQ(std::u16string(buffer.c_str()), name);
+    ASSERT_TRUE(opened.info.GetModelName(buffer.data(), 70));
+    EXPECT_EQ(std::u16string(buffer.c_str()), name.substr(0, 69));
+
+    // Exactly the record field's 64 units, no zero.
+    ASSERT_TRUE(store.WriteData(u"BIModelName", reinterpret_cast<const BYTE*>(name.data()), 128));
+    VANTO_PRINTER_INFO record{};
+    record.ullElementMask = VANTO_ELEMENT_MODELNAME;
+    DWORD size = sizeof record;
+    ASSERT_EQ(opened.info.GetStructValue(STID_PrinterInfo, 0, &record, &size), 1);
+    EXPECT_EQ(std::u16string(record.szModelName), name.substr(0, 63));
+
+    // A model name field without a zero is stored as its 64 units.
+    std::fill(std::begin(record.szModelName), std::end(record.szModelName), u'B');
+    ASSERT_TRUE(opened.info.SetStructValue(STID_PrinterInfo, 0, &record));
+    ASSERT_TRUE(opened.info.GetModelName(buffer.data(), 80));
+    EXPECT_EQ(std::u16string(buffer.c_str()), std::u16string(64, u'B'));
+}

@@ -144,35 +144,57 @@ std::vector<uint32_t> COID::GetArcs() const {
     return arcs;
 }
 
+// COID::MaxSnmpArcs: every arc takes at least one byte after the prefix.
+size_t COID::MaxSnmpArcs(int nLength) {
+    return nLength > kInternetPrefixLength ? static_cast<size_t>(nLength - kInternetPrefixLength) : 0;
+}
+
 // COID::DecodeSnmpArcs: the arcs after the prefix, as CSNMPOID::SetEncoded reads them.
-bool COID::DecodeSnmpArcs(const BYTE* pBytes, int nLength, std::vector<uint32_t>& arcs) {
-    arcs.clear();
-    if (pBytes == nullptr || nLength <= kInternetPrefixLength) return false;
+int COID::DecodeSnmpArcs(const BYTE* pBytes, int nLength, uint32_t* pArcs, size_t nCapacity) {
+    if (pBytes == nullptr || nLength <= kInternetPrefixLength || pArcs == nullptr) return -1;
+    size_t nArcs = 0;
     for (int nOffset = kInternetPrefixLength; nOffset < nLength;) {
         int nCount = nLength - nOffset;
         uint32_t dwArc = 0;
-        if (!CPacketDataOID::DecodeArc(pBytes + nOffset, nCount, dwArc)) {
-            arcs.clear();
-            return false;
-        }
-        arcs.push_back(dwArc);
+        if (nArcs >= nCapacity || !CPacketDataOID::DecodeArc(pBytes + nOffset, nCount, dwArc)) return -1;
+        pArcs[nArcs++] = dwArc;
         nOffset += nCount;
     }
+    return static_cast<int>(nArcs);
+}
+
+bool COID::DecodeSnmpArcs(const BYTE* pBytes, int nLength, std::vector<uint32_t>& arcs) {
+    arcs.assign(MaxSnmpArcs(nLength), 0);
+    const int nArcs = DecodeSnmpArcs(pBytes, nLength, arcs.data(), arcs.size());
+    if (nArcs < 0) {
+        arcs.clear();
+        return false;
+    }
+    arcs.resize(static_cast<size_t>(nArcs));
     return true;
 }
 
-// COID::ArcsToText: the text decoding builds, from plain arcs.
-std::string COID::ArcsToText(const std::vector<uint32_t>& arcs) {
+// COID::ArcsToText: the text decoding builds, from plain arcs. The text is gathered in a local
+// buffer and handed to the string in chunks, so that a short key is built without a reallocation.
+std::string COID::ArcsToText(const uint32_t* pArcs, size_t nArcs) {
+    constexpr size_t kMaxArcText = 11;  // "." and up to 10 decimal digits
+    char buffer[512];
     std::string strText;
-    strText.reserve(arcs.size() * 4);
-    char digits[12];
-    for (size_t i = 0; i < arcs.size(); ++i) {
-        if (i != 0) strText += '.';
-        const auto result = std::to_chars(digits, digits + sizeof(digits), arcs[i]);
-        strText.append(digits, result.ptr);
+    size_t nUsed = 0;
+    for (size_t i = 0; i < nArcs; ++i) {
+        if (nUsed + kMaxArcText > sizeof(buffer)) {
+            strText.append(buffer, nUsed);
+            nUsed = 0;
+        }
+        if (i != 0) buffer[nUsed++] = '.';
+        const auto result = std::to_chars(buffer + nUsed, buffer + sizeof(buffer), pArcs[i]);
+        nUsed = static_cast<size_t>(result.ptr - buffer);
     }
+    strText.append(buffer, nUsed);
     return strText;
 }
+
+std::string COID::ArcsToText(const std::vector<uint32_t>& arcs) { return ArcsToText(arcs.data(), arcs.size()); }
 
 // CSNMPOID::SetText: parses the text and encodes 1.3.6.1 followed by its arcs.
 int CSNMPOID::SetText(const std::string& strText) {

@@ -55,8 +55,14 @@ public:
     // after the three prefix bytes. False (arcs emptied) when there is no arc or one runs past
     // the end. Used where only the arcs of many reply identifiers are needed.
     static bool DecodeSnmpArcs(const BYTE* pBytes, int nLength, std::vector<uint32_t>& arcs);
+    // The same rule into a caller's array: the number of arcs, or -1 when the bytes do not
+    // decode or hold more than nCapacity arcs. An identifier of nLength bytes has at most
+    // MaxSnmpArcs(nLength) arcs.
+    static int DecodeSnmpArcs(const BYTE* pBytes, int nLength, uint32_t* pArcs, size_t nCapacity);
+    static size_t MaxSnmpArcs(int nLength);
     // Decoded text of plain arcs: each arc in decimal, joined with ".".
     static std::string ArcsToText(const std::vector<uint32_t>& arcs);
+    static std::string ArcsToText(const uint32_t* pArcs, size_t nArcs);
     // An empty arc value of this identifier's kind, or none for an unknown kind.
     std::unique_ptr<CPacketDataUINT> NewArc() const;
 

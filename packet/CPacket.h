@@ -71,10 +71,11 @@ protected:
     int PrependPiece(BYTE byTag, uint32_t dwLength, const BYTE* pContents, uint32_t* pdwSize);
     // Splits a reply into elements. A constructed element (when allowed) yields a header-only
     // piece and its contents become the next pieces; a primitive one must carry an accepted tag
-    // and end within the reply. 0, PACKET_ERR_MALFORMED or PACKET_ERR_BUILD.
-    template <typename AcceptTag>
+    // and end within the reply. The pieces go to pieces.push_back (a std::vector or any list
+    // with that member). 0, PACKET_ERR_MALFORMED or PACKET_ERR_BUILD.
+    template <typename AcceptTag, typename PieceList>
     static int Tokenise(const BYTE* pData, size_t nLength, bool bAllowConstructed, AcceptTag acceptTag,
-                        std::vector<SPacketPiece>& pieces);
+                        PieceList& pieces);
 
     bool m_bDone = false;
     bool m_bRefill = true;
@@ -90,19 +91,20 @@ protected:
     std::map<std::string, std::vector<std::unique_ptr<CPacketData>>> m_valueResults;
 };
 
-template <typename AcceptTag>
+template <typename AcceptTag, typename PieceList>
 int CPacket::Tokenise(const BYTE* pData, size_t nLength, bool bAllowConstructed, AcceptTag acceptTag,
-                      std::vector<SPacketPiece>& pieces) {
-    CPacketDataMSBLUINT length;
+                      PieceList& pieces) {
     size_t nOffset = 0;
     while (nOffset < nLength) {
         SPacketPiece piece;
         piece.byTag = pData[nOffset];
         const size_t nAvailable = nLength - nOffset - 1;
         int nCount = nAvailable > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(nAvailable);
-        if (nCount < 1 || !length.SetFromBytes(pData + nOffset + 1, nCount)) return PACKET_ERR_MALFORMED;
+        uint32_t dwLength = 0;
+        if (nCount < 1 || !CPacketDataMSBLUINT::Decode(pData + nOffset + 1, nCount, dwLength))
+            return PACKET_ERR_MALFORMED;
         piece.nLengthFieldSize = nCount;
-        piece.dwContentsLength = length.GetValue();
+        piece.dwContentsLength = dwLength;
         const size_t nContents = nOffset + 1 + static_cast<size_t>(nCount);
         if (bAllowConstructed && CPacketTLV::IsConstructed(piece.byTag)) {
             nOffset = nContents;

@@ -94,9 +94,9 @@ std::string CPacketDataString::ToString() const {
 // CPacketDataMSBLUINT::SetFromBytes: a length field spans (b & 0x7F) + 1 bytes when its first
 // byte b has bit 7 set, else one byte.
 int CPacketDataMSBLUINT::SetFromBytes(const BYTE* pBytes, int& nCount) {
-    if (pBytes == nullptr || nCount < 1) return 0;
-    const int nSpan = (pBytes[0] & kHighBit) ? (pBytes[0] & kLowSevenBits) + 1 : 1;
-    if (nSpan > nCount) return 0;
+    uint32_t dwValue = 0;
+    int nSpan = nCount;
+    if (!Decode(pBytes, nSpan, dwValue)) return 0;
     nCount = nSpan;
     return Set(PACKETDATA_TYPE_INTEGER, pBytes, nSpan);
 }

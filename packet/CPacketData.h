@@ -80,6 +80,24 @@ public:
 // BER definite-form length field: below 128 one byte; otherwise 0x80 | n, then n bytes.
 class CPacketDataMSBLUINT : public CPacketDataUINT {
 public:
+    // The decoding rule of SetFromBytes and GetValue without storing anything: in nCount =
+    // bytes available, out = bytes of the field; false when the field does not fit. Inline
+    // because the reply tokeniser calls it for every element.
+    static bool Decode(const BYTE* pBytes, int& nCount, uint32_t& dwValue) {
+        if (pBytes == nullptr || nCount < 1) return false;
+        const BYTE byFirst = pBytes[0];
+        const int nSpan = (byFirst & 0x80) ? (byFirst & 0x7F) + 1 : 1;  // 0x80: long form, count in low bits
+        if (nSpan > nCount) return false;
+        uint32_t dwRead = byFirst;
+        if (nSpan > 1) {
+            dwRead = 0;
+            for (int i = 1; i < nSpan; ++i) dwRead = (dwRead << 8) | pBytes[i];
+        }
+        nCount = nSpan;
+        dwValue = dwRead;
+        return true;
+    }
+
     int SetFromBytes(const BYTE* pBytes, int& nCount) override;
     int SetValue(uint32_t dwValue) override;
     uint32_t GetValue() const override;

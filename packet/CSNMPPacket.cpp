@@ -44,6 +44,71 @@ bool IsHeaderInteger(const SPacketPiece& piece) {
 
 int ContentsSize(const SPacketPiece& piece) { return static_cast<int>(piece.dwContentsLength); }
 
+// The elements of one reply: as many as a full walk response has are kept in place, so that
+// parsing a reply allocates nothing for them; a longer reply moves them all to a heap list.
+class ReplyPieces {
+public:
+    static constexpr size_t kInlinePieces = kPieceFirstBinding + kPiecesPerBinding * (kMaxWalkRows + 1);
+
+    // May throw std::bad_alloc (the tokeniser turns it into PACKET_ERR_BUILD).
+    void push_back(const SPacketPiece& piece) {
+        if (m_nSize < kInlinePieces) {
+            m_inline[m_nSize++] = piece;
+            return;
+        }
+        if (m_heap.empty()) {
+            m_heap.reserve(2 * kInlinePieces);
+            m_heap.assign(m_inline, m_inline + kInlinePieces);
+        }
+        m_heap.push_back(piece);
+        ++m_nSize;
+    }
+    std::span<const SPacketPiece> View() const {
+        return m_nSize <= kInlinePieces ? std::span<const SPacketPiece>(m_inline, m_nSize)
+                                        : std::span<const SPacketPiece>(m_heap);
+    }
+
+private:
+    SPacketPiece m_inline[kInlinePieces];
+    std::vector<SPacketPiece> m_heap;
+    size_t m_nSize = 0;
+};
+
+// The arcs of one reply identifier, decoded in place unless the identifier is unusually long.
+class ReplyArcs {
+public:
+    // False when the identifier cannot be decoded (no arc, or an arc running past the end).
+    // May throw std::bad_alloc for a long identifier.
+    bool Decode(const BYTE* pBytes, int nLength) {
+        const size_t nMax = COID::MaxSnmpArcs(nLength);
+        m_pArcs = m_inline;
+        if (nMax > kInlineArcs) {
+            m_heap.resize(nMax);
+            m_pArcs = m_heap.data();
+        }
+        const int nArcs = COID::DecodeSnmpArcs(pBytes, nLength, m_pArcs, nMax > kInlineArcs ? nMax : kInlineArcs);
+        m_nArcs = nArcs < 0 ? 0 : static_cast<size_t>(nArcs);
+        return nArcs > 0;
+    }
+    const uint32_t* Data() const { return m_pArcs; }
+    size_t Size() const { return m_nArcs; }
+    uint32_t Back() const { return m_pArcs[m_nArcs - 1]; }
+
+private:
+    static constexpr size_t kInlineArcs = 128;  // the most arcs an SNMP identifier may have
+
+    uint32_t m_inline[kInlineArcs];
+    std::vector<uint32_t> m_heap;
+    uint32_t* m_pArcs = m_inline;
+    size_t m_nArcs = 0;
+};
+
+// Before the first value of a column's kind in a reply: room for the rows still to come.
+template <typename T>
+void ReserveRest(std::vector<T>& list, int nRest) {
+    if (list.size() == list.capacity() && nRest > 0) list.reserve(list.size() + static_cast<size_t>(nRest));
+}
+
 }  // namespace
 
 // CSNMPPacket::CSNMPPacket: a GetNext packet with the fixed community.
@@ -208,24 +273,15 @@ int CSNMPPacket::Parse(const BYTE* pReply, int nLength) {
         BI_LOG("#CSNMPPacket::Parse no reply. nLength=%d\n", nLength);
         return PACKET_ERR_MALFORMED;
     }
-    // Room for the header and the bindings asked, so that a well-formed response needs no
-    // further allocation; a longer one grows the list as it goes.
-    size_t nExpectedBindings = 1;
-    if (m_byRequestType != PDU_GET_REQUEST)
-        for (const auto& pEntry : m_walk) nExpectedBindings += static_cast<size_t>(pEntry->nSent);
-    std::vector<SPacketPiece> pieces;
-    try {
-        pieces.reserve(kPieceFirstBinding + kPiecesPerBinding * nExpectedBindings);
-    } catch (const std::bad_alloc&) {
-        return PACKET_ERR_BUILD;
-    }
-    const int nTokenised = Tokenise(pReply, static_cast<size_t>(nLength), true, AcceptSnmpPrimitive, pieces);
+    ReplyPieces replyPieces;
+    const int nTokenised = Tokenise(pReply, static_cast<size_t>(nLength), true, AcceptSnmpPrimitive, replyPieces);
     if (nTokenised != PACKET_OK) {
         BI_LOG("#CSNMPPacket::Parse element with an unknown tag or running past the end. nLength=%d nRet=%d\n",
                nLength, nTokenised);
         return nTokenised;
     }
 
+    const std::span<const SPacketPiece> pieces = replyPieces.View();
     if (pieces.empty() || pieces[kPieceMessage].byTag != TAG_SEQUENCE) {
         BI_LOG("#CSNMPPacket::Parse response does not start with a SEQUENCE.\n");
         return PACKET_ERR_STRUCTURE;
@@ -266,7 +322,7 @@ int CSNMPPacket::Parse(const BYTE* pReply, int nLength) {
 }
 
 // CSNMPPacket::InterpretGet: the first binding's value under its identifier text.
-int CSNMPPacket::InterpretGet(const std::vector<SPacketPiece>& pieces) {
+int CSNMPPacket::InterpretGet(std::span<const SPacketPiece> pieces) {
     const size_t nId = kPieceFirstBinding + 1;
     const size_t nValue = kPieceFirstBinding + 2;
     if (pieces[kPieceFirstBinding].byTag != TAG_SEQUENCE || pieces.size() <= nValue ||
@@ -276,12 +332,12 @@ int CSNMPPacket::InterpretGet(const std::vector<SPacketPiece>& pieces) {
     }
     const SPacketPiece& value = pieces[nValue];
     try {
-        std::vector<uint32_t> arcs;
-        if (!COID::DecodeSnmpArcs(pieces[nId].pContents, ContentsSize(pieces[nId]), arcs)) {
+        ReplyArcs arcs;
+        if (!arcs.Decode(pieces[nId].pContents, ContentsSize(pieces[nId]))) {
             BI_LOG("#CSNMPPacket::Parse binding identifier cannot be decoded.\n");
             return PACKET_ERR_STRUCTURE;
         }
-        const std::string strKey = COID::ArcsToText(arcs);
+        const std::string strKey = COID::ArcsToText(arcs.Data(), arcs.Size());
         std::vector<std::unique_ptr<CPacketData>> values;
         if (value.byTag == TAG_INTEGER || value.byTag == TAG_OCTET_STRING) {
             if (value.dwContentsLength == 0) {
@@ -291,13 +347,15 @@ int CSNMPPacket::InterpretGet(const std::vector<SPacketPiece>& pieces) {
             if (value.byTag == TAG_INTEGER) {
                 auto pInt = std::make_unique<CPacketDataint>();
                 if (!pInt->Set(PACKETDATA_TYPE_INTEGER, value.pContents, ContentsSize(value))) return PACKET_ERR_STRUCTURE;
-                m_integerResults[strKey] = {pInt->GetValue()};
+                m_integerResults.insert_or_assign(strKey, std::vector<int32_t>{pInt->GetValue()});
                 values.push_back(std::move(pInt));
             } else {
                 auto pString = std::make_unique<CPacketDataString>();
                 if (!pString->Set(PACKETDATA_TYPE_STRING, value.pContents, ContentsSize(value)))
                     return PACKET_ERR_STRUCTURE;
-                m_stringResults[strKey] = {pString->ToString()};
+                std::vector<std::string> strings;
+                strings.push_back(pString->ToString());
+                m_stringResults.insert_or_assign(strKey, std::move(strings));
                 values.push_back(std::move(pString));
             }
         } else if (value.byTag == TAG_NULL) {
@@ -306,7 +364,7 @@ int CSNMPPacket::InterpretGet(const std::vector<SPacketPiece>& pieces) {
             BI_LOG("#CSNMPPacket::Parse value of unexpected type. key=%s tag=0x%02x\n", strKey.c_str(), value.byTag);
             return PACKET_ERR_STRUCTURE;
         }
-        m_valueResults[strKey] = std::move(values);
+        m_valueResults.insert_or_assign(strKey, std::move(values));
     } catch (const std::bad_alloc&) {
         return PACKET_ERR_BUILD;
     }
@@ -315,14 +373,18 @@ int CSNMPPacket::InterpretGet(const std::vector<SPacketPiece>& pieces) {
 
 // CSNMPPacket::InterpretWalk: matches the bindings to the walk's columns in walk order, as many
 // to each column as were sent for it, and collects the values of the rows still in the column.
-int CSNMPPacket::InterpretWalk(const std::vector<SPacketPiece>& pieces) {
+int CSNMPPacket::InterpretWalk(std::span<const SPacketPiece> pieces) {
     size_t nPiece = kPieceFirstBinding;
-    std::vector<uint32_t> reply;  // arcs of the current binding's identifier
+    ReplyArcs reply;  // arcs of the current binding's identifier
     try {
-        reply.reserve(32);
         for (const auto& pEntry : m_walk) {
             WalkEntry& entry = *pEntry;
             bool bGap = false;
+            if (!entry.bFinished && entry.nSent > 0) {
+                // Room for every row asked, so that the lists grow once per reply.
+                const size_t nSent = static_cast<size_t>(entry.nSent);
+                entry.values.reserve(entry.values.size() + nSent);
+            }
             for (int nBinding = 0; nBinding < entry.nSent; ++nBinding, nPiece += kPiecesPerBinding) {
                 if (nPiece >= pieces.size()) break;
                 if (entry.bFinished) continue;  // the rest of this column's bindings
@@ -332,17 +394,17 @@ int CSNMPPacket::InterpretWalk(const std::vector<SPacketPiece>& pieces) {
                 }
                 if (nPiece + 1 >= pieces.size()) break;
                 const SPacketPiece& id = pieces[nPiece + 1];
-                if (id.byTag != TAG_OBJECT_ID || !COID::DecodeSnmpArcs(id.pContents, ContentsSize(id), reply)) {
+                if (id.byTag != TAG_OBJECT_ID || !reply.Decode(id.pContents, ContentsSize(id))) {
                     BI_LOG("#CSNMPPacket::Parse binding without a valid identifier. tag=0x%02x\n", id.byTag);
                     return PACKET_ERR_STRUCTURE;
                 }
-                if (COID::IsOtherColumn(reply.data(), reply.size(), entry.baseArcs.data(), entry.baseArcs.size())) {
+                if (COID::IsOtherColumn(reply.Data(), reply.Size(), entry.baseArcs.data(), entry.baseArcs.size())) {
                     entry.bFinished = true;
                     m_bRefill = true;
                     bGap = false;
                     continue;
                 }
-                const uint32_t dwRow = reply.back();
+                const uint32_t dwRow = reply.Back();
                 if (dwRow != 0 && dwRow != static_cast<uint32_t>(entry.nExpectedRow)) bGap = true;
                 entry.nExpectedRow = static_cast<int32_t>(static_cast<uint32_t>(entry.nExpectedRow) + 1u);
 
@@ -352,10 +414,12 @@ int CSNMPPacket::InterpretWalk(const std::vector<SPacketPiece>& pieces) {
                     auto pInt = std::make_unique<CPacketDataint>();
                     if (!pInt->Set(PACKETDATA_TYPE_INTEGER, value.pContents, ContentsSize(value)))
                         return PACKET_ERR_STRUCTURE;
+                    ReserveRest(entry.integers, entry.nSent - nBinding);
                     entry.integers.push_back(pInt->GetValue());
                     entry.values.push_back(std::move(pInt));
                 } else if (value.byTag == TAG_OCTET_STRING && value.dwContentsLength != 0) {
                     auto pString = std::make_unique<CPacketDataString>();
+                    ReserveRest(entry.strings, entry.nSent - nBinding);
                     if (bGap) {
                         // A row is missing before this one: its place is kept by an empty string.
                         bGap = false;

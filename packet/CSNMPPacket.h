@@ -10,6 +10,7 @@
 // in place) fails the walk with PACKET_ERR_BUILD instead of asking the same row again.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,8 @@ private:
     int AppendBinding(const COID& oid, uint32_t* pdwSize);
     // Moves columns from the input list into the walk while their rows fit. 0 or PACKET_ERR_BUILD.
     int RefillWalk();
-    int InterpretGet(const std::vector<SPacketPiece>& pieces);
-    int InterpretWalk(const std::vector<SPacketPiece>& pieces);
+    int InterpretGet(std::span<const SPacketPiece> pieces);
+    int InterpretWalk(std::span<const SPacketPiece> pieces);
     // Moves the lists of finished columns into the result maps and removes the columns.
     void HarvestFinished();
 

@@ -14,6 +14,9 @@ namespace vplat::detail {
 
 namespace {
 constexpr int kBusyTimeoutMs = 10000;  // how long a write waits for another process's transaction
+// Bounds of the lookup caches: entries per cache (emptied when full) and the largest value kept.
+constexpr size_t kMaxCachedLookups = 512;
+constexpr size_t kMaxCachedValueBytes = 1024;
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
@@ -28,11 +31,66 @@ constexpr const char* kSchema =
     "  (2, 0, 'HKEY_CURRENT_USER', 'hkey_current_user'),"
     "  (3, 0, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine');";
 
-// A prepared statement that finalises itself.
+// The statements of the store, prepared once per connection (SQLITE_PREPARE_PERSISTENT) and
+// reset after each use: preparing costs far more than running these one-row lookups.
+enum class Sql : size_t {
+    DataVersion, FindChild, KeyAlive, InsertKey, QueryValue, SetValue, DeleteValue, DeleteTree,
+    CountSubkeys, EnumKey, EnumValue, Begin, Commit, Rollback, Count
+};
+constexpr const char* kSql[] = {
+    "PRAGMA data_version",
+    "SELECT id FROM keys WHERE parent=?1 AND fold=?2",
+    "SELECT 1 FROM keys WHERE id=?1",
+    "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)",
+    // One row while the key exists; type and data are NULL when it has no such value.
+    "SELECT v.type, v.data FROM keys k LEFT JOIN vals v ON v.key=k.id AND v.fold=?2 WHERE k.id=?1",
+    "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+    "ON CONFLICT(key, fold) DO UPDATE SET name=excluded.name, type=excluded.type, data=excluded.data",
+    "DELETE FROM vals WHERE key=?1 AND fold=?2",
+    "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent=sub.id) "
+    "DELETE FROM keys WHERE id IN sub",
+    "SELECT count(*) FROM keys WHERE parent=?1",
+    "SELECT name FROM keys WHERE parent=?1 ORDER BY fold LIMIT 1 OFFSET ?2",
+    "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY fold LIMIT 1 OFFSET ?2",
+    "BEGIN",
+    "COMMIT",
+    "ROLLBACK",
+};
+static_assert(std::size(kSql) == static_cast<size_t>(Sql::Count));
+
+// One use of a statement: the connection's cached one when it is free (reset and unbound
+// again afterwards), otherwise a fresh one finalised afterwards. Callers hold the connection's lock.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { m_ok = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) == SQLITE_OK; }
-    ~Statement() { sqlite3_finalize(m_stmt); }
+    template <size_t N>
+    Statement(sqlite3* db, std::array<CachedStatement, N>& slots, Sql which) {
+        static_assert(N == static_cast<size_t>(Sql::Count));
+        CachedStatement& slot = slots[static_cast<size_t>(which)];
+        const char* sql = kSql[static_cast<size_t>(which)];
+        if (!slot.busy) {
+            if (!slot.stmt &&
+                sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &slot.stmt, nullptr) != SQLITE_OK) {
+                sqlite3_finalize(slot.stmt);
+                slot.stmt = nullptr;
+                return;
+            }
+            slot.busy = true;
+            m_slot = &slot;
+            m_stmt = slot.stmt;
+            m_ok = true;
+            return;
+        }
+        m_ok = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) == SQLITE_OK;
+    }
+    ~Statement() {
+        if (m_slot) {
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+            m_slot->busy = false;
+        } else {
+            sqlite3_finalize(m_stmt);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -51,6 +109,7 @@ public:
     }
     int Step() { return sqlite3_step(m_stmt); }
     int64_t Int(int col) { return sqlite3_column_int64(m_stmt, col); }
+    bool IsNull(int col) { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
     std::u16string Text(int col) {
         const void* p = sqlite3_column_blob(m_stmt, col);
         const int n = sqlite3_column_bytes(m_stmt, col);
@@ -65,6 +124,7 @@ public:
     }
 
 private:
+    CachedStatement* m_slot = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     bool m_ok = false;
 };
@@ -78,6 +138,18 @@ struct Cache {
 Cache& TheCache() {
     static Cache* cache = new Cache;  // outlives static destructors of callers that log at exit
     return *cache;
+}
+
+// The cache name of a row id followed by folded names: the id's four 16-bit units, then each
+// name with a separator no folded name contains.
+std::u16string LookupName(int64_t id, std::span<const std::u16string_view> names) {
+    std::u16string text;
+    for (int shift = 0; shift < 64; shift += 16) text.push_back(static_cast<char16_t>((static_cast<uint64_t>(id) >> shift) & 0xFFFF));
+    for (auto name : names) {
+        text += Fold(name);
+        text.push_back(u'\\');
+    }
+    return text;
 }
 
 bool IsFolder(const std::string& path) {
@@ -137,7 +209,10 @@ std::shared_ptr<RegistryDb> RegistryDb::Current(LSTATUS& status, bool create) {
 
 RegistryDb::RegistryDb(std::string path) : m_path(std::move(path)) {}
 
-RegistryDb::~RegistryDb() { sqlite3_close_v2(m_db); }
+RegistryDb::~RegistryDb() {
+    for (auto& slot : m_statements) sqlite3_finalize(slot.stmt);
+    sqlite3_close_v2(m_db);
+}
 
 LSTATUS RegistryDb::Open(bool create) {
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
@@ -173,14 +248,34 @@ LSTATUS RegistryDb::Write(const std::function<LSTATUS()>& work) {
 }
 
 uint64_t RegistryDb::ChangeStamp() {
+    uint64_t stamp = 0;
+    ReadStamp(stamp);
+    return stamp;
+}
+
+bool RegistryDb::ReadStamp(uint64_t& stamp) {
     std::lock_guard guard(m_lock);
-    Statement st(m_db, "PRAGMA data_version");
-    const int64_t other = st.Ok() && st.Step() == SQLITE_ROW ? st.Int(0) : 0;
-    return (m_ownWrites << 32) ^ static_cast<uint64_t>(other);
+    Statement st(m_db, m_statements, Sql::DataVersion);
+    if (!st.Ok() || st.Step() != SQLITE_ROW) return false;
+    stamp = (m_ownWrites << 32) ^ static_cast<uint64_t>(st.Int(0));
+    return true;
+}
+
+// True when the lookup caches may answer: outside a transaction (whose changes are not yet
+// committed) and with a readable change stamp. Empties them when the stamp moved.
+bool RegistryDb::CacheUsable() {
+    uint64_t stamp = 0;
+    if (sqlite3_get_autocommit(m_db) == 0 || !ReadStamp(stamp)) return false;
+    if (stamp != m_cacheStamp) {
+        m_keyCache.clear();
+        m_valueCache.clear();
+        m_cacheStamp = stamp;
+    }
+    return true;
 }
 
 LSTATUS RegistryDb::FindChild(int64_t parent, std::u16string_view name, int64_t& id) {
-    Statement st(m_db, "SELECT id FROM keys WHERE parent=?1 AND fold=?2");
+    Statement st(m_db, m_statements, Sql::FindChild);
     if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
     st.Bind(1, parent);
     st.Bind(2, Fold(name));
@@ -194,7 +289,7 @@ LSTATUS RegistryDb::FindChild(int64_t parent, std::u16string_view name, int64_t&
 
 LSTATUS RegistryDb::KeyAlive(int64_t id) {
     std::lock_guard guard(m_lock);
-    Statement st(m_db, "SELECT 1 FROM keys WHERE id=?1");
+    Statement st(m_db, m_statements, Sql::KeyAlive);
     if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
     st.Bind(1, id);
     const int rc = st.Step();
@@ -206,12 +301,29 @@ LSTATUS RegistryDb::OpenKey(int64_t base, std::u16string_view path, int64_t& id)
     std::vector<std::u16string_view> parts;
     if (!SplitKeyPath(path, parts)) return ERROR_INVALID_PARAMETER;
     std::lock_guard guard(m_lock);
-    if (LSTATUS s = KeyAlive(base); s != ERROR_SUCCESS) return s;
+    const bool cached = CacheUsable();
+    std::u16string lookup;
+    if (cached) {
+        lookup = LookupName(base, parts);
+        if (auto it = m_keyCache.find(lookup); it != m_keyCache.end()) {
+            if (it->second.status == ERROR_SUCCESS) id = it->second.id;
+            return it->second.status;
+        }
+    }
+    // Outside a transaction, the whole walk shares one read transaction instead of taking one
+    // per level (each costs locking the shared WAL index).
+    const bool own = sqlite3_get_autocommit(m_db) != 0 && Statement(m_db, m_statements, Sql::Begin).Step() == SQLITE_DONE;
+    LSTATUS status = KeyAlive(base);
     int64_t current = base;
-    for (auto part : parts)
-        if (LSTATUS s = FindChild(current, part, current); s != ERROR_SUCCESS) return s;
-    id = current;
-    return ERROR_SUCCESS;
+    for (size_t i = 0; status == ERROR_SUCCESS && i < parts.size(); ++i) status = FindChild(current, parts[i], current);
+    if (own && Statement(m_db, m_statements, Sql::Commit).Step() != SQLITE_DONE)
+        Statement(m_db, m_statements, Sql::Rollback).Step();
+    if (status == ERROR_SUCCESS) id = current;
+    if (cached && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED)) {
+        if (m_keyCache.size() >= kMaxCachedLookups) m_keyCache.clear();
+        m_keyCache.emplace(std::move(lookup), CachedKey{status, current});
+    }
+    return status;
 }
 
 LSTATUS RegistryDb::CreateKey(int64_t base, std::u16string_view path, int64_t& id, bool& created) {
@@ -225,7 +337,7 @@ LSTATUS RegistryDb::CreateKey(int64_t base, std::u16string_view path, int64_t& i
             int64_t child = 0;
             LSTATUS s = FindChild(current, part, child);
             if (s == ERROR_FILE_NOT_FOUND) {
-                Statement ins(m_db, "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
+                Statement ins(m_db, m_statements, Sql::InsertKey);
                 if (!ins.Ok()) return ERROR_REGISTRY_IO_FAILED;
                 ins.Bind(1, current);
                 ins.Bind(2, part);
@@ -247,14 +359,40 @@ LSTATUS RegistryDb::CreateKey(int64_t base, std::u16string_view path, int64_t& i
 
 LSTATUS RegistryDb::QueryValue(int64_t key, std::u16string_view name, DWORD& type, std::vector<BYTE>& data) {
     std::lock_guard guard(m_lock);
-    if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
-    Statement st(m_db, "SELECT type, data FROM vals WHERE key=?1 AND fold=?2");
+    const bool cached = CacheUsable();
+    std::u16string lookup;
+    if (cached) {
+        lookup = LookupName(key, std::span(&name, 1));
+        if (auto it = m_valueCache.find(lookup); it != m_valueCache.end()) {
+            if (it->second.status == ERROR_SUCCESS) {
+                type = it->second.type;
+                data = it->second.data;
+            }
+            return it->second.status;
+        }
+    }
+    const LSTATUS status = LoadValue(key, name, type, data);
+    const bool keep = status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED ||
+                      (status == ERROR_SUCCESS && data.size() <= kMaxCachedValueBytes);
+    if (cached && keep) {
+        if (m_valueCache.size() >= kMaxCachedLookups) m_valueCache.clear();
+        CachedValue entry{status, status == ERROR_SUCCESS ? type : 0, {}};
+        if (status == ERROR_SUCCESS) entry.data = data;
+        m_valueCache.emplace(std::move(lookup), std::move(entry));
+    }
+    return status;
+}
+
+LSTATUS RegistryDb::LoadValue(int64_t key, std::u16string_view name, DWORD& type, std::vector<BYTE>& data) {
+    // The key's existence and the value in one statement (one read transaction).
+    Statement st(m_db, m_statements, Sql::QueryValue);
     if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
     st.Bind(1, key);
     st.Bind(2, Fold(name));
     const int rc = st.Step();
-    if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
+    if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
     if (rc != SQLITE_ROW) return ERROR_REGISTRY_IO_FAILED;
+    if (st.IsNull(0)) return ERROR_FILE_NOT_FOUND;
     type = static_cast<DWORD>(st.Int(0));
     data = st.Bytes(1);
     return ERROR_SUCCESS;
@@ -264,9 +402,7 @@ LSTATUS RegistryDb::SetValue(int64_t key, std::u16string_view name, DWORD type, 
     if (name.size() > kMaxValueNameChars || data.size() > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
     return Write([&]() -> LSTATUS {
         if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
-        Statement st(m_db,
-                     "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-                     "ON CONFLICT(key, fold) DO UPDATE SET name=excluded.name, type=excluded.type, data=excluded.data");
+        Statement st(m_db, m_statements, Sql::SetValue);
         if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
         st.Bind(1, key);
         st.Bind(2, name);
@@ -280,7 +416,7 @@ LSTATUS RegistryDb::SetValue(int64_t key, std::u16string_view name, DWORD type, 
 LSTATUS RegistryDb::DeleteValue(int64_t key, std::u16string_view name) {
     return Write([&]() -> LSTATUS {
         if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
-        Statement st(m_db, "DELETE FROM vals WHERE key=?1 AND fold=?2");
+        Statement st(m_db, m_statements, Sql::DeleteValue);
         if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
         st.Bind(1, key);
         st.Bind(2, Fold(name));
@@ -297,9 +433,7 @@ LSTATUS RegistryDb::DeleteKey(int64_t base, std::u16string_view path, bool tree)
         DWORD children = 0;
         if (LSTATUS s = CountSubkeys(id, children); s != ERROR_SUCCESS) return s;
         if (children > 0 && !tree) return ERROR_ACCESS_DENIED;
-        Statement st(m_db,
-                     "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent=sub.id) "
-                     "DELETE FROM keys WHERE id IN sub");
+        Statement st(m_db, m_statements, Sql::DeleteTree);
         if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
         st.Bind(1, id);
         return st.Step() == SQLITE_DONE ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
@@ -308,7 +442,7 @@ LSTATUS RegistryDb::DeleteKey(int64_t base, std::u16string_view path, bool tree)
 
 LSTATUS RegistryDb::CountSubkeys(int64_t key, DWORD& count) {
     std::lock_guard guard(m_lock);
-    Statement st(m_db, "SELECT count(*) FROM keys WHERE parent=?1");
+    Statement st(m_db, m_statements, Sql::CountSubkeys);
     if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
     st.Bind(1, key);
     if (st.Step() != SQLITE_ROW) return ERROR_REGISTRY_IO_FAILED;
@@ -319,7 +453,7 @@ LSTATUS RegistryDb::CountSubkeys(int64_t key, DWORD& count) {
 LSTATUS RegistryDb::EnumKey(int64_t key, DWORD index, std::u16string& name) {
     std::lock_guard guard(m_lock);
     if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
-    Statement st(m_db, "SELECT name FROM keys WHERE parent=?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    Statement st(m_db, m_statements, Sql::EnumKey);
     if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
     st.Bind(1, key);
     st.Bind(2, static_cast<int64_t>(index));
@@ -333,7 +467,7 @@ LSTATUS RegistryDb::EnumKey(int64_t key, DWORD index, std::u16string& name) {
 LSTATUS RegistryDb::EnumValue(int64_t key, DWORD index, std::u16string& name, DWORD& type, std::vector<BYTE>& data) {
     std::lock_guard guard(m_lock);
     if (LSTATUS s = KeyAlive(key); s != ERROR_SUCCESS) return s;
-    Statement st(m_db, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    Statement st(m_db, m_statements, Sql::EnumValue);
     if (!st.Ok()) return ERROR_REGISTRY_IO_FAILED;
     st.Bind(1, key);
     st.Bind(2, static_cast<int64_t>(index));

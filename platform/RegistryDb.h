@@ -8,6 +8,7 @@
 
 #include "platform/win32.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,9 +16,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace vplat::detail {
 
@@ -29,6 +32,12 @@ constexpr LSTATUS ERROR_KEY_DELETED = 1018;
 constexpr size_t kMaxKeyNameChars = 255;
 constexpr size_t kMaxValueNameChars = 16383;
 constexpr size_t kMaxValueBytes = 16 * 1024 * 1024;
+
+// A statement prepared once per connection and reused; `busy` while a caller is stepping it.
+struct CachedStatement {
+    sqlite3_stmt* stmt = nullptr;
+    bool busy = false;
+};
 
 class RegistryDb {
 public:
@@ -73,9 +82,31 @@ private:
     LSTATUS Open(bool create);
     LSTATUS Exec(const char* sql);
     LSTATUS FindChild(int64_t parent, std::u16string_view name, int64_t& id);
+    LSTATUS LoadValue(int64_t key, std::u16string_view name, DWORD& type, std::vector<BYTE>& data);
+    bool ReadStamp(uint64_t& stamp);
+    bool CacheUsable();
+
+    // Results of key and value lookups made outside a transaction, kept while the database's
+    // change stamp stays the same: a repeated read then costs one cheap version check.
+    struct CachedKey {
+        LSTATUS status = ERROR_SUCCESS;
+        int64_t id = 0;
+    };
+    struct CachedValue {
+        LSTATUS status = ERROR_SUCCESS;
+        DWORD type = 0;
+        std::vector<BYTE> data;
+    };
+
+    // One slot per statement text of the store (see the table in RegistryDb.cpp).
+    static constexpr size_t kStatementCount = 14;
 
     std::string m_path;
     sqlite3* m_db = nullptr;
+    std::array<CachedStatement, kStatementCount> m_statements{};
+    std::unordered_map<std::u16string, CachedKey> m_keyCache;      // by base row and folded path
+    std::unordered_map<std::u16string, CachedValue> m_valueCache;  // by key row and folded name
+    uint64_t m_cacheStamp = 0;
     std::recursive_mutex m_lock;
     int m_depth = 0;           // nesting of Write
     uint64_t m_ownWrites = 0;  // commits made through this connection

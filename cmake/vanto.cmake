@@ -27,5 +27,7 @@ function(vanto_test_folder name dir)
     VANTO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VANTO_BUILD_DIR="${CMAKE_BINARY_DIR}"
     VANTO_SHARED_DIR="${CMAKE_SOURCE_DIR}/../shared")
   include(GoogleTest)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # Tests of one executable share their loopback addresses and ports, so they never run at the
+  # same time; different executables use different address ranges and may run side by side.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 RESOURCE_LOCK ${name})
 endfunction()

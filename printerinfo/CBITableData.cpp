@@ -545,7 +545,7 @@ BOOL CBITableData::GetSystemOEMModel(const char* pszName, SBISystemOEMRow* pRow)
     if (pszName == nullptr || pszName[0] == 0 || pRow == nullptr) return FALSE;
     std::string_view strName(pszName, strnlen(pszName, kMaxNameBytes));
     for (const SBISystemOEMRow& row : m_vecSystemOEM) {
-        std::string strPattern = Text(row, 0, row.size());
+        std::string strPattern = Text(row, 0, L::kOEMPatternWidth);
         strPattern = strPattern.substr(0, strPattern.find('*'));
         if (strPattern.empty() || strPattern.size() > strName.size()) continue;
         if (EqualsIgnoreCaseASCII(strPattern, strName.substr(0, strPattern.size()))) {

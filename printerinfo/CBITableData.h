@@ -80,8 +80,19 @@ constexpr size_t kMOffFeeder = 30;      // u16 feeder value
 constexpr size_t kMOffFlags = 36;       // u32 model flags
 constexpr size_t kMMinRowSize = 40;
 
-// System OEM rows (3080): a model name pattern at 0, the row handed out whole.
+// System OEM rows (3080): a model name pattern at 0, the row handed out whole. The words after
+// the pattern are the System OEM record the connection code answers from.
 constexpr size_t kOEMRowSize = 200;
+constexpr size_t kOEMPatternWidth = 64;     // pattern text, zero-terminated before the first word
+constexpr size_t kOEMOffModelInfo = 64;     // u32 model-information bits (0x100, 0x200: System OEM)
+constexpr size_t kOEMOffPDL = 68;           // u32 page-description language bits
+constexpr size_t kOEMOffOptions = 76;       // u32 option bits (0x1: duplex unit)
+constexpr size_t kOEMOffMemory = 80;        // u32 installed memory in MB
+constexpr size_t kOEMOffSources = 100;      // u16 paper source element IDs, up to the tray count
+constexpr size_t kOEMSourceCount = 11;
+constexpr size_t kOEMOffTrayCount = 122;    // u16 tray count
+constexpr size_t kOEMOffUserDef = 124;      // 8 x i32 user-defined paper limits (mm/10, then inch/100)
+constexpr size_t kOEMUserDefCount = 8;
 
 // Low four flag bits of rows of tables 3000, 3010, 3020, 3040: which source the row is for.
 constexpr DWORD kRowSourceMask = 0xF;

@@ -12,14 +12,28 @@ namespace L = BITableLayout;
 namespace restable {
 namespace {
 
-// A field of a row: where it lies and how wide it is; text fields are zero-terminated in `width`.
-enum class Kind { U8, U16, U32, Text };
+// A field of a row: where it lies and how wide it is; text fields are zero-terminated in `width`
+// bytes, list fields hold at most `width` numbers one after another.
+enum class Kind { U8, U16, U32, Text, U16List, U32List };
 struct Field {
     const char* name;
     size_t offset;
     Kind kind;
-    size_t width;  // text fields only
+    size_t width;  // text and list fields only
 };
+
+// Bytes a field takes in its row.
+size_t FieldBytes(const Field& f) {
+    switch (f.kind) {
+        case Kind::U8: return 1;
+        case Kind::U16: return 2;
+        case Kind::U32: return 4;
+        case Kind::Text: return f.width;
+        case Kind::U16List: return 2 * f.width;
+        case Kind::U32List: return 4 * f.width;
+    }
+    return 0;
+}
 
 struct TableLayout {
     size_t defaultRowSize;
@@ -60,7 +74,16 @@ const std::map<uint32_t, TableLayout>& Layouts() {
           {{"name", L::kMOffName, Kind::Text, L::kMNameWidth},
            {"feeder", L::kMOffFeeder, Kind::U16, 0},
            {"flags", L::kMOffFlags, Kind::U32, 0}}}},
-        {L::kTableSystemOEM, {L::kOEMRowSize, {{"pattern", 0, Kind::Text, L::kOEMRowSize}}}},
+        {L::kTableSystemOEM,
+         {L::kOEMRowSize,
+          {{"pattern", 0, Kind::Text, L::kOEMPatternWidth},
+           {"modelInfo", L::kOEMOffModelInfo, Kind::U32, 0},
+           {"pdl", L::kOEMOffPDL, Kind::U32, 0},
+           {"options", L::kOEMOffOptions, Kind::U32, 0},
+           {"memory", L::kOEMOffMemory, Kind::U32, 0},
+           {"sources", L::kOEMOffSources, Kind::U16List, L::kOEMSourceCount},
+           {"trays", L::kOEMOffTrayCount, Kind::U16, 0},
+           {"userDef", L::kOEMOffUserDef, Kind::U32List, L::kOEMUserDefCount}}}},
     };
     return layouts;
 }
@@ -133,6 +156,18 @@ std::vector<uint8_t> Row(const nlohmann::json& row, const TableLayout* layout, s
             case Kind::U8: Put(bytes, field->offset, Number(it.value(), 0xFF, at), 1); break;
             case Kind::U16: Put(bytes, field->offset, Number(it.value(), 0xFFFF, at), 2); break;
             case Kind::U32: Put(bytes, field->offset, Number(it.value(), 0xFFFFFFFF, at), 4); break;
+            case Kind::U16List:
+            case Kind::U32List: {
+                if (!it.value().is_array()) throw CompileError(at + ": expected a list of numbers");
+                if (it.value().size() > field->width)
+                    throw CompileError(at + ": more than " + std::to_string(field->width) + " numbers");
+                const bool wide = field->kind == Kind::U32List;
+                for (size_t i = 0; i < it.value().size(); ++i)
+                    Put(bytes, field->offset + i * (wide ? 4 : 2),
+                        Number(it.value()[i], wide ? 0xFFFFFFFF : 0xFFFF, at + "[" + std::to_string(i) + "]"),
+                        wide ? 4 : 2);
+                break;
+            }
             case Kind::Text: {
                 if (!it.value().is_string()) throw CompileError(at + ": expected text");
                 const std::string& s = it.value().get_ref<const std::string&>();
@@ -184,8 +219,7 @@ void CompileOrThrow(const nlohmann::json& source, std::vector<uint8_t>& file) {
         if (rowSize == 0) throw CompileError(where + ": \"rowSize\" is needed for table " + std::to_string(id));
         if (layout != nullptr) {
             for (const Field& f : layout->fields) {
-                size_t width = f.kind == Kind::Text ? f.width : f.kind == Kind::U32 ? 4 : f.kind == Kind::U16 ? 2 : 1;
-                if (f.offset + width > rowSize)
+                if (f.offset + FieldBytes(f) > rowSize)
                     throw CompileError(where + ": rowSize " + std::to_string(rowSize) + " too small for field " + f.name);
             }
         }

@@ -12,7 +12,10 @@
 //   3020 paper sources: element, bits, flags, flags2
 //   3040 qualities:     id, resolution, flags
 //   3050 models:        name, feeder, flags
-//   3080 System OEM:    pattern
+//   3080 System OEM:    pattern (63 bytes at most), modelInfo, pdl, options, memory (MB),
+//                       sources (up to 11 element IDs), trays, userDef (8 limits: height and width
+//                       maximum and minimum in tenths of a millimetre, then the same in hundredths
+//                       of an inch)
 #pragma once
 
 #include <nlohmann/json.hpp>

@@ -1,16 +1,17 @@
 // Live printers for the CBIDI_BP tests: a temporary prefix with the sample driver, the
-// channel-list relay as its transport module and the driver's resource tables; virtual printers
-// (build/vprinter) on loopback addresses (127.0.87.x and 127.0.88.x for these tests) and on USB
-// sockets; temporary printer profiles; the library's log of this process.
+// channel-list relay as its transport module and the sample driver's resource tables as the build
+// compiles them; virtual printers (build/vprinter) on loopback addresses (127.0.87.x and 127.0.88.x
+// for these tests) and on USB sockets; temporary printer profiles; the library's log of this
+// process.
 #pragma once
 
 #include "bidi/CBIDI_BP.h"
 #include "common/BIInfo.h"
 #include "common/BILogging.h"
 #include "support/TempPrefix.h"
-#include "tools/restable/ResTableCompiler.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -123,30 +124,6 @@ private:
     bool m_ready = false;
 };
 
-// The System OEM model list of the tests: "Model-B*" with model-information bit 0x100 (a System
-// OEM page printer), "Model-A*" without it.
-inline std::vector<uint8_t> SystemOEMTables() {
-    auto row = [](const std::string& pattern, uint32_t modelInfo) {
-        std::vector<uint8_t> bytes(BITableLayout::kOEMRowSize, 0);
-        std::copy(pattern.begin(), pattern.end(), bytes.begin());
-        for (int i = 0; i < 4; ++i) bytes[BP_OEM_MODELINFO_OFFSET + i] = static_cast<uint8_t>(modelInfo >> (8 * i));
-        std::string hex;
-        for (uint8_t b : bytes) {
-            char pair[3];
-            std::snprintf(pair, sizeof pair, "%02x", b);
-            hex += pair;
-        }
-        return nlohmann::json{{"hex", hex}};
-    };
-    const nlohmann::json source = {
-        {"format", 1},
-        {"tables", {{{"id", BITableLayout::kTableSystemOEM}, {"rows", {row("Model-A*", 0), row("Model-B*", 0x100)}}}}}};
-    std::vector<uint8_t> file;
-    std::string error;
-    EXPECT_TRUE(restable::Compile(source, file, error)) << error;
-    return file;
-}
-
 // A prefix with the sample driver whose transport module is the channel-list relay, passing
 // on to the real module of the build.
 class LivePrefix {
@@ -156,13 +133,12 @@ public:
         std::error_code ec;
         fs::copy_file(VANTO_TEST_RELAY_MODULE, relay, ec);
         EXPECT_FALSE(ec) << "cannot copy the relay module";
-        const std::vector<uint8_t> oem = SystemOEMTables();
-        const std::string tables = m_files.Write("VUD3CFGX.BRT", std::string(oem.begin(), oem.end()));
         ::setenv("VANTO_TEST_REAL_ZKAPI", (std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll").c_str(), 1);
         ::unsetenv("VANTO_TEST_CHANNELS");
         m_prefix = std::make_unique<vanto_test::TempPrefix>(
             vanto_test::TempPrefix::kNoQueue, vanto_test::TempPrefix::kDefaultPort,
-            std::vector<std::string>{relay, tables, std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT",
+            std::vector<std::string>{relay, std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.BRT",
+                                     std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT",
                                      std::string(VANTO_BUILD_DIR) + "/VUD3LPN.BRT"});
         fs::create_directories(vplat::UsbFolder(), ec);
     }

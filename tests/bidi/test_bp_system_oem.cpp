@@ -1,0 +1,221 @@
+// System OEM printers through the sample driver's own tables: the System OEM rows of the
+// configuration table source compile into 200-byte rows whose model-information word lies where
+// CBIDI_BP reads it, and a printer whose model matches a row with bit 0x100 or 0x200 there opens
+// as a System OEM printer with that row as its record. Printers live on 127.0.86.x.
+#include "test_bp_live_printers.h"
+
+#include "printerinfo/CBITableData.h"
+#include "tools/restable/ResTableCompiler.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+
+using namespace bp_test;
+
+namespace {
+
+const char* const kSampleOemModel = "Model-B";  // the model of samples/printers/system-oem-b
+
+nlohmann::json SampleCfgxSource() {
+    return nlohmann::json::parse(ReadFile(std::string(VANTO_SOURCE_DIR) + "/samples/driver/tables/cfgx_tables.json"));
+}
+
+// The System OEM rows of a table source.
+nlohmann::json SystemOemRows(const nlohmann::json& source) {
+    for (const auto& table : source["tables"])
+        if (table["id"] == BITableLayout::kTableSystemOEM) return table["rows"];
+    return nlohmann::json::array();
+}
+
+uint32_t JsonNumber(const nlohmann::json& row, const char* key) {
+    if (!row.contains(key)) return 0;
+    const auto& v = row[key];
+    return v.is_string() ? static_cast<uint32_t>(std::stoul(v.get<std::string>(), nullptr, 0)) : v.get<uint32_t>();
+}
+
+DWORD Word(const SBISystemOEMRow& row, size_t offset) {
+    return row[offset] | (row[offset + 1] << 8) | (row[offset + 2] << 16) | (static_cast<DWORD>(row[offset + 3]) << 24);
+}
+
+WORD Half(const SBISystemOEMRow& row, size_t offset) { return static_cast<WORD>(row[offset] | (row[offset + 1] << 8)); }
+
+// A table object loaded from a compiled source; the compiler must accept it.
+CBITableData Loaded(const nlohmann::json& source) {
+    std::vector<uint8_t> file;
+    std::string error;
+    EXPECT_TRUE(restable::Compile(source, file, error)) << error;
+    CBITableData table;
+    EXPECT_TRUE(table.LoadFromMemory(file));
+    return table;
+}
+
+// A source with one System OEM table of these rows.
+nlohmann::json OemSource(const std::vector<nlohmann::json>& rows) {
+    nlohmann::json table = {{"id", BITableLayout::kTableSystemOEM}, {"rows", nlohmann::json::array()}};
+    for (const auto& row : rows) table["rows"].push_back(row);
+    return {{"tables", nlohmann::json::array({table})}};
+}
+
+// Compiling a single row fails, with a message that names the field at fault.
+void ExpectRowRefused(const nlohmann::json& row, const std::string& field) {
+    std::vector<uint8_t> file;
+    std::string error;
+    EXPECT_FALSE(restable::Compile(OemSource({row}), file, error)) << row.dump();
+    EXPECT_NE(error.find(field), std::string::npos) << error;
+}
+
+// A model name the row's pattern matches: the text before "*" with a suffix, or the whole pattern.
+std::string ModelFor(const std::string& pattern) {
+    const size_t star = pattern.find('*');
+    return star == std::string::npos ? pattern : pattern.substr(0, star) + " 10";
+}
+
+}  // namespace
+
+TEST(SystemOemRows, CompiledFieldsLieWhereTheRecordIsRead) {
+    const nlohmann::json row = {{"pattern", "Model-Q*"}, {"modelInfo", "0x80000301"}, {"pdl", 0x104},
+                                {"options", 1},         {"memory", 768},              {"sources", {7, 1, 2, 0xFFFF}},
+                                {"trays", 3},           {"userDef", {3556, 2159, 1480, 980, 1400, 850, 583, 386}}};
+    CBITableData table = Loaded(OemSource({row}));
+    SBISystemOEMRow record{};
+    ASSERT_TRUE(table.GetSystemOEMModel("model-q 5", &record));
+    EXPECT_STREQ(reinterpret_cast<const char*>(record.data()), "Model-Q*");
+    EXPECT_EQ(Word(record, BP_OEM_MODELINFO_OFFSET), 0x80000301u) << "the word the connection code tests";
+    EXPECT_EQ(Word(record, BITableLayout::kOEMOffPDL), 0x104u);
+    EXPECT_EQ(Word(record, BITableLayout::kOEMOffOptions), 1u);
+    EXPECT_EQ(Word(record, BITableLayout::kOEMOffMemory), 768u);
+    const std::vector<WORD> sources = {7, 1, 2, 0xFFFF, 0};
+    for (size_t i = 0; i < sources.size(); ++i)
+        EXPECT_EQ(Half(record, BITableLayout::kOEMOffSources + 2 * i), sources[i]) << "source " << i;
+    EXPECT_EQ(Half(record, BITableLayout::kOEMOffTrayCount), 3);
+    for (size_t i = 0; i < BITableLayout::kOEMUserDefCount; ++i)
+        EXPECT_EQ(Word(record, BITableLayout::kOEMOffUserDef + 4 * i), row["userDef"][i].get<uint32_t>()) << i;
+    EXPECT_EQ(Word(record, BITableLayout::kOEMOffUserDef + 4 * BITableLayout::kOEMUserDefCount), 0u)
+        << "bytes no field names stay zero";
+}
+
+TEST(SystemOemRows, FieldsThatWouldOverrunTheirPlaceAreRefused) {
+    const std::string longest(BITableLayout::kOEMPatternWidth - 1, 'P');
+    SBISystemOEMRow record{};
+    EXPECT_TRUE(Loaded(OemSource({{{"pattern", longest}}})).GetSystemOEMModel(longest.c_str(), &record));
+    ExpectRowRefused({{"pattern", longest + "P"}}, "pattern");  // would reach the model-information word
+    ExpectRowRefused({{"pattern", "M"}, {"sources", std::vector<int>(12, 1)}}, "sources");  // reaches the tray count
+    ExpectRowRefused({{"pattern", "M"}, {"userDef", std::vector<int>(9, 1)}}, "userDef");
+    ExpectRowRefused({{"pattern", "M"}, {"modelInfo", "0x100000000"}}, "modelInfo");
+    ExpectRowRefused({{"pattern", "M"}, {"sources", nlohmann::json::array({1, "x"})}}, "sources[1]");
+    ExpectRowRefused({{"pattern", "M"}, {"trays", nlohmann::json::array({1})}}, "trays");
+}
+
+TEST(SystemOemRows, PatternWithoutTerminatorStopsBeforeTheModelInformationWord) {
+    // A foreign file may fill the whole pattern area; the word after it is not part of the text.
+    std::string hex;
+    for (size_t i = 0; i < BITableLayout::kOEMPatternWidth; ++i) hex += "4d";  // 'M'
+    hex += "01030000";                                                          // model information 0x301
+    CBITableData table = Loaded(OemSource({{{"hex", hex}}}));
+    SBISystemOEMRow record{};
+    const std::string name = std::string(BITableLayout::kOEMPatternWidth, 'M') + " and more";
+    ASSERT_TRUE(table.GetSystemOEMModel(name.c_str(), &record));
+    EXPECT_EQ(Word(record, BP_OEM_MODELINFO_OFFSET), 0x301u);
+}
+
+// ---- Opening System OEM printers with the sample driver's tables ----
+
+namespace {
+
+class BPSystemOem : public ::testing::Test {
+protected:
+    // One virtual printer per sample row, each a copy of system-oem-b answering with a model
+    // the row's pattern matches, and system-oem-b itself.
+    void SetUp() override {
+        m_rows = SystemOemRows(SampleCfgxSource());
+        ASSERT_FALSE(m_rows.empty());
+        const std::string profile = ReadFile(SampleProfile("system-oem-b") + "/profile.json");
+        const std::string mib = ReadFile(SampleProfile("system-oem-b") + "/mib.snmprec");
+        const std::string sampleMdl = std::string("MDL:") + kSampleOemModel + ";";
+        ASSERT_NE(mib.find(sampleMdl), std::string::npos);
+        std::vector<std::pair<std::string, std::string>> printers = {{Address(0), SampleProfile("system-oem-b")}};
+        m_live.AddQueue(Queue(0), "IP_" + Address(0));
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            std::string rowMib = mib;
+            rowMib.replace(rowMib.find(sampleMdl), sampleMdl.size(), "MDL:" + ModelFor(Pattern(i)) + ";");
+            printers.push_back({Address(i + 1), WriteProfile(m_files, "row" + std::to_string(i), profile, rowMib)});
+            m_live.AddQueue(Queue(i + 1), "IP_" + Address(i + 1));
+        }
+        m_printers = std::make_unique<Printers>(printers);
+        ASSERT_TRUE(m_printers->Ready()) << m_printers->Errors();
+    }
+
+    static std::string Address(size_t n) { return "127.0.86." + std::to_string(n + 1); }
+    static std::string Queue(size_t n) { return "OEM" + std::to_string(n); }
+    std::string Pattern(size_t i) const { return m_rows[i]["pattern"].get<std::string>(); }
+
+    // The row of the sample source that a model name selects, compiled and looked up as the
+    // driver's file would be.
+    SBISystemOEMRow CompiledRow(const std::string& model) {
+        SBISystemOEMRow row{};
+        CBITableData table = Loaded(SampleCfgxSource());
+        EXPECT_TRUE(table.GetSystemOEMModel(model.c_str(), &row)) << model;
+        return row;
+    }
+
+    nlohmann::json m_rows;
+    TempFolder m_files;
+    LivePrefix m_live;
+    std::unique_ptr<Printers> m_printers;
+};
+
+struct Opened {
+    std::unique_ptr<BIInfo> context;
+    CBIDI_BP bidi;
+    int result = 0;
+    explicit Opened(const std::string& queue) : context(Context(queue)) {
+        if (bidi.Initialize(context.get(), 0)) result = bidi.Open(Wide(queue).c_str());
+    }
+};
+
+}  // namespace
+
+TEST_F(BPSystemOem, SampleSystemOemPrinterOpensWithCategoryFourAndItsRowAsRecord) {
+    m_live.EnableLog();
+    Opened oem(Queue(0));
+    ASSERT_EQ(oem.result, 1);
+    EXPECT_EQ(oem.bidi.GetPrinterCategory(), PRINTER_CATEGORY_SYSTEM_OEM);
+    EXPECT_EQ(oem.bidi.IsChannelAvailable(), 1u);
+    EXPECT_NE(m_live.NewLog().find("PrinterCategory is System OEM."), std::string::npos);
+
+    const SBISystemOEMRow& record = oem.bidi.GetSystemOEMRecord();
+    EXPECT_EQ(record, CompiledRow(kSampleOemModel)) << "the matching row is copied whole";
+    const DWORD modelInfo = Word(record, BP_OEM_MODELINFO_OFFSET);
+    EXPECT_NE(modelInfo & BP_OEM_SYSTEM_BITS, 0u);
+    const std::string pattern(reinterpret_cast<const char*>(record.data()));
+    size_t found = 0;
+    for (const auto& row : m_rows) {
+        if (row["pattern"] != pattern) continue;
+        ++found;
+        EXPECT_EQ(modelInfo, JsonNumber(row, "modelInfo"));
+    }
+    EXPECT_EQ(found, 1u) << pattern;
+}
+
+TEST_F(BPSystemOem, EverySampleRowDecidesTheCategoryByItsSystemOemBits) {
+    size_t systemOemRows = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        SCOPED_TRACE(Pattern(i));
+        const uint32_t modelInfo = JsonNumber(m_rows[i], "modelInfo");
+        const bool systemOem = (modelInfo & BP_OEM_SYSTEM_BITS) != 0;
+        systemOemRows += systemOem ? 1 : 0;
+        Opened printer(Queue(i + 1));
+        ASSERT_EQ(printer.result, 1);
+        // The device ID names no page language, so a row without the bits leaves the category of
+        // a new object.
+        EXPECT_EQ(printer.bidi.GetPrinterCategory(), systemOem ? PRINTER_CATEGORY_SYSTEM_OEM : PRINTER_CATEGORY_PAGE);
+        const SBISystemOEMRow& record = printer.bidi.GetSystemOEMRecord();
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data())), Pattern(i));
+        EXPECT_EQ(Word(record, BP_OEM_MODELINFO_OFFSET), modelInfo);
+        EXPECT_EQ(Word(record, BITableLayout::kOEMOffMemory), JsonNumber(m_rows[i], "memory"));
+    }
+    EXPECT_GT(systemOemRows, 0u);
+    EXPECT_LT(systemOemRows, m_rows.size()) << "the sample keeps a row without the System OEM bits";
+}

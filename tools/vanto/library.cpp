@@ -1,6 +1,8 @@
 // Loading libvanto.so with dlopen and resolving its exports by name.
 #include "tools/vanto/library.h"
 
+#include "common/BILogging.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -109,32 +111,8 @@ std::u16string Widen(std::string_view utf8) {
 }
 
 std::string Narrow(std::u16string_view utf16) {
-    std::string out;
-    for (size_t i = 0; i < utf16.size(); ++i) {
-        uint32_t c = utf16[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00u);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
+    const std::u16string terminated(utf16);
+    return BILogging::Narrow(terminated.c_str());
 }
 
 }  // namespace vanto_cli

@@ -271,8 +271,7 @@ BOOL CBIPrinterInfo::GetDWORDValue(DWORD enumDWID, DWORD* pdwValue) {
 BOOL CBIPrinterInfo::SetDWORDValue(DWORD enumDWID, DWORD dwValue) {
     if (!m_pStoreData) return FALSE;
     BIStoreData& store = *m_pStoreData;
-    switch (enumDWID) {
-    case DWID_ModelInfoBits: {
+    if (enumDWID == DWID_ModelInfoBits) {
         const DWORD dwBefore = store.GetModelInfoBits();
         BOOL bOK = store.WriteDWORD(kValModelInfoBits, dwValue);
         BI_LOG("Set ModelInfoBits = 0x%x\n", dwValue);
@@ -283,34 +282,26 @@ BOOL CBIPrinterInfo::SetDWORDValue(DWORD enumDWID, DWORD dwValue) {
         }
         return bOK;
     }
-    case DWID_SupportPDLBits: {
-        const BOOL bOK = store.WriteDWORD(kValSupportPDL, dwValue);
-        BI_LOG("Set SupportPDLBits = 0x%x\n", dwValue);
+    // The other settable IDs are plain stored numbers.
+    struct PlainValue {
+        DWORD id;
+        const WCHAR* name;
+        const char* label;
+    };
+    static constexpr PlainValue kPlainValues[] = {
+        {DWID_SupportPDLBits, kValSupportPDL, "SupportPDLBits"},
+        {DWID_OptionUnitBits, kValOptionUnitBits, "OptionUnitBits"},
+        {DWID_CassetteNum, kValCassetteNum, "CassetteNum"},
+        {DWID_InstalledMemory, kValInstalledMemory, "InstalledMemory"},
+        {DWID_DefaultPDLBits, kValDefaultPDL, "DefaultPDLBits"},
+    };
+    for (const PlainValue& v : kPlainValues) {
+        if (v.id != enumDWID) continue;
+        const BOOL bOK = store.WriteDWORD(v.name, dwValue);
+        BI_LOG("Set %s = 0x%x\n", v.label, dwValue);
         return bOK;
     }
-    case DWID_OptionUnitBits: {
-        const BOOL bOK = store.WriteDWORD(kValOptionUnitBits, dwValue);
-        BI_LOG("Set OptionUnitBits = 0x%x\n", dwValue);
-        return bOK;
-    }
-    case DWID_CassetteNum: {
-        const BOOL bOK = store.WriteDWORD(kValCassetteNum, dwValue);
-        BI_LOG("Set CassetteNum = 0x%x\n", dwValue);
-        return bOK;
-    }
-    case DWID_InstalledMemory: {
-        const BOOL bOK = store.WriteDWORD(kValInstalledMemory, dwValue);
-        BI_LOG("Set InstalledMemory = 0x%x\n", dwValue);
-        return bOK;
-    }
-    case DWID_DefaultPDLBits: {
-        const BOOL bOK = store.WriteDWORD(kValDefaultPDL, dwValue);
-        BI_LOG("Set DefaultPDLBits = 0x%x\n", dwValue);
-        return bOK;
-    }
-    default:
-        return FALSE;  // 14, the computed IDs 17 and 18, and unknown IDs cannot be set
-    }
+    return FALSE;  // 14, the computed IDs 17 and 18, and unknown IDs cannot be set
 }
 
 INT CBIPrinterInfo::GetStructValue(DWORD enumSTID, DWORD dwParam, void* pBuffer, DWORD* pcbBuffer) {

@@ -8,6 +8,7 @@
 #include "bidi/CBIDI_BP.h"
 #include "common/BIInfo.h"
 #include "common/BILogging.h"
+#include "support/TempFolder.h"
 #include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
@@ -55,31 +56,6 @@ inline std::u16string WinPath(const std::string& path) {
     std::replace(text.begin(), text.end(), u'/', u'\\');
     return text;
 }
-
-// A temporary folder, removed with its contents.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vanto-bp-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& Path() const { return m_path; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        const fs::path p = fs::path(m_path) / name;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << text;
-        return p.string();
-    }
-
-private:
-    std::string m_path;
-};
 
 // build/vprinter serving "-p WHERE=PROFILE" pairs; ready once it says so, ended with SIGTERM.
 class Printers {

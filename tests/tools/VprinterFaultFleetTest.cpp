@@ -99,7 +99,7 @@ TEST(VprinterFaults, VanishingPrinterStopsAnsweringEverywhere) {
 }
 
 TEST(VprinterFaults, TimedVanishRateAndUsbFaults) {
-    TempDir usb;
+    TempFolder usb;
     Vprinter vp({"-p", "127.0.77.43=" + SamplePath("system-oem-b"), "-p", "USB003=" + SamplePath("inkjet-usb-f14"),
                  "--fault", "snmp:vanish,count=1,delay=500", "--fault", "snmp:lost,after=1,rate=0.5", "--fault",
                  "usb:garbled,count=1", "--seed", "7"},
@@ -125,7 +125,7 @@ TEST(VprinterFaults, TimedVanishRateAndUsbFaults) {
 }
 
 TEST(VprinterFleet, FiftyPrintersAnswerAndStopCleanly) {
-    TempDir dir;
+    TempFolder dir;
     std::string fleet = "# fleet for discovery\n";
     for (int n = 1; n <= 50; ++n) fleet += "127.0.78." + std::to_string(n) + "  " + SamplePath("colour-page") + "\n";
     fleet += "USB004 " + SamplePath("inkjet-usb-f14") + "\n";
@@ -146,7 +146,7 @@ TEST(VprinterFleet, FiftyPrintersAnswerAndStopCleanly) {
 }
 
 TEST(VprinterFleet, BindErrorsAndRefusedAddressesEndTheRun) {
-    TempDir dir;
+    TempFolder dir;
     Vprinter first({"-p", "127.0.77.50=" + SamplePath("colour-page"), "-p", "USB005=" + SamplePath("inkjet-usb-f14")},
                    dir.Path());
     ASSERT_TRUE(first.Started()) << first.Stderr();

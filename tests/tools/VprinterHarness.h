@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Bytes.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -45,29 +46,6 @@ inline std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-// A temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vprinter-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        const auto p = std::filesystem::path(m_path) / name;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << text;
-        return p.string();
-    }
-
-private:
-    std::string m_path;
-};
 
 // build/vprinter as a child process, its output in files; stopped with SIGTERM when destroyed.
 class Vprinter {
@@ -128,7 +106,7 @@ private:
         return true;
     }
 
-    TempDir m_dir;
+    TempFolder m_dir;
     pid_t m_pid = -1;
     bool m_started = false;
     int m_status = -1;

@@ -65,7 +65,7 @@ TEST(VprinterSnmp, NetSnmpToolsWalkAndGetTheProfileData) {
 }
 
 TEST(VprinterSnmp, EveryRecordingIsServedByteForByte) {
-    TempDir dir;
+    TempFolder dir;
     std::vector<std::string> files;
     for (const auto& e : std::filesystem::directory_iterator(RecordingsDir()))
         if (e.path().extension() == ".snmprec") files.push_back(e.path().string());
@@ -86,7 +86,7 @@ TEST(VprinterSnmp, EveryRecordingIsServedByteForByte) {
 }
 
 TEST(VprinterSnmp, ErrorAnswersFollowVersion1) {
-    TempDir dir;
+    TempFolder dir;
     // A small message limit and two long values: one fits, both together do not.
     const std::string longText(300, 'x');
     dir.Write("tiny/profile.json", R"({"snmp_max_message": 484})");
@@ -173,7 +173,7 @@ TEST(VprinterSnmp, InkjetCommandsAnswerUnderTheMakerArc) {
 // snmpsim serves the same snmprec files; both agents must give the same walk.
 TEST(VprinterSnmp, SnmpsimGivesTheSameAnswers) {
     if (RunShell("command -v snmpsimd").empty()) GTEST_SKIP() << "snmpsimd is not installed";
-    TempDir dir;
+    TempFolder dir;
     const std::vector<std::string> files = {SamplePath("colour-page/mib.snmprec"), RecordingsDir() + "/p05.snmprec"};
     std::string endpoints, fleet;
     for (size_t i = 0; i < files.size(); ++i) {

@@ -167,7 +167,7 @@ std::optional<Bytes> FetchPages(Exchange exchange, bool firstForm, uint8_t code,
 }
 
 TEST(VprinterJobLanguage, PiRequestPagesOverTheJobLanguagePort) {
-    TempDir dir;
+    TempFolder dir;
     dir.Write("ij/profile.json", R"({"channels": ["opk"], "pi_max_chunk": 100, "replies": {"pm17": ")" +
                                      SamplePath("inkjet-usb-f17/pm17.hex") + R"("}})");
     Vprinter vp({"-p", "127.0.77.22=" + dir.Path() + "/ij"});
@@ -193,7 +193,7 @@ TEST(VprinterJobLanguage, PiRequestPagesOverTheJobLanguagePort) {
 }
 
 TEST(VprinterUsb, DeviceAnswersControlQuestionsAndInkjetCommands) {
-    TempDir usb;
+    TempFolder usb;
     Vprinter vp({"-p", "USB001=" + SamplePath("inkjet-usb-f17")}, usb.Path());
     ASSERT_TRUE(vp.Started()) << vp.Stderr();
     const std::string path = usb.Path() + "/USB001.sock";
@@ -245,7 +245,7 @@ TEST(VprinterUsb, DeviceAnswersControlQuestionsAndInkjetCommands) {
 }
 
 TEST(VprinterUsb, BadFramesCloseTheConnection) {
-    TempDir usb;
+    TempFolder usb;
     Vprinter vp({"-p", "USB002=" + SamplePath("inkjet-usb-f14")}, usb.Path());
     ASSERT_TRUE(vp.Started()) << vp.Stderr();
     const std::string path = usb.Path() + "/USB002.sock";

@@ -223,11 +223,11 @@ int CBIDI_BP::WalkSNMP(const char* pOID, bool bStrings, std::vector<int32_t>* pV
         if (bStrings) {
             const auto it = packet.GetStringResults().find(pOID);
             if (it == packet.GetStringResults().end()) return 0;
-            *pStrings = it->second;
+            pStrings->assign(it->second.begin(), it->second.end());
         } else {
             const auto it = packet.GetIntegerResults().find(pOID);
             if (it == packet.GetIntegerResults().end()) return 0;
-            *pValues = it->second;
+            pValues->assign(it->second.begin(), it->second.end());
         }
     } catch (const std::bad_alloc&) {
         return BP_ERR_BAD_ARGUMENT;

@@ -197,7 +197,7 @@ BOOL CBIDI_BP::GetInfoProbe(std::string* pLocation, DWORD* pdwColorantCount, DWO
     if (auto it = strings.find(kOIDSysLocation); it != strings.end() && !it->second.empty())
         *pLocation = it->second.front();
     if (auto it = strings.find(kOIDReflectCommonLocation); it != strings.end() && !it->second.empty()) {
-        const std::string& value = it->second.front();
+        const PacketText& value = it->second.front();
         const BYTE by0 = value.size() > 0 ? static_cast<BYTE>(value[0]) : 0;
         const BYTE by1 = value.size() > 1 ? static_cast<BYTE>(value[1]) : 0;
         BI_LOG("CBIDI_BP::GetInfoProbe() succeed to MIB Data(Get BIDI_OID_REFLECTCOMMONLOCATION)\n");
@@ -205,7 +205,7 @@ BOOL CBIDI_BP::GetInfoProbe(std::string* pLocation, DWORD* pdwColorantCount, DWO
         if (by0 & kCommonLocationBit) *pdwCommonLocation = 1;
     }
     if (auto it = strings.find(kOIDMediaPathDescription); bPagePrinter && it != strings.end())
-        *pMediaPaths = it->second;
-    if (auto it = strings.find(kOIDLocalizationLanguage); it != strings.end()) *pLanguages = it->second;
+        pMediaPaths->assign(it->second.begin(), it->second.end());
+    if (auto it = strings.find(kOIDLocalizationLanguage); it != strings.end()) pLanguages->assign(it->second.begin(), it->second.end());
     return TRUE;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "packet/COID.h"
 
@@ -38,11 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Exercise(oid, again);
     } else {
         CSNMPOID oid, again;
+        // The reply parser's one-pass decoding must agree with SetEncoded.
+        std::vector<uint32_t> arcs(size);
+        const int count = COID::DecodeSnmpArcs(bytes, length, arcs.data(), arcs.size());
         if (oid.SetEncoded(bytes, length) == 1) {
-            if (oid.GetArcCount() == 0) __builtin_trap();
+            if (oid.GetArcCount() == 0 || count != static_cast<int>(oid.GetArcCount())) __builtin_trap();
+            for (size_t i = 0; i < oid.GetArcCount(); ++i)
+                if (arcs[i] != oid.GetArc(i)) __builtin_trap();
             CheckRoundTrip(oid, again);
             Exercise(oid, again);
-        } else if (oid.GetArcCount() != 0 || !oid.GetText().empty()) {
+        } else if (count > 0 || oid.GetArcCount() != 0 || !oid.GetText().empty()) {
             __builtin_trap();
         }
     }

@@ -149,18 +149,25 @@ size_t COID::MaxSnmpArcs(int nLength) {
     return nLength > kInternetPrefixLength ? static_cast<size_t>(nLength - kInternetPrefixLength) : 0;
 }
 
-// COID::DecodeSnmpArcs: the arcs after the prefix, as CSNMPOID::SetEncoded reads them.
+// COID::DecodeSnmpArcs: the arcs after the prefix, as CSNMPOID::SetEncoded reads them (each arc
+// as CPacketDataOID::DecodeArc reads it), in one pass over the bytes: a walk reply decodes an
+// identifier per binding.
 int COID::DecodeSnmpArcs(const BYTE* pBytes, int nLength, uint32_t* pArcs, size_t nCapacity) {
     if (pBytes == nullptr || nLength <= kInternetPrefixLength || pArcs == nullptr) return -1;
     size_t nArcs = 0;
-    for (int nOffset = kInternetPrefixLength; nOffset < nLength;) {
-        int nCount = nLength - nOffset;
-        uint32_t dwArc = 0;
-        if (nArcs >= nCapacity || !CPacketDataOID::DecodeArc(pBytes + nOffset, nCount, dwArc)) return -1;
+    uint32_t dwArc = 0;
+    int nArcBytes = 0;
+    for (int nOffset = kInternetPrefixLength; nOffset < nLength; ++nOffset) {
+        const BYTE b = pBytes[nOffset];
+        dwArc = (dwArc << 7) | (b & 0x7F);
+        // Bit 7 set: more bytes follow, unless the arc already has its five.
+        if ((b & 0x80) && ++nArcBytes < CPacketDataOID::kMaxArcBytes) continue;
+        if (nArcs >= nCapacity) return -1;
         pArcs[nArcs++] = dwArc;
-        nOffset += nCount;
+        dwArc = 0;
+        nArcBytes = 0;
     }
-    return static_cast<int>(nArcs);
+    return nArcBytes == 0 ? static_cast<int>(nArcs) : -1;  // an arc still open at the end fails
 }
 
 bool COID::DecodeSnmpArcs(const BYTE* pBytes, int nLength, std::vector<uint32_t>& arcs) {
@@ -174,23 +181,10 @@ bool COID::DecodeSnmpArcs(const BYTE* pBytes, int nLength, std::vector<uint32_t>
     return true;
 }
 
-// COID::ArcsToText: the text decoding builds, from plain arcs. The text is gathered in a local
-// buffer and handed to the string in chunks, so that a short key is built without a reallocation.
+// COID::ArcsToText: the text decoding builds, from plain arcs.
 std::string COID::ArcsToText(const uint32_t* pArcs, size_t nArcs) {
-    constexpr size_t kMaxArcText = 11;  // "." and up to 10 decimal digits
-    char buffer[512];
     std::string strText;
-    size_t nUsed = 0;
-    for (size_t i = 0; i < nArcs; ++i) {
-        if (nUsed + kMaxArcText > sizeof(buffer)) {
-            strText.append(buffer, nUsed);
-            nUsed = 0;
-        }
-        if (i != 0) buffer[nUsed++] = '.';
-        const auto result = std::to_chars(buffer + nUsed, buffer + sizeof(buffer), pArcs[i]);
-        nUsed = static_cast<size_t>(result.ptr - buffer);
-    }
-    strText.append(buffer, nUsed);
+    AppendArcsText(pArcs, nArcs, strText);
     return strText;
 }
 

@@ -6,6 +6,7 @@
 // length-field form used inside MDR packets.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,6 +64,23 @@ public:
     // Decoded text of plain arcs: each arc in decimal, joined with ".".
     static std::string ArcsToText(const std::vector<uint32_t>& arcs);
     static std::string ArcsToText(const uint32_t* pArcs, size_t nArcs);
+    // Appends that text to any string type (the packets keep keys in their own arena). The text
+    // is gathered in a local buffer and handed over in chunks, so a short key needs one append.
+    template <typename Text>
+    static void AppendArcsText(const uint32_t* pArcs, size_t nArcs, Text& strText) {
+        constexpr size_t kMaxArcText = 11;  // "." and up to 10 decimal digits
+        char buffer[512];
+        size_t nUsed = 0;
+        for (size_t i = 0; i < nArcs; ++i) {
+            if (nUsed + kMaxArcText > sizeof(buffer)) {
+                strText.append(buffer, nUsed);
+                nUsed = 0;
+            }
+            if (i != 0) buffer[nUsed++] = '.';
+            nUsed = static_cast<size_t>(std::to_chars(buffer + nUsed, buffer + sizeof(buffer), pArcs[i]).ptr - buffer);
+        }
+        strText.append(buffer, nUsed);
+    }
     // An empty arc value of this identifier's kind, or none for an unknown kind.
     std::unique_ptr<CPacketDataUINT> NewArc() const;
 

@@ -3,16 +3,18 @@
 // replies into elements.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "packet/CPacketData.h"
 #include "packet/CPacketTLV.h"
+#include "packet/PacketResults.h"
 #include "packet/WalkEntry.h"
 
 // Result codes of the packets.
@@ -57,11 +59,10 @@ public:
     bool IsDone() const { return m_bDone; }
     DWORD GetErrorIndex() const { return m_dwErrorIndex; }
 
-    const std::map<std::string, std::vector<std::string>>& GetStringResults() const { return m_stringResults; }
-    const std::map<std::string, std::vector<int32_t>>& GetIntegerResults() const { return m_integerResults; }
-    const std::map<std::string, std::vector<std::unique_ptr<CPacketData>>>& GetValueResults() const {
-        return m_valueResults;
-    }
+    const PacketResults<PacketText>& GetStringResults() const { return m_stringResults; }
+    const PacketResults<int32_t>& GetIntegerResults() const { return m_integerResults; }
+    // A list element holds no object for a NULL value.
+    const PacketResults<PacketValue>& GetValueResults() const { return m_valueResults; }
     size_t GetNamedValueCount() const { return m_namedValues.size(); }
 
 protected:
@@ -77,6 +78,21 @@ protected:
     static int Tokenise(const BYTE* pData, size_t nLength, bool bAllowConstructed, AcceptTag acceptTag,
                         PieceList& pieces);
 
+    // A value object of type T in the arena. May throw std::bad_alloc.
+    template <typename T>
+    PacketValue NewValue() {
+        return PacketValue(std::pmr::polymorphic_allocator<>(&m_arena).new_object<T>());
+    }
+
+    // The arena's first block is part of the packet: the reply to a single Get, or the first
+    // reply of a walk of 24 short rows, needs no heap at all (the heap is what made parsing a
+    // reply slow). Later blocks come from the heap. Memory of values dropped by Reset is not
+    // reused before the packet goes; a walk is bounded in exchanges, so this stays small.
+    // Declared ahead of every member that allocates from it.
+    static constexpr size_t kArenaFirstBlock = 4096;
+    alignas(std::max_align_t) std::byte m_arenaFirstBlock[kArenaFirstBlock];
+    std::pmr::monotonic_buffer_resource m_arena{m_arenaFirstBlock, kArenaFirstBlock};
+
     bool m_bDone = false;
     bool m_bRefill = true;
     BYTE m_byRequestType = PDU_GET_REQUEST;
@@ -86,9 +102,9 @@ protected:
     std::vector<std::unique_ptr<WalkEntry>> m_walk;
     std::deque<CPacketTLV> m_pieces;
     std::vector<std::pair<std::string, std::unique_ptr<CPacketData>>> m_namedValues;
-    std::map<std::string, std::vector<std::string>> m_stringResults;
-    std::map<std::string, std::vector<int32_t>> m_integerResults;
-    std::map<std::string, std::vector<std::unique_ptr<CPacketData>>> m_valueResults;
+    PacketResults<PacketText> m_stringResults{&m_arena};
+    PacketResults<int32_t> m_integerResults{&m_arena};
+    PacketResults<PacketValue> m_valueResults{&m_arena};
 };
 
 template <typename AcceptTag, typename PieceList>

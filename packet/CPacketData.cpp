@@ -8,7 +8,6 @@ namespace {
 
 constexpr BYTE kHighBit = 0x80;        // length field: long form; arc byte: more bytes follow
 constexpr BYTE kLowSevenBits = 0x7F;   // payload bits of an arc byte / count of a long length
-constexpr int kMaxArcBytes = 5;        // a 32-bit arc needs at most 5 groups of 7 bits
 
 // Number of significant bytes of a value (0 for 0, at most 4).
 int SignificantBytes(uint32_t dwValue) {
@@ -79,13 +78,18 @@ int32_t CPacketDataint::GetValue() const {
     return static_cast<int32_t>(dwValue);
 }
 
-// CPacketDataString::ToString: the contents as text, cut at the first zero byte.
-std::string CPacketDataString::ToString() const {
-    if (m_nSize <= 0) return std::string();
+// CPacketDataString::ToText: the contents as text, cut at the first zero byte.
+std::string_view CPacketDataString::ToText() const {
+    if (m_nSize <= 0) return {};
     const void* pZero = std::memchr(m_pRaw, 0, static_cast<size_t>(m_nSize));
     const size_t n = pZero ? static_cast<const BYTE*>(pZero) - m_pRaw : static_cast<size_t>(m_nSize);
+    return {reinterpret_cast<const char*>(m_pRaw), n};
+}
+
+// CPacketDataString::ToString: ToText as an owned string.
+std::string CPacketDataString::ToString() const {
     try {
-        return std::string(reinterpret_cast<const char*>(m_pRaw), n);
+        return std::string(ToText());
     } catch (const std::bad_alloc&) {
         return std::string();
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/win32.h"
@@ -66,6 +67,8 @@ class CPacketDataString : public CPacketData {
 public:
     // The raw bytes up to the first zero byte.
     std::string ToString() const;
+    // The same text without a copy; valid while the value is unchanged.
+    std::string_view ToText() const;
 };
 
 class CPacketDataUINT : public CPacketData {
@@ -106,6 +109,8 @@ public:
 // One object-identifier arc in base 128 (at most 5 bytes).
 class CPacketDataOID : public CPacketDataUINT {
 public:
+    static constexpr int kMaxArcBytes = 5;  // a 32-bit arc needs at most 5 groups of 7 bits
+
     // The decoding rule of SetFromBytes without storing anything: in nCount = bytes available,
     // out = bytes of the arc; false when the arc is still open at the end of the available bytes.
     static bool DecodeArc(const BYTE* pBytes, int& nCount, uint32_t& dwArc);

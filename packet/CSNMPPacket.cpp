@@ -53,23 +53,28 @@ public:
     // May throw std::bad_alloc (the tokeniser turns it into PACKET_ERR_BUILD).
     void push_back(const SPacketPiece& piece) {
         if (m_nSize < kInlinePieces) {
-            m_inline[m_nSize++] = piece;
+            m_inline.pieces[m_nSize++] = piece;
             return;
         }
         if (m_heap.empty()) {
             m_heap.reserve(2 * kInlinePieces);
-            m_heap.assign(m_inline, m_inline + kInlinePieces);
+            m_heap.assign(m_inline.pieces, m_inline.pieces + kInlinePieces);
         }
         m_heap.push_back(piece);
         ++m_nSize;
     }
     std::span<const SPacketPiece> View() const {
-        return m_nSize <= kInlinePieces ? std::span<const SPacketPiece>(m_inline, m_nSize)
+        return m_nSize <= kInlinePieces ? std::span<const SPacketPiece>(m_inline.pieces, m_nSize)
                                         : std::span<const SPacketPiece>(m_heap);
     }
 
 private:
-    SPacketPiece m_inline[kInlinePieces];
+    // Left uninitialised: only the first m_nSize pieces are ever read, and clearing all of them
+    // for every reply cost more than parsing a short one.
+    union InlinePieces {
+        InlinePieces() {}
+        SPacketPiece pieces[kInlinePieces];
+    } m_inline;
     std::vector<SPacketPiece> m_heap;
     size_t m_nSize = 0;
 };
@@ -104,8 +109,8 @@ private:
 };
 
 // Before the first value of a column's kind in a reply: room for the rows still to come.
-template <typename T>
-void ReserveRest(std::vector<T>& list, int nRest) {
+template <typename List>
+void ReserveRest(List& list, int nRest) {
     if (list.size() == list.capacity() && nRest > 0) list.reserve(list.size() + static_cast<size_t>(nRest));
 }
 
@@ -198,7 +203,7 @@ int CSNMPPacket::RefillWalk() {
         }
         std::unique_ptr<WalkEntry> pEntry;
         try {
-            pEntry = std::make_unique<WalkEntry>();
+            pEntry = std::make_unique<WalkEntry>(&m_arena);
         } catch (const std::bad_alloc&) {
             return PACKET_ERR_BUILD;
         }
@@ -337,34 +342,35 @@ int CSNMPPacket::InterpretGet(std::span<const SPacketPiece> pieces) {
             BI_LOG("#CSNMPPacket::Parse binding identifier cannot be decoded.\n");
             return PACKET_ERR_STRUCTURE;
         }
-        const std::string strKey = COID::ArcsToText(arcs.Data(), arcs.Size());
-        std::vector<std::unique_ptr<CPacketData>> values;
+        PacketText strKey(&m_arena);
+        COID::AppendArcsText(arcs.Data(), arcs.Size(), strKey);
+        PacketValue pValue;
         if (value.byTag == TAG_INTEGER || value.byTag == TAG_OCTET_STRING) {
             if (value.dwContentsLength == 0) {
                 BI_LOG("#CSNMPPacket::Parse empty value. key=%s tag=0x%02x\n", strKey.c_str(), value.byTag);
                 return PACKET_ERR_STRUCTURE;
             }
             if (value.byTag == TAG_INTEGER) {
-                auto pInt = std::make_unique<CPacketDataint>();
-                if (!pInt->Set(PACKETDATA_TYPE_INTEGER, value.pContents, ContentsSize(value))) return PACKET_ERR_STRUCTURE;
-                m_integerResults.insert_or_assign(strKey, std::vector<int32_t>{pInt->GetValue()});
-                values.push_back(std::move(pInt));
+                pValue = NewValue<CPacketDataint>();
+                if (!pValue->Set(PACKETDATA_TYPE_INTEGER, value.pContents, ContentsSize(value))) return PACKET_ERR_STRUCTURE;
+                PacketList<int32_t>& integers = m_integerResults.try_emplace(strKey).first->second;
+                integers.clear();
+                integers.push_back(static_cast<const CPacketDataint&>(*pValue).GetValue());
             } else {
-                auto pString = std::make_unique<CPacketDataString>();
-                if (!pString->Set(PACKETDATA_TYPE_STRING, value.pContents, ContentsSize(value)))
+                pValue = NewValue<CPacketDataString>();
+                if (!pValue->Set(PACKETDATA_TYPE_STRING, value.pContents, ContentsSize(value)))
                     return PACKET_ERR_STRUCTURE;
-                std::vector<std::string> strings;
-                strings.push_back(pString->ToString());
-                m_stringResults.insert_or_assign(strKey, std::move(strings));
-                values.push_back(std::move(pString));
+                PacketList<PacketText>& strings = m_stringResults.try_emplace(strKey).first->second;
+                strings.clear();
+                strings.emplace_back(static_cast<const CPacketDataString&>(*pValue).ToText());
             }
-        } else if (value.byTag == TAG_NULL) {
-            values.push_back(nullptr);
-        } else {
+        } else if (value.byTag != TAG_NULL) {
             BI_LOG("#CSNMPPacket::Parse value of unexpected type. key=%s tag=0x%02x\n", strKey.c_str(), value.byTag);
             return PACKET_ERR_STRUCTURE;
         }
-        m_valueResults.insert_or_assign(strKey, std::move(values));
+        PacketList<PacketValue>& values = m_valueResults.try_emplace(std::move(strKey)).first->second;
+        values.clear();
+        values.push_back(std::move(pValue));  // none for a NULL value
     } catch (const std::bad_alloc&) {
         return PACKET_ERR_BUILD;
     }
@@ -411,25 +417,20 @@ int CSNMPPacket::InterpretWalk(std::span<const SPacketPiece> pieces) {
                 if (nPiece + 2 >= pieces.size()) break;
                 const SPacketPiece& value = pieces[nPiece + 2];
                 if (value.byTag == TAG_INTEGER && value.dwContentsLength != 0) {
-                    auto pInt = std::make_unique<CPacketDataint>();
+                    PacketValue pInt = NewValue<CPacketDataint>();
                     if (!pInt->Set(PACKETDATA_TYPE_INTEGER, value.pContents, ContentsSize(value)))
                         return PACKET_ERR_STRUCTURE;
                     ReserveRest(entry.integers, entry.nSent - nBinding);
-                    entry.integers.push_back(pInt->GetValue());
+                    entry.integers.push_back(static_cast<const CPacketDataint&>(*pInt).GetValue());
                     entry.values.push_back(std::move(pInt));
                 } else if (value.byTag == TAG_OCTET_STRING && value.dwContentsLength != 0) {
-                    auto pString = std::make_unique<CPacketDataString>();
+                    PacketValue pString = NewValue<CPacketDataString>();
                     ReserveRest(entry.strings, entry.nSent - nBinding);
-                    if (bGap) {
-                        // A row is missing before this one: its place is kept by an empty string.
-                        bGap = false;
-                        if (!pString->Set(PACKETDATA_TYPE_STRING, value.pContents, 0)) return PACKET_ERR_STRUCTURE;
-                        entry.strings.emplace_back();
-                    } else {
-                        if (!pString->Set(PACKETDATA_TYPE_STRING, value.pContents, ContentsSize(value)))
-                            return PACKET_ERR_STRUCTURE;
-                        entry.strings.push_back(pString->ToString());
-                    }
+                    // A row missing before this one: its place is kept by an empty string.
+                    const int nKept = bGap ? 0 : ContentsSize(value);
+                    bGap = false;
+                    if (!pString->Set(PACKETDATA_TYPE_STRING, value.pContents, nKept)) return PACKET_ERR_STRUCTURE;
+                    entry.strings.emplace_back(static_cast<const CPacketDataString&>(*pString).ToText());
                     entry.values.push_back(std::move(pString));
                 } else if (value.byTag != TAG_INTEGER && value.byTag != TAG_OCTET_STRING && value.byTag != TAG_NULL &&
                            value.byTag != TAG_SEQUENCE) {
@@ -455,18 +456,18 @@ void CSNMPPacket::HarvestFinished() {
             ++it;
             continue;
         }
-        const std::string strKey = entry.oidBase.GetText();
+        const PacketText strKey(entry.oidBase.GetText(), &m_arena);
         if (!entry.strings.empty())
-            m_stringResults.emplace(strKey, std::move(entry.strings));
+            m_stringResults.try_emplace(strKey, std::move(entry.strings));
         else
-            m_integerResults.emplace(strKey, std::move(entry.integers));
-        if (!entry.values.empty()) m_valueResults.emplace(strKey, std::move(entry.values));
+            m_integerResults.try_emplace(strKey, std::move(entry.integers));
+        if (!entry.values.empty()) m_valueResults.try_emplace(strKey, std::move(entry.values));
         it = m_walk.erase(it);
     }
 }
 
 // CSNMPPacket::GetValue: copies the first value object stored under the key.
-int CSNMPPacket::GetValue(const std::string& strKey, BYTE* pBuffer, DWORD* pdwSize) {
+int CSNMPPacket::GetValue(std::string_view strKey, BYTE* pBuffer, DWORD* pdwSize) {
     if (pdwSize == nullptr) return 0;
     const auto it = m_valueResults.find(strKey);
     if (it == m_valueResults.end() || it->second.empty() || !it->second.front()) return 0;
@@ -481,5 +482,5 @@ int CSNMPPacket::GetValue(const std::string& strKey, BYTE* pBuffer, DWORD* pdwSi
 }
 
 int CSNMPPacket::GetValue(std::string& strKey, BYTE* pBuffer, DWORD* pdwSize) {
-    return GetValue(static_cast<const std::string&>(strKey), pBuffer, pdwSize);
+    return GetValue(std::string_view(strKey), pBuffer, pdwSize);
 }

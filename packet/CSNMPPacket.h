@@ -12,6 +12,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "packet/COID.h"
@@ -30,7 +31,7 @@ public:
 
     int Parse(const BYTE* pReply, int nLength) override;
     int GetValue(std::string& strKey, BYTE* pBuffer, DWORD* pdwSize) override;
-    int GetValue(const std::string& strKey, BYTE* pBuffer, DWORD* pdwSize);
+    int GetValue(std::string_view strKey, BYTE* pBuffer, DWORD* pdwSize);
 
 private:
     // Puts the message headers ahead of the bindings (dwBindings bytes) and serialises every

@@ -3,24 +3,30 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <memory_resource>
 #include <vector>
 
 #include "packet/COID.h"
-#include "packet/CPacketData.h"
+#include "packet/PacketResults.h"
 
 struct WalkEntry {
-    CSNMPOID oidFirst;    // parent of the column text; asked once, in the column's first binding
-    CSNMPOID oidBase;     // the column text as given: reference of the column test, result key
-    std::vector<uint32_t> baseArcs;  // oidBase's arcs, compared with every reply identifier
-    CSNMPOID oidCursor;   // sent, then advanced, in every later binding
+    // The lists come from the packet's arena, so a finished column's lists move into the
+    // packet's results without a copy.
+    explicit WalkEntry(std::pmr::memory_resource* pArena) : strings(pArena), integers(pArena), values(pArena) {}
+
+    // What every reply reads comes first, so that parsing touches few cache lines per column.
     bool bFinished = false;     // a returned identifier lay outside the column
     bool bStarted = false;      // the first binding has been sent
     bool bCursorAtEnd = false;  // the cursor's row can no longer advance (row 127)
     int nRowsPerRequest = 0;    // bindings asked for this column in each request
     int nSent = 0;              // bindings actually sent for this column in the last request
     int32_t nExpectedRow = 1;   // row number expected in the next returned identifier
-    std::vector<std::string> strings;
-    std::vector<int32_t> integers;
-    std::vector<std::unique_ptr<CPacketData>> values;
+    std::vector<uint32_t> baseArcs;  // oidBase's arcs, compared with every reply identifier
+    PacketList<PacketText> strings;
+    PacketList<int32_t> integers;
+    PacketList<PacketValue> values;
+
+    CSNMPOID oidFirst;    // parent of the column text; asked once, in the column's first binding
+    CSNMPOID oidBase;     // the column text as given: reference of the column test, result key
+    CSNMPOID oidCursor;   // sent, then advanced, in every later binding
 };

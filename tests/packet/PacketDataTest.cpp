@@ -171,6 +171,32 @@ TEST(ObjectIdentifiers, SnmpDecodingSkipsPrefixAndRefusesMissingOrOpenArcs) {
     EXPECT_EQ(oid.GetText(), "4294967295");
 }
 
+// The reply parser decodes identifiers with DecodeSnmpArcs; it must read exactly what SetEncoded reads.
+TEST(ObjectIdentifiers, ReplyArcDecodingAgreesWithSetEncoded) {
+    const std::vector<Bytes> encodings = {
+        {0x2B, 0x06, 0x01, 0x02, 0x01, 0x2B, 0x05, 0x01},            // one-byte arcs
+        {0x2B, 0x06, 0x01, 0x04, 0x01, 0xA6, 0x31, 0x01},            // two-byte arc 4913
+        {0x2B, 0x06, 0x01, 0x81, 0x81, 0x81, 0x81, 0x81, 0x05},      // five bytes with bit 7 set end an arc
+        {0x2B, 0x06, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x00},      // 2^32 - 1, then 0
+        {0x2B, 0x06, 0x01, 0x02, 0x81},                              // open at the end
+        {0x2B, 0x06, 0x01, 0x81, 0x81, 0x81, 0x81},                  // four open bytes
+        {0x2B, 0x06, 0x01},                                          // prefix only
+    };
+    for (const Bytes& bytes : encodings) {
+        CSNMPOID oid;
+        const int decoded = oid.SetEncoded(bytes.data(), static_cast<int>(bytes.size()));
+        std::vector<uint32_t> arcs(bytes.size());
+        const int count = COID::DecodeSnmpArcs(bytes.data(), static_cast<int>(bytes.size()), arcs.data(), arcs.size());
+        ASSERT_EQ(count > 0, decoded == 1) << ::testing::PrintToString(bytes);
+        if (count > 0) {
+            arcs.resize(static_cast<size_t>(count));
+            EXPECT_EQ(arcs, oid.GetArcs()) << ::testing::PrintToString(bytes);
+            // One slot too few fails instead of writing past the caller's array.
+            EXPECT_EQ(COID::DecodeSnmpArcs(bytes.data(), static_cast<int>(bytes.size()), arcs.data(), arcs.size() - 1), -1);
+        }
+    }
+}
+
 TEST(ObjectIdentifiers, MdrDecodingReadsCountPrefixedArcsAndEmptiesCutIdentifier) {
     CMDROID oid;
     const BYTE bytes[] = {0x04, 0x01, 0x82, 0x01, 0x2C};

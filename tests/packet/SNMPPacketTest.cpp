@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "NetSnmpPeer.h"
+#include "PlainResults.h"
 #include "packet/CSNMPPacket.h"
 
 namespace {
@@ -84,7 +85,7 @@ TEST(SNMPPacketGet, StringValueIsKeptUnderReplyTextAndReadBackBySize) {
     ASSERT_EQ(get.Answer(PeerString("Room 7, floor 2")), 0);
     const auto& strings = get.packet.GetStringResults();
     ASSERT_EQ(strings.count("2.1.1.6.0"), 1u);
-    EXPECT_EQ(strings.at("2.1.1.6.0"), std::vector<std::string>{"Room 7, floor 2"});
+    EXPECT_EQ(PlainList(strings, "2.1.1.6.0"), std::vector<std::string>{"Room 7, floor 2"});
     ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
 
     DWORD size = 0;
@@ -99,6 +100,26 @@ TEST(SNMPPacketGet, StringValueIsKeptUnderReplyTextAndReadBackBySize) {
     EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.5.0"), nullptr, &size), 0);
 }
 
+// Results of one key are replaced, not appended to, by a later response; a text longer than the
+// packet's first arena block and a string result still readable after Reset.
+TEST(SNMPPacketGet, LaterResponseReplacesTheKeyAndStringsOutliveReset) {
+    GetFixture get;
+    const std::string longText(6000, 'x');
+    ASSERT_EQ(get.Answer(PeerString("first")), 0);
+    ASSERT_EQ(get.Answer(PeerString(longText)), 0);
+    EXPECT_EQ(PlainList(get.packet.GetStringResults(), "2.1.1.6.0"), std::vector<std::string>{longText});
+    ASSERT_EQ(get.Answer(PeerInt(7)), 0);
+    EXPECT_EQ(PlainList(get.packet.GetIntegerResults(), "2.1.1.6.0"), std::vector<int32_t>{7});
+    ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
+    BYTE byte = 0;
+    DWORD size = 1;
+    ASSERT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), &byte, &size), 1);
+    EXPECT_EQ(byte, 7);
+    get.packet.Reset();
+    EXPECT_TRUE(get.packet.GetValueResults().empty());
+    EXPECT_EQ(PlainList(get.packet.GetStringResults(), "2.1.1.6.0"), std::vector<std::string>{longText});
+}
+
 TEST(SNMPPacketGet, IntegersOfEveryWidthFromNetSnmp) {
     const std::vector<std::pair<long, int32_t>> cases = {
         {0, 0}, {-1, -1}, {127, 127}, {128, 128}, {65535, 65535}, {2147483647, 2147483647}, {-2147483647 - 1, INT32_MIN}};
@@ -106,7 +127,7 @@ TEST(SNMPPacketGet, IntegersOfEveryWidthFromNetSnmp) {
         GetFixture get;
         ASSERT_EQ(get.Answer(PeerInt(sent)), 0) << sent;
         ASSERT_EQ(get.packet.GetIntegerResults().count("2.1.1.6.0"), 1u);
-        EXPECT_EQ(get.packet.GetIntegerResults().at("2.1.1.6.0"), std::vector<int32_t>{expected}) << sent;
+        EXPECT_EQ(PlainList(get.packet.GetIntegerResults(), "2.1.1.6.0"), std::vector<int32_t>{expected}) << sent;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "NetSnmpPeer.h"
+#include "PlainResults.h"
 #include "packet/CSNMPPacket.h"
 
 namespace {
@@ -72,7 +73,7 @@ TEST(SNMPWalk, FirstRequestAsksParentThenRowsAndEveryRequestDecodesWithNetSnmp) 
     const WalkRun run = RunWalk(packet, AgentTransport(agent));
     ASSERT_EQ(run.result, 0);
     ASSERT_TRUE(packet.IsDone());
-    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1"),
+    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1"),
               (std::vector<std::string>{"row 1", "row 2", "row 3"}));
     ASSERT_EQ(run.requests.size(), 2u);
     for (const PeerMessage& message : run.requests) {
@@ -99,14 +100,14 @@ TEST(SNMPWalk, HoleInTextColumnLeavesOneEmptyStringButNoneInIntegerColumn) {
     WalkRun run = RunWalk(text, AgentTransport(agent));
     ASSERT_EQ(run.result, 0);
     EXPECT_EQ(run.exchanges, 2);
-    EXPECT_EQ(text.GetStringResults().at("2.1.43.8.2.1.13.1.1"),
+    EXPECT_EQ(PlainList(text.GetStringResults(), "2.1.43.8.2.1.13.1.1"),
               (std::vector<std::string>{"row 1", "row 2", "", "row 4"}));
 
     CSNMPPacket numbers;
     numbers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 3}});
     run = RunWalk(numbers, AgentTransport(agent));
     ASSERT_EQ(run.result, 0);
-    EXPECT_EQ(numbers.GetIntegerResults().at("2.1.43.8.2.1.14.1.1"), (std::vector<int32_t>{10, 20, 40, 40}));
+    EXPECT_EQ(PlainList(numbers.GetIntegerResults(), "2.1.43.8.2.1.14.1.1"), (std::vector<int32_t>{10, 20, 40, 40}));
     EXPECT_EQ(numbers.GetStringResults().count("2.1.43.8.2.1.14.1.1"), 0u);
 }
 
@@ -126,12 +127,12 @@ TEST(SNMPWalk, ColumnsShareRequestsUpTo24RowsAndWaitingColumnsStartWhenOneFinish
     // The third column starts in the second request, after the first column has finished.
     ASSERT_GE(run.requests.size(), 2u);
     EXPECT_EQ(run.requests[1].bindings[10].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"));
-    EXPECT_EQ(packet.GetIntegerResults().at("2.1.43.8.2.1.9.1.1"), (std::vector<int32_t>{10, 20, 30}));
+    EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.9.1.1"), (std::vector<int32_t>{10, 20, 30}));
     std::vector<int32_t> expected;
     for (int row : Range(1, 25)) expected.push_back(row * 10);
-    EXPECT_EQ(packet.GetIntegerResults().at("2.1.43.8.2.1.10.1.1"), expected);
-    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1").size(), 12u);
-    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1").back(), "row 12");
+    EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.10.1.1"), expected);
+    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1").size(), 12u);
+    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1").back(), "row 12");
 }
 
 TEST(SNMPWalk, BindingsBeyond540BytesMoveToLaterRequestsWithoutMixingColumns) {
@@ -150,10 +151,10 @@ TEST(SNMPWalk, BindingsBeyond540BytesMoveToLaterRequestsWithoutMixingColumns) {
     ASSERT_EQ(run.result, 0);
     ASSERT_TRUE(packet.IsDone());
     EXPECT_LT(run.requests[0].bindings.size(), 6u);
-    EXPECT_EQ(packet.GetStringResults().at(columns[0]),
+    EXPECT_EQ(PlainList(packet.GetStringResults(), columns[0]),
               (std::vector<std::string>{"row 1", "row 2", "row 3", "row 4", "row 5"}));
-    EXPECT_EQ(packet.GetIntegerResults().at(columns[1]), (std::vector<int32_t>{10, 20, 30}));
-    EXPECT_EQ(packet.GetStringResults().at(columns[2]),
+    EXPECT_EQ(PlainList(packet.GetIntegerResults(), columns[1]), (std::vector<int32_t>{10, 20, 30}));
+    EXPECT_EQ(PlainList(packet.GetStringResults(), columns[2]),
               (std::vector<std::string>{"row 1", "row 2", "row 3", "row 4"}));
 }
 
@@ -166,7 +167,7 @@ TEST(SNMPWalk, ColumnThatIsEmptyFinishesAtOnceUnderIntegerResults) {
     ASSERT_EQ(run.result, 0);
     EXPECT_EQ(run.exchanges, 1);
     ASSERT_EQ(packet.GetIntegerResults().count("2.1.43.8.2.1.13.1.1"), 1u);
-    EXPECT_TRUE(packet.GetIntegerResults().at("2.1.43.8.2.1.13.1.1").empty());
+    EXPECT_TRUE(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.13.1.1").empty());
 }
 
 TEST(SNMPWalk, RunningPastTheAgentsLastObjectEndsWithAgentError) {
@@ -211,7 +212,7 @@ TEST(SNMPWalk, ColumnEndingAtRow128CompletesAndLongerColumnFailsTheWalk) {
         EXPECT_LT(run.exchanges, 40) << rows;
         if (rows <= 127) {
             ASSERT_EQ(run.result, 0) << rows;
-            EXPECT_EQ(packet.GetIntegerResults().at("2.1.43.8.2.1.10.1.1").size(), static_cast<size_t>(rows));
+            EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.10.1.1").size(), static_cast<size_t>(rows));
         } else {
             EXPECT_EQ(run.result, PACKET_ERR_BUILD) << rows;
             EXPECT_FALSE(packet.IsDone());
@@ -251,7 +252,7 @@ TEST(SNMPWalk, NullValuesAreSkippedAndIdentifierValuesRefused) {
     packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 4}});
     WalkRun run = RunWalk(packet, AgentTransport(agent));
     ASSERT_EQ(run.result, 0);
-    EXPECT_EQ(packet.GetStringResults().at("2.1.43.8.2.1.13.1.1"), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1"), (std::vector<std::string>{"a", "c"}));
 
     CSNMPPacket identifiers;
     identifiers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 1}});

@@ -1,5 +1,5 @@
 // CSNMPPacket::Parse against net-snmp's parser (snmp_comstr_parse + snmp_pdu_parse) on the same
-// GetResponse bytes, encoded by net-snmp: a 24-binding response from the first exchange of a
+// GetResponse bytes, encoded by net-snmp (the packet tests' peer): a 24-binding response from the first exchange of a
 // walk over six printer-table columns, and the response to a single Get.
 //
 // Only the parse is timed: building the request before it and freeing the results after it are
@@ -15,11 +15,11 @@
 #include <net-snmp/library/snmp_impl.h>
 
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "NetSnmpPeer.h"
 #include "packet/CSNMPPacket.h"
 
 namespace {
@@ -36,71 +36,37 @@ const std::vector<WalkColumn> kColumns = {
     {"2.1.43.5.1.1.17.1", 1},            // prtGeneralSerialNumber (text)
 };
 
-std::vector<oid> FullOid(const std::string& relative, int row) {
-    std::vector<oid> arcs = {1, 3, 6, 1};
-    size_t pos = 0;
-    while (pos < relative.size()) {
-        size_t dot = relative.find('.', pos);
-        if (dot == std::string::npos) dot = relative.size();
-        arcs.push_back(std::stoul(relative.substr(pos, dot - pos)));
-        pos = dot + 1;
-    }
-    arcs.back() = static_cast<oid>(row);
+bool IsTextColumn(const std::string& column) {
+    return column == "2.1.43.8.2.1.13.1.1" || column == "2.1.43.9.2.1.7.1.1" || column == "2.1.43.5.1.1.17.1";
+}
+
+// The identifier of a row: the column text with its last arc replaced by the row.
+std::vector<uint32_t> RowOid(const std::string& column, int row) {
+    std::vector<uint32_t> arcs = PeerOidFromText("1.3.6.1." + column);
+    arcs.back() = static_cast<uint32_t>(row);
     return arcs;
 }
 
-// Encodes a version-1 GetResponse with net-snmp.
-std::vector<u_char> Encode(netsnmp_pdu* pdu) {
-    netsnmp_session session;
-    snmp_sess_init(&session);
-    session.version = SNMP_VERSION_1;
-    pdu->version = SNMP_VERSION_1;
-    pdu->community = static_cast<u_char*>(malloc(6));
-    std::memcpy(pdu->community, "vintal", 6);
-    pdu->community_len = 6;
-    u_char* packet = nullptr;
-    size_t length = 0, offset = 0;
-    std::vector<u_char> bytes;
-    if (snmp_build(&packet, &length, &offset, &session, pdu) == 0) {
-#ifdef NETSNMP_USE_REVERSE_ASNENCODING
-        bytes.assign(packet + length - offset, packet + length);
-#else
-        bytes.assign(packet, packet + offset);
-#endif
-    }
-    free(packet);
-    snmp_free_pdu(pdu);
-    return bytes;
-}
-
-std::vector<u_char> WalkResponse() {
-    netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_RESPONSE);
+std::vector<uint8_t> WalkResponse() {
+    PeerResponse response;
     for (const auto& [column, rows] : kColumns) {
-        const bool text = column.find(".13.1.1") != std::string::npos || column.find("9.2.1.7") != std::string::npos ||
-                          column.find("5.1.1.17") != std::string::npos;
         for (int row = 1; row <= rows; ++row) {
-            std::vector<oid> name = FullOid(column, row);
-            if (text) {
-                const std::string value = "Cassette " + std::to_string(row) + " (A4, 500 sheets)";
-                snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_OCTET_STR, value.data(), value.size());
-            } else {
-                long value = 1000 + row * 37;
-                snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_INTEGER, &value, sizeof(value));
-            }
+            response.bindings.emplace_back(RowOid(column, row),
+                                           IsTextColumn(column)
+                                               ? PeerString("Cassette " + std::to_string(row) + " (A4, 500 sheets)")
+                                               : PeerInt(1000 + row * 37));
         }
     }
-    return Encode(pdu);
+    return PeerEncode(response);
 }
 
-std::vector<u_char> GetResponse() {
-    netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_RESPONSE);
-    std::vector<oid> name = FullOid("2.1.1.6.0", 0);
-    const std::string value = "Second floor, copy room";
-    snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_OCTET_STR, value.data(), value.size());
-    return Encode(pdu);
+std::vector<uint8_t> GetResponse() {
+    PeerResponse response;
+    response.bindings.emplace_back(PeerOidFromText("1.3.6.1.2.1.1.6.0"), PeerString("Second floor, copy room"));
+    return PeerEncode(response);
 }
 
-void RunOurs(benchmark::State& state, const std::vector<u_char>& bytes, bool walk) {
+void RunOurs(benchmark::State& state, const std::vector<uint8_t>& bytes, bool walk) {
     const int batch = static_cast<int>(state.range(0));
     for (auto _ : state) {
         std::vector<std::unique_ptr<CSNMPPacket>> packets;
@@ -126,9 +92,9 @@ void RunOurs(benchmark::State& state, const std::vector<u_char>& bytes, bool wal
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * batch * bytes.size()));
 }
 
-void RunNetSnmp(benchmark::State& state, const std::vector<u_char>& bytes) {
+void RunNetSnmp(benchmark::State& state, const std::vector<uint8_t>& bytes) {
     const int batch = static_cast<int>(state.range(0));
-    std::vector<std::vector<u_char>> data(batch, bytes);
+    std::vector<std::vector<uint8_t>> data(batch, bytes);
     for (auto _ : state) {
         std::vector<netsnmp_pdu*> pdus;
         for (int i = 0; i < batch; ++i) pdus.push_back(snmp_pdu_create(0));

@@ -42,7 +42,7 @@ protected:
             {kOemAddress, SampleProfile("system-oem-b")},
             {"USB001", SampleProfile("inkjet-usb-f17")},
             {"USB002", SampleProfile("inkjet-usb-f14")}});
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Errors();
+        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
     }
 
     LivePrefix m_live;
@@ -269,7 +269,7 @@ TEST_F(BPConnection, InkjetsMustAnswerTheirMediaInformationToOpen) {
         "");
     profiles.Write("mute/status.hex", ReadFile(SampleProfile("inkjet-usb-f14") + "/status.hex"));
     Printers printer({{"USB003", mute}});
-    ASSERT_TRUE(printer.Ready()) << printer.Errors();
+    ASSERT_TRUE(printer.Ready()) << printer.Stderr();
     m_live.AddQueue("Mute", "USB003");
     m_live.EnableLog();
     Opened open("Mute", 0);

@@ -10,14 +10,11 @@
 #include "common/BILogging.h"
 #include "support/TempFolder.h"
 #include "support/TempPrefix.h"
+#include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,8 +28,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace bp_test {
 
@@ -57,47 +52,21 @@ inline std::u16string WinPath(const std::string& path) {
     return text;
 }
 
-// build/vprinter serving "-p WHERE=PROFILE" pairs; ready once it says so, ended with SIGTERM.
-class Printers {
+// build/vprinter serving "-p WHERE=PROFILE" pairs.
+class Printers : public vanto_test::VprinterProcess {
 public:
     explicit Printers(const std::vector<std::pair<std::string, std::string>>& printers,
-                      const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {std::string(VANTO_BUILD_DIR) + "/vprinter"};
-        for (const auto& [where, profile] : printers) args.insert(args.end(), {"-p", where + "=" + profile});
-        args.insert(args.end(), extra.begin(), extra.end());
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (m_dir.Path() + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (m_dir.Path() + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (m_pid > 0 && Clock::now() < deadline && ReadFile(m_dir.Path() + "/out").find("ready") == std::string::npos)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        m_ready = ReadFile(m_dir.Path() + "/out").find("ready") != std::string::npos;
-    }
-    ~Printers() {
-        if (m_pid <= 0) return;
-        ::kill(m_pid, SIGTERM);
-        for (int waited = 0; waited < 5000; waited += 20) {
-            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-    Printers(const Printers&) = delete;
-    Printers& operator=(const Printers&) = delete;
-    bool Ready() const { return m_ready; }
-    std::string Errors() const { return ReadFile(m_dir.Path() + "/err"); }
+                      const std::vector<std::string>& extra = {})
+        : VprinterProcess(Arguments(printers, extra)) {}
 
 private:
-    TempFolder m_dir;
-    pid_t m_pid = -1;
-    bool m_ready = false;
+    static std::vector<std::string> Arguments(const std::vector<std::pair<std::string, std::string>>& printers,
+                                              const std::vector<std::string>& extra) {
+        std::vector<std::string> args;
+        for (const auto& [where, profile] : printers) args.insert(args.end(), {"-p", where + "=" + profile});
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
 };
 
 // A prefix with the sample driver whose transport module is the channel-list relay, passing

@@ -37,7 +37,7 @@ TEST(BPPrinterVerb, ShowsDeviceCategoryChannelStatusAndInkjetMedia) {
     live.AddQueue("Ink14", "USB002");
     live.AddQueue("Colour", "IP_127.0.88.61");
     Printers printers({{"USB002", SampleProfile("inkjet-usb-f14")}, {"127.0.88.61", SampleProfile("colour-page")}});
-    ASSERT_TRUE(printers.Ready()) << printers.Errors();
+    ASSERT_TRUE(printers.Ready()) << printers.Stderr();
 
     // The same printer opened here gives the numbers the verb must print.
     auto context = Context("Ink14");

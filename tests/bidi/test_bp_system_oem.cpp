@@ -144,7 +144,7 @@ protected:
             m_live.AddQueue(Queue(i + 1), "IP_" + Address(i + 1));
         }
         m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Errors();
+        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
     }
 
     static std::string Address(size_t n) { return "127.0.86." + std::to_string(n + 1); }

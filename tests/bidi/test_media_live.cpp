@@ -120,7 +120,7 @@ protected:
                                 })});
         }
         m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Errors();
+        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
     }
 
     LivePrefix m_live;

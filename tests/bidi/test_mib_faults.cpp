@@ -65,7 +65,7 @@ protected:
             ++host;
         }
         m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Errors();
+        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
         m_context = Context("Opk lost");
     }
     void TearDown() override { m_module.ZKRelease(); }

@@ -84,7 +84,7 @@ protected:
             {kNoAnswerAddress, noAnswer},
             {"USB001", SampleProfile("inkjet-usb-f17")},
             {"USB002", SampleProfile("inkjet-usb-f14")}});
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Errors();
+        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
     }
 
     // A fresh object on the queue (alone, with its own module), opened with the flags.

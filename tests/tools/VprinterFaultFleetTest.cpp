@@ -34,7 +34,7 @@ Bytes ReadUntilQuiet(Stream& s, int quietMs = 400) {
 TEST(VprinterFaults, LostLateAndWrongSnmpReplies) {
     Vprinter vp({"-p", "127.0.77.40=" + SamplePath("colour-page"), "--fault", "snmp:lost,count=1", "--fault",
                  "snmp:late,after=2,count=1,delay=800", "--fault", "snmp:wrong,after=3,count=1"});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_FALSE(UdpExchange("127.0.77.40", SysNameGet(1), 500)) << "first reply is lost";
     auto r = UdpExchange("127.0.77.40", SysNameGet(2), 2000);
     ASSERT_TRUE(r);
@@ -62,7 +62,7 @@ TEST(VprinterFaults, LostLateAndWrongSnmpReplies) {
 TEST(VprinterFaults, TruncatedGarbledAndWrongJobLanguageReplies) {
     Vprinter vp({"-p", "127.0.77.41=" + SamplePath("colour-page"), "--fault", "opk:truncated,count=1", "--fault",
                  "opk:garbled,after=1,count=1", "--fault", "opk:wrong,after=3,count=1"});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     Stream s = Stream::Tcp("127.0.77.41");
     s.Send(kSysNameMdr);
     const Bytes truncated = ReadUntilQuiet(s);
@@ -86,7 +86,7 @@ TEST(VprinterFaults, TruncatedGarbledAndWrongJobLanguageReplies) {
 
 TEST(VprinterFaults, VanishingPrinterStopsAnsweringEverywhere) {
     Vprinter vp({"-p", "127.0.77.42=" + SamplePath("colour-page"), "--fault", "any:vanish,after=1"});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_TRUE(UdpExchange("127.0.77.42", SysNameGet(1), 2000));
     Stream s = Stream::Tcp("127.0.77.42");
     s.Send(kSysNameMdr);  // the second reply: the printer vanishes mid-exchange
@@ -104,7 +104,7 @@ TEST(VprinterFaults, TimedVanishRateAndUsbFaults) {
                  "--fault", "snmp:vanish,count=1,delay=500", "--fault", "snmp:lost,after=1,rate=0.5", "--fault",
                  "usb:garbled,count=1", "--seed", "7"},
                 usb.Path());
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_FALSE(UdpExchange("127.0.77.43", SysNameGet(1), 300));
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     // Back after the delay; then about half of the replies are lost.
@@ -130,7 +130,7 @@ TEST(VprinterFleet, FiftyPrintersAnswerAndStopCleanly) {
     for (int n = 1; n <= 50; ++n) fleet += "127.0.78." + std::to_string(n) + "  " + SamplePath("colour-page") + "\n";
     fleet += "USB004 " + SamplePath("inkjet-usb-f14") + "\n";
     Vprinter vp({"--fleet", dir.Write("fleet.txt", fleet)}, dir.Path());
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_NE(vp.Stdout().find("51 printers"), std::string::npos);
     for (int n = 1; n <= 50; ++n) {
         const auto name = SnmpClient("127.0.78." + std::to_string(n) + ":" + std::to_string(kSnmpPort)).Get("1.3.6.1.2.1.1.5.0");
@@ -149,10 +149,10 @@ TEST(VprinterFleet, BindErrorsAndRefusedAddressesEndTheRun) {
     TempFolder dir;
     Vprinter first({"-p", "127.0.77.50=" + SamplePath("colour-page"), "-p", "USB005=" + SamplePath("inkjet-usb-f14")},
                    dir.Path());
-    ASSERT_TRUE(first.Started()) << first.Stderr();
+    ASSERT_TRUE(first.Ready()) << first.Stderr();
 
     Vprinter same({"-p", "127.0.77.50=" + SamplePath("colour-page")}, dir.Path());
-    EXPECT_FALSE(same.Started());
+    EXPECT_FALSE(same.Ready());
     EXPECT_EQ(same.Wait(std::chrono::seconds(10)), 2);
     EXPECT_NE(same.Stderr().find("cannot bind UDP 127.0.77.50:1161"), std::string::npos) << same.Stderr();
 

@@ -5,18 +5,15 @@
 
 #include "Bytes.h"
 #include "support/TempFolder.h"
+#include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -26,10 +23,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace vp_test {
 
@@ -47,69 +41,18 @@ inline std::string ReadText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// build/vprinter as a child process, its output in files; stopped with SIGTERM when destroyed.
-class Vprinter {
+// build/vprinter on the harness's ports and USB folder.
+class Vprinter : public vanto_test::VprinterProcess {
 public:
-    // Starts vprinter with the arguments (the ports and USB folder are added) and waits up to
-    // 10 s for its ready line. Started() tells whether it got there.
-    explicit Vprinter(std::vector<std::string> args, const std::string& usbDir = "/tmp") {
-        args.insert(args.begin(), {std::string(VANTO_BUILD_DIR) + "/vprinter", "--snmp-port", std::to_string(kSnmpPort),
-                                   "--opk-port", std::to_string(kOpkPort), "--usb-dir", usbDir});
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (m_dir.Path() + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (m_dir.Path() + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (m_pid > 0 && !Exited() && Clock::now() < deadline && Stdout().find("ready") == std::string::npos)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        m_started = Stdout().find("ready") != std::string::npos;
-    }
-    ~Vprinter() { Stop(); }
-    Vprinter(const Vprinter&) = delete;
-    Vprinter& operator=(const Vprinter&) = delete;
-
-    bool Started() const { return m_started; }
-
-    // Sends SIGTERM and waits up to 10 s; the exit status, or -1 when it had to be killed.
-    int Stop() {
-        if (m_pid > 0 && !Exited()) ::kill(m_pid, SIGTERM);
-        return Wait(std::chrono::seconds(10));
-    }
-
-    // Waits for the child to end by itself (for runs that fail at start).
-    int Wait(std::chrono::seconds limit) {
-        const auto deadline = Clock::now() + limit;
-        while (m_pid > 0 && !Exited() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (m_pid > 0 && !Exited()) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-            m_status = -1;
-        }
-        m_pid = -1;
-        return m_status;
-    }
-
-    std::string Stdout() const { return ReadText(m_dir.Path() + "/out"); }
-    std::string Stderr() const { return ReadText(m_dir.Path() + "/err"); }
+    explicit Vprinter(const std::vector<std::string>& args, const std::string& usbDir = "/tmp")
+        : VprinterProcess(WithPorts(args, usbDir)) {}
 
 private:
-    bool Exited() {
-        int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        m_pid = -1;
-        return true;
+    static std::vector<std::string> WithPorts(std::vector<std::string> args, const std::string& usbDir) {
+        args.insert(args.begin(), {"--snmp-port", std::to_string(kSnmpPort), "--opk-port", std::to_string(kOpkPort),
+                                   "--usb-dir", usbDir});
+        return args;
     }
-
-    TempFolder m_dir;
-    pid_t m_pid = -1;
-    bool m_started = false;
-    int m_status = -1;
 };
 
 // Runs a shell command and returns its standard output (net-snmp's tools, snmpsimd).

@@ -49,7 +49,7 @@ std::string Peer(const std::string& address) { return address + ":" + std::to_st
 
 TEST(VprinterSnmp, NetSnmpToolsWalkAndGetTheProfileData) {
     Vprinter vp({"-p", "127.0.77.1=" + SamplePath("colour-page")});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     const auto expected = ExpectedFromSnmprec(ReadText(SamplePath("colour-page/mib.snmprec")));
     std::vector<std::string> walked;
     std::istringstream out(Snmp("snmpwalk", "127.0.77.1", "-Oq 1.3.6.1"));
@@ -74,7 +74,7 @@ TEST(VprinterSnmp, EveryRecordingIsServedByteForByte) {
     std::string fleet;
     for (size_t i = 0; i < files.size(); ++i) fleet += "127.0.77." + std::to_string(100 + i) + " " + files[i] + "\n";
     Vprinter vp({"--fleet", dir.Write("fleet.txt", fleet)});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     for (size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i]);
         SnmpClient client(Peer("127.0.77." + std::to_string(100 + i)));
@@ -93,7 +93,7 @@ TEST(VprinterSnmp, ErrorAnswersFollowVersion1) {
     dir.Write("tiny/mib.snmprec", "1.3.6.1.2.1.1.1.0|4|" + longText + "\n1.3.6.1.2.1.1.4.0|4|" + longText +
                                       "\n1.3.6.1.2.1.1.5.0|4|short\n");
     Vprinter vp({"-p", "127.0.77.2=" + dir.Path() + "/tiny"});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     SnmpClient client(Peer("127.0.77.2"));
 
     // noSuchName names the first binding without an object and echoes the request's bindings.
@@ -126,7 +126,7 @@ TEST(VprinterSnmp, ErrorAnswersFollowVersion1) {
 
 TEST(VprinterSnmp, InkjetCommandsAnswerUnderTheMakerArc) {
     Vprinter vp({"-p", "127.0.77.3=" + SamplePath("inkjet-network")});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     SnmpClient client(Peer("127.0.77.3"));
     const std::string arc = "1.3.6.1.4.1.4913.1.2.2.44.1.1.2.1";
 
@@ -166,7 +166,7 @@ TEST(VprinterSnmp, InkjetCommandsAnswerUnderTheMakerArc) {
 
     // A page printer has no command arc.
     Vprinter page2({"-p", "127.0.77.4=" + SamplePath("system-oem-b")});
-    ASSERT_TRUE(page2.Started());
+    ASSERT_TRUE(page2.Ready());
     EXPECT_FALSE(SnmpClient(Peer("127.0.77.4")).Get(arc + ".115.116.1.0.1"));
 }
 
@@ -193,7 +193,7 @@ TEST(VprinterSnmp, SnmpsimGivesTheSameAnswers) {
         }
     } killer{pid.substr(0, pid.find('\n'))};
     Vprinter vp({"--fleet", dir.Write("fleet.txt", fleet)});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     for (size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i]);
         SnmpClient sim(Peer("127.0.77." + std::to_string(60 + i)));

@@ -64,7 +64,7 @@ const std::vector<uint32_t> kInputMaxCapacity = {2, 1, 43, 8, 2, 1, 9, 1, 2};
 
 TEST(VprinterJobLanguage, MdrAnswersEchoTheRequestAndCarryTheValues) {
     Vprinter vp({"-p", "127.0.77.20=" + SamplePath("mono-page-opk")});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     Stream s = Stream::Tcp("127.0.77.20");
     ASSERT_TRUE(s.Ok());
 
@@ -119,7 +119,7 @@ TEST(VprinterJobLanguage, MdrAnswersEchoTheRequestAndCarryTheValues) {
 
 TEST(VprinterJobLanguage, DeviceIdAndStatusRequests) {
     Vprinter vp({"-p", "127.0.77.21=" + SamplePath("mono-page-opk")});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     Stream s = Stream::Tcp("127.0.77.21");
     s.Send("@OPK INFO ID\r\n");
     const std::string id = "MFG:Vintal;MDL:Corvia LP-2200;CMD:PJL,OPK,PCL,QLMPAGES-04;CLS:PRINTER;\r\n";
@@ -171,7 +171,7 @@ TEST(VprinterJobLanguage, PiRequestPagesOverTheJobLanguagePort) {
     dir.Write("ij/profile.json", R"({"channels": ["opk"], "pi_max_chunk": 100, "replies": {"pm17": ")" +
                                      SamplePath("inkjet-usb-f17/pm17.hex") + R"("}})");
     Vprinter vp({"-p", "127.0.77.22=" + dir.Path() + "/ij"});
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     Stream s = Stream::Tcp("127.0.77.22");
     auto exchange = [&](const Bytes& r) {
         s.Send(r);
@@ -195,7 +195,7 @@ TEST(VprinterJobLanguage, PiRequestPagesOverTheJobLanguagePort) {
 TEST(VprinterUsb, DeviceAnswersControlQuestionsAndInkjetCommands) {
     TempFolder usb;
     Vprinter vp({"-p", "USB001=" + SamplePath("inkjet-usb-f17")}, usb.Path());
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     const std::string path = usb.Path() + "/USB001.sock";
     Stream s = Stream::Unix(path);
     ASSERT_TRUE(s.Ok());
@@ -247,7 +247,7 @@ TEST(VprinterUsb, DeviceAnswersControlQuestionsAndInkjetCommands) {
 TEST(VprinterUsb, BadFramesCloseTheConnection) {
     TempFolder usb;
     Vprinter vp({"-p", "USB002=" + SamplePath("inkjet-usb-f14")}, usb.Path());
-    ASSERT_TRUE(vp.Started()) << vp.Stderr();
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     const std::string path = usb.Path() + "/USB002.sock";
     {
         Stream s = Stream::Unix(path);

@@ -8,17 +8,6 @@
 
 namespace {
 
-constexpr WCHAR kValModelName[] = u"BIModelName";
-constexpr WCHAR kValModelInfoBits[] = u"BIModelInfoBits";
-constexpr WCHAR kValSupportPDL[] = u"BISupportPDL";
-constexpr WCHAR kValDefaultPDL[] = u"BIDefaultPDL";
-constexpr WCHAR kValOptionUnitBits[] = u"BIOptionUnitBits";
-constexpr WCHAR kValCassetteNum[] = u"BICassetteNum";
-constexpr WCHAR kValCassetteInfo[] = u"BICassetteInfo";
-constexpr WCHAR kValQuality[] = u"BIQuality";
-constexpr WCHAR kValProhibitBuffSize[] = u"BIProhibitBuffSize";
-constexpr WCHAR kValProhibitInfo[] = u"BIProhibitInfo";
-
 constexpr size_t kCassetteBytes = sizeof(VANTO_CASETTE_INFO);  // 16 bytes per stored cassette
 constexpr DWORD kMaxCassettes = 0xFFFF;                        // a larger stored count is corrupt
 constexpr DWORD kProhibitHeaderBytes = 4;                      // u32 number of groups

@@ -13,6 +13,24 @@
 #include <string>
 #include <vector>
 
+// Names of the stored values, for this class and for the callers that read or write a value
+// by name.
+inline constexpr WCHAR kValStoreFlag[] = u"BIStoreFlag";
+inline constexpr WCHAR kValModelName[] = u"BIModelName";
+inline constexpr WCHAR kValModelInfoBits[] = u"BIModelInfoBits";
+inline constexpr WCHAR kValSupportPDL[] = u"BISupportPDL";
+inline constexpr WCHAR kValDefaultPDL[] = u"BIDefaultPDL";
+inline constexpr WCHAR kValInstalledMemory[] = u"BIInstalledMemory";
+inline constexpr WCHAR kValOptionUnitBits[] = u"BIOptionUnitBits";
+inline constexpr WCHAR kValCassetteNum[] = u"BICassetteNum";
+inline constexpr WCHAR kValCassetteInfo[] = u"BICassetteInfo";
+inline constexpr WCHAR kValPaperSizeNum[] = u"BIPaperSizeNum";
+inline constexpr WCHAR kValPaperTypeNum[] = u"BIPaperTypeNum";
+inline constexpr WCHAR kValUserDefMaxMin[] = u"BIUserDefMaxMin";
+inline constexpr WCHAR kValQuality[] = u"BIQuality";
+inline constexpr WCHAR kValProhibitBuffSize[] = u"BIProhibitBuffSize";
+inline constexpr WCHAR kValProhibitInfo[] = u"BIProhibitInfo";
+
 // One prohibit item: a setting that must not be combined with the other items of its group.
 struct SBIProhibitItem {
     DWORD functionID = 0;

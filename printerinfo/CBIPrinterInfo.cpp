@@ -11,19 +11,6 @@
 
 namespace {
 
-// Stored value names read and written here.
-constexpr WCHAR kValStoreFlag[] = u"BIStoreFlag";
-constexpr WCHAR kValModelName[] = u"BIModelName";
-constexpr WCHAR kValModelInfoBits[] = u"BIModelInfoBits";
-constexpr WCHAR kValSupportPDL[] = u"BISupportPDL";
-constexpr WCHAR kValDefaultPDL[] = u"BIDefaultPDL";
-constexpr WCHAR kValInstalledMemory[] = u"BIInstalledMemory";
-constexpr WCHAR kValOptionUnitBits[] = u"BIOptionUnitBits";
-constexpr WCHAR kValCassetteNum[] = u"BICassetteNum";
-constexpr WCHAR kValPaperSizeNum[] = u"BIPaperSizeNum";
-constexpr WCHAR kValPaperTypeNum[] = u"BIPaperTypeNum";
-constexpr WCHAR kValUserDefMaxMin[] = u"BIUserDefMaxMin";
-
 // "BIStoreFlag" bit: the store was seeded from a built-in default record.
 constexpr DWORD kStoreFlagSeeded = 0x1;
 // "BIDefaultPDL" written when seeding, whatever the default record holds.
@@ -188,12 +175,12 @@ DWORD CBIPrinterInfo::GetPrinterKind() {
 }
 
 DWORD CBIPrinterInfo::ComputeBinaryResourceID() {
-    if (GetPrinterKind() == BIPI_KIND_ERD) return kResourceIDInkjet;
+    const DWORD dwKind = GetPrinterKind();
+    if (dwKind == BIPI_KIND_ERD) return kResourceIDInkjet;
     if (m_dwFlags & (BIPI_FLAG_BIJ_CUSTOM | BIPI_FLAG_LP_CUSTOM)) return kResourceIDCustom;
+    // The kind already weighs the connected printer's category against the stored bits.
+    if (dwKind == BIPI_KIND_BIJ) return kResourceIDInkjet;
     const DWORD dwBits = m_pStoreData ? m_pStoreData->GetModelInfoBits() : 0;
-    const bool bConnected = IsConnected();
-    if ((!bConnected && (dwBits & kModelInfoInkjet)) || (bConnected && GetPrinterKind() == BIPI_KIND_BIJ))
-        return kResourceIDInkjet;
     DWORD n = 0;
     if (dwBits & kModelInfoResource2) n += 1;
     if (dwBits & kModelInfoResource4) n += 2;

@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitNoQueue = 2;
+using vanto_cli::kExitFailure;
+using vanto_cli::kExitNoQueue;
 
 struct PathRow {
     DWORD kind;
@@ -34,10 +34,7 @@ std::string Text(LPCWSTR text) {
 }
 
 int RunContext(const std::string& queue, uint32_t flags) {
-    if (!vplat::QueueExists(queue)) {
-        std::fprintf(stderr, "vanto context: no queue named '%s' in %s\n", queue.c_str(), vplat::PrefixRoot().c_str());
-        return kExitNoQueue;
-    }
+    if (!vanto_cli::QueueFound("context", queue)) return kExitNoQueue;
     vanto_cli::Library library;
     std::string error;
     if (!library.Load(error)) {

@@ -25,8 +25,8 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitNoQueue = 2;
+using vanto_cli::kExitFailure;
+using vanto_cli::kExitNoQueue;
 
 constexpr char16_t kInstallerKeyPrefix[] = u"SOFTWARE\\KELDA\\PRINTER\\";
 
@@ -138,10 +138,7 @@ void PrintList(const char* title, const BIStringList* list) {
 }
 
 int RunShow(const std::string& queue, bool registry) {
-    if (!vplat::QueueExists(queue)) {
-        std::fprintf(stderr, "vanto erd show: no queue named '%s' in %s\n", queue.c_str(), vplat::PrefixRoot().c_str());
-        return kExitNoQueue;
-    }
+    if (!vanto_cli::QueueFound("erd show", queue)) return kExitNoQueue;
     const std::u16string name = vanto_cli::Widen(queue);
     BIInfo context;
     if (!context.Build(name.c_str(), 0)) return kExitFailure;

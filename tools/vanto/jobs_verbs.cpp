@@ -10,14 +10,11 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitNoQueue = 2;
+using vanto_cli::kExitFailure;
+using vanto_cli::kExitNoQueue;
 
 int RunJobs(const std::string& queue, bool deleteJobs) {
-    if (!vplat::QueueExists(queue)) {
-        std::fprintf(stderr, "vanto jobs: no queue named '%s' in %s\n", queue.c_str(), vplat::PrefixRoot().c_str());
-        return kExitNoQueue;
-    }
+    if (!vanto_cli::QueueFound("jobs", queue)) return kExitNoQueue;
     vanto_cli::Library library;
     std::string error;
     if (!library.Load(error)) {

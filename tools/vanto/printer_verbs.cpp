@@ -21,8 +21,8 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitNoQueue = 2;
+using vanto_cli::kExitFailure;
+using vanto_cli::kExitNoQueue;
 
 constexpr const char* kFunctionNames[CAPFUNC_COUNT] = {"PaperSize", "PaperType", "PaperSource", "Quality", "Layout"};
 
@@ -96,10 +96,7 @@ void PrintMedia(CBIDI_BP& bidi) {
 }
 
 int RunPrinter(const std::string& queue, DWORD flags) {
-    if (!vplat::QueueExists(queue)) {
-        std::fprintf(stderr, "vanto printer: no queue named '%s' in %s\n", queue.c_str(), vplat::PrefixRoot().c_str());
-        return kExitNoQueue;
-    }
+    if (!vanto_cli::QueueFound("printer", queue)) return kExitNoQueue;
     const std::u16string name = vanto_cli::Widen(queue);
     BIInfo context;
     if (!context.Build(name.c_str(), 0)) return kExitFailure;

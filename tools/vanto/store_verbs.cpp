@@ -20,8 +20,8 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitNoQueue = 2;
+using vanto_cli::kExitFailure;
+using vanto_cli::kExitNoQueue;
 constexpr DWORD kMaxShownValue = 16 * 1024 * 1024;  // larger values are not read
 
 struct BitName {
@@ -241,10 +241,7 @@ void ShowOthers(const BIStoreData& store, const std::set<std::string>& shown) {
 }
 
 int RunStoreShow(const std::string& queue) {
-    if (!vplat::QueueExists(queue)) {
-        std::fprintf(stderr, "vanto store: no queue named '%s' in %s\n", queue.c_str(), vplat::PrefixRoot().c_str());
-        return kExitNoQueue;
-    }
+    if (!vanto_cli::QueueFound("store", queue)) return kExitNoQueue;
     std::u16string name = vanto_cli::Widen(queue);
     BIStoreData store;
     if (!store.Initialize(name.c_str())) {

@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitNoQueue = 2;
+using vanto_cli::kExitFailure;
+using vanto_cli::kExitNoQueue;
 constexpr uint32_t kCreateGUIDFlag = 0x1;  // the context's flag that creates "KDPQGUID"
 
 struct ValueName {
@@ -70,9 +70,7 @@ const char* ValueNameOf(uint32_t id) {
 class Session {
 public:
     Session(const char* verb, const std::string& queue, uint32_t flags) {
-        if (!vplat::QueueExists(queue)) {
-            std::fprintf(stderr, "vanto %s: no queue named '%s' in %s\n", verb, queue.c_str(),
-                         vplat::PrefixRoot().c_str());
+        if (!vanto_cli::QueueFound(verb, queue)) {
             m_rc = kExitNoQueue;
             return;
         }

@@ -4,7 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "platform/prefix.h"
+
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace vanto_cli {
@@ -17,5 +21,16 @@ std::vector<VerbSetup>& VerbGroups();
 struct VerbGroup {
     explicit VerbGroup(VerbSetup setup) { VerbGroups().push_back(std::move(setup)); }
 };
+
+// Exit codes of the verbs that work on a queue.
+constexpr int kExitFailure = 1;
+constexpr int kExitNoQueue = 2;
+
+// True when the prefix has the queue; otherwise says so on stderr, as "vanto VERB: ...".
+inline bool QueueFound(const char* verb, const std::string& queue) {
+    if (vplat::QueueExists(queue)) return true;
+    std::fprintf(stderr, "vanto %s: no queue named '%s' in %s\n", verb, queue.c_str(), vplat::PrefixRoot().c_str());
+    return false;
+}
 
 }  // namespace vanto_cli

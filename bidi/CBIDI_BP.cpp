@@ -21,15 +21,21 @@ constexpr DWORD kForcedCategoryFlags = BP_FLAG_FORCE_INKJET | BP_FLAG_FORCE_PAGE
 constexpr int32_t kMaxDeviceIDBytes = 64 * 1024;
 constexpr int32_t kMaxChannelListBytes = 64 * 1024;
 
-// A 32-bit little-endian word of a System OEM record.
-DWORD RecordWord(const SBISystemOEMRow& row, size_t offset) {
-    return static_cast<DWORD>(row[offset]) | static_cast<DWORD>(row[offset + 1]) << 8 |
-           static_cast<DWORD>(row[offset + 2]) << 16 | static_cast<DWORD>(row[offset + 3]) << 24;
-}
-
 }  // namespace
 
 CBIDI_BP::CBIDI_BP() = default;
+
+DWORD CBIDI_BP::GetSystemOEMWord(size_t nOffset) const {
+    if (nOffset > m_SystemOEMRecord.size() - sizeof(DWORD)) return 0;
+    const BYTE* p = m_SystemOEMRecord.data() + nOffset;
+    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
+           static_cast<DWORD>(p[3]) << 24;
+}
+
+WORD CBIDI_BP::GetSystemOEMHalf(size_t nOffset) const {
+    if (nOffset > m_SystemOEMRecord.size() - sizeof(WORD)) return 0;
+    return static_cast<WORD>(m_SystemOEMRecord[nOffset] | m_SystemOEMRecord[nOffset + 1] << 8);
+}
 
 CBIDI_BP::CBIDI_BP(CZkapiDll* pModule)
     : m_pZkapiDll(pModule), m_dwShared(pModule != nullptr ? 1 : 0),
@@ -124,7 +130,7 @@ int CBIDI_BP::Open(LPCWSTR pPrinterName) {
         }
         m_SystemOEMRecord.fill(0);
         if (LookupSystemOEMModel(pPrinterName) &&
-            (RecordWord(m_SystemOEMRecord, BP_OEM_MODELINFO_OFFSET) & BP_OEM_SYSTEM_BITS) != 0) {
+            (GetSystemOEMWord(BP_OEM_MODELINFO_OFFSET) & BP_OEM_SYSTEM_BITS) != 0) {
             dwCategory = PRINTER_CATEGORY_SYSTEM_OEM;
             BI_LOG("PrinterCategory is System OEM.\n");
         }
@@ -273,7 +279,7 @@ int CBIDI_BP::LookupSystemOEMModel(LPCWSTR pQueueName) {
         return 0;
     }
     BI_LOG("CBIDI_BP::LookupSystemOEMModel found %s, ModelInfo=0x%x\n", m_stDeviceIDInfo.szModelName,
-           RecordWord(m_SystemOEMRecord, BP_OEM_MODELINFO_OFFSET));
+           GetSystemOEMWord(BP_OEM_MODELINFO_OFFSET));
     return 1;
 }
 

@@ -8,8 +8,9 @@
 //   CBIDI_BP_Status.cpp  information commands, the paged PI request, the status reply and its
 //                        fields, the discovery examination (GetInfoProbe);
 //   CBIDI_BP_Media.cpp   the supported-media analysis (formats 14/16 and 17).
-// Model, languages, memory, option units, trays and paper (the remaining CBIDI operations) are
-// answered in their own files.
+//   CBIDI_BP_Model.cpp   model-information and language bits, colour, memory;
+//   CBIDI_BP_Options.cpp option units: storage, duplex unit, finisher, confidential jobs;
+//   CBIDI_BP_Paper.cpp   input trays, paper sizes, types and directions, user-defined limits.
 //
 // Result conventions: BOOL operations give 1/0; the others give >= 0 on success or a negative
 // code (-1 no channel or handle, -100 transport function missing, -201 bad argument or memory
@@ -26,6 +27,8 @@
 #include <string>
 #include <vector>
 
+class CPacket;
+
 // Option flags of Initialize that force a category (and skip the media check at open).
 constexpr DWORD BP_FLAG_FORCE_INKJET = 0x20;        // category 2, "BIJ_CUSTOM"
 constexpr DWORD BP_FLAG_FORCE_PAGE = 0x40;          // category 1, "LP_CUSTOM"
@@ -35,6 +38,9 @@ constexpr DWORD BP_FLAG_FORCE_LARGE_INKJET = 0x80;  // category 5, "LIJ_CUSTOM"
 // with a shared module).
 constexpr DWORD BP_RECEIVE_TIMEOUT_MS = 10000;
 constexpr DWORD BP_PROBE_TIMEOUT_MS = 3000;
+
+// Rows of a table that an identifier can name: the appended index is one unsigned byte.
+constexpr DWORD BP_MAX_ROW_INDEX = 255;
 
 // Codes of the operations (besides the packet and transport codes they pass on).
 constexpr int BP_ERR_NO_CHANNEL = -1;
@@ -48,6 +54,10 @@ constexpr DWORD BP_INFO_STATUS = 10;        // "st" 01 00 01
 constexpr DWORD BP_INFO_MEDIA = 14;         // "pm" 01 00 01
 constexpr DWORD BP_INFO_INPUT_PATH = 16;    // "pm" 01 00 02
 constexpr DWORD BP_INFO_MEDIA_F17 = 17;     // paged PI request (second form over D4 and SNMP)
+
+// Forms of a tray-details reply (AnalyzeCassetteDetialInfo).
+constexpr int BP_CASSETTE_FORM_COMMAND = 0;  // reply to the "sr" command: "sr:00:" ... block
+constexpr int BP_CASSETTE_FORM_PI = 1;       // data of the PI request: the block itself
 
 // GetInfoTVD4 request forms.
 constexpr int BP_PI_FORM_FIRST = 0;   // "PI" request, echoed reply (OPK and TVD4)
@@ -109,20 +119,39 @@ public:
     DWORD GetCompressionBandHeight() override { return m_stAutoConfigInfo.dwPSectionWord7; }
     int GetDefaultSetting(BIDefaultSettings*) override { return 0; }
 
-    // ---- Model, languages, memory, option units, trays, paper (own files) -----------------------
+    // ---- Model, languages, colour and memory (CBIDI_BP_Model.cpp) -------------------------------
     DWORD GetSupportPDLBits() override;
     int GetModelInfoBits(DWORD* pdwValue) override;
     DWORD GetInstalledMemory() override;
+    // Sets bit 0x1 of *pdwValue when the first process colorant count is 2 or more, clears it
+    // when below; an empty list leaves it. BOOL.
+    int GetColorInfoBitsByMIB(DWORD* pdwValue);
+    // The job-control character set (106: UTF-8). BOOL.
+    int GetJobCtrlLangCharSet(DWORD* pdwValue);
+
+    // ---- Option units (CBIDI_BP_Options.cpp) ----------------------------------------------------
     int GetOptionUnitBits(DWORD* pdwValue) override;
     int GetOptionUnitBitsStorage(DWORD* pdwValue) override;
     int GetOptionUnitBitsDuplexUnit(DWORD* pdwValue) override;
     int GetOptionUnitBitsFinisher(DWORD* pdwValue) override;
     int GetOptionUnitBitsConfidentialJobFunction(DWORD* pdwValue) override;
+    // *pdwFlag = 1 when the status reply's storage field shows a storage device. BOOL.
+    int GetOptionStorageInfoBySTReply(DWORD* pdwFlag);
+    // The confidential-job kinds of the "pc" reply: bit 0x1 kind 0, bit 0x2 kind 1. 1 or 0.
+    int IsSupportConfidentialJobFunction(DWORD* pdwKinds);
+
+    // ---- Input trays and paper (CBIDI_BP_Paper.cpp) ---------------------------------------------
     int GetCassetteInfo(BICassetteList* pCassettes) override;
     BIStringList* GetSupportPaperSize(DWORD dwArgument) override;
     BIStringList* GetSupportPaperType() override;
     BIStringList* GetPaperDirection() override;
     int GetUserDefMaxMin(VANTO_USERDEF_MAXMIN* pUserDefMaxMin) override;
+    // Asks an ink-jet for its tray details ("sr" or the PI request with code 2) and merges them
+    // into the list. BOOL.
+    int GetCassetteDetailInfoByD4Cmd(BICassetteList* pCassettes);
+    // Merges a tray-details reply into the list; nForm is BP_CASSETTE_FORM_COMMAND or
+    // BP_CASSETTE_FORM_PI. BOOL.
+    int AnalyzeCassetteDetialInfo(const BYTE* pData, DWORD dwLength, BICassetteList* pCassettes, int nForm);
 
     // ---- MIB query layer (CBIDI_BP_MIB.cpp) ------------------------------------------------------
     // One request out, one reply in, on the open channel. pReply receives the reply. >= 0 (the
@@ -135,6 +164,9 @@ public:
     // replaced (SNMP) or filled as far as the walk got (OPK).
     int GetValueList(const char* pOID, std::vector<int32_t>* pList);
     int GetStringList(const char* pOID, BIStringList* pList);
+    // The integer of exactly the object pOID (a Get, not a walk), decoded as GetValueList decodes
+    // its values. 1 or 0.
+    int GetMIBInteger(const char* pOID, int32_t* pnValue);
     // The paper direction column over OPK, row 1 to dwLastIndex, one request per row; a missing
     // row becomes an empty string. 1 when every row was read; 0 or a negative code otherwise.
     int GetTableStringsByIndex(BIStringList* pList, DWORD dwLastIndex);
@@ -181,6 +213,9 @@ public:
     const std::string& GetDeviceIDString() const { return m_strDeviceID; }
     const BIAutoConfigInfo& GetAutoConfigInfo() const { return m_stAutoConfigInfo; }
     const SBISystemOEMRow& GetSystemOEMRecord() const { return m_SystemOEMRecord; }
+    // Little-endian 32-bit and 16-bit words of the System OEM record; 0 past its end.
+    DWORD GetSystemOEMWord(size_t nOffset) const;
+    WORD GetSystemOEMHalf(size_t nOffset) const;
     // The open channel's kind, 0 when none.
     DWORD GetChannelKind() const { return m_pChannel ? m_pChannel->dwChannelKind : 0; }
     const TransportChannel* GetChannel() const { return m_pChannel.get(); }
@@ -194,6 +229,9 @@ public:
     BOOL IsDeviceIDAnalyzed() const { return m_dwReady != 0; }
 
 protected:
+    // One object by GetRequest (SNMP) or a one-object MDR request (OPK): the parse result with
+    // *pPacket holding the reply, 0 and no packet on other channels, or a negative code.
+    int AskOne(const char* pOID, std::unique_ptr<CPacket>* pPacket);
     // Sends one information command: over SNMP as a GetMIBValue of the command identifier with
     // each byte as one more arc (first reply byte dropped), else with Transact.
     int SendInfoCommand(const BYTE* pCommand, DWORD dwLength, std::vector<BYTE>* pReply);

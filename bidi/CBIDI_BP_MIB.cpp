@@ -60,7 +60,6 @@ constexpr BYTE kMDRCommandGet = 0;         // MDR command code of a read
 constexpr int kMaxNotEchoedRetries = 5;    // unanswered MDR requests retried before failing
 constexpr int kFirmBufClearCalls = 10;     // status calls of one buffer drain at most
 constexpr DWORD kFirmBufClearQuietMs = 1000;  // a status call this slow means the buffer is empty
-constexpr DWORD kMaxMDRIndex = 255;        // rows are one unsigned byte
 constexpr DWORD kMaxInPlaceArc = 127;      // the MDR packet advances an arc in place up to here
 constexpr int kMaxSNMPExchanges = 1024;    // bound of one SNMP walk (the packet ends it sooner)
 
@@ -120,39 +119,47 @@ int CBIDI_BP::Transact(const BYTE* pRequest, DWORD dwLength, std::vector<BYTE>* 
     return nRet;
 }
 
-// GetMIBValue: one object by GetRequest (SNMP) or a one-object MDR request (OPK).
-int CBIDI_BP::GetMIBValue(const char* pOID, std::vector<BYTE>* pValue) {
-    BI_LOG("CBIDI_BP::GetMIBValue %s\n", pOID != nullptr ? pOID : "(null)");
-    if (pOID == nullptr || pValue == nullptr) return BP_ERR_BAD_ARGUMENT;
-    pValue->clear();
-
-    std::unique_ptr<CPacket> packet;
+// AskOne: one object by GetRequest (SNMP) or a one-object MDR request (OPK); *pPacket holds the
+// parsed reply. The parse result, 0 without a packet when the channel is neither, or a negative
+// code.
+int CBIDI_BP::AskOne(const char* pOID, std::unique_ptr<CPacket>* pPacket) {
     std::string strKey = pOID;
     int nRet = 0;
     if (IsChannel(kZkChannelSNMP)) {
         auto snmp = std::make_unique<CSNMPPacket>();
         snmp->SetRequestType(PDU_GET_REQUEST);
         nRet = snmp->BuildGet(strKey);
-        packet = std::move(snmp);
+        *pPacket = std::move(snmp);
     } else if (IsChannel(kZkChannelOPK)) {
         auto mdr = std::make_unique<CMDRPacket>();
         mdr->SetRequestType(kMDRCommandGet);
         int nCount = 1;
         nRet = mdr->BuildRequest(strKey, nCount);
-        packet = std::move(mdr);
+        *pPacket = std::move(mdr);
     } else {
         return 0;
     }
     if (nRet < 0) return nRet;
 
     std::vector<BYTE> reply;
-    nRet = Transact(packet->GetRequest(), static_cast<DWORD>(packet->GetRequestLength()), &reply);
+    CPacket& packet = **pPacket;
+    nRet = Transact(packet.GetRequest(), static_cast<DWORD>(packet.GetRequestLength()), &reply);
     if (nRet < 0) return nRet;
-    const int nParse = packet->Parse(reply.data(), static_cast<int>(reply.size()));
-    if (nParse < 0) {
-        BI_LOG("#CBIDI_BP::GetMIBValue the reply does not answer %s. nRet=%d\n", pOID, nParse);
-        return nParse;
-    }
+    const int nParse = packet.Parse(reply.data(), static_cast<int>(reply.size()));
+    if (nParse < 0) BI_LOG("#CBIDI_BP::GetMIBValue the reply does not answer %s. nRet=%d\n", pOID, nParse);
+    return nParse;
+}
+
+// GetMIBValue: the raw value bytes of one object.
+int CBIDI_BP::GetMIBValue(const char* pOID, std::vector<BYTE>* pValue) {
+    BI_LOG("CBIDI_BP::GetMIBValue %s\n", pOID != nullptr ? pOID : "(null)");
+    if (pOID == nullptr || pValue == nullptr) return BP_ERR_BAD_ARGUMENT;
+    pValue->clear();
+    std::unique_ptr<CPacket> packet;
+    const int nParse = AskOne(pOID, &packet);
+    if (nParse < 0 || !packet) return nParse;
+
+    std::string strKey = pOID;
     DWORD dwSize = 0;
     packet->GetValue(strKey, nullptr, &dwSize);
     if (dwSize == 0) {
@@ -170,6 +177,31 @@ int CBIDI_BP::GetMIBValue(const char* pOID, std::vector<BYTE>* pValue) {
         return BP_ERR_BAD_ARGUMENT;
     }
     return nParse;
+}
+
+// GetMIBInteger: a Get of exactly this object. A walk would start at the column's parent and
+// hand back row 1 (or another object) first; a value at one row must come from that row. Only
+// an integer answers: a text value is no number.
+int CBIDI_BP::GetMIBInteger(const char* pOID, int32_t* pnValue) {
+    BI_LOG("CBIDI_BP::GetMIBInteger %s\n", pOID != nullptr ? pOID : "(null)");
+    if (pOID == nullptr || pnValue == nullptr) return 0;
+    std::unique_ptr<CPacket> packet;
+    const int nParse = AskOne(pOID, &packet);
+    bool bRead = false;
+    if (nParse >= 0 && packet) {
+        if (IsChannel(kZkChannelOPK)) {
+            const auto& mdr = static_cast<const CMDRPacket&>(*packet);
+            std::string strKey;
+            bRead = mdr.GetNamedValueCount() > 0 && mdr.GetValueType(0) == PACKETDATA_TYPE_INTEGER &&
+                    mdr.GetIntValue(0, strKey, *pnValue);
+        } else {
+            const auto it = packet->GetIntegerResults().find(std::string_view(pOID));
+            bRead = it != packet->GetIntegerResults().end() && !it->second.empty();
+            if (bRead) *pnValue = it->second.front();
+        }
+    }
+    if (!bRead) BI_LOG("#CBIDI_BP::GetMIBInteger no integer for %s. nRet=%d\n", pOID, nParse);
+    return bRead ? 1 : 0;
 }
 
 int CBIDI_BP::GetValueList(const char* pOID, std::vector<int32_t>* pList) {
@@ -249,8 +281,8 @@ int CBIDI_BP::WalkMDR(const char* pOID, bool bStrings, std::vector<int32_t>* pVa
     else
         pValues->clear();
     for (;;) {
-        if (dwIndex > kMaxMDRIndex) {
-            BI_LOG("#CBIDI_BP::WalkMDR the column %s goes on past row %u.\n", strColumn.c_str(), kMaxMDRIndex);
+        if (dwIndex > BP_MAX_ROW_INDEX) {
+            BI_LOG("#CBIDI_BP::WalkMDR the column %s goes on past row %u.\n", strColumn.c_str(), BP_MAX_ROW_INDEX);
             return BP_ERR_BAD_ARGUMENT;
         }
         // Rows past 127 cannot be advanced inside one request: ask them one by one.
@@ -314,8 +346,8 @@ int CBIDI_BP::GetTableStringsByIndex(BIStringList* pList, DWORD dwLastIndex) {
     std::string strColumn;
     DWORD dwIndex = 0;
     if (!SplitIndex(kPaperDirectionColumn, &strColumn, &dwIndex)) return BP_ERR_BAD_ARGUMENT;
-    if (dwLastIndex > kMaxMDRIndex) {
-        BI_LOG("#CBIDI_BP::GetTableStringsByIndex rows past %u cannot be asked.\n", kMaxMDRIndex);
+    if (dwLastIndex > BP_MAX_ROW_INDEX) {
+        BI_LOG("#CBIDI_BP::GetTableStringsByIndex rows past %u cannot be asked.\n", BP_MAX_ROW_INDEX);
         return 0;
     }
     int nRetries = 0;

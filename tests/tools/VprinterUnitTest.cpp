@@ -4,7 +4,9 @@
 #include "InkjetResponder.h"
 #include "JobLanguageSession.h"
 #include "MibStore.h"
+#include "Profile.h"
 #include "SnmpAgent.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +89,36 @@ TEST(VprinterPaging, PagesJoinToThePayloadWithAShortLastPage) {
             }
         }
     }
+}
+
+// A raw reply stands in for its own command only, byte for byte; the PI request still pages the
+// payload, and the other commands keep their built replies.
+TEST(VprinterRawReplies, ReplaceTheReplyOfTheirCommandOnly) {
+    std::string error;
+    const auto busy = LoadProfile(std::string(VANTO_SOURCE_DIR) + "/samples/printers/inkjet-usb-busy", error);
+    ASSERT_TRUE(busy) << error;
+    Profile profile = *busy;
+    profile.srBlock = {0x01, 0x16};
+    const InkjetResponder responder(profile);
+    const Bytes sr = *responder.Answer(Bytes{'s', 'r', 1, 0, 0}, 2048);
+    ASSERT_EQ(sr.size(), 27u);
+    EXPECT_EQ(std::string(sr.begin(), sr.begin() + 11), "sr:00:BUSY;");
+    EXPECT_EQ(*responder.Answer(Bytes{'p', 'c', 1, 0, 0}, 2048), (Bytes{'p', 'c', ':', 2, 0, 'N', 'A', ';'}));
+    const Bytes pm = *responder.Answer(Bytes{'p', 'm', 1, 0, 1}, 2048);
+    EXPECT_EQ(Bytes(pm.begin() + 3, pm.end() - 1), profile.pm14);
+    const Bytes pi = *responder.Answer(Bytes{'P', 'I', 6, 0, 1, 0xA0, 0, 0, 0, 8}, 2048);
+    ASSERT_GT(pi.size(), 16u);
+    const std::string piText(pi.begin() + 11, pi.end());
+    EXPECT_EQ(piText.rfind("PI:\xA0:", 0), 0u);
+    EXPECT_EQ(piText.find(":NA;"), std::string::npos) << "page 0 of the tray block is offered";
+
+    TempFolder folder;
+    folder.Write("p/profile.json", R"({"channels": ["snmp"], "raw_replies": {"st": "st.hex"}})");
+    folder.Write("p/st.hex", "00");
+    EXPECT_FALSE(LoadProfile(folder.Path() + "/p", error));
+    EXPECT_NE(error.find("unknown raw reply 'st'"), std::string::npos) << error;
+    folder.Write("p/profile.json", R"({"channels": ["snmp"], "raw_replies": {"sr": "missing.hex"}})");
+    EXPECT_FALSE(LoadProfile(folder.Path() + "/p", error));
 }
 
 TEST(VprinterMib, SnmprecValuesAreKeptAsWritten) {

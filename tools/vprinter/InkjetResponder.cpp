@@ -71,6 +71,17 @@ Bytes FirstFormFrame(const Bytes& body) {
 
 }  // namespace
 
+const Bytes* InkjetResponder::RawReply(char a, char b, uint8_t param) const {
+    const char* key = nullptr;
+    if (a == 'p' && b == 'c' && param == 0) key = "pc";
+    else if (a == 's' && b == 'r' && param == 0) key = "sr";
+    else if (a == 'p' && b == 'm' && param == 1) key = "pm14";
+    else if (a == 'p' && b == 'm' && param == 2) key = "pm16";
+    if (key == nullptr) return nullptr;
+    const auto found = m_profile.rawReplies.find(key);
+    return found == m_profile.rawReplies.end() ? nullptr : &found->second;
+}
+
 const Bytes& InkjetResponder::PayloadForCode(uint8_t code) const {
     static const Bytes kNone;
     switch (code) {
@@ -152,6 +163,7 @@ std::optional<Bytes> InkjetResponder::Answer(std::span<const uint8_t> r, size_t 
     const char a = static_cast<char>(r[0]), b = static_cast<char>(r[1]);
     if (a < 'a' || a > 'z' || b < 'a' || b > 'z') return std::nullopt;
     const uint8_t param = r[4];
+    if (const Bytes* raw = RawReply(a, b, param)) return *raw;
     Bytes out;
     if (a == 'p' && b == 'c' && param == 0) {
         if (m_profile.pcData.empty()) return NotAvailable(a, b);

@@ -21,6 +21,8 @@
 //                   the request's page and chunk bytes, ":", two 16-bit values as above, ";",
 //                   for pages 1 and up "SZ:", 16-bit length, ";", "DT:", data, ";". The reply
 //                   ends there (the transport module recognises that layout).
+//   A profile's raw reply to "pc", "sr", "pm" 01 or "pm" 02 replaces the reply built above,
+//   byte for byte.
 //   Anything the printer cannot answer: "NA" where the host looks for it ("pc:" 02 00 "NA;",
 //   "sr:00:NA;", else the two letters and ":NA;"; first form: the PI frame with "PI:", code,
 //   ":NA;").
@@ -56,6 +58,9 @@ public:
     const Bytes& PayloadForCode(uint8_t code) const;
 
 private:
+    // The profile's whole reply to the two-letter command, or null when it has none.
+    const Bytes* RawReply(char a, char b, uint8_t param) const;
+
     const Profile& m_profile;
 };
 

@@ -136,6 +136,14 @@ bool LoadJsonProfile(const std::filesystem::path& dir, Profile& p, std::string& 
             if (replies.contains(key) && !ReadHexFile(dir / replies.at(key).get<std::string>(), *target, error))
                 return false;
         }
+        const auto rawReplies = json.value("raw_replies", nlohmann::json::object());
+        for (const auto& [key, file] : rawReplies.items()) {
+            if (key != "pc" && key != "sr" && key != "pm14" && key != "pm16") {
+                error = p.name + ": unknown raw reply '" + key + "' (pc, sr, pm14, pm16)";
+                return false;
+            }
+            if (!ReadHexFile(dir / file.get<std::string>(), p.rawReplies[key], error)) return false;
+        }
         for (const auto& f : json.value("faults", std::vector<std::string>{})) {
             auto rule = ParseFaultRule(f, error);
             if (!rule) {

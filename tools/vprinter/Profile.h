@@ -7,6 +7,7 @@
 #include "FaultPlan.h"
 #include "MibStore.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,11 +36,16 @@ struct Profile {
     Bytes statusFields;     // fields of the status reply: header, length, data ...
     bool hasStatus = false;
     Bytes pcData, srBlock, pm14, pm16, pm17;
+    // Whole replies to the information commands "pc", "sr", "pm14" and "pm16", sent as they
+    // stand instead of the reply built around a payload: replies with another status ("BUSY",
+    // "01"), cut short or otherwise damaged. Keyed by those names.
+    std::map<std::string, Bytes> rawReplies;
     std::vector<FaultRule> faults;
 
     bool IsUsb() const { return !usbPort.empty(); }
     bool AnswersInkjetCommands() const {
-        return hasStatus || !pcData.empty() || !srBlock.empty() || !pm14.empty() || !pm16.empty() || !pm17.empty();
+        return hasStatus || !pcData.empty() || !srBlock.empty() || !pm14.empty() || !pm16.empty() || !pm17.empty() ||
+               !rawReplies.empty();
     }
 };
 

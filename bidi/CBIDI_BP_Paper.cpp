@@ -50,8 +50,6 @@ constexpr WORD kLevelUnknown = VANTO_CASETTE_UNKNOWN_LEVEL;
 
 constexpr int32_t kPathSimplex = 5;             // prtMediaPathType simplex
 constexpr int32_t kUnitTenThousandthsInch = 3;  // prtMediaPathMediaSizeUnit; other values: micrometres
-// Largest magnitude of a limit for which x * 254 + 9999 stays within 32 bits.
-constexpr int32_t kMaxLimitMagnitude = (INT32_MAX - 9999) / 254;
 
 // An input column read with "no rows" tells as little as a failed read: its trays are unknown.
 bool ReadInputColumn(CBIDI_BP& bidi, const char* pOID, std::vector<int32_t>* pValues) {
@@ -281,31 +279,41 @@ int CBIDI_BP::GetUserDefMaxMin(VANTO_USERDEF_MAXMIN* pUserDefMaxMin) {
     BI_LOG("prtMediaPathMaxMediaXFeedDir = %ld\n", static_cast<long>(b));
     BI_LOG("prtMediaPathMinMediaFeedDir = %ld\n", static_cast<long>(c));
     BI_LOG("prtMediaPathMinMediaXFeedDir = %ld\n", static_cast<long>(d));
-    // Beyond this the 32-bit arithmetic below would wrap into a wrong size.
-    for (const int32_t v : {a, b, c, d}) {
-        if (v > kMaxLimitMagnitude || v < -kMaxLimitMagnitude) {
-            BI_LOG("#Failed to get the max/min size of User defined paper.\n");
-            return 0;
+    // The sizes are 32-bit arithmetic; a step that would wrap gives no size at all rather than a
+    // wrong one.
+    bool bFits = true;
+    const auto step = [&bFits](int32_t nValue, int32_t nTimes, int32_t nAdd, int32_t nDivisor) {
+        const int64_t llValue = static_cast<int64_t>(nValue) * nTimes + nAdd;
+        if (llValue < INT32_MIN || llValue > INT32_MAX) {
+            bFits = false;
+            return int32_t{0};
         }
-    }
+        return static_cast<int32_t>(llValue / nDivisor);
+    };
+    VANTO_USERDEF_MAXMIN result = limits;
     if (nUnit == kUnitTenThousandthsInch) {
-        limits.lHeiMAX = (a * 254 + 5555) / 10000;
-        limits.lWidMAX = (b * 254 + 5555) / 10000;
-        limits.lHeiMIN = (c * 254 + 9999) / 10000;
-        limits.lWidMIN = (d * 254 + 9999) / 10000;
-        limits.lHeiMAX_Inch = a / 100;
-        limits.lWidMAX_Inch = b / 100;
-        limits.lHeiMIN_Inch = (c + 99) / 100;
-        limits.lWidMIN_Inch = (d + 99) / 100;
+        result.lHeiMAX = step(a, 254, 5555, 10000);
+        result.lWidMAX = step(b, 254, 5555, 10000);
+        result.lHeiMIN = step(c, 254, 9999, 10000);
+        result.lWidMIN = step(d, 254, 9999, 10000);
+        result.lHeiMAX_Inch = a / 100;
+        result.lWidMAX_Inch = b / 100;
+        result.lHeiMIN_Inch = step(c, 1, 99, 100);
+        result.lWidMIN_Inch = step(d, 1, 99, 100);
     } else {
-        limits.lHeiMAX_Inch = ((a * 100) / 254 + 55) / 100;
-        limits.lWidMAX_Inch = ((b * 100) / 254 + 55) / 100;
-        limits.lHeiMIN_Inch = ((c * 100) / 254 + 99) / 100;
-        limits.lWidMIN_Inch = ((d * 100) / 254 + 99) / 100;
-        limits.lHeiMAX = a / 100;
-        limits.lWidMAX = b / 100;
-        limits.lHeiMIN = (c + 99) / 100;
-        limits.lWidMIN = (d + 99) / 100;
+        result.lHeiMAX_Inch = step(step(a, 100, 0, 254), 1, 55, 100);
+        result.lWidMAX_Inch = step(step(b, 100, 0, 254), 1, 55, 100);
+        result.lHeiMIN_Inch = step(step(c, 100, 0, 254), 1, 99, 100);
+        result.lWidMIN_Inch = step(step(d, 100, 0, 254), 1, 99, 100);
+        result.lHeiMAX = a / 100;
+        result.lWidMAX = b / 100;
+        result.lHeiMIN = step(c, 1, 99, 100);
+        result.lWidMIN = step(d, 1, 99, 100);
     }
+    if (!bFits) {
+        BI_LOG("#Failed to get the max/min size of User defined paper.\n");
+        return 0;
+    }
+    limits = result;
     return 1;
 }

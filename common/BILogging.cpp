@@ -2,7 +2,8 @@
 //
 // State changes (set-up from the registry, end) and every write happen under one lock that is
 // created once per process and never deleted, so an end call while other threads log is safe.
-// The fast path outside the lock is one read of the two flags.
+// The fast path outside the lock is one read of the flag word, which holds the switch's state and
+// whether an error sink is installed.
 #include "common/BILogging.h"
 
 #include "common/CRegistry.h"
@@ -28,11 +29,20 @@ constexpr uint32_t kMsPerMinute = 60000;
 constexpr uint32_t kMsPerSecond = 1000;
 constexpr uint32_t kSecondsPerMinute = 60;
 
+// Bits of the flag word. The log does nothing only when the word is exactly kSwitchRead: the
+// switch was read as zero and no sink is installed.
+constexpr unsigned kSwitchRead = 0x1;  // the switch has been read
+constexpr unsigned kFileOn = 0x2;      // ... and was non-zero
+constexpr unsigned kSinkOn = 0x4;      // an error sink is installed
+
+// The first character of an error line.
+constexpr char kErrorMark = '#';
+
 struct LogState {
-    std::atomic<int> initialised{0};  // the switch has been read
-    std::atomic<int> enabled{0};      // the switch was non-zero
+    std::atomic<unsigned> flags{0};
     WCHAR path[MAX_PATH] = {};
     std::atomic<BILogging::TickSource> tick{nullptr};
+    BILogging::ErrorSink sink = nullptr;  // read and changed under the lock
 };
 
 LogState g_state;
@@ -59,7 +69,7 @@ private:
 // Reads the switch from the registry unless it has been read; a failure leaves the facility
 // uninitialised so that the next log call tries again. Runs under the lock.
 void SetUpLocked() {
-    if (g_state.initialised.load(std::memory_order_acquire)) return;
+    if (g_state.flags.load(std::memory_order_acquire) & kSwitchRead) return;
 
     DWORD value = 0;
     {
@@ -75,8 +85,7 @@ void SetUpLocked() {
     if (length <= 0 || length >= MAX_PATH) return;
     for (int i = 0; i <= length; ++i) g_state.path[i] = static_cast<WCHAR>(narrow[i]);
 
-    g_state.enabled.store(value != 0 ? 1 : 0, std::memory_order_release);
-    g_state.initialised.store(1, std::memory_order_release);
+    g_state.flags.fetch_or(value != 0 ? kSwitchRead | kFileOn : kSwitchRead, std::memory_order_acq_rel);
 }
 
 uint32_t Ticks() {
@@ -191,20 +200,23 @@ void AppendLocked(const std::string& line) {
 
 bool WritableLocked() {
     SetUpLocked();
-    return g_state.initialised.load(std::memory_order_acquire) && g_state.enabled.load(std::memory_order_acquire);
+    constexpr unsigned kWritable = kSwitchRead | kFileOn;
+    return (g_state.flags.load(std::memory_order_acquire) & kWritable) == kWritable;
 }
 
 }  // namespace
 
 bool BILogging::Active() noexcept {
-    return !g_state.initialised.load(std::memory_order_acquire) || g_state.enabled.load(std::memory_order_acquire);
+    return g_state.flags.load(std::memory_order_acquire) != kSwitchRead;
 }
 
 void BILogging::Write(const char* format, ...) noexcept {
     if (format == nullptr) return;
     try {
         LockGuard guard;
-        if (!WritableLocked()) return;
+        const bool bToFile = WritableLocked();
+        const ErrorSink sink = g_state.sink;
+        if (!bToFile && sink == nullptr) return;
 
         va_list args;
         va_start(args, format);
@@ -219,7 +231,8 @@ void BILogging::Write(const char* format, ...) noexcept {
             message.resize(static_cast<size_t>(needed));
         }
         va_end(args);
-        AppendLocked(TimeStamp() + message);
+        if (bToFile) AppendLocked(TimeStamp() + message);
+        if (sink != nullptr && !message.empty() && message[0] == kErrorMark) sink(message);
     } catch (...) {
         // Logging never changes the result of the operation that logs.
     }
@@ -247,8 +260,17 @@ void BILogging::Dump(const void* bytes, size_t count) noexcept {
 
 void BILogging::End() noexcept {
     LockGuard guard;
-    g_state.enabled.store(0, std::memory_order_release);
-    g_state.initialised.store(0, std::memory_order_release);
+    g_state.flags.fetch_and(~(kSwitchRead | kFileOn), std::memory_order_acq_rel);
+}
+
+void BILogging::SetErrorSink(ErrorSink sink) noexcept {
+    LockGuard guard;
+    g_state.sink = sink;
+    if (sink != nullptr) {
+        g_state.flags.fetch_or(kSinkOn, std::memory_order_acq_rel);
+    } else {
+        g_state.flags.fetch_and(~kSinkOn, std::memory_order_acq_rel);
+    }
 }
 
 void BILogging::SetTickSource(TickSource source) noexcept {

@@ -1,5 +1,6 @@
 // The diagnostic log: the registry switch and when it is read again, the file and its folder,
-// the time stamp, the hex dump, the text form of a line, and many writers at once.
+// the time stamp, the hex dump, the text form of a line, many writers at once, and the error
+// sink beside the file.
 #include "common/BILogging.h"
 
 #include "common/LogFile.h"
@@ -8,7 +9,10 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 using vanto_test::LogLines;
 using vanto_test::Message;
@@ -22,11 +26,17 @@ uint32_t FixedTicks() {
     return g_fixedTicks;
 }
 
+std::vector<std::string> g_sunk;
+void SinkLine(std::string_view line) {
+    g_sunk.emplace_back(line);
+}
+
 // Every test starts and ends with the facility uninitialised and the system clock.
 class BILoggingTest : public ::testing::Test {
 protected:
     void SetUp() override { BILogging::End(); }
     void TearDown() override {
+        BILogging::SetErrorSink(nullptr);
         BILogging::End();
         BILogging::SetTickSource(nullptr);
     }
@@ -149,6 +159,41 @@ TEST_F(BILoggingTest, ManyWritersAndEndCallsLeaveOnlyWholeLines) {
         ASSERT_EQ(std::sscanf(message.c_str(), "thread %d line %d %n", &thread, &number, &consumed), 2) << line;
         EXPECT_EQ(message.substr(static_cast<size_t>(consumed)), payload) << line;
     }
+}
+
+TEST_F(BILoggingTest, ErrorSinkGetsOnlyErrorLinesAndLeavesTheFileAsItIs) {
+    TempPrefix prefix;
+    std::filesystem::create_directories(vanto_test::LogFolder(prefix));
+    SetLogSwitch(0);
+    BI_LOG("switch read\n");
+    EXPECT_FALSE(BILogging::Active()) << "the switch is off and no sink is installed";
+
+    g_sunk.clear();
+    BILogging::SetErrorSink(&SinkLine);
+    EXPECT_TRUE(BILogging::Active()) << "a sink must make the log calls format their lines";
+    BI_LOG("trace %d\n", 1);
+    BI_LOG("#Failed to get %s list.\n", "InputName");
+    BI_DUMP("#", 1);
+    EXPECT_EQ(g_sunk, std::vector<std::string>{"#Failed to get InputName list.\n"});
+    EXPECT_TRUE(LogLines(prefix).empty()) << "the sink switched the file on";
+
+    // File on: every line goes to the file as without a sink; the end call keeps the sink.
+    SetLogSwitch(1);
+    BILogging::End();
+    BI_LOG("#second %s\n", "error");
+    BI_LOG("trace\n");
+    auto lines = LogLines(prefix);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Message(lines[0]), "#second error");
+    EXPECT_EQ(Message(lines[1]), "trace");
+    EXPECT_EQ(g_sunk.back(), "#second error\n");
+
+    BILogging::SetErrorSink(nullptr);
+    SetLogSwitch(0);
+    BILogging::End();
+    BI_LOG("#third\n");
+    EXPECT_FALSE(BILogging::Active()) << "removing the sink must give back the one-test fast path";
+    EXPECT_EQ(g_sunk.size(), 2u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // listed at the end.
 #include "printerinfo/BIStoreData.h"
 #include "platform/prefix.h"
+#include "tools/vanto/bit_names.h"
 #include "tools/vanto/library.h"
 #include "tools/vanto/verbs.h"
 
@@ -20,52 +21,19 @@
 
 namespace {
 
+using vanto_cli::BitName;
+using vanto_cli::Bits;
 using vanto_cli::kExitFailure;
 using vanto_cli::kExitNoQueue;
+using vanto_cli::kModelInfoBits;
+using vanto_cli::kOptionUnitBits;
+using vanto_cli::kPDLBits;
 constexpr DWORD kMaxShownValue = 16 * 1024 * 1024;  // larger values are not read
-
-struct BitName {
-    DWORD bit;
-    const char* name;
-};
 
 constexpr DWORD kStoreFlagDirections = 0x4;  // "BIPaperSizeIDs" carries directions
 constexpr BitName kStoreFlagBits[] = {
     {0x1, "seeded from a built-in default"}, {0x2, "written by an update"}, {kStoreFlagDirections, "paper sizes carry directions"}};
-constexpr BitName kModelInfoBits[] = {
-    {0x1, "colour"},          {0x2, "A3-class paper"},        {0x4, "Japanese market"},
-    {0x8, "raster command language"}, {0x10, "resolution multiple of 360"}, {0x400, "System OEM bit 0x400"},
-    {0x800, "System OEM channel available"}, {0x10000, "job control in UTF-8"}, {0x20000, "media capability 0x20000"},
-    {0x40000, "media capability 0x40000"}, {0x80000, "media capability 0x80000"},
-    {0x100000, "media capability 0x100000"}, {0x200000, "media capability 0x200000"},
-    {0x400000, "media capability 0x400000"}, {0x10000000, "format-17 media information"}};
-constexpr BitName kPDLBits[] = {{0x1, "QLMPAGE-04"},   {0x2, "QLMPAGECOLOR-01"}, {0x4, "QLMPAGES-04"},
-                                {0x10, "QLMPR"},       {0x20, "bit 0x20"},       {0x100, "PCL"},
-                                {0x200, "PCLXL"}};
-constexpr BitName kOptionUnitBits[] = {
-    {0x1, "duplex unit"},  {0x2, "RAM disk"},           {0x4, "storage device"},
-    {0x100, "face-up tray"}, {0x200, "stacker"},        {0x400, "stapler"},
-    {0x800, "offset stacker"}, {0x10000, "confidential jobs (kind 0)"}, {0x20000, "confidential jobs (kind 1)"}};
 constexpr BitName kLayoutBits[] = {{0x1, "borderless"}};
-
-std::string Bits(DWORD value, const BitName* names, size_t count) {
-    std::string text;
-    DWORD known = 0;
-    for (size_t i = 0; i < count; ++i) {
-        known |= names[i].bit;
-        if ((value & names[i].bit) == 0) continue;
-        if (!text.empty()) text += ", ";
-        text += names[i].name;
-    }
-    for (DWORD bit = 1; bit != 0; bit <<= 1) {
-        if ((value & bit) == 0 || (known & bit) != 0) continue;
-        char other[24];
-        std::snprintf(other, sizeof(other), "bit 0x%x", bit);
-        if (!text.empty()) text += ", ";
-        text += other;
-    }
-    return text.empty() ? "none" : text;
-}
 
 DWORD U32(const std::vector<BYTE>& b, size_t off) {
     return static_cast<DWORD>(b[off]) | (static_cast<DWORD>(b[off + 1]) << 8) | (static_cast<DWORD>(b[off + 2]) << 16) |

@@ -58,6 +58,10 @@ int CBIDI_BP::AnalyzeSupportMediaInfo(const std::vector<BYTE>& media, const std:
     Format1416Result result;
     const bool bRead = AnalyzeFormat1416(media, inputPath, &result);
     if (!AddAll(*this, result.capabilities) || !bRead) return 0;
+    if (result.capabilities.empty()) {
+        BI_LOG("#The media information names no paper.\n");
+        return 0;
+    }
     m_stAutoConfigInfo.dwResolutionFlag = result.dwResolutionFlag;
     m_stAutoConfigInfo.dwFormat17Mark = 0;
     return ComputeForbiddenPairs() ? 1 : 0;
@@ -69,6 +73,10 @@ int CBIDI_BP::AnalyzeSupportMediaInfo17(const std::vector<BYTE>& reply) {
     Format17Result result;
     if (!AnalyzeFormat17(reply, &result)) return 0;
     if (!AddAll(*this, result.capabilities)) return 0;
+    if (result.capabilities.empty()) {
+        BI_LOG("#The media information names no paper.\n");
+        return 0;
+    }
     if (result.bResolution360) m_stAutoConfigInfo.dwResolutionFlag = kMediaResolutionFlag;
     if (result.wPWord5 != kMediaWordUnset) m_stAutoConfigInfo.dwPSectionWord5 = result.wPWord5;
     if (result.wPWord7 != kMediaWordUnset) m_stAutoConfigInfo.dwPSectionWord7 = result.wPWord7;

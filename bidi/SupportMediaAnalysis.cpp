@@ -136,7 +136,9 @@ DWORD TranslateMediaPaperSource(DWORD dwSourceBits) {
 bool AnalyzeFormat1416(std::span<const BYTE> media, std::span<const BYTE> inputPath, Format1416Result* pResult) {
     pResult->capabilities.clear();
     pResult->dwResolutionFlag = 0;
+    // A reply without any size block ("NA", or a page of something else) describes no paper.
     const auto first = std::find(media.begin(), media.end(), kSizeBlock);
+    if (first == media.end()) return false;
     Reader r(media);
     r.Skip(static_cast<size_t>(first - media.begin()));
 

@@ -44,8 +44,9 @@ struct Format1416Result {
     DWORD dwResolutionFlag = 0;
 };
 
-// Analyses a format-14 and a format-16 reply. False when a size block or type entry runs past
-// the end of either reply; the combinations read before stay in the result.
+// Analyses a format-14 and a format-16 reply. False when the media reply has no size block (as
+// its "NA" form has none), or a size block or type entry runs past the end of either reply; the
+// combinations read before stay in the result.
 bool AnalyzeFormat1416(std::span<const BYTE> media, std::span<const BYTE> inputPath, Format1416Result* pResult);
 
 // A format-17 type record (bytes not sent stay 0xFF).

@@ -84,6 +84,10 @@ TEST(MediaFormat1416, EntriesRunningPastEitherReplyFailKeepingEarlierOnes) {
     EXPECT_EQ(result.capabilities.size(), 1u);
     // A size block cut after its letter.
     EXPECT_FALSE(AnalyzeFormat1416(Bytes{'x', 'S'}, Bytes(2, 0), &result));
+    // The "not available" form names no size at all: a printer that supports no paper is no answer.
+    const Bytes notAvailable = {'p', 'm', ':', 'N', 'A', ';'};
+    EXPECT_FALSE(AnalyzeFormat1416(notAvailable, notAvailable, &result));
+    EXPECT_TRUE(result.capabilities.empty());
     // Every cut of a good reply ends cleanly, true or false, never beyond the bytes.
     for (size_t cut = 0; cut <= whole.size(); ++cut)
         AnalyzeFormat1416(std::span<const BYTE>(whole.data(), cut), std::span<const BYTE>(whole.data(), cut), &result);

@@ -197,6 +197,27 @@ TEST_F(MediaLive, Formats14And16AreUsedWhenFormat17IsNotAnswered) {
     EXPECT_NE(log.find("70 6d 1 0 1"), std::string::npos);  // the command bytes of code 14
 }
 
+TEST_F(MediaLive, OneLostFormat17PageFailsOpenInsteadOfFallingBackToNotAvailable) {
+    // The D4 ink-jet answers format 17 only: one lost page makes the library ask codes 14 and
+    // 16, which it answers "pm:NA;". An ink-jet that supports no paper must not open.
+    m_live.AddQueue("LostPage", "USB017");
+    const std::string profile = CopyProfile(m_files, "inkjet-usb-f17", "lostpage", [](nlohmann::json& p) {
+        p["usb_port"] = "USB017";
+        p["channels"] = {"d4"};
+        p["device_id"] = "MFG:Vintal;MDL:Aquila IJ-870;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;";
+        p["pi_max_chunk"] = 64;
+        p["faults"] = {"usb:lost,after=2,count=1"};
+    });
+    Printers printer({{"USB017", profile}});
+    ASSERT_TRUE(printer.Ready()) << printer.Stderr();
+    m_live.EnableLog();
+    Opened ink("LostPage", 0, kFaultTimeoutMs);
+    EXPECT_EQ(ink.result, 0);
+    EXPECT_EQ(ink.bidi->GetChannelKind(), 0u);
+    EXPECT_TRUE(ink.bidi->CapabilitySet().Capabilities().empty());
+    EXPECT_GE(m_live.CountInNewLog("70 6d 1 0 1"), 1u);  // code 14 was asked after the lost page
+}
+
 TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
     // TVD4: the status through the module's status call.
     Opened tvd4("Ink17", 0);

@@ -242,10 +242,11 @@ void AskStatus(CBIDI_BP& bidi, Report& report) {
     if (bidi.IsSupportColorMode(&colour)) report.colourInk = (colour & 0x1) != 0;
 }
 
-// The media combinations of an ink-jet and the pairs the driver must forbid.
+// The media combinations of an ink-jet and the pairs the driver must forbid, as Open concluded
+// them: asking again here could show an answer that Open never accepted.
 void AskMedia(CBIDI_BP& bidi, Report& report) {
     MediaAnswer& media = report.media.emplace();
-    if (bidi.CapabilitySet().Capabilities().empty() && !bidi.GetSupportMediaInfo()) return;
+    if (bidi.CapabilitySet().Capabilities().empty()) return;
     media.bAvailable = true;
     media.bFormat17 = bidi.GetAutoConfigInfo().dwFormat17Mark != 0;
     media.dwResolutionFlag = bidi.GetAutoConfigInfo().dwResolutionFlag;

@@ -19,8 +19,8 @@
 
 #include "bidi/CBIDI.h"
 #include "bidi/CZkapiDll.h"
-#include "printerinfo/CBITableData.h"
 #include "probe/DeviceIDParser.h"
+#include "tables/CBITableData.h"
 
 #include <cstdint>
 #include <memory>

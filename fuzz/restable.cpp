@@ -1,7 +1,7 @@
-// fuzz-libs: vanto_printerinfo
+// fuzz-libs: vanto_tables
 // Feeds arbitrary bytes to the binary resource table loader as a whole file, then runs every
 // lookup on whatever loaded, with queries taken from the input's first bytes.
-#include "printerinfo/CBITableData.h"
+#include "tables/CBITableData.h"
 
 #include <cstdint>
 #include <cstring>

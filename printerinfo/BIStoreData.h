@@ -5,7 +5,7 @@
 
 #include "common/BIInfo.h"
 #include "platform/win32.h"
-#include "printerinfo/CAUDFWrapper.h"
+#include "common/CAUDFWrapper.h"
 #include "vanto.h"
 
 #include <memory>

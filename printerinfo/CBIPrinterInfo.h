@@ -12,7 +12,7 @@
 #include "common/BIInfo.h"
 #include "platform/win32.h"
 #include "printerinfo/BIStoreData.h"
-#include "printerinfo/CBITableData.h"
+#include "tables/CBITableData.h"
 #include "vanto.h"
 
 #include <memory>

@@ -4,7 +4,7 @@
 // as a System OEM printer with that row as its record. Printers live on 127.0.86.x.
 #include "test_bp_live_printers.h"
 
-#include "printerinfo/CBITableData.h"
+#include "tables/CBITableData.h"
 #include "tools/restable/ResTableCompiler.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // 000 fallback), and the overlay of stored paper settings.
 #include "StoreTestUtil.h"
 #include "printerinfo/BIStoreData.h"
-#include "printerinfo/CBITableData.h"
+#include "tables/CBITableData.h"
 
 #include <filesystem>
 #include <fstream>

@@ -2,7 +2,7 @@
 // store was written through BIStoreData.
 #include "StoreTestUtil.h"
 #include "printerinfo/BIStoreData.h"
-#include "printerinfo/CBITableData.h"
+#include "tables/CBITableData.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,7 +1,7 @@
 // The resource-table compiler: JSON source to the binary resource file layout.
 #include "tools/restable/ResTableCompiler.h"
 
-#include "printerinfo/CBITableData.h"
+#include "tables/BITableLayout.h"
 
 #include <map>
 #include <set>

@@ -1,9 +1,9 @@
 // CBITableData: locating, reading, checking and decoding a binary resource file, the overlay of
 // stored paper settings, the row filter and the lookups.
-#include "printerinfo/CBITableData.h"
+#include "tables/CBITableData.h"
 
 #include "common/BILogging.h"
-#include "printerinfo/CAUDFWrapper.h"
+#include "common/CAUDFWrapper.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // CAUDFWrapper: loads the driver's AUDF module and forwards the five registry-like calls.
-#include "printerinfo/CAUDFWrapper.h"
+#include "common/CAUDFWrapper.h"
 
 #include "common/BILogging.h"
 

@@ -2,7 +2,7 @@
 // driver's table sources.
 #pragma once
 
-#include "printerinfo/CBITableData.h"
+#include "tables/CBITableData.h"
 #include "tools/restable/ResTableCompiler.h"
 
 #include <gtest/gtest.h>

@@ -222,6 +222,9 @@ public:
     DWORD IsChannelAvailable() const { return m_dwChannelAvailable; }
     DWORD GetOptionFlags() const { return m_dwOptionFlags; }
     DWORD GetReceiveTimeout() const { return m_dwReceiveTimeout; }
+    // The time-out of every receive from now on, in ms (tools and tests that want a printer's
+    // silence noticed sooner than the default).
+    void SetReceiveTimeout(DWORD dwMs) { m_dwReceiveTimeout = dwMs; }
     // The code of the last GetValueList / GetStringList: 1, or why it failed (0 column missing
     // from the answers, or a negative code such as -129 after the retries).
     int GetLastMIBResult() const { return m_nLastMIBResult; }

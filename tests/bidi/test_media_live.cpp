@@ -20,14 +20,9 @@ const char* const kOpkPageAddress = "127.0.89.2";
 const char* const kColourPageAddress = "127.0.89.3";
 
 // Gives the tests the connection's time-out.
-class LiveBP : public CBIDI_BP {
-public:
-    void SetReceiveTimeout(DWORD ms) { m_dwReceiveTimeout = ms; }
-};
-
 struct Opened {
     std::unique_ptr<BIInfo> context;
-    std::unique_ptr<LiveBP> bidi = std::make_unique<LiveBP>();
+    std::unique_ptr<CBIDI_BP> bidi = std::make_unique<CBIDI_BP>();
     int result = 0;
     Opened(const std::string& queue, DWORD flags, DWORD timeoutMs = BP_RECEIVE_TIMEOUT_MS) : context(Context(queue)) {
         if (!bidi->Initialize(context.get(), flags)) return;
@@ -129,7 +124,7 @@ protected:
 };
 
 // What the format-17 sample printer supports, whichever form carried it.
-void ExpectFormat17Sample(const LiveBP& bidi) {
+void ExpectFormat17Sample(const CBIDI_BP& bidi) {
     const BIAutoConfigInfo& info = bidi.GetAutoConfigInfo();
     EXPECT_EQ(info.dwFormat17Mark, 0x10000000u);
     EXPECT_EQ(info.dwResolutionFlag, 16u);  // first type record: 360
@@ -222,7 +217,7 @@ TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
     // TVD4: the status through the module's status call.
     Opened tvd4("Ink17", 0);
     ASSERT_EQ(tvd4.result, 1);
-    LiveBP& bidi = *tvd4.bidi;
+    CBIDI_BP& bidi = *tvd4.bidi;
     EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), -1);  // nothing read yet
     ASSERT_TRUE(bidi.GetStatusFromCurrentChannel());
     EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), 12);

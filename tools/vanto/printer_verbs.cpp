@@ -578,7 +578,7 @@ void PrintPlain(const Report& report) {
     PrintAnswers(report);
 }
 
-int RunPrinter(const std::string& queue, DWORD flags, bool bJson) {
+int RunPrinter(const std::string& queue, DWORD flags, DWORD timeoutMs, bool bJson) {
     if (!vanto_cli::QueueFound("printer", queue)) return kExitNoQueue;
     const std::u16string name = vanto_cli::Widen(queue);
     BIInfo context;
@@ -588,6 +588,7 @@ int RunPrinter(const std::string& queue, DWORD flags, bool bJson) {
         std::fprintf(stderr, "vanto printer: the transport module of '%s' cannot be loaded\n", queue.c_str());
         return kExitFailure;
     }
+    if (timeoutMs != 0) bidi.SetReceiveTimeout(timeoutMs);
     Report report;
     report.queue = queue;
     report.bOpened = bidi.Open(name.c_str()) != 0;
@@ -622,12 +623,15 @@ vanto_cli::VerbGroup printerVerbs([](CLI::App& app) {
     auto queue = std::make_shared<std::string>();
     auto flags = std::make_shared<DWORD>(0);
     auto bJson = std::make_shared<bool>(false);
+    auto timeoutMs = std::make_shared<DWORD>(0);
     printer->add_option("QUEUE", *queue, "Queue name")->required();
     printer->add_option("--flags", *flags,
                         "Option flags of the printer access (0x20 ink-jet, 0x40 page, 0x80 large ink-jet)");
+    printer->add_option("--timeout", *timeoutMs, "Receive time-out in ms (default: the library's, 10000)")
+        ->check(CLI::Range(1u, 600000u));
     printer->add_flag("--json", *bJson, "Print the answers as one JSON object");
-    printer->callback([queue, flags, bJson] {
-        if (int rc = RunPrinter(*queue, *flags, *bJson); rc != 0) throw CLI::RuntimeError(rc);
+    printer->callback([queue, flags, timeoutMs, bJson] {
+        if (int rc = RunPrinter(*queue, *flags, *timeoutMs, *bJson); rc != 0) throw CLI::RuntimeError(rc);
     });
 });
 

@@ -4,6 +4,8 @@
 #include "bidi/CBIDI_BP.h"
 #include "bidi/CBIDI_ERD.h"
 #include "common/BILogging.h"
+#include "printerinfo/CBIPaperInfo.h"
+#include "printerinfo/CBIProhibitInfo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -454,4 +456,20 @@ BOOL CBIPrinterInfo::GetModelName(LPWSTR pszBuffer, DWORD cchBuffer) {
 BOOL CBIPrinterInfo::SetModelName(LPCWSTR pszModelName) {
     if (pszModelName == nullptr || !m_pStoreData) return FALSE;
     return m_pStoreData->WriteModelName(pszModelName);
+}
+
+BOOL CBIPrinterInfo::GetSupportPaperSizeInfo(const BIStringList* pvecPaperDirection,
+                                             const BIStringList* pvecSupportPaperSize) {
+    CBIPaperInfo paper(m_pStoreData.get(), m_pTableData.get(), m_pBIDI.get());
+    return paper.GetSupportPaperSizeInfo(pvecPaperDirection, pvecSupportPaperSize);
+}
+
+BOOL CBIPrinterInfo::GetSupportPaperTypeInfo(const BIStringList* pvecSupportPaperType) {
+    CBIPaperInfo paper(m_pStoreData.get(), m_pTableData.get(), m_pBIDI.get());
+    return paper.GetSupportPaperTypeInfo(pvecSupportPaperType);
+}
+
+BOOL CBIPrinterInfo::MakeProhibitInfo(SBIProhibitSet* pSet, BOOL bPCLSupport, BOOL bLPModel) {
+    CBIProhibitInfo prohibit(m_pTableData.get(), m_pBIDI.get());
+    return prohibit.MakeProhibitInfo(pSet, bPCLSupport, bLPModel);
 }

@@ -76,6 +76,13 @@ public:
     DWORD ComputeBinaryResourceID();
     DWORD ComputeCFGXResourceID();
 
+    // The printer's supported paper sizes and types, stored in the driver's terms, and its
+    // prohibit set: CBIPaperInfo and CBIProhibitInfo on this object's store, tables and BiDi
+    // access (see there).
+    BOOL GetSupportPaperSizeInfo(const BIStringList* pvecPaperDirection, const BIStringList* pvecSupportPaperSize);
+    BOOL GetSupportPaperTypeInfo(const BIStringList* pvecSupportPaperType);
+    BOOL MakeProhibitInfo(SBIProhibitSet* pSet, BOOL bPCLSupport, BOOL bLPModel);
+
     // Ready once Initialize has succeeded (the store exists).
     bool IsReady() const { return m_pStoreData != nullptr; }
     DWORD GetFlags() const { return m_dwFlags; }

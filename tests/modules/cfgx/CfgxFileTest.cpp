@@ -1,0 +1,294 @@
+// Files of the CFGX module: the sample sources are in the written layout, a save is atomic (a
+// failing or killed save leaves a whole file), and damaged, truncated, huge or hostile files are
+// refused with their codes; `vanto cfgx show` on files and queues.
+#include "CfgxModule.h"
+#include "modules/cfgx/CfxFile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace cfgxtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::u16string Windows(const fs::path& path) { return vplat::ToWindowsPath(path.string()); }
+
+std::vector<std::string> FolderNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs `body` in a child process and returns its exit status (the child never returns).
+template <class Body>
+int InChild(Body body) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string RunTool(const std::string& args, int* status) {
+    const std::string command = std::string(VANTO_BUILD_DIR) + "/vanto " + args + " 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string out;
+    if (!pipe) return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) out.append(buffer, n);
+    *status = WEXITSTATUS(pclose(pipe.release()));
+    return out;
+}
+
+class CfgxFileTest : public CfgxTest {
+protected:
+    void SetUp() override {
+        CfgxTest::SetUp();
+        work = fs::path(prefix.DriveC()) / "ProgramData" / "work";
+        fs::create_directories(work);
+    }
+    fs::path work;
+};
+
+TEST_F(CfgxFileTest, SampleSourcesAreInTheWrittenLayout) {
+    for (const char* name : {"K_ERD.CFX", "K_INKJET.CFX", "K_PAGE.CFX"}) {
+        const fs::path source = fs::path(VANTO_SOURCE_DIR) / "samples/driver" / name;
+        Session s;
+        ASSERT_EQ(m.Init(s.Out(), Windows(source).c_str()), KD_CFGX_OK) << name;
+        ASSERT_EQ(m.Save(s.Get(), Windows(work / "copy.cfx").c_str()), KD_CFGX_OK);
+        EXPECT_EQ(ReadText(work / "copy.cfx"), ReadText(source)) << name << " differs from its own save";
+    }
+}
+
+TEST_F(CfgxFileTest, SaveIntoAFolderReplacesTheFileWhole) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    ASSERT_EQ(m.Save(s.Get(), Windows(work).c_str()), KD_CFGX_OK);
+    ASSERT_EQ(m.SetVersionString(s.Get(), u"2.0"), KD_CFGX_OK);
+    ASSERT_EQ(m.Save(s.Get(), Windows(work).c_str()), KD_CFGX_OK);
+    EXPECT_EQ(FolderNames(work), std::vector<std::string>{"K_PAGE.CFX"}) << "no new file left behind";
+    auto saved = cfx::ReadCfx(ReadText(work / "K_PAGE.CFX"));
+    ASSERT_TRUE(saved.file) << saved.error;
+    EXPECT_EQ(saved.file->version, "2.0");
+
+    // The saved file opens as a session of its own, with what was saved.
+    Session again;
+    ASSERT_EQ(m.Init(again.Out(), Windows(work / "K_PAGE.CFX").c_str()), KD_CFGX_OK);
+    uint32_t cch = 8;
+    char16_t text[8];
+    ASSERT_EQ(m.GetVersionString(again.Get(), text, &cch), KD_CFGX_OK);
+    EXPECT_EQ(std::u16string(text), u"2.0");
+}
+
+TEST_F(CfgxFileTest, FailingSaveLeavesTheOldFileWhole) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    ASSERT_EQ(m.Save(s.Get(), Windows(work).c_str()), KD_CFGX_OK);
+    const std::string before = ReadText(work / "K_PAGE.CFX");
+    ASSERT_EQ(m.SetVersionString(s.Get(), u"never written"), KD_CFGX_OK);
+
+    // The disk fills after 4 KiB: the write fails part way.
+    const int result = InChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        return m.Save(s.Get(), Windows(work).c_str()) == KD_CFGX_ERR_IO ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0) << "the save reports the failed write";
+    EXPECT_EQ(ReadText(work / "K_PAGE.CFX"), before);
+    EXPECT_EQ(FolderNames(work), std::vector<std::string>{"K_PAGE.CFX"}) << "the new file is removed";
+
+    // A target that cannot be replaced: a folder in the file's place stays as it was.
+    fs::create_directories(work / "sub" / "K_PAGE.CFX" / "inside");
+    EXPECT_EQ(m.Save(s.Get(), Windows(work / "sub").c_str()), KD_CFGX_ERR_IO);
+    EXPECT_TRUE(fs::is_directory(work / "sub" / "K_PAGE.CFX" / "inside"));
+    EXPECT_EQ(FolderNames(work / "sub"), std::vector<std::string>{"K_PAGE.CFX"});
+    EXPECT_EQ(m.Save(s.Get(), u"C:\\NoSuchFolder\\K_PAGE.CFX"), KD_CFGX_ERR_IO);
+    EXPECT_EQ(m.Save(s.Get(), nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.Save(s.Get(), u"Q:\\other drive"), KD_CFGX_ERR_BAD_ARGUMENT);
+}
+
+TEST_F(CfgxFileTest, KilledSaveLeavesAWholeFile) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    // About 100 KB of prohibit groups, so that a kill often lands inside a write.
+    for (uint32_t size : {9u, 1u, 5u, 7u, 11u, 8u, 12u, 13u, 4u, 20u, 27u, 28u, 70u, 88u, 43u})
+        for (uint32_t type : {2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u})
+            for (uint32_t bin : {1u, 2u, 3u, 4u, 5u}) {
+                const KD_CFGX_PROHIBIT_ITEM group[] = {{9, size, 0, 0}, {1, type, 0, 0}, {7, bin, 0, 0}};
+                ASSERT_EQ(m.AddProhibitData(s.Get(), group, 3, 0), KD_CFGX_OK);
+            }
+    ASSERT_EQ(m.Save(s.Get(), Windows(work).c_str()), KD_CFGX_OK);
+    ASSERT_GT(fs::file_size(work / "K_PAGE.CFX"), 80000u);
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 25; ++round) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            for (int i = 0;; ++i) {
+                m.SetVersionString(s.Get(), i % 2 ? u"odd" : u"even");
+                m.Save(s.Get(), Windows(work).c_str());
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 20000));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        auto read = cfx::ReadCfx(ReadText(work / "K_PAGE.CFX"));
+        ASSERT_TRUE(read.file) << "round " << round << ": " << read.error;
+        EXPECT_TRUE(read.file->version == "1.0.0" || read.file->version == "odd" || read.file->version == "even");
+        EXPECT_EQ(read.file->prohibits.size(), 5u + 750u);
+    }
+}
+
+TEST_F(CfgxFileTest, DamagedFilesAreRefused) {
+    const std::string good = R"({"format":"vanto-cfx","formatVersion":1,"category":2,"version":"1",
+      "functions":[{"id":9,"name":"Paper size","default":9,"elements":[{"id":9,"name":"A4"},{"id":8,"name":"A3"}]},
+                   {"id":14,"name":"Copies","kind":"value","minimum":1,"maximum":9,"default":1}],
+      "prohibits":[{"items":[{"function":9,"element":8}]}]})";
+    auto with = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    std::string manyFunctions = R"({"format":"vanto-cfx","formatVersion":1,"category":2,"version":"1","functions":[)";
+    for (int i = 0; i < 1025; ++i)
+        manyFunctions += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(i) + R"(,"name":"f","elements":[]})";
+    manyFunctions += "]}";
+    const std::string sample = ReadText(fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_PAGE.CFX");
+
+    struct Case {
+        const char* what;
+        std::string text;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"the good file", good, KD_CFGX_OK},
+        {"empty", "", KD_CFGX_ERR_BAD_FILE},
+        {"binary", std::string("\x00\xff\x7f{[", 5), KD_CFGX_ERR_BAD_FILE},
+        {"truncated", sample.substr(0, sample.size() / 2), KD_CFGX_ERR_BAD_FILE},
+        {"huge", good + std::string(cfx::kMaxFileSize, ' '), KD_CFGX_ERR_FILE_TOO_LARGE},
+        {"nested deeper than the format", with(R"("version":"1")", R"("version":"1","x":[[[[[[[[[]]]]]]]]])"),
+         KD_CFGX_ERR_BAD_FILE},
+        {"other format", with("vanto-cfx", "other"), KD_CFGX_ERR_BAD_FILE},
+        {"category as text", with(R"("category":2)", R"("category":"2")"), KD_CFGX_ERR_BAD_FILE},
+        {"category 3", with(R"("category":2)", R"("category":3)"), KD_CFGX_ERR_BAD_FILE},
+        {"duplicate element", with(R"({"id":8,"name":"A3"})", R"({"id":9,"name":"A3"})"), KD_CFGX_ERR_BAD_FILE},
+        {"duplicate function", with(R"({"id":14,)", R"({"id":9,)"), KD_CFGX_ERR_BAD_FILE},
+        {"default names no element", with(R"("default":9,)", R"("default":10,)"), KD_CFGX_ERR_BAD_FILE},
+        {"rule names no element", with(R"("element":8})", R"("element":7})"), KD_CFGX_ERR_BAD_FILE},
+        {"rule on a value function", with(R"("function":9,"element":8})", R"("function":14,"element":1})"),
+         KD_CFGX_ERR_BAD_FILE},
+        {"empty rule", with(R"({"items":[{"function":9,"element":8}]})", R"({"items":[]})"), KD_CFGX_ERR_BAD_FILE},
+        {"unknown member", with(R"("version":"1")", R"("version":"1","colour":1)"), KD_CFGX_ERR_BAD_FILE},
+        {"fraction", with(R"({"id":8,)", R"({"id":8.5,)"), KD_CFGX_ERR_BAD_FILE},
+        {"negative", with(R"({"id":8,)", R"({"id":-8,)"), KD_CFGX_ERR_BAD_FILE},
+        {"above 32 bits", with(R"({"id":8,)", R"({"id":4294967296,)"), KD_CFGX_ERR_BAD_FILE},
+        {"long hex", with(R"({"id":8,)", R"({"id":"0x123456789",)"), KD_CFGX_ERR_BAD_FILE},
+        {"control character", with(R"("name":"A3")", R"("name":"A\u001b[2J")"), KD_CFGX_ERR_BAD_FILE},
+        {"C1 control character", with(R"("name":"A3")", R"("name":"A\u009b2J")"), KD_CFGX_ERR_BAD_FILE},
+        {"ill-formed UTF-8", with(R"("name":"A3")", "\"name\":\"A\xC3\x28\""), KD_CFGX_ERR_BAD_FILE},
+        {"availability 2", with(R"("name":"A3")", R"("name":"A3","attributes":{"16":2})"), KD_CFGX_ERR_BAD_FILE},
+        {"attribute with a leading zero", with(R"("name":"A3")", R"("name":"A3","attributes":{"016":1})"),
+         KD_CFGX_ERR_BAD_FILE},
+        {"limits crossed", with(R"("minimum":1,"maximum":9)", R"("minimum":10,"maximum":9)"), KD_CFGX_ERR_BAD_FILE},
+        {"default outside", with(R"("maximum":9,"default":1)", R"("maximum":9,"default":10)"), KD_CFGX_ERR_BAD_FILE},
+        {"version too long", with(R"("version":"1")", "\"version\":\"" + std::string(64, '1') + "\""),
+         KD_CFGX_ERR_BAD_FILE},
+        {"too many functions", manyFunctions, KD_CFGX_ERR_BAD_FILE},
+    };
+    for (const Case& c : cases) {
+        WriteText(work / "K_CASE.CFX", c.text);
+        Session s;
+        EXPECT_EQ(m.Init(s.Out(), Windows(work / "K_CASE.CFX").c_str()), c.expected) << c.what;
+        EXPECT_EQ(s.Get() == nullptr, c.expected != KD_CFGX_OK) << c.what;
+    }
+
+    // Nesting is refused before the JSON parser sees it, however deep.
+    EXPECT_NE(cfx::ReadCfx(std::string(1000000, '[')).error.find("nested deeper"), std::string::npos);
+
+    // A FIFO in a source's place is refused without waiting for a writer.
+    fs::remove(work / "K_CASE.CFX");
+    ASSERT_EQ(mkfifo((work / "K_FIFO.CFX").c_str(), 0600), 0);
+    Session fifo;
+    EXPECT_EQ(m.Init(fifo.Out(), Windows(work / "K_FIFO.CFX").c_str()), KD_CFGX_ERR_IO);
+    fs::remove(work / "K_FIFO.CFX");
+
+    // A damaged source that may be the one asked for is reported as damaged; a good source of
+    // the category asked for still opens beside it.
+    WriteText(work / "K_PAGE.CFX", sample.substr(0, 500));
+    Session page;
+    EXPECT_EQ(m.InitEx(page.Out(), kDataFile, Windows(work).c_str(), kQueueW, 2), KD_CFGX_ERR_BAD_FILE);
+    fs::copy_file(fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_ERD.CFX", work / "K_ERD.CFX");
+    Session erd;
+    EXPECT_EQ(m.InitEx(erd.Out(), kDataFile, Windows(work).c_str(), kQueueW, 0), KD_CFGX_OK);
+}
+
+TEST_F(CfgxFileTest, ShowVerbOnFilesAndQueues) {
+    int status = -1;
+    const std::string sample = (fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_PAGE.CFX").string();
+    std::string out = RunTool("cfgx show '" + sample + "'", &status);
+    EXPECT_EQ(status, 0) << out;
+    for (const char* line : {"100    DRIVERCAPS             0x0000A000", "14   Copies [shown] value 1 to 999, default 1",
+                             "155  Model type [hidden] default 2 A4 mono", "6      Statement  attributes 27=0x8000000",
+                             "Paper type Transparency + Duplex Long edge", "Paper size Env #10 + Input bin not MP tray"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+
+    out = RunTool("cfgx show --json '" + sample + "'", &status);
+    EXPECT_EQ(status, 0) << out;
+    const auto json = nlohmann::json::parse(out, nullptr, false);
+    ASSERT_FALSE(json.is_discarded()) << out;
+    EXPECT_EQ(json["cfx"]["category"], 2);
+    EXPECT_EQ(json["cfx"]["prohibits"].size(), 5u);
+
+    // The queue shows its driver's source until a file is saved into its work folder.
+    out = RunTool(std::string("cfgx show --category inkjet ") + kQueue, &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("K_INKJET.CFX (source)"), std::string::npos) << out;
+    const fs::path workFolder = fs::path(prefix.DriveC()) / "ProgramData/KELDA" / vanto_test::kSampleDriverName;
+    fs::create_directories(workFolder);
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    ASSERT_EQ(m.SetFunctionStatus(s.Get(), 9, KD_CFGX_STATUS_HIDDEN), KD_CFGX_OK);
+    ASSERT_EQ(m.Save(s.Get(), Windows(workFolder).c_str()), KD_CFGX_OK);
+    out = RunTool(std::string("cfgx show ") + kQueue, &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("K_PAGE.CFX (saved)"), std::string::npos) << out;
+    EXPECT_NE(out.find("9    Paper size [hidden]"), std::string::npos) << out;
+
+    WriteText(work / "K_BAD.CFX", R"({"format":"vanto-cfx","formatVersion":1,"category":2,"version":"1",
+      "functions":[{"id":9,"name":"P","elements":[{"id":9,"name":"A4"},{"id":9,"name":"A4"}]}]})");
+    out = RunTool("cfgx show '" + (work / "K_BAD.CFX").string() + "'", &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("functions[0].elements[1].id: duplicate element 9"), std::string::npos) << out;
+    out = RunTool("cfgx show 'No Such Queue'", &status);
+    EXPECT_EQ(status, 2) << out;
+}
+
+}  // namespace
+}  // namespace cfgxtest

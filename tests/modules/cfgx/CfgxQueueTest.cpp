@@ -1,0 +1,209 @@
+// What the CFGX module writes about a queue: the registry data from the printer information
+// record, the custom version kept in the queue's printer data, and the deletion of the compiled
+// configuration files from the queue's work folder.
+#include "CfgxModule.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+namespace cfgxtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stand-in for the caller's printer handle: the module never dereferences it.
+void* const kPrinter = reinterpret_cast<void*>(static_cast<uintptr_t>(0x2468));
+
+// The queue's printer data value, as this process's platform reads it; nullopt when absent.
+std::optional<std::vector<BYTE>> PrinterData(const char16_t* name, DWORD* type = nullptr) {
+    HANDLE h = nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(kQueueW), &h, nullptr)) return std::nullopt;
+    DWORD cb = 0;
+    DWORD t = 0;
+    std::vector<BYTE> data(4096);
+    const DWORD status = GetPrinterDataW(h, const_cast<LPWSTR>(name), &t, data.data(), 4096, &cb);
+    ClosePrinter(h);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    if (type) *type = t;
+    data.resize(cb);
+    return data;
+}
+
+std::optional<uint32_t> Dword(const char16_t* name) {
+    auto data = PrinterData(name);
+    if (!data || data->size() != 4) return std::nullopt;
+    uint32_t v;
+    std::memcpy(&v, data->data(), 4);
+    return v;
+}
+
+std::u16string Text(const char16_t* name) {
+    auto data = PrinterData(name);
+    if (!data || data->size() < 2) return u"(none)";
+    return std::u16string(reinterpret_cast<const char16_t*>(data->data()), data->size() / 2 - 1);
+}
+
+void SetPrinterText(const char16_t* name, const std::u16string& value) {
+    HANDLE h = nullptr;
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kQueueW), &h, &defaults));
+    std::u16string copy = value;
+    EXPECT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(name), REG_SZ, reinterpret_cast<LPBYTE>(copy.data()),
+                              static_cast<DWORD>((copy.size() + 1) * 2)),
+              ERROR_SUCCESS);
+    ClosePrinter(h);
+}
+
+VANTO_PRINTER_INFO Record(uint64_t mask) {
+    VANTO_PRINTER_INFO r{};
+    r.dwSize = VANTO_PRINTER_INFO_SIZE;
+    r.dwVersion = 1;
+    r.ullElementMask = mask;
+    std::u16string name = u"Model-P200";
+    std::memcpy(r.szModelName, name.data(), name.size() * 2);
+    r.dwModelInfoBits = 0x3;
+    r.dwSupportPDLBits = 0x211;
+    r.dwDefaultPDLBits = 0x10;
+    r.dwBinaryResourceID = 4;
+    r.dwCFGXResourceID = 205;
+    r.dwOptionUnitBits = 0x401;
+    r.dwInstalledMemory = 512;
+    r.nCassetteNum = 2;
+    r.stCassette[1].wPaperSizeID = 9;
+    r.stCassette[1].wPaperSourceBit = 0x2;
+    r.stUserDefMaxMin.lWidMAX = 2159;
+    r.dwRegistryUpdateKind = 3;
+    return r;
+}
+
+TEST_F(CfgxTest, RegistryDataFollowsTheRecordAndItsMask) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    VANTO_PRINTER_INFO record = Record(0x1 | 0x2 | 0x10 | 0x1000);
+
+    // Record only: the file's versions are not written.
+    ASSERT_EQ(m.UpdateREGData(s.Get(), kPrinter, KD_CFGX_REGUPDATE_RECORD_ONLY, &record, 1), KD_CFGX_OK);
+    EXPECT_EQ(Text(u"KDCFGXModelName"), u"Model-P200");
+    EXPECT_EQ(Dword(u"KDCFGXModelInfoBits"), 0x3u);
+    EXPECT_EQ(Dword(u"KDCFGXSupportPDL"), std::nullopt) << "not in the mask";
+    EXPECT_EQ(Dword(u"KDCFGXCassetteNum"), 2u);
+    auto cassettes = PrinterData(u"KDCFGXCassettes");
+    ASSERT_TRUE(cassettes);
+    ASSERT_EQ(cassettes->size(), 32u);
+    EXPECT_EQ(std::memcmp(cassettes->data() + 16, &record.stCassette[1], 16), 0);
+    auto limits = PrinterData(u"KDCFGXUserDefMaxMin");
+    ASSERT_TRUE(limits);
+    EXPECT_EQ(std::memcmp(limits->data(), &record.stUserDefMaxMin, 40), 0);
+    EXPECT_EQ(Dword(u"KDCFGXUpdateMode"), 12u);
+    EXPECT_EQ(Dword(u"KDCFGXUpdateKind"), 3u);
+    EXPECT_EQ(Dword(u"KDCFGXCFGXResID"), 205u);
+    EXPECT_EQ(Text(u"KDCFGXFileVersion"), u"(none)");
+
+    // Full: the file's version string and custom version join them.
+    ASSERT_EQ(m.SetCustomVersion(s.Get(), 7), KD_CFGX_OK);
+    ASSERT_EQ(m.UpdateREGData(s.Get(), kPrinter, KD_CFGX_REGUPDATE_FULL, &record, 1), KD_CFGX_OK);
+    EXPECT_EQ(Text(u"KDCFGXFileVersion"), u"1.0.0");
+    EXPECT_EQ(Dword(u"KDCFGXCustomVersion"), 7u);
+
+    // Replace: what the mask leaves out is cleared; a cassette count beyond the record's eight
+    // slots is cut to them.
+    record = Record(0x4 | 0x10);
+    record.nCassetteNum = 100;
+    ASSERT_EQ(m.UpdateREGData(s.Get(), kPrinter, KD_CFGX_REGUPDATE_REPLACE, &record, 1), KD_CFGX_OK);
+    EXPECT_EQ(Text(u"KDCFGXModelName"), u"");
+    EXPECT_EQ(Dword(u"KDCFGXModelInfoBits"), 0u);
+    EXPECT_EQ(Dword(u"KDCFGXSupportPDL"), 0x211u);
+    EXPECT_EQ(Dword(u"KDCFGXCassetteNum"), 8u);
+    EXPECT_EQ(PrinterData(u"KDCFGXCassettes")->size(), 128u);
+    EXPECT_EQ(PrinterData(u"KDCFGXUserDefMaxMin")->size(), 0u);
+
+    // Refusals change nothing.
+    record = Record(0x2);
+    record.dwModelInfoBits = 0xBAD;
+    EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 10, &record, 1), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 11, &record, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 11, nullptr, 1), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.UpdateREGData(s.Get(), nullptr, 11, &record, 1), KD_CFGX_ERR_BAD_ARGUMENT);
+    record.dwSize = 415;
+    EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 11, &record, 1), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(Dword(u"KDCFGXModelInfoBits"), 0u);
+
+    // Without administrator rights the queue's data cannot be written.
+    record.dwSize = VANTO_PRINTER_INFO_SIZE;
+    setenv(vplat::kUnprivilegedVariable, "1", 1);
+    EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 11, &record, 1), KD_CFGX_ERR_PRINTER);
+    unsetenv(vplat::kUnprivilegedVariable);
+    EXPECT_EQ(Dword(u"KDCFGXModelInfoBits"), 0u);
+}
+
+TEST_F(CfgxTest, CustomVersionAutoCountsUpPerQueue) {
+    Session first;
+    ASSERT_EQ(Open(first, 2), KD_CFGX_OK);
+    ASSERT_EQ(m.SetCustomVersionAuto(first.Get(), kPrinter), KD_CFGX_OK);
+    uint32_t version = 0;
+    EXPECT_EQ(m.GetCustomVersion(first.Get(), &version), KD_CFGX_OK);
+    EXPECT_EQ(version, 1u);
+    EXPECT_EQ(Dword(u"KDCFGXCustomVersion"), 1u);
+
+    // Another source of the same queue continues from the queue's number.
+    Session second;
+    ASSERT_EQ(Open(second, 1), KD_CFGX_OK);
+    ASSERT_EQ(m.SetCustomVersionAuto(second.Get(), kPrinter), KD_CFGX_OK);
+    EXPECT_EQ(m.GetCustomVersion(second.Get(), &version), KD_CFGX_OK);
+    EXPECT_EQ(version, 2u);
+    // A file ahead of the queue continues from its own number.
+    ASSERT_EQ(m.SetCustomVersion(second.Get(), 40), KD_CFGX_OK);
+    ASSERT_EQ(m.SetCustomVersionAuto(second.Get(), kPrinter), KD_CFGX_OK);
+    EXPECT_EQ(Dword(u"KDCFGXCustomVersion"), 41u);
+    ASSERT_EQ(m.SetCustomVersion(second.Get(), UINT32_MAX), KD_CFGX_OK);
+    EXPECT_EQ(m.SetCustomVersionAuto(second.Get(), kPrinter), KD_CFGX_ERR_OUT_OF_RANGE);
+    EXPECT_EQ(Dword(u"KDCFGXCustomVersion"), 41u);
+
+    EXPECT_EQ(m.SetCustomVersionAuto(first.Get(), nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+    // A session on a file alone has no queue.
+    Session file;
+    const fs::path source = fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_PAGE.CFX";
+    ASSERT_EQ(m.Init(file.Out(), vplat::ToWindowsPath(source.string()).c_str()), KD_CFGX_OK);
+    EXPECT_EQ(m.SetCustomVersionAuto(file.Get(), kPrinter), KD_CFGX_ERR_PRINTER);
+    EXPECT_EQ(m.UpdateREGData(file.Get(), kPrinter, 11, nullptr, 1), KD_CFGX_ERR_BAD_ARGUMENT);
+}
+
+TEST_F(CfgxTest, DeleteBinFilesRemovesOnlyTheCompiledFilesOfTheQueue) {
+    const std::u16string guid = u"{0A1B2C3D-0000-4000-8000-123456789ABC}";
+    SetPrinterText(u"KDPQGUID", guid);
+    const fs::path work = fs::path(prefix.DriveC()) / "ProgramData/KELDA" / vanto_test::kSampleDriverName /
+                          "{0A1B2C3D-0000-4000-8000-123456789ABC}";
+    fs::create_directories(work);
+    for (const char* name : {"K_PAGE.CFB", "k_ink.cfb", "K_PAGE.CFX", "OTHER.CFB"}) std::ofstream(work / name) << "x";
+    fs::create_directories(work / "K_DIR.CFB");
+
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    EXPECT_EQ(m.DeleteBinFiles(kPrinter), KD_CFGX_ERR_PRINTER) << "a handle not seen with a session";
+    EXPECT_EQ(m.DeleteBinFiles(nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+    ASSERT_EQ(m.SetCustomVersionAuto(s.Get(), kPrinter), KD_CFGX_OK);
+    ASSERT_EQ(m.DeleteBinFiles(kPrinter), KD_CFGX_OK);
+    EXPECT_FALSE(fs::exists(work / "K_PAGE.CFB"));
+    EXPECT_FALSE(fs::exists(work / "k_ink.cfb"));
+    EXPECT_TRUE(fs::exists(work / "K_PAGE.CFX"));
+    EXPECT_TRUE(fs::exists(work / "OTHER.CFB"));
+    EXPECT_TRUE(fs::is_directory(work / "K_DIR.CFB"));
+    EXPECT_EQ(m.DeleteBinFiles(kPrinter), KD_CFGX_OK) << "nothing left to delete";
+
+    // An identifier that would lead out of the driver's folder is refused.
+    std::ofstream(work.parent_path() / "K_KEEP.CFB") << "x";
+    SetPrinterText(u"KDPQGUID", u"..");
+    EXPECT_EQ(m.DeleteBinFiles(kPrinter), KD_CFGX_ERR_PRINTER);
+    EXPECT_TRUE(fs::exists(work.parent_path() / "K_KEEP.CFB"));
+
+    // The handle's link ends with its session.
+    s.Close();
+    EXPECT_EQ(m.DeleteBinFiles(kPrinter), KD_CFGX_ERR_PRINTER);
+}
+
+}  // namespace
+}  // namespace cfgxtest

@@ -1,0 +1,368 @@
+// Sessions of the CFGX module on the sample sources: which source a category opens, that the
+// sources carry every ID the binary resource tables and the library's update use, the calls the
+// update makes and what they change, prohibit groups against current settings, and refusals of
+// bad handles, IDs and values.
+#include "CfgxModule.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace cfgxtest {
+namespace {
+
+// Element IDs of one kind of row of a binary resource table source (samples/driver/tables).
+// Rows without a name never become paper entries, so they need no element.
+std::vector<uint32_t> TableIDs(const char* file, int table, const char* key) {
+    std::ifstream in(std::string(VANTO_SOURCE_DIR) + "/samples/driver/tables/" + file);
+    const auto json = nlohmann::json::parse(in);
+    std::vector<uint32_t> ids;
+    for (const auto& t : json["tables"]) {
+        if (t["id"] != table) continue;
+        for (const auto& row : t["rows"])
+            if (!row.contains("name") || row["name"] != "") ids.push_back(row[key].get<uint32_t>());
+    }
+    return ids;
+}
+
+TEST_F(CfgxTest, InitExOpensTheSourceOfEachCategory) {
+    const int32_t caps[] = {0, 0, 0xA000};  // tag 100 of the ERD, ink-jet and page sources
+    for (uint32_t category = 0; category < 3; ++category) {
+        Session s;
+        ASSERT_EQ(Open(s, category), KD_CFGX_OK) << category;
+        int32_t tag = -1;
+        EXPECT_EQ(m.GetLogPrinterData(s.Get(), 100, &tag), KD_CFGX_OK);
+        EXPECT_EQ(tag, caps[category]);
+        // Function 158 (printer category) separates ink-jet from page sources.
+        uint32_t kind = 0;
+        EXPECT_EQ(m.GetControlState(s.Get(), 158, &kind), KD_CFGX_OK);
+        EXPECT_EQ(kind, category == 2 ? 2u : 1u);
+    }
+}
+
+TEST_F(CfgxTest, InitExRefusesBadArgumentsAndMissingThings) {
+    Session s;
+    EXPECT_EQ(m.InitEx(nullptr, kDataFile, kDriverFolder, kQueueW, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.InitEx(s.Out(), nullptr, kDriverFolder, kQueueW, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.InitEx(s.Out(), kDataFile, nullptr, kQueueW, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.InitEx(s.Out(), kDataFile, kDriverFolder, nullptr, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.InitEx(s.Out(), kDataFile, kDriverFolder, kQueueW, 3), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.InitEx(s.Out(), u"relative\\path", kDriverFolder, kQueueW, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.InitEx(s.Out(), u"C:\\missing.ini", kDriverFolder, kQueueW, 2), KD_CFGX_ERR_IO);
+    EXPECT_EQ(m.InitEx(s.Out(), kDataFile, kDriverFolder, u"No Such Queue", 2), KD_CFGX_ERR_PRINTER);
+    EXPECT_EQ(m.InitEx(s.Out(), kDataFile, u"C:\\ProgramData", kQueueW, 2), KD_CFGX_ERR_NO_SOURCE);
+    std::u16string longQueue(2000, u'q');
+    EXPECT_EQ(m.InitEx(s.Out(), kDataFile, kDriverFolder, longQueue.c_str(), 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(s.Get(), nullptr);
+}
+
+TEST_F(CfgxTest, SourcesCarryEveryTableRowAndEveryIDTheUpdateUses) {
+    struct Rows {
+        uint32_t function;
+        int table;
+        const char* key;
+    };
+    const Rows rows[] = {{9, 3010, "id"}, {35, 3010, "id"}, {1, 3000, "id"}, {7, 3020, "element"},
+                         {136, 3020, "element"}, {5, 3040, "id"}};
+    // Elements named by the update's rules, in every source.
+    const std::vector<std::pair<uint32_t, std::vector<uint32_t>>> used = {
+        {3, {2, 3, 4}}, {5, {40, 42, 43, 44, 46, 47, 50, 51, 52, 55, 57, 70, 72, 77}}, {6, {1, 2}}, {8, {300}},
+        {15, {0, 1}}, {16, {1, 2}}, {17, {0, 1}}, {20, {0, 1, 2}}, {26, {0, 1, 2}}, {35, {256, 10000}},
+        {51, {1}}, {77, {1}}, {117, {1, 2}}, {132, {4, 8, 9, 16, 17, 33, 37}}, {157, {4, 8, 9, 16, 17, 33, 37}},
+        {154, {1}}, {155, {1, 2, 3, 4, 5, 6, 7, 8}}, {156, {1, 2}}, {158, {1, 2}}, {164, {1}}, {165, {1}},
+        {168, {1}}, {194, {1}}, {213, {0, 1}}, {462, {1}}};
+    struct Source {
+        uint32_t category;
+        std::vector<const char*> tables;
+    };
+    const Source sources[] = {{0, {"ij_tables.json"}}, {1, {"ij_tables.json"}},
+                              {2, {"lp_tables.json", "cfgx_tables.json"}}};
+    for (const Source& source : sources) {
+        Session s;
+        ASSERT_EQ(Open(s, source.category), KD_CFGX_OK);
+        for (const char* table : source.tables)
+            for (const Rows& r : rows)
+                for (uint32_t id : TableIDs(table, r.table, r.key))
+                    EXPECT_GE(m.GetFunctionElementStatus(s.Get(), r.function, id), 0)
+                        << "category " << source.category << " " << table << " function " << r.function << " element " << id;
+        for (const auto& [function, elements] : used)
+            for (uint32_t id : elements)
+                EXPECT_GE(m.GetFunctionElementStatus(s.Get(), function, id), 0)
+                    << "category " << source.category << " function " << function << " element " << id;
+        for (uint32_t function : {10u, 11u, 12u, 13u, 14u}) {
+            int32_t max = 0;
+            EXPECT_EQ(m.GetFunctionValueAttribute(s.Get(), function, KD_CFGX_VALUE_MAXIMUM, &max), KD_CFGX_OK) << function;
+        }
+        for (uint32_t tag : {64u, 80u, 100u, 300u, 305u}) {
+            int32_t value = 0;
+            EXPECT_EQ(m.GetLogPrinterData(s.Get(), tag, &value), KD_CFGX_OK) << tag;
+        }
+        uint32_t flags = 0;
+        EXPECT_EQ(m.GetFunctionElementAttribute(s.Get(), 8, 300, 27, &flags), KD_CFGX_OK);
+    }
+    Session page;
+    ASSERT_EQ(Open(page, 2), KD_CFGX_OK);
+    EXPECT_GE(m.GetFunctionElementStatus(page.Get(), 1, 353), 0) << "envelope type of the mono model rule";
+}
+
+// The calls of the configuration update, in its forms, and that each one changes what it says.
+TEST_F(CfgxTest, UpdateCallsChangeTheFile) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    const HKDCFGX h = s.Get();
+    EXPECT_EQ(m.SetDefault(h, 155, 3, 1, 0, 1, 1), KD_CFGX_OK);
+    EXPECT_EQ(m.SetDefault(h, 132, 33, 1, 0, 0, 1), KD_CFGX_OK);  // language defaults leave the setting
+    uint32_t setting = 0;
+    EXPECT_EQ(m.GetControlState(h, 132, &setting), KD_CFGX_OK);
+    EXPECT_EQ(setting, 4u);
+    EXPECT_EQ(m.SetDefault(h, 14, 25, 1, 0, 1, 1), KD_CFGX_OK);     // copies: the value itself
+    EXPECT_EQ(m.SetDefault(h, 14, 1000, 1, 0, 1, 1), KD_CFGX_ERR_OUT_OF_RANGE);
+
+    EXPECT_EQ(m.SetFunctionStatus(h, 6, KD_CFGX_STATUS_HIDDEN), KD_CFGX_OK);
+    EXPECT_EQ(m.GetFunctionStatus(h, 6), static_cast<int32_t>(KD_CFGX_STATUS_HIDDEN));
+    EXPECT_EQ(m.SetFunctionElementStatus(h, 1, 8, KD_CFGX_STATUS_HIDDEN), KD_CFGX_OK);
+    EXPECT_EQ(m.GetFunctionElementStatus(h, 1, 8), static_cast<int32_t>(KD_CFGX_STATUS_HIDDEN));
+
+    // Attribute 27 carries the removable-paper bit on Statement, not on A4.
+    uint32_t flags = 0;
+    EXPECT_EQ(m.GetFunctionElementAttribute(h, 9, 6, 27, &flags), KD_CFGX_OK);
+    EXPECT_TRUE(flags & KD_CFGX_ATTR_FLAG_REMOVABLE_PAPER);
+    EXPECT_EQ(m.GetFunctionElementAttribute(h, 9, 9, 27, &flags), KD_CFGX_ERR_NO_ATTRIBUTE);
+    EXPECT_EQ(m.SetFunctionElementAttribute(h, 35, 8, 16, 0), KD_CFGX_OK);
+    EXPECT_EQ(m.SetFunctionElementAttribute(h, 35, 8, 16, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetFunctionElementAttribute(h, 9, 6, 24, 1), KD_CFGX_OK);
+    EXPECT_EQ(m.SetFunctionElementAttribute(h, 9, 6, 70000, 1), KD_CFGX_ERR_NO_ATTRIBUTE);
+
+    // Limits: maximum then minimum, as the update sets them; crossing limits is refused.
+    EXPECT_EQ(m.SetFunctionValueAttribute(h, 10, 32, 2970), KD_CFGX_OK);
+    EXPECT_EQ(m.SetFunctionValueAttribute(h, 10, 31, 1000), KD_CFGX_OK);
+    EXPECT_EQ(m.SetFunctionValueAttribute(h, 10, 31, 3000), KD_CFGX_ERR_OUT_OF_RANGE);
+    EXPECT_EQ(m.SetFunctionValueAttribute(h, 11, 32, 2000), KD_CFGX_OK);  // below the default 2970
+    uint32_t height = 0;
+    EXPECT_EQ(m.GetControlState(h, 11, &height), KD_CFGX_OK);
+    EXPECT_EQ(height, 2000u) << "the setting moves inside the new limits";
+    EXPECT_EQ(m.SetFunctionValueAttribute(h, 9, 32, 1), KD_CFGX_ERR_WRONG_KIND);
+    EXPECT_EQ(m.SetFunctionValueAttribute(h, 10, 33, 1), KD_CFGX_ERR_NO_ATTRIBUTE);
+
+    int32_t panel = 0;
+    ASSERT_EQ(m.GetLogPrinterData(h, 305, &panel), KD_CFGX_OK);
+    EXPECT_EQ(m.SetLogPrinterData(h, 305, panel | 0x2), KD_CFGX_OK);
+    EXPECT_EQ(m.GetLogPrinterData(h, 999, &panel), KD_CFGX_ERR_NO_ATTRIBUTE);
+    EXPECT_EQ(m.SetDefault(h, 462, 1, 1, 0, 1, 0), KD_CFGX_OK);
+
+    const KD_CFGX_PROHIBIT_ITEM a3Fast[] = {{35, 8, 0, 0}, {3, 2, 0, 0}};
+    EXPECT_EQ(m.AddProhibitData(h, a3Fast, 2, 0), KD_CFGX_OK);
+    EXPECT_EQ(m.AddProhibitData(h, a3Fast, 2, 0), KD_CFGX_OK);  // not added twice
+
+    // Everything above is in the saved file, as the format says.
+    ASSERT_EQ(m.Save(h, u"C:\\ProgramData"), KD_CFGX_OK);
+    std::ifstream in(prefix.DriveC() + "/ProgramData/K_PAGE.CFX");
+    const auto json = nlohmann::json::parse(in);
+    auto function = [&](uint32_t id) {
+        for (const auto& f : json["functions"])
+            if (f["id"] == id) return f;
+        return nlohmann::json();
+    };
+    auto element = [&](uint32_t f, uint32_t e) {
+        const nlohmann::json fn = function(f);
+        for (const auto& x : fn["elements"])
+            if (x["id"] == e) return x;
+        return nlohmann::json();
+    };
+    EXPECT_EQ(function(155)["default"], 3);
+    EXPECT_EQ(function(132)["default"], 33);
+    EXPECT_EQ(function(14)["default"], 25);
+    EXPECT_EQ(function(6)["status"], "hidden");
+    EXPECT_EQ(element(1, 8)["status"], "hidden");
+    EXPECT_EQ(element(35, 8)["attributes"]["16"], 0);
+    EXPECT_EQ(element(9, 6)["attributes"]["24"], 1);
+    EXPECT_EQ(function(10)["maximum"], 2970);
+    EXPECT_EQ(function(10)["minimum"], 1000);
+    EXPECT_EQ(function(11)["default"], 2000);
+    EXPECT_EQ(function(462)["default"], 1);
+    int groups = 0;
+    for (const auto& g : json["prohibits"])
+        groups += g["items"] == nlohmann::json::parse(R"([{"function":35,"element":8},{"function":3,"element":2}])");
+    EXPECT_EQ(groups, 1);
+    for (const auto& t : json["tags"]) {
+        if (t["id"] == 305) {
+            EXPECT_EQ(t["value"], "0x00000002");
+        }
+    }
+}
+
+TEST_F(CfgxTest, ProhibitGroupsDecideAvailabilityAndCurrentSettings) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    const HKDCFGX h = s.Get();
+    // The source forbids transparencies (type 4) with long-edge duplex (26/1).
+    EXPECT_EQ(m.SetControlState(h, 26, 1), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 1, 4), KD_CFGX_ERR_PROHIBITED);
+    EXPECT_EQ(m.SetControlStateOnly(h, 1, 4), KD_CFGX_OK);
+    uint32_t type = 0;
+    EXPECT_EQ(m.GetControlState(h, 1, &type), KD_CFGX_OK);
+    EXPECT_EQ(type, 4u);
+    EXPECT_EQ(m.SetControlState(h, 26, 0), KD_CFGX_OK);
+
+    // Inversion: Env #10 only from the MP tray (7/1).
+    EXPECT_EQ(m.SetControlState(h, 7, 2), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 9, 20), KD_CFGX_ERR_PROHIBITED);
+    EXPECT_EQ(m.SetControlState(h, 7, 1), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 9, 20), KD_CFGX_OK);
+
+    // A one-item group makes the element unavailable, as attribute 16 = 0 does; deleting it
+    // gives the element back.
+    const KD_CFGX_PROHIBIT_ITEM a3[] = {{9, 8, 0, 0}};
+    ASSERT_EQ(m.AddProhibitData(h, a3, 1, 0), KD_CFGX_OK);
+    EXPECT_EQ(m.SetDefault(h, 9, 8, 1, 0, 1, 1), KD_CFGX_ERR_PROHIBITED);
+    EXPECT_EQ(m.SetDefault(h, 9, 8, 1, 0, 1, 0), KD_CFGX_OK) << "no check asked";
+    EXPECT_EQ(m.SetControlState(h, 9, 8), KD_CFGX_ERR_PROHIBITED);
+    ASSERT_EQ(m.DeleteProhibitData(h, a3, 1), KD_CFGX_OK);
+    EXPECT_EQ(m.DeleteProhibitData(h, a3, 1), KD_CFGX_OK) << "nothing left to delete is no failure";
+    EXPECT_EQ(m.SetControlState(h, 9, 8), KD_CFGX_OK);
+    ASSERT_EQ(m.SetFunctionElementAttribute(h, 9, 5, 16, 0), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 9, 5), KD_CFGX_ERR_PROHIBITED);
+    EXPECT_EQ(m.SetFunctionElementStatus(h, 9, 1, KD_CFGX_STATUS_DISABLED), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 9, 1), KD_CFGX_ERR_PROHIBITED);
+
+    // Sub-elements: a rule on Thick (3) with sub-element Extra Thick (12) also holds for 12.
+    const KD_CFGX_PROHIBIT_ITEM thickDuplex[] = {{1, 3, 0, 12}, {26, 2, 0, 0}};
+    ASSERT_EQ(m.AddProhibitData(h, thickDuplex, 2, 0), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 1, 2), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 26, 2), KD_CFGX_OK);
+    EXPECT_EQ(m.SetControlState(h, 1, 12), KD_CFGX_ERR_PROHIBITED);
+
+    // Items are checked before a group is added or deleted.
+    const KD_CFGX_PROHIBIT_ITEM unknownFunction[] = {{9999, 1, 0, 0}};
+    const KD_CFGX_PROHIBIT_ITEM unknownElement[] = {{9, 9999, 0, 0}};
+    const KD_CFGX_PROHIBIT_ITEM valueFunction[] = {{14, 1, 0, 0}};
+    const KD_CFGX_PROHIBIT_ITEM badInversion[] = {{9, 8, 2, 0}};
+    const KD_CFGX_PROHIBIT_ITEM badSub[] = {{9, 8, 0, 9999}};
+    EXPECT_EQ(m.AddProhibitData(h, unknownFunction, 1, 0), KD_CFGX_ERR_NO_FUNCTION);
+    EXPECT_EQ(m.AddProhibitData(h, unknownElement, 1, 0), KD_CFGX_ERR_NO_ELEMENT);
+    EXPECT_EQ(m.AddProhibitData(h, valueFunction, 1, 0), KD_CFGX_ERR_WRONG_KIND);
+    EXPECT_EQ(m.AddProhibitData(h, badInversion, 1, 0), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.AddProhibitData(h, badSub, 1, 0), KD_CFGX_ERR_NO_ELEMENT);
+    EXPECT_EQ(m.AddProhibitData(h, a3, 1, 1), KD_CFGX_ERR_BAD_ARGUMENT) << "reserved argument";
+    EXPECT_EQ(m.AddProhibitData(h, a3, 0, 0), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.AddProhibitData(h, a3, 17, 0), KD_CFGX_ERR_LIMIT);
+    EXPECT_EQ(m.AddProhibitData(h, nullptr, 1, 0), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.DeleteProhibitData(h, unknownElement, 1), KD_CFGX_ERR_NO_ELEMENT);
+}
+
+TEST_F(CfgxTest, VersionStringAndCustomVersion) {
+    Session s;
+    ASSERT_EQ(Open(s, 1), KD_CFGX_OK);
+    const HKDCFGX h = s.Get();
+    uint32_t cch = 0;
+    EXPECT_EQ(m.GetVersionString(h, nullptr, &cch), KD_CFGX_ERR_MORE_DATA);
+    EXPECT_EQ(cch, 6u);  // "1.0.0" and its zero
+    char16_t small[3];
+    cch = 3;
+    EXPECT_EQ(m.GetVersionString(h, small, &cch), KD_CFGX_ERR_MORE_DATA);
+    char16_t text[8];
+    cch = 8;
+    ASSERT_EQ(m.GetVersionString(h, text, &cch), KD_CFGX_OK);
+    EXPECT_EQ(std::u16string(text), u"1.0.0");
+    EXPECT_EQ(m.GetVersionString(h, text, nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+
+    EXPECT_EQ(m.SetVersionString(h, u"2.0 \u00e9\U0001F5A8"), KD_CFGX_OK);
+    cch = 8;
+    ASSERT_EQ(m.GetVersionString(h, text, &cch), KD_CFGX_OK);
+    EXPECT_EQ(std::u16string(text), u"2.0 \u00e9\U0001F5A8");
+    EXPECT_EQ(m.SetVersionString(h, std::u16string(63, u'9').c_str()), KD_CFGX_OK);
+    EXPECT_EQ(m.SetVersionString(h, std::u16string(64, u'9').c_str()), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetVersionString(h, u"tab\there"), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetVersionString(h, u"csi\u009b2J"), KD_CFGX_ERR_BAD_ARGUMENT);
+    const char16_t lone[] = {u'1', 0xD800, 0};
+    EXPECT_EQ(m.SetVersionString(h, lone), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetVersionString(h, nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+
+    uint32_t custom = 99;
+    EXPECT_EQ(m.GetCustomVersion(h, &custom), KD_CFGX_OK);
+    EXPECT_EQ(custom, 0u);
+    EXPECT_EQ(m.SetCustomVersion(h, 41), KD_CFGX_OK);
+    EXPECT_EQ(m.GetCustomVersion(h, &custom), KD_CFGX_OK);
+    EXPECT_EQ(custom, 41u);
+}
+
+TEST_F(CfgxTest, DefaultsFromADevmode) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    std::vector<uint8_t> dm(220, 0);
+    auto put16 = [&](size_t off, uint16_t v) { std::memcpy(&dm[off], &v, 2); };
+    auto put32 = [&](size_t off, uint32_t v) { std::memcpy(&dm[off], &v, 4); };
+    put16(68, 220);
+    put32(72, 0x2 | 0x1000 | 0x800 | 0x100);  // paper size, duplex, colour, copies
+    put16(78, 8);    // A3
+    put16(94, 3);    // short edge
+    put16(92, 2);    // colour
+    put16(86, 3);    // copies
+    ASSERT_EQ(m.SetDefaultByDevmode(s.Get(), dm.data(), 220), KD_CFGX_OK);
+    uint32_t v = 0;
+    EXPECT_EQ(m.GetControlState(s.Get(), 9, &v), KD_CFGX_OK);
+    EXPECT_EQ(v, 8u);
+    EXPECT_EQ(m.GetControlState(s.Get(), 35, &v), KD_CFGX_OK);
+    EXPECT_EQ(v, 8u);
+    EXPECT_EQ(m.GetControlState(s.Get(), 26, &v), KD_CFGX_OK);
+    EXPECT_EQ(v, 2u);
+    EXPECT_EQ(m.GetControlState(s.Get(), 6, &v), KD_CFGX_OK);
+    EXPECT_EQ(v, 2u);
+
+    // One unknown field value changes nothing at all.
+    put16(78, 9);
+    put16(86, 5000);  // beyond the copies maximum
+    EXPECT_EQ(m.SetDefaultByDevmode(s.Get(), dm.data(), 220), KD_CFGX_ERR_OUT_OF_RANGE);
+    EXPECT_EQ(m.GetControlState(s.Get(), 9, &v), KD_CFGX_OK);
+    EXPECT_EQ(v, 8u);
+    EXPECT_EQ(m.SetDefaultByDevmode(s.Get(), dm.data(), 219), KD_CFGX_ERR_BAD_ARGUMENT);
+    put16(70, 100);  // driver extra bytes the record does not have
+    EXPECT_EQ(m.SetDefaultByDevmode(s.Get(), dm.data(), 220), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetDefaultByDevmode(s.Get(), nullptr, 220), KD_CFGX_ERR_BAD_ARGUMENT);
+}
+
+TEST_F(CfgxTest, HandlesAndIDsAreChecked) {
+    Session s;
+    ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
+    const HKDCFGX h = s.Get();
+    uint32_t u = 0;
+    int32_t i = 0;
+    EXPECT_EQ(m.GetFunctionStatus(h, 9999), KD_CFGX_ERR_NO_FUNCTION);
+    EXPECT_EQ(m.GetFunctionElementStatus(h, 9, 9999), KD_CFGX_ERR_NO_ELEMENT);
+    EXPECT_EQ(m.GetFunctionElementStatus(h, 14, 1), KD_CFGX_ERR_WRONG_KIND);
+    EXPECT_EQ(m.SetFunctionStatus(h, 9, 4), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetFunctionElementStatus(h, 9, 9, 0), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetDefault(h, 9, 9999, 1, 0, 1, 1), KD_CFGX_ERR_NO_ELEMENT);
+    EXPECT_EQ(m.SetDefault(h, 9, 9, 2, 0, 1, 1), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.SetFunctionState(h, 9, 2), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.GetFunctionAttribute(h, 9, 1, &u), KD_CFGX_ERR_NO_ATTRIBUTE);
+    EXPECT_EQ(m.SetFunctionAttribute(h, 9, 1, 5), KD_CFGX_OK);
+    EXPECT_EQ(m.GetFunctionAttribute(h, 9, 1, &u), KD_CFGX_OK);
+    EXPECT_EQ(u, 5u);
+    EXPECT_EQ(m.GetFunctionAttribute(h, 9, 1, nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.GetControlState(h, 9, nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(m.GetLogPrinterData(h, 100, nullptr), KD_CFGX_ERR_BAD_ARGUMENT);
+
+    // An element's attributes stop at 64.
+    for (uint32_t a = 100; a < 164; ++a) ASSERT_EQ(m.SetFunctionElementAttribute(h, 9, 9, a, a), KD_CFGX_OK) << a;
+    EXPECT_EQ(m.SetFunctionElementAttribute(h, 9, 9, 164, 1), KD_CFGX_ERR_LIMIT);
+    EXPECT_EQ(m.SetFunctionElementAttribute(h, 9, 9, 100, 7), KD_CFGX_OK) << "changing one that is there";
+
+    // A closed or made-up handle is refused by every function that takes one.
+    const HKDCFGX made = reinterpret_cast<HKDCFGX>(static_cast<uintptr_t>(0x1234));
+    s.Close();
+    for (HKDCFGX bad : {h, made, static_cast<HKDCFGX>(nullptr)}) {
+        EXPECT_EQ(m.Exit(bad), KD_CFGX_ERR_BAD_HANDLE);
+        EXPECT_EQ(m.GetFunctionStatus(bad, 9), KD_CFGX_ERR_BAD_HANDLE);
+        EXPECT_EQ(m.SetDefault(bad, 9, 9, 1, 0, 1, 1), KD_CFGX_ERR_BAD_HANDLE);
+        EXPECT_EQ(m.GetLogPrinterData(bad, 100, &i), KD_CFGX_ERR_BAD_HANDLE);
+        EXPECT_EQ(m.Save(bad, u"C:\\ProgramData"), KD_CFGX_ERR_BAD_HANDLE);
+        EXPECT_EQ(m.GetCustomVersion(bad, &u), KD_CFGX_ERR_BAD_HANDLE);
+        EXPECT_EQ(m.SetCustomVersionAuto(bad, reinterpret_cast<void*>(0x1000)), KD_CFGX_ERR_BAD_HANDLE);
+    }
+}
+
+}  // namespace
+}  // namespace cfgxtest

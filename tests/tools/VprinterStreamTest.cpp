@@ -1,5 +1,6 @@
 // vprinter's job-language port and USB sockets seen from a client: MDR requests and answers,
-// the module's own requests, PI paging in both forms, and USB framing.
+// the module's own requests, PI paging in both forms, USB framing, and the counts of --stats.
+#include "SnmpClient.h"
 #include "VprinterHarness.h"
 
 #include <map>
@@ -272,6 +273,43 @@ TEST(VprinterUsb, BadFramesCloseTheConnection) {
     ASSERT_TRUE(f14 && f16);
     EXPECT_EQ(f14->size(), f16->size());
     EXPECT_EQ(Bytes(f14->begin(), f14->begin() + 4), B("pm:S"));
+}
+
+TEST(VprinterStats, CountEveryDatagramAndConnectionPerPrinter) {
+    TempFolder usb;
+    Vprinter vp({"--stats", "-p", "127.0.77.60=" + SamplePath("colour-page"), "-p", "USB004=" + SamplePath("inkjet-usb-f14")},
+                usb.Path());
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
+    // Requests are counted whether they are answered or not.
+    EXPECT_FALSE(UdpExchange("127.0.77.60", B("not snmp"), 200));
+    SnmpClient client("127.0.77.60:" + std::to_string(kSnmpPort));
+    EXPECT_TRUE(client.Request(SNMP_MSG_GET, {"1.3.6.1.2.1.1.5.0"}).answered);
+    for (int i = 0; i < 2; ++i) {
+        Stream s = Stream::Tcp("127.0.77.60");
+        s.Send("@OPK INFO ID\r\n");
+        EXPECT_FALSE(s.Read(8).empty());  // answered, so the connection was seen
+    }
+    Stream s = Stream::Unix(usb.Path() + "/USB004.sock");
+    s.Send(UsbFrame(0, B("C")));
+    EXPECT_TRUE(UsbReply(s, 0));
+    // A connection made just before the end counts too, served or not.
+    Stream last = Stream::Tcp("127.0.77.60");
+    EXPECT_TRUE(last.Ok());
+    EXPECT_EQ(vp.Stop(), 0);
+    const std::string err = vp.Stderr();
+    EXPECT_NE(err.find("stats 127.0.77.60 (colour-page): snmp-requests=2 opk-connections=3 usb-connections=0\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("stats USB004 (inkjet-usb-f14): snmp-requests=0 opk-connections=0 usb-connections=1\n"),
+              std::string::npos)
+        << err;
+}
+
+TEST(VprinterStats, NoCountsWithoutTheOption) {
+    Vprinter vp({"-p", "127.0.77.61=" + SamplePath("colour-page")});
+    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
+    EXPECT_EQ(vp.Stop(), 0);
+    EXPECT_EQ(vp.Stderr().find("stats"), std::string::npos);
 }
 
 }  // namespace

@@ -127,6 +127,7 @@ struct Server::Impl {
         bool vanished = false;
         std::optional<Clock::time_point> returnsAt;  // end of a timed vanish
         size_t connections = 0;
+        PrinterStats stats;
 
         ~Printer() {
             if (!unixPath.empty()) ::unlink(unixPath.c_str());
@@ -284,6 +285,7 @@ struct Server::Impl {
             socklen_t fromLen = sizeof(from);
             const ssize_t n = ::recvfrom(p.udp.Get(), buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
             if (n < 0) return;
+            ++p.stats.snmpRequests;
             if (p.vanished) continue;
             auto response = p.agent->Handle(std::span<const uint8_t>(buf.data(), static_cast<size_t>(n)));
             if (!response) {
@@ -306,6 +308,7 @@ struct Server::Impl {
         while (true) {
             Fd fd(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
             if (fd.Get() < 0) return;
+            ++(kind == ConnKind::Opk ? p.stats.opkConnections : p.stats.usbConnections);
             if (p.vanished || p.connections >= kMaxConnectionsPerPrinter) continue;  // closed at once
             auto c = std::make_unique<Connection>();
             c->printer = &p;
@@ -512,6 +515,22 @@ struct Server::Impl {
             }
         }
         connections.clear();
+        CountUnserved();
+    }
+
+    // Counts what reached the printers after the last turn of the loop and is never served:
+    // datagrams still queued and connections still waiting to be accepted.
+    void CountUnserved() {
+        std::vector<uint8_t> scrap(kReadChunk);
+        for (auto& p : printers) {
+            if (p->udp.Get() >= 0)
+                while (::recv(p->udp.Get(), scrap.data(), scrap.size(), MSG_DONTWAIT) >= 0) ++p->stats.snmpRequests;
+            for (auto [listener, count] : {std::pair{p->tcp.Get(), &p->stats.opkConnections},
+                                           std::pair{p->unixListener.Get(), &p->stats.usbConnections}}) {
+                if (listener < 0) continue;
+                while (Fd(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)).Get() >= 0) ++*count;
+            }
+        }
     }
 
     ServerOptions options;
@@ -526,6 +545,15 @@ Server::Server(ServerOptions options) : m_impl(std::make_unique<Impl>(std::move(
 Server::~Server() = default;
 
 size_t Server::PrinterCount() const { return m_impl->printers.size(); }
+
+std::vector<PrinterStats> Server::Stats() const {
+    std::vector<PrinterStats> all;
+    for (const auto& p : m_impl->printers) {
+        all.push_back(p->stats);
+        all.back().label = p->label;
+    }
+    return all;
+}
 
 bool Server::AddPrinter(const PrinterSpec& spec, std::string& error) {
     auto p = std::make_unique<Impl::Printer>();

@@ -41,6 +41,15 @@ bool ParseFleetLine(const std::string& line, std::string& address, std::string& 
 // True for dotted IPv4 text inside 127.0.0.0/8, the only addresses a virtual printer may use.
 bool IsLoopbackAddress(const std::string& text);
 
+// What one printer was asked during a run: every datagram that reached its SNMP agent and every
+// connection accepted on its job-language port and USB socket, whether answered or not.
+struct PrinterStats {
+    std::string label;  // "ADDRESS (profile)" or "USBnnn (profile)"
+    uint64_t snmpRequests = 0;
+    uint64_t opkConnections = 0;
+    uint64_t usbConnections = 0;
+};
+
 class Server {
 public:
     explicit Server(ServerOptions options);
@@ -56,6 +65,8 @@ public:
     void Stop();
 
     size_t PrinterCount() const;
+    // The counts of every printer, in the order they were added. Read after Run has returned.
+    std::vector<PrinterStats> Stats() const;
 
 private:
     struct Impl;

@@ -1,6 +1,8 @@
 // vprinter: serves virtual printers on loopback addresses and USB sockets until SIGTERM or
 // SIGINT. Prints "vprinter: ready" on standard output once every socket is bound; any address
-// or port that cannot be bound is reported and ends the run with status 2.
+// or port that cannot be bound is reported and ends the run with status 2. With --stats, each
+// printer's counts go to standard error when the run ends, one line per printer:
+//   vprinter: stats 127.0.1.1 (colour-page): snmp-requests=5 opk-connections=2 usb-connections=0
 #include "Server.h"
 
 #include <CLI/CLI.hpp>
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
     app.add_option("--fault", faultTexts, "fault rule CHANNEL:KIND[,count=N][,rate=R][,after=N][,delay=MS]; repeatable");
     app.add_option("--seed", options.seed, "seed of the fault dice");
     app.add_flag("-v,--verbose", options.verbose, "log requests that go unanswered and faults to stderr");
+    bool stats = false;
+    app.add_flag("--stats", stats, "at the end, write each printer's request and connection counts to stderr");
     CLI11_PARSE(app, argc, argv);
 
     for (const auto& text : faultTexts) {
@@ -114,6 +118,13 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     server.Run();
     g_server = nullptr;
+    if (stats) {
+        for (const auto& s : server.Stats())
+            std::fprintf(stderr, "vprinter: stats %s: snmp-requests=%llu opk-connections=%llu usb-connections=%llu\n",
+                         s.label.c_str(), static_cast<unsigned long long>(s.snmpRequests),
+                         static_cast<unsigned long long>(s.opkConnections),
+                         static_cast<unsigned long long>(s.usbConnections));
+    }
     std::printf("vprinter: stopped\n");
     return 0;
 }

@@ -12,9 +12,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::span<const uint8_t> bytes(data, size);
     zk::ReadSnmpHeader(bytes);
-    if (const auto response = zk::ParseSnmpResponse(bytes)) {
+    const auto response = zk::ParseSnmpResponse(bytes);
+    if (response) {
         for (const auto& binding : response->bindings)
             if (binding.oid.size() > zk::kMaxOidArcs || binding.value.size() > size) std::abort();
+    }
+    // The same bytes as a request, and as the answer to a request asking what they name.
+    if (const auto request = zk::ParseSnmpRequest(bytes)) {
+        for (const auto& oid : request->oids)
+            if (oid.size() > zk::kMaxOidArcs) std::abort();
+    }
+    if (response) {
+        zk::SnmpRequest asked{zk::kPduGetNextRequest, response->requestId, {}};
+        for (const auto& binding : response->bindings) asked.oids.push_back(binding.oid);
+        if (response->errorStatus == 0 && !response->bindings.empty() && zk::ResponseAnswers(asked, *response))
+            std::abort();  // a GetNext answer never names what was asked
+        asked.pduTag = zk::kPduGetRequest;
+        if (!zk::ResponseAnswers(asked, *response)) std::abort();  // a Get answer names just that
     }
     for (const auto assess : {zk::AssessJobLanguageReply, zk::AssessLineReply}) {
         const auto a = assess(bytes);

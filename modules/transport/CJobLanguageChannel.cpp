@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint32_t kConnectTimeoutMs = 2000;  // a printer that does not accept by then is absent
 constexpr uint32_t kSendTimeoutMs = 5000;     // a request must be written by then
-constexpr uint32_t kStatusWaitMs = 1000;      // wait for a status reply
 constexpr uint32_t kDeviceIdWaitMs = 2000;    // wait for a device-ID reply
 constexpr size_t kReadChunk = 16384;
 
@@ -27,7 +26,7 @@ std::span<const uint8_t> Bytes(const char* text)
 }  // namespace
 
 int32_t ReadStreamReply(const CSocket& socket, ReplyAssessor assess, Clock::time_point deadline,
-                        std::vector<uint8_t>& reply, bool& broken)
+                        std::vector<uint8_t>& reply, bool& closed)
 {
     std::vector<uint8_t> buffer;
     Clock::time_point lastByte = Clock::now();
@@ -53,17 +52,14 @@ int32_t ReadStreamReply(const CSocket& socket, ReplyAssessor assess, Clock::time
         const ssize_t n = ready > 0 ? ::recv(socket.Get(), chunk, sizeof chunk, MSG_DONTWAIT) : 0;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
         if (n <= 0) {
-            broken = true;
+            closed = true;
             if (a.state == ReplyState::Unknown && !buffer.empty()) {
                 reply = std::move(buffer);
                 return kZkOk;
             }
             return kZkConnectionLost;
         }
-        if (buffer.size() + static_cast<size_t>(n) > kZkMaxReplySize) {
-            broken = true;
-            return kZkBadReply;
-        }
+        if (buffer.size() + static_cast<size_t>(n) > kZkMaxReplySize) return kZkBadReply;
         buffer.insert(buffer.end(), chunk, chunk + n);
         lastByte = Clock::now();
     }
@@ -73,35 +69,51 @@ int32_t CJobLanguageChannel::Open(uint32_t address, uint16_t port, std::unique_p
 {
     CSocket socket = ConnectTcp(address, port, kConnectTimeoutMs);
     if (!socket.Valid()) return kZkUnreachable;
-    channel = std::make_unique<CJobLanguageChannel>(std::move(socket));
+    channel = std::make_unique<CJobLanguageChannel>(std::move(socket), address, port);
     return kZkOk;
 }
 
-int32_t CJobLanguageChannel::Send(std::span<const uint8_t> request)
+void CJobLanguageChannel::Shutdown()
 {
-    if (m_broken) return kZkConnectionLost;
+    std::lock_guard guard(m_socketLock);
+    m_shutDown = true;
+    m_socket.Shutdown();
+}
+
+int32_t CJobLanguageChannel::Renew()
+{
+    if (m_closed) return kZkConnectionLost;
+    CSocket socket = ConnectTcp(m_address, m_port, kConnectTimeoutMs);
+    if (!socket.Valid()) return kZkUnreachable;
+    std::lock_guard guard(m_socketLock);
+    if (m_shutDown) return kZkConnectionLost;
+    m_socket = std::move(socket);
+    return kZkOk;
+}
+
+int32_t CJobLanguageChannel::Write(std::span<const uint8_t> request)
+{
+    if (m_closed) return kZkConnectionLost;
     if (request.size() > kZkMaxReplySize) return kZkBadArgument;
     if (!m_socket.DrainPending() || !m_socket.WriteAll(request, DeadlineAfter(kSendTimeoutMs))) {
-        m_broken = true;
+        m_closed = true;
         return kZkConnectionLost;
     }
     return static_cast<int32_t>(request.size());
 }
 
-int32_t CJobLanguageChannel::AwaitReply(uint32_t timeoutMs, std::vector<uint8_t>& reply)
+int32_t CJobLanguageChannel::Read(uint32_t timeoutMs, std::vector<uint8_t>& reply)
 {
-    if (m_broken) return kZkConnectionLost;
-    const int32_t r = ReadStreamReply(m_socket, AssessJobLanguageReply, DeadlineAfter(timeoutMs), reply, m_broken);
-    // A reply cut short leaves the rest of it in the stream; the next request drains it.
-    return r;
+    if (m_closed) return kZkConnectionLost;
+    return ReadStreamReply(m_socket, AssessJobLanguageReply, DeadlineAfter(timeoutMs), reply, m_closed);
 }
 
-int32_t CJobLanguageChannel::QueryStatus(std::vector<uint8_t>& status)
+int32_t CJobLanguageChannel::QueryStatus(uint32_t timeoutMs, std::vector<uint8_t>& status)
 {
     const int32_t sent = Send(Bytes(zkusb::kOpkStatusRequest));
     if (sent < 0) return sent;
     std::vector<uint8_t> reply;
-    const int32_t r = ReadStreamReply(m_socket, AssessJobLanguageReply, DeadlineAfter(kStatusWaitMs), reply, m_broken);
+    const int32_t r = AwaitReply(timeoutMs, reply);
     if (r == kZkConnectionLost) return r;
     const size_t headLength = std::strlen(zkusb::kOpkStatusReplyHead);
     if (r != kZkOk || reply.size() < headLength ||
@@ -118,8 +130,8 @@ int32_t CJobLanguageChannel::AskDeviceId(uint32_t address, uint16_t port, std::s
     if (!socket.WriteAll(Bytes(zkusb::kOpkDeviceIdRequest), DeadlineAfter(kSendTimeoutMs)))
         return kZkConnectionLost;
     std::vector<uint8_t> reply;
-    bool broken = false;
-    const int32_t r = ReadStreamReply(socket, AssessLineReply, DeadlineAfter(kDeviceIdWaitMs), reply, broken);
+    bool closed = false;
+    const int32_t r = ReadStreamReply(socket, AssessLineReply, DeadlineAfter(kDeviceIdWaitMs), reply, closed);
     if (r != kZkOk) return r == kZkTimeout ? kZkNoDeviceId : r;
     if (reply.empty()) return kZkNoDeviceId;
     deviceId.assign(reply.begin(), reply.end());

@@ -11,10 +11,8 @@ namespace {
 constexpr std::string_view kMdrHead = "@OPK MDR";
 constexpr std::string_view kPiHead = "@BDC PI\r\n";
 constexpr std::string_view kStatusHead = "@BDC ST2\r\n";
-constexpr size_t kPiHeaderSize = 26;     // "@BDC PI\r\n", 2 bytes, "PI:" c ":" 4 ":" 4 ";"
-constexpr size_t kPiPageOffset = 16;     // the echoed page number inside the header
-constexpr size_t kPiSizePartSize = 6;    // "SZ:" + 16-bit length + ";"
-constexpr size_t kPiDataHeadSize = 3;    // "DT:"
+constexpr size_t kPiCountOffset = 9;     // after "@BDC PI\r\n": the 16-bit count of the bytes after it
+constexpr size_t kPiFrameHeadSize = 11;  // "@BDC PI\r\n" and the count
 constexpr size_t kStatusHeaderSize = 12;  // head + 16-bit length
 
 bool StartsWith(std::span<const uint8_t> bytes, std::string_view head)
@@ -56,21 +54,10 @@ ReplyAssessment AssessMdr(std::span<const uint8_t> b)
 
 ReplyAssessment AssessPi(std::span<const uint8_t> b)
 {
-    if (b.size() < kPiHeaderSize) return kMore;
-    if (!At(b, 11, "PI:") || b[15] != ':' || b[20] != ':' || b[25] != ';') return kUnknown;
-    const unsigned page = b[kPiPageOffset] | (b[kPiPageOffset + 1] << 8);
-    if (page == 0) return Done(kPiHeaderSize);
-    const size_t sz = kPiHeaderSize;
-    if (b.size() < sz + kPiSizePartSize) return kMore;
-    if (!At(b, sz, "SZ:") || b[sz + 5] != ';') return kUnknown;
-    const size_t dataLength = b[sz + 3] | (b[sz + 4] << 8);
-    const size_t dt = sz + kPiSizePartSize;
-    if (b.size() < dt + kPiDataHeadSize) return kMore;
-    if (!At(b, dt, "DT:")) return kUnknown;
-    const size_t last = dt + kPiDataHeadSize + dataLength;
-    if (b.size() <= last) return kMore;
-    if (b[last] != ';') return kUnknown;
-    return Done(last + 1);
+    if (b.size() < kPiFrameHeadSize) return kMore;
+    const size_t length = kPiFrameHeadSize + (b[kPiCountOffset] | (b[kPiCountOffset + 1] << 8));
+    if (b.size() < length) return kMore;
+    return Done(length);
 }
 
 ReplyAssessment AssessStatus(std::span<const uint8_t> b)

@@ -2,8 +2,10 @@
 // module recognises the end of a reply by the reply's own layout:
 //   MDR reply   "@OPK MDR ..." echo line up to CR LF, then a double-quoted data part; it ends at
 //               the closing double quote (a CR LF right behind it is taken along).
-//   PI reply    "@BDC PI\r\n", two bytes, the 15-byte "PI:" header ending in ';'; page 0 ends
-//               there; later pages add "SZ:" + 16-bit length + ';' and "DT:" + data + ';'.
+//   PI reply    "@BDC PI\r\n", a 16-bit count n (least significant byte first), n bytes: the
+//               "PI:" header and, for pages 1 and up, "SZ:" + 16-bit length + ';' and "DT:" +
+//               data + ';'; or "PI:", the code and ":NA;" when the printer has nothing to give.
+//               The count alone says where the reply ends, whatever its bytes hold.
 //   status      "@BDC ST2\r\n", a 16-bit length L (least significant byte first), L bytes.
 // A reply that follows none of these layouts ends when the printer has been quiet for a short
 // gap (kQuietGapMs); a reply that follows one but stops short is incomplete until the time-out.

@@ -1,13 +1,20 @@
 // The SNMP channel: one UDP request to the agent's port 161 and its reply per exchange. A reply
-// counts only when it is a GetResponse carrying the request ID of the last request sent; older
-// or foreign datagrams are dropped.
+// counts only when it is a well-formed GetResponse carrying the request ID of the last request
+// sent and answering what that request asked (ResponseAnswers): the library gives every request
+// ID 0, so the bindings tell an answer to an earlier request from the answer to this one. Older,
+// foreign or damaged datagrams are dropped and the wait goes on; when the agent answered
+// another request instead, this one is sent once more. After an unfinished exchange
+// the next request leaves from a new socket (a new source port), so a late answer to the old
+// one cannot arrive where the new one is awaited.
 #pragma once
 
 #include "modules/transport/CChannel.h"
 #include "modules/transport/CSnmpCodec.h"
 #include "modules/transport/CSocket.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace zk {
 
@@ -15,9 +22,9 @@ class CSnmpChannel final : public CChannel {
 public:
     static int32_t Open(uint32_t address, uint16_t port, std::unique_ptr<CChannel>& channel);
 
-    int32_t Send(std::span<const uint8_t> request) override;
-    int32_t AwaitReply(uint32_t timeoutMs, std::vector<uint8_t>& reply) override;
-    int32_t QueryStatus(std::vector<uint8_t>& status) override;
+    // The maker's status object, asked on a socket of its own: the status time-out covers both
+    // tries together.
+    int32_t QueryStatus(uint32_t timeoutMs, std::vector<uint8_t>& status) override;
     // A UDP socket has no connection to end: a thread still waiting on it finishes at its own
     // time-out, and the socket is closed when that last user lets go of the channel.
     void Shutdown() override {}
@@ -33,18 +40,28 @@ public:
     CSnmpChannel(CSocket socket, uint32_t address, uint16_t port)
         : m_socket(std::move(socket)), m_address(address), m_port(port) {}
 
-private:
+protected:
+    int32_t Renew() override;
+    int32_t Write(std::span<const uint8_t> request) override;
+    int32_t Read(uint32_t timeoutMs, std::vector<uint8_t>& reply) override;
 
+private:
     CSocket m_socket;
     uint32_t m_address;
     uint16_t m_port;
     int32_t m_requestId = 0;
+    std::optional<SnmpRequest> m_request;  // what the last request asked, when it reads whole
+    std::vector<uint8_t> m_sent;           // the last request, to send again
 };
 
-// Waits on a connected UDP socket for the GetResponse with this request ID; the datagram is put
-// into `datagram`. 0, kZkTimeout, kZkUnreachable (the port is closed) or kZkBadReply (only
-// malformed datagrams came).
-int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, Clock::time_point deadline,
-                          std::vector<uint8_t>& datagram);
+// Waits on a connected UDP socket until the deadline for a well-formed GetResponse with this
+// request ID that answers `request` (when given); the datagram goes into `datagram` and, when
+// asked for, its reading into `response`. Datagrams that are cut, malformed, of another kind
+// or for another request are dropped and the wait goes on; onOtherAnswer is called for each
+// one with the request ID that answers something else. 0, kZkTimeout, kZkUnreachable (the port
+// is closed) or kZkBadReply (only damaged datagrams came).
+int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, const SnmpRequest* request,
+                          Clock::time_point deadline, std::vector<uint8_t>& datagram,
+                          SnmpResponse* response = nullptr, const std::function<void()>& onOtherAnswer = {});
 
 }  // namespace zk

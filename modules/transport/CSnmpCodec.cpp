@@ -151,6 +151,31 @@ bool ReadUpToPdu(std::span<const uint8_t> message, uint8_t& pduTag, std::span<co
     return reader.ReadElement(pduTag, pdu) && pduTag >= kPduGetRequest && pduTag <= kPduSetRequest;
 }
 
+// Reads a whole message of a PDU type between Get and Set: request ID, error fields and every
+// binding. False for any malformed byte.
+bool ReadMessage(std::span<const uint8_t> message, uint8_t& pduTag, SnmpResponse& out)
+{
+    std::span<const uint8_t> pdu;
+    if (!ReadUpToPdu(message, pduTag, pdu)) return false;
+    BerReader reader(pdu);
+    std::span<const uint8_t> list;
+    if (!reader.ReadInteger(out.requestId) || !reader.ReadInteger(out.errorStatus) ||
+        !reader.ReadInteger(out.errorIndex) || !reader.ReadExpected(kBerSequence, list))
+        return false;
+    BerReader bindings(list);
+    while (!bindings.AtEnd()) {
+        std::span<const uint8_t> pair, oidBytes, value;
+        if (!bindings.ReadExpected(kBerSequence, pair)) return false;
+        BerReader binding(pair);
+        SnmpBinding b;
+        if (!binding.ReadExpected(kBerOid, oidBytes) || !DecodeOid(oidBytes, b.oid)) return false;
+        if (!binding.ReadElement(b.valueTag, value) || !binding.AtEnd()) return false;
+        b.value.assign(value.begin(), value.end());
+        out.bindings.push_back(std::move(b));
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<SnmpHeader> ReadSnmpHeader(std::span<const uint8_t> message)
@@ -166,26 +191,37 @@ std::optional<SnmpHeader> ReadSnmpHeader(std::span<const uint8_t> message)
 std::optional<SnmpResponse> ParseSnmpResponse(std::span<const uint8_t> message)
 {
     uint8_t pduTag = 0;
-    std::span<const uint8_t> pdu;
-    if (!ReadUpToPdu(message, pduTag, pdu) || pduTag != kPduGetResponse) return std::nullopt;
     SnmpResponse response;
-    BerReader reader(pdu);
-    std::span<const uint8_t> list;
-    if (!reader.ReadInteger(response.requestId) || !reader.ReadInteger(response.errorStatus) ||
-        !reader.ReadInteger(response.errorIndex) || !reader.ReadExpected(kBerSequence, list))
-        return std::nullopt;
-    BerReader bindings(list);
-    while (!bindings.AtEnd()) {
-        std::span<const uint8_t> pair, oidBytes, value;
-        if (!bindings.ReadExpected(kBerSequence, pair)) return std::nullopt;
-        BerReader binding(pair);
-        SnmpBinding b;
-        if (!binding.ReadExpected(kBerOid, oidBytes) || !DecodeOid(oidBytes, b.oid)) return std::nullopt;
-        if (!binding.ReadElement(b.valueTag, value) || !binding.AtEnd()) return std::nullopt;
-        b.value.assign(value.begin(), value.end());
-        response.bindings.push_back(std::move(b));
-    }
+    if (!ReadMessage(message, pduTag, response) || pduTag != kPduGetResponse) return std::nullopt;
     return response;
+}
+
+std::optional<SnmpRequest> ParseSnmpRequest(std::span<const uint8_t> message)
+{
+    uint8_t pduTag = 0;
+    SnmpResponse read;
+    if (!ReadMessage(message, pduTag, read) || pduTag == kPduGetResponse) return std::nullopt;
+    SnmpRequest request{pduTag, read.requestId, {}};
+    for (auto& b : read.bindings) request.oids.push_back(std::move(b.oid));
+    return request;
+}
+
+bool ResponseAnswers(const SnmpRequest& request, const SnmpResponse& response)
+{
+    if (request.pduTag != kPduGetRequest && request.pduTag != kPduGetNextRequest) return true;
+    if (response.errorStatus != 0 && response.bindings.empty()) return true;
+    if (response.bindings.size() != request.oids.size()) return false;
+    for (size_t i = 0; i < request.oids.size(); ++i) {
+        const Oid& asked = request.oids[i];
+        const Oid& named = response.bindings[i].oid;
+        const bool echoes = named == asked;
+        if (response.errorStatus != 0 || request.pduTag == kPduGetRequest) {
+            if (!echoes) return false;
+        } else if (!std::lexicographical_compare(asked.begin(), asked.end(), named.begin(), named.end())) {
+            return false;  // a GetNext answer lies after what was asked
+        }
+    }
+    return true;
 }
 
 std::vector<uint8_t> BuildSnmpRequest(uint8_t pduTag, int32_t requestId, const std::string& community,

@@ -1,6 +1,7 @@
 // The few SNMP version 1 messages the transport module reads and writes itself: the request ID
-// of any message (to match replies to requests), Get/GetNext requests with NULL values, and
-// GetResponse messages with their bindings. Every read is bounded by the message's own bytes.
+// of any message, the identifiers a request asks (to match replies to requests), Get/GetNext
+// requests with NULL values, and GetResponse messages with their bindings. Every read is
+// bounded by the message's own bytes.
 #pragma once
 
 #include <cstdint>
@@ -46,11 +47,28 @@ struct SnmpResponse {
     std::vector<SnmpBinding> bindings;
 };
 
+// What a Get, GetNext or Set request asks: its type and the identifiers of its bindings.
+struct SnmpRequest {
+    uint8_t pduTag = 0;
+    int32_t requestId = 0;
+    std::vector<Oid> oids;
+};
+
 // The PDU tag and request ID of a v1 message, or nullopt if it is not one.
 std::optional<SnmpHeader> ReadSnmpHeader(std::span<const uint8_t> message);
 
 // A complete GetResponse, or nullopt for anything else or any malformed byte.
 std::optional<SnmpResponse> ParseSnmpResponse(std::span<const uint8_t> message);
+
+// A complete Get, GetNext or Set request, or nullopt for anything else or any malformed byte.
+std::optional<SnmpRequest> ParseSnmpRequest(std::span<const uint8_t> message);
+
+// True when `response` has the form of an answer to `request`, so that an answer to another
+// request with the same request ID is told apart: one binding per identifier asked, in order;
+// a Get names the identifiers asked, a GetNext names identifiers after them; a response with
+// an error status echoes the identifiers asked (or carries no bindings at all). Requests of
+// other types are not checked.
+bool ResponseAnswers(const SnmpRequest& request, const SnmpResponse& response);
 
 // A v1 request of type pduTag (Get or GetNext) asking each identifier, with NULL values.
 std::vector<uint8_t> BuildSnmpRequest(uint8_t pduTag, int32_t requestId, const std::string& community,

@@ -17,6 +17,10 @@ namespace {
 
 constexpr size_t kMaxOpenChannels = 1024;  // more open channels at once are refused
 constexpr size_t kMaxSearches = 64;        // more searches at once are refused
+// How long a size query's answer waits for the read that follows: ample for a caller to
+// allocate in between, short enough that a later call never gets an old answer.
+constexpr uint32_t kLearntAnswerLifetimeMs = 5000;
+constexpr size_t kMaxLearntAnswers = 256;  // per question; the oldest goes when more are kept
 
 // Copies `bytes` into the caller's buffer under the size-query convention.
 int32_t HandOut(const std::vector<uint8_t>& bytes, void* buffer, int32_t* size)
@@ -103,17 +107,56 @@ std::shared_ptr<CProbeSearch> CTransportModule::FindProbe(uint64_t probe)
     return it == m_probes.end() ? nullptr : it->second;
 }
 
+template <typename Ask>
+int32_t CTransportModule::AnswerOnce(LearntAnswers& kept, const LearntKey& key, void* buffer, int32_t* size, Ask ask)
+{
+    LearntAnswer answer;
+    bool known = false;
+    if (buffer != nullptr) {
+        std::lock_guard guard(m_lock);
+        const auto it = kept.find(key);
+        if (it != kept.end()) {
+            known = Clock::now() < it->second.expires;
+            if (known) answer = std::move(it->second);
+            kept.erase(it);
+        }
+    }
+    if (!known) {
+        const int32_t r = ask(answer);
+        if (r != kZkOk) return r;
+    }
+    const int32_t r = HandOut(answer.bytes, buffer, size);
+    if (r != kZkSizeQuery) return r < 0 ? r : answer.count;
+
+    const auto now = Clock::now();
+    answer.expires = now + std::chrono::milliseconds(kLearntAnswerLifetimeMs);
+    std::lock_guard guard(m_lock);
+    std::erase_if(kept, [now](const auto& entry) { return entry.second.expires <= now; });
+    if (kept.size() >= kMaxLearntAnswers) {
+        const auto oldest = std::min_element(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
+            return a.second.expires < b.second.expires;
+        });
+        kept.erase(oldest);
+    }
+    kept.insert_or_assign(key, std::move(answer));
+    return r;
+}
+
 int32_t CTransportModule::GetDeviceID(int32_t pathType, const char* name, char* buffer, int32_t* size)
 {
     if (!Ready()) return kZkNotInitialized;
     if (size == nullptr) return kZkBadArgument;
     PrinterTarget target;
-    int32_t r = LocatePrinter(pathType, name, target);
+    const int32_t r = LocatePrinter(pathType, name, target);
     if (r != kZkOk) return r;
-    std::string deviceId;
-    r = QueryDeviceId(target, deviceId);
-    if (r != kZkOk) return r;
-    return HandOut(std::vector<uint8_t>(deviceId.begin(), deviceId.end()), buffer, size);
+    return AnswerOnce(m_learntDeviceIds, {pathType, name}, buffer, size, [&](LearntAnswer& answer) {
+        std::string deviceId;
+        const int32_t q = QueryDeviceId(target, deviceId);
+        if (q != kZkOk) return q;
+        answer.bytes.assign(deviceId.begin(), deviceId.end());
+        answer.count = static_cast<int32_t>(deviceId.size());
+        return kZkOk;
+    });
 }
 
 int32_t CTransportModule::GetAvailableChannel(int32_t pathType, const char* name, void* buffer, int32_t* size)
@@ -121,15 +164,17 @@ int32_t CTransportModule::GetAvailableChannel(int32_t pathType, const char* name
     if (!Ready()) return kZkNotInitialized;
     if (size == nullptr) return kZkBadArgument;
     PrinterTarget target;
-    int32_t r = LocatePrinter(pathType, name, target);
+    const int32_t r = LocatePrinter(pathType, name, target);
     if (r != kZkOk) return r;
-    std::vector<ZKChannelEntry> channels;
-    r = QueryChannels(target, pathType, channels);
-    if (r != kZkOk) return r;
-    std::vector<uint8_t> bytes(channels.size() * sizeof(ZKChannelEntry));
-    std::memcpy(bytes.data(), channels.data(), bytes.size());
-    r = HandOut(bytes, buffer, size);
-    return r < 0 ? r : static_cast<int32_t>(channels.size());
+    return AnswerOnce(m_learntChannels, {pathType, name}, buffer, size, [&](LearntAnswer& answer) {
+        std::vector<ZKChannelEntry> channels;
+        const int32_t q = QueryChannels(target, pathType, channels);
+        if (q != kZkOk) return q;
+        answer.bytes.resize(channels.size() * sizeof(ZKChannelEntry));
+        std::memcpy(answer.bytes.data(), channels.data(), answer.bytes.size());
+        answer.count = static_cast<int32_t>(channels.size());
+        return kZkOk;
+    });
 }
 
 int32_t CTransportModule::OpenChannel(int32_t pathType, const char* name, uint32_t kind)
@@ -202,6 +247,7 @@ int32_t CTransportModule::Receive(int32_t handle, void* buffer, int32_t* size, u
     if (!channel) return kZkBadHandle;
     if (size == nullptr) return kZkBadArgument;
     std::lock_guard guard(channel->lock);
+    channel->statusTimeoutMs = std::min(timeoutMs, kZkMaxTimeoutMs);
     if (!channel->reply) {
         if (!channel->awaitingReply) return kZkNoRequest;
         // Whatever the outcome, this request's exchange ends here: a late reply is never
@@ -230,7 +276,7 @@ int32_t CTransportModule::GetStatus(int32_t handle, void* buffer, int32_t* size)
         channel->reply.reset();
         channel->awaitingReply = false;
         std::vector<uint8_t> status;
-        const int32_t r = channel->QueryStatus(status);
+        const int32_t r = channel->QueryStatus(channel->statusTimeoutMs, status);
         if (r != kZkOk) return r;
         channel->status = std::move(status);
     }

@@ -14,7 +14,6 @@ namespace {
 
 constexpr uint32_t kControlWaitMs = 2000;  // wait for a control reply
 constexpr uint32_t kSendTimeoutMs = 5000;  // a frame must be written by then
-constexpr uint32_t kStatusWaitMs = 1000;   // wait for the status reply
 // The ink-jet status information command: "st", 0x01, 0x00, 0x01.
 constexpr uint8_t kStatusCommand[] = {'s', 't', 0x01, 0x00, 0x01};
 
@@ -47,28 +46,26 @@ bool WriteUsbFrame(const CSocket& socket, uint8_t selector, std::span<const uint
 }
 
 int32_t ReadUsbFrame(const CSocket& socket, uint8_t selector, Clock::time_point deadline,
-                     std::vector<uint8_t>& payload, bool& broken)
+                     std::vector<uint8_t>& payload, bool& closed)
 {
     for (;;) {
         uint8_t header[zkusb::kUsbHeaderSize];
         size_t got = 0;
         int r = ReadExact(socket, header, deadline, got);
-        if (r == 0 && got == 0) return kZkTimeout;
-        if (r <= 0) {
-            broken = true;
-            return r < 0 ? kZkConnectionLost : kZkBadReply;
+        if (r < 0) {
+            closed = true;
+            return kZkConnectionLost;
         }
+        if (r == 0) return got == 0 ? kZkTimeout : kZkBadReply;
         const uint32_t length = header[1] | (header[2] << 8) | (header[3] << 16) | (static_cast<uint32_t>(header[4]) << 24);
-        if (length > zkusb::kUsbMaxPayload) {
-            broken = true;
-            return kZkBadReply;
-        }
+        if (length > zkusb::kUsbMaxPayload) return kZkBadReply;
         std::vector<uint8_t> body(length);
         r = ReadExact(socket, body, deadline, got);
-        if (r <= 0) {
-            broken = true;
-            return r < 0 ? kZkConnectionLost : kZkBadReply;
+        if (r < 0) {
+            closed = true;
+            return kZkConnectionLost;
         }
+        if (r == 0) return kZkBadReply;
         if (header[0] != selector) continue;  // a late answer on another selector
         payload = std::move(body);
         return kZkOk;
@@ -81,8 +78,8 @@ int32_t CUsbChannel::AskControl(const std::string& socketPath, uint8_t command, 
     if (!socket.Valid()) return kZkUnreachable;
     const uint8_t request[] = {command};
     if (!WriteUsbFrame(socket, zkusb::kUsbControl, request)) return kZkConnectionLost;
-    bool broken = false;
-    return ReadUsbFrame(socket, zkusb::kUsbControl, DeadlineAfter(kControlWaitMs), reply, broken);
+    bool closed = false;
+    return ReadUsbFrame(socket, zkusb::kUsbControl, DeadlineAfter(kControlWaitMs), reply, closed);
 }
 
 int32_t CUsbChannel::Open(const std::string& socketPath, uint8_t selector, std::unique_ptr<CChannel>& channel)
@@ -93,35 +90,52 @@ int32_t CUsbChannel::Open(const std::string& socketPath, uint8_t selector, std::
     if (std::find(offered.begin(), offered.end(), selector) == offered.end()) return kZkNoChannel;
     CSocket socket = ConnectUnix(socketPath);
     if (!socket.Valid()) return kZkUnreachable;
-    channel = std::make_unique<CUsbChannel>(std::move(socket), selector);
+    channel = std::make_unique<CUsbChannel>(std::move(socket), socketPath, selector);
     return kZkOk;
 }
 
-int32_t CUsbChannel::Send(std::span<const uint8_t> request)
+void CUsbChannel::Shutdown()
 {
-    if (m_broken) return kZkConnectionLost;
+    std::lock_guard guard(m_socketLock);
+    m_shutDown = true;
+    m_socket.Shutdown();
+}
+
+int32_t CUsbChannel::Renew()
+{
+    if (m_closed) return kZkConnectionLost;
+    CSocket socket = ConnectUnix(m_socketPath);
+    if (!socket.Valid()) return kZkUnreachable;
+    std::lock_guard guard(m_socketLock);
+    if (m_shutDown) return kZkConnectionLost;
+    m_socket = std::move(socket);
+    return kZkOk;
+}
+
+int32_t CUsbChannel::Write(std::span<const uint8_t> request)
+{
+    if (m_closed) return kZkConnectionLost;
     if (request.size() > zkusb::kUsbMaxPayload) return kZkBadArgument;
-    // Late replies to earlier requests are dropped here. A frame still arriving while it is
-    // drained loses the stream its place; the next reply then reads as kZkBadReply.
+    // Frames that came after the last finished exchange are dropped here.
     if (!m_socket.DrainPending() || !WriteUsbFrame(m_socket, m_selector, request)) {
-        m_broken = true;
+        m_closed = true;
         return kZkConnectionLost;
     }
     return static_cast<int32_t>(request.size());
 }
 
-int32_t CUsbChannel::AwaitReply(uint32_t timeoutMs, std::vector<uint8_t>& reply)
+int32_t CUsbChannel::Read(uint32_t timeoutMs, std::vector<uint8_t>& reply)
 {
-    if (m_broken) return kZkConnectionLost;
-    return ReadUsbFrame(m_socket, m_selector, DeadlineAfter(timeoutMs), reply, m_broken);
+    if (m_closed) return kZkConnectionLost;
+    return ReadUsbFrame(m_socket, m_selector, DeadlineAfter(timeoutMs), reply, m_closed);
 }
 
-int32_t CUsbChannel::QueryStatus(std::vector<uint8_t>& status)
+int32_t CUsbChannel::QueryStatus(uint32_t timeoutMs, std::vector<uint8_t>& status)
 {
     const int32_t sent = Send(kStatusCommand);
     if (sent < 0) return sent;
     std::vector<uint8_t> reply;
-    const int32_t r = ReadUsbFrame(m_socket, m_selector, DeadlineAfter(kStatusWaitMs), reply, m_broken);
+    const int32_t r = AwaitReply(timeoutMs, reply);
     if (r == kZkConnectionLost) return r;
     if (r != kZkOk || reply.empty()) return kZkNoStatus;
     status = std::move(reply);

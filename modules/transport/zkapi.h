@@ -9,18 +9,39 @@
 // 127.0.0.0/8 are reached.
 //
 // Size queries: a call with a null buffer answers kZkSizeQuery (-4) and puts the size in bytes
-// into *pnSize; the caller allocates and calls again with *pnSize set to the buffer's size.
+// into *pnSize; the caller allocates and calls again with *pnSize set to the buffer's size. The
+// printer is asked once per pair: what a size query of ZKGetDeviceID or ZKGetAvailableChannel
+// learnt is handed to the next call with a buffer for the same path type and name (within
+// 5 seconds), as a reply or status read by a size query is handed to the fetch after it. A size
+// query always asks the printer anew.
 //
 // Channels, and where a reply ends:
-//   SNMP (4)        UDP to port 161; one datagram, the GetResponse whose request ID is the last
-//                   request's. Status: the maker's status object 1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1.
+//   SNMP (4)        UDP to port 161; one datagram, the well-formed GetResponse whose request ID
+//                   is the last request's and whose bindings answer what it asked (a Get's
+//                   identifiers, identifiers after a GetNext's, or an error echoing them).
+//                   Damaged datagrams and answers to other requests are dropped and the wait
+//                   goes on; a request that the agent answered with another request's answer
+//                   is sent once more. Status: the maker's status object
+//                   1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1.
 //   OPK             TCP port 9100 (queues only); the reply's own layout (CJobLanguageFraming.h),
 //                   or a quiet gap for replies of no known layout. Status: "@OPK ST2".
 //   D4, TVD4        frames on the USB port's Unix socket (usb_protocol.h); one frame per reply.
 //                   Status: the information command "st" 01 00 01.
-// Each request drops whatever the printer sent before it, so a late reply is never taken for
-// the answer to a later request. A channel whose stream lost its place (a USB frame cut short,
-// an oversized reply, a closed connection) fails every later use with kZkConnectionLost.
+//
+// Late replies: an exchange ends when its whole reply has been read. A request sent after an
+// exchange that did not end so (its reply timed out, came cut short, damaged or too long, or
+// was never asked for) goes out on a new UDP socket or a new connection, so a reply to an earlier
+// request is never delivered as the answer to a later one, although every SNMP request of the
+// library carries request ID 0 and a stream says nothing about which request a reply answers.
+// A channel whose printer closed the connection fails every later use with kZkConnectionLost.
+//
+// Waits: every wait for a reply on a channel is the caller's. ZKReceive waits dwTimeoutMs;
+// ZKGetStatus, which has no time-out argument, waits as long as the channel's last ZKReceive
+// did, or kZkDefaultStatusTimeoutMs before the first (over SNMP the status request is sent
+// twice, each waiting half of that). ZKGetDeviceID, ZKGetAvailableChannel and ZKOpenChannel
+// have no time-out argument and ask with the module's own waits: an SNMP question 1 s per try,
+// two tries; a USB control question 2 s; a job-language connection 2 s and its device-ID reply
+// 2 s; a job-language port is listed when it accepts a connection within 1 s.
 #pragma once
 
 #include <cstddef>
@@ -57,6 +78,9 @@ inline constexpr uint32_t kZkChannelD4 = 0x10000005;     // USB packet channel D
 
 inline constexpr size_t kZkMaxNameLength = 1023;       // bytes of a queue name or address text
 inline constexpr uint32_t kZkMaxTimeoutMs = 600000;    // longer ZKReceive time-outs are cut to this
+// ZKGetStatus's wait on a channel without a ZKReceive yet: the library's printer-information
+// time-out, the one its reads use.
+inline constexpr uint32_t kZkDefaultStatusTimeoutMs = 10000;
 inline constexpr uint32_t kZkMaxReplySize = 1048576;   // bytes; a longer reply is kZkBadReply
 
 inline constexpr uint16_t kZkSnmpPort = 161;          // UDP port of a printer's SNMP agent
@@ -148,9 +172,11 @@ using PFN_ZKCloseChannel = int32_t (*)(int32_t hChannel);
 using PFN_ZKSend = int32_t (*)(int32_t hChannel, const void* pData, uint32_t dwLength);
 // Size query (waits up to dwTimeoutMs for the whole reply to the last request); then the
 // reply's length with its bytes in the buffer. Replies to earlier requests are never delivered.
+// dwTimeoutMs also becomes the channel's status wait (ZKGetStatus).
 using PFN_ZKReceive = int32_t (*)(int32_t hChannel, void* pBuffer, int32_t* pnSize, uint32_t dwTimeoutMs);
-// Size query (asks the printer for its status); then the status reply's length. kZkNoStatus
-// when the printer answered without a status reply.
+// Size query (asks the printer for its status, waiting as the channel's last ZKReceive did);
+// then the status reply's length. kZkNoStatus when the printer answered without a status reply
+// or did not answer in time (the channel itself is there).
 using PFN_ZKGetStatus = int32_t (*)(int32_t hChannel, void* pBuffer, int32_t* pnSize);
 // A probe handle, 0 on failure. pSearch: null, or a device-name prefix (case-insensitive) that
 // hits must have.

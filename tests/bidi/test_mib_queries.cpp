@@ -63,12 +63,12 @@ protected:
                                     "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.2|4|LEF\n"
                                     "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.4|4|LEF\n";
         const std::string gaps = MonoVariant(m_profiles, "gaps", "", gapsMib);
-        // Every MDR and status reply after the device ID (asked twice) and the first walk request
+        // Every MDR and status reply after the device ID (asked once) and the first walk request
         // answers the request before it, for 55 replies: five unanswered walk requests, each followed by a drain of ten status
         // calls; the sixth walk request is answered.
         const std::string retry =
-            MonoVariant(m_profiles, "retry", ", \"faults\": [\"opk:wrong,after=3,count=55\"]", monoMib);
-        const std::string noAnswer = MonoVariant(m_profiles, "noanswer", ", \"faults\": [\"opk:wrong,after=3\"]", monoMib);
+            MonoVariant(m_profiles, "retry", ", \"faults\": [\"opk:wrong,after=2,count=55\"]", monoMib);
+        const std::string noAnswer = MonoVariant(m_profiles, "noanswer", ", \"faults\": [\"opk:wrong,after=2\"]", monoMib);
 
         const std::vector<std::pair<std::string, std::string>> queues = {
             {"Colour", kColourAddress}, {"Mono", kMonoAddress},       {"Gaps", kGapsAddress},

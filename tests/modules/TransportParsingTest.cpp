@@ -62,6 +62,41 @@ TEST(SnmpCodec, EveryTruncationOrCorruptLengthIsRefused)
     EXPECT_FALSE(ReadSnmpHeader(v2));
 }
 
+TEST(SnmpCodec, ResponsesAreMatchedToWhatTheRequestAsked)
+{
+    const Oid name = {1, 3, 6, 1, 2, 1, 1, 5, 0};
+    const Oid descr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
+    const Oid nameColumn = {1, 3, 6, 1, 2, 1, 1, 5};
+    const auto get = ParseSnmpRequest(BuildSnmpRequest(kPduGetRequest, 0, "vintal", {name, descr}));
+    ASSERT_TRUE(get);
+    EXPECT_EQ(get->pduTag, kPduGetRequest);
+    EXPECT_EQ(get->oids, (std::vector<Oid>{name, descr}));
+    EXPECT_FALSE(ParseSnmpRequest(zktest::SnmpResponseTo(BuildSnmpRequest(kPduGetRequest, 0, "vintal", {name}), {})));
+
+    auto response = [](int32_t errorStatus, std::vector<Oid> oids) {
+        SnmpResponse r;
+        r.errorStatus = errorStatus;
+        for (auto& oid : oids) r.bindings.push_back({std::move(oid), kBerOctetString, "v"});
+        return r;
+    };
+    EXPECT_TRUE(ResponseAnswers(*get, response(0, {name, descr})));
+    EXPECT_FALSE(ResponseAnswers(*get, response(0, {descr, name})));  // another request's order
+    EXPECT_FALSE(ResponseAnswers(*get, response(0, {name})));
+    EXPECT_TRUE(ResponseAnswers(*get, response(2, {name, descr})));   // noSuchName echoes the request
+    EXPECT_TRUE(ResponseAnswers(*get, response(1, {})));              // tooBig without bindings
+
+    // A GetNext is answered by what follows; the answer to the step before names the very
+    // identifier this step asks for, and so is not this step's answer.
+    const SnmpRequest next{kPduGetNextRequest, 0, {name}};
+    EXPECT_TRUE(ResponseAnswers({kPduGetNextRequest, 0, {nameColumn}}, response(0, {name})));
+    EXPECT_FALSE(ResponseAnswers(next, response(0, {name})));
+    EXPECT_FALSE(ResponseAnswers(next, response(0, {descr})));
+    EXPECT_TRUE(ResponseAnswers(next, response(0, {{1, 3, 6, 1, 2, 1, 1, 6, 0}})));
+    EXPECT_TRUE(ResponseAnswers(next, response(2, {name})));  // the end of the MIB
+    EXPECT_FALSE(ResponseAnswers(next, response(2, {descr})));
+    EXPECT_TRUE(ResponseAnswers({kPduSetRequest, 0, {name}}, response(0, {descr})));  // not checked
+}
+
 TEST(SnmpCodec, OidTextIsStrict)
 {
     EXPECT_EQ(ParseOidText("1.3.6.1"), (Oid{1, 3, 6, 1}));
@@ -82,23 +117,36 @@ TEST(JobLanguageFraming, MdrReplyEndsAtItsClosingQuote)
     EXPECT_EQ(Assess(echo + "X").state, ReplyState::Unknown);
 }
 
-TEST(JobLanguageFraming, PiPagesEndAfterTheirCountedData)
+// A PI frame: "@BDC PI\r\n", the count of the bytes after it (LSB first), those bytes.
+std::string PiFrame(const std::string& body)
 {
-    std::string head = "@BDC PI\r\nxxPI:\x80:";
-    head += std::string("\0\0\0\x08", 4) + ":" + std::string("\x03\0\x64\0", 4) + ";";
-    ASSERT_EQ(head.size(), 26u);
-    EXPECT_EQ(Assess(head).state, ReplyState::Complete);  // page 0: header only
-    EXPECT_EQ(Assess(head.substr(0, 25)).state, ReplyState::Incomplete);
+    return "@BDC PI\r\n" + std::string{static_cast<char>(body.size() & 0xFF), static_cast<char>(body.size() >> 8)} +
+           body;
+}
 
-    std::string page1 = head;
-    page1[16] = 1;
-    const std::string data = "ab;cd";  // data may hold the separator
-    const std::string body = "SZ:" + std::string("\x05\0", 2) + ";DT:" + data;
-    EXPECT_EQ(Assess(page1 + body).state, ReplyState::Incomplete);
-    const auto whole = Assess(page1 + body + ";");
+TEST(JobLanguageFraming, PiRepliesEndWhereTheirCountSays)
+{
+    const std::string header = "PI:\x80:" + std::string("\0\0\0\x08", 4) + ":" + std::string("\x03\0\x64\0", 4) + ";";
+    const std::string page0 = PiFrame(header);
+    ASSERT_EQ(page0.size(), 26u);
+    EXPECT_EQ(Assess(page0).state, ReplyState::Complete);
+    EXPECT_EQ(Assess(page0.substr(0, 25)).state, ReplyState::Incomplete);
+    EXPECT_EQ(Assess(page0.substr(0, 10)).state, ReplyState::Incomplete);  // the count itself is cut
+
+    // Data may hold the separator and run past 255 bytes: only the count decides.
+    const std::string data = "ab;cd" + std::string(300, ';');
+    const std::string page1 = PiFrame(header + "SZ:" + std::string{static_cast<char>(data.size() & 0xFF),
+                                                                  static_cast<char>(data.size() >> 8)} +
+                                      ";DT:" + data + ";");
+    EXPECT_EQ(Assess(page1.substr(0, page1.size() - 1)).state, ReplyState::Incomplete);
+    const auto whole = Assess(page1 + "@BDC PI\r\nNEXT");
     EXPECT_EQ(whole.state, ReplyState::Complete);
-    EXPECT_EQ(whole.length, 26u + body.size() + 1);
-    EXPECT_EQ(Assess(page1 + body + "!").state, ReplyState::Unknown);
+    EXPECT_EQ(whole.length, page1.size());
+
+    // "Not available" is shorter than any header and ends the reply at once.
+    const std::string na = PiFrame("PI:\x80:NA;");
+    EXPECT_EQ(Assess(na).state, ReplyState::Complete);
+    EXPECT_EQ(Assess(na).length, na.size());
 }
 
 TEST(JobLanguageFraming, StatusAndLinesAndStrangers)

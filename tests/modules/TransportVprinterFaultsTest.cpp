@@ -1,0 +1,262 @@
+// The module against the virtual printer's faults, end to end over loopback (127.0.160.20 and
+// up, USB sockets of a temporary prefix): a late reply never answers a later request on any
+// channel, a "not available" PI reply ends its request at once, the status wait follows the
+// caller's time-out, and a size query and the read after it ask the printer once.
+#include "ZkModule.h"
+#include "modules/transport/CSnmpCodec.h"
+#include "support/TempPrefix.h"
+#include "support/VprinterProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+using namespace zktest;
+
+namespace {
+
+const std::string kProfiles = std::string(VANTO_SOURCE_DIR) + "/samples/printers/";
+
+const zk::Oid kSysDescr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
+const zk::Oid kSysName = {1, 3, 6, 1, 2, 1, 1, 5, 0};
+
+// An SNMP Get as the library sends it: request ID 0, whatever the request.
+std::string LibraryGet(const zk::Oid& oid)
+{
+    const auto bytes = zk::BuildSnmpRequest(zk::kPduGetRequest, 0, "vintal", {oid});
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The binding of a GetResponse as "oid=value", or "" when it does not read.
+std::string FirstBinding(const std::string& reply)
+{
+    const auto response = zk::ParseSnmpResponse(std::vector<uint8_t>(reply.begin(), reply.end()));
+    if (!response || response->bindings.empty()) return {};
+    std::string oid;
+    for (uint32_t arc : response->bindings[0].oid) oid += (oid.empty() ? "" : ".") + std::to_string(arc);
+    return oid + "=" + response->bindings[0].value;
+}
+
+// The counts of `vprinter --stats` for its one printer.
+struct Stats {
+    int snmp = -1, opk = -1, usb = -1;
+};
+Stats ReadStats(const std::string& err)
+{
+    static const std::regex line(R"(stats [^\n]*: snmp-requests=(\d+) opk-connections=(\d+) usb-connections=(\d+))");
+    std::smatch m;
+    if (!std::regex_search(err, m, line)) return {};
+    return {std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3])};
+}
+
+class TransportVprinterFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(std::string(VANTO_BUILD_DIR) + "/vprinter")) GTEST_SKIP() << "vprinter not built";
+        ASSERT_NE(m_zk.handle, nullptr) << dlerror();
+        ASSERT_EQ(m_zk.Initialize(), kZkOk);
+        std::filesystem::create_directories(vplat::UsbFolder());
+    }
+    void TearDown() override
+    {
+        if (m_zk.handle) m_zk.Release();
+    }
+
+    void AddQueue(const std::string& queue, const std::string& port)
+    {
+        std::string error;
+        ASSERT_TRUE(vplat::AddQueue(queue, vanto_test::kSampleDriverName, port, error)) << error;
+    }
+
+    // A vprinter serving one profile at `where` with these extra arguments.
+    static std::unique_ptr<vanto_test::VprinterProcess> Serve(const std::string& where, const std::string& profile,
+                                                               std::vector<std::string> extra = {})
+    {
+        extra.insert(extra.begin(), {"-p", where + "=" + kProfiles + profile});
+        auto printer = std::make_unique<vanto_test::VprinterProcess>(extra);
+        EXPECT_TRUE(printer->Ready()) << printer->Stderr();
+        return printer;
+    }
+
+    int32_t Exchange(int32_t h, const std::string& request, std::string& reply, uint32_t timeoutMs)
+    {
+        if (m_zk.Send(h, request.data(), static_cast<uint32_t>(request.size())) < 0) return kZkConnectionLost;
+        return m_zk.ReceiveWhole(h, reply, timeoutMs);
+    }
+
+    vanto_test::TempPrefix m_prefix{vanto_test::TempPrefix::kNoQueue};
+    ZkModule m_zk;
+};
+
+}  // namespace
+
+// ---- Late replies -------------------------------------------------------------------------------
+
+TEST_F(TransportVprinterFaults, LateSnmpReplyDoesNotAnswerTheNextRequestWithTheSameId)
+{
+    // The first reply comes 1 s late, the second 0.9 s late: the first is still on its way when
+    // the second request waits for its own.
+    const auto printer = Serve("127.0.160.20", "colour-page",
+                               {"--fault", "snmp:late,count=1,delay=1000", "--fault", "snmp:late,after=1,count=1,delay=900"});
+    const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.160.20", kZkChannelSNMP);
+    ASSERT_GT(h, 0);
+    std::string reply;
+    EXPECT_EQ(Exchange(h, LibraryGet(kSysName), reply, 300), kZkTimeout);
+    ASSERT_GT(Exchange(h, LibraryGet(kSysDescr), reply, 5000), 0);
+    EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.1.0=Vintal Corvia CP-4500c 2.04 / Vintal Network Printer");
+    m_zk.CloseChannel(h);
+}
+
+TEST_F(TransportVprinterFaults, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
+{
+    // From the second reply on, each is the reply meant for the request before (request ID 0 as
+    // asked, another request's bindings): once, then for good. Asked again, the printer sends
+    // the answer it held back, which is this request's own.
+    auto once = Serve("127.0.160.26", "colour-page", {"--stats", "--fault", "snmp:wrong,after=1,count=1"});
+    auto always = Serve("127.0.160.27", "colour-page", {"--stats", "--fault", "snmp:wrong,after=1"});
+    for (const char* address : {"127.0.160.26", "127.0.160.27"}) {
+        SCOPED_TRACE(address);
+        const int32_t h = m_zk.OpenChannel(kZkPathAddress, address, kZkChannelSNMP);
+        ASSERT_GT(h, 0);
+        std::string reply;
+        ASSERT_GT(Exchange(h, LibraryGet(kSysName), reply, 2000), 0);
+        EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
+        ASSERT_GT(Exchange(h, LibraryGet(kSysDescr), reply, 2000), 0);
+        EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.1.0=Vintal Corvia CP-4500c 2.04 / Vintal Network Printer");
+        m_zk.CloseChannel(h);
+    }
+    once->Stop();
+    always->Stop();
+    EXPECT_EQ(ReadStats(once->Stderr()).snmp, 3) << "the second request is sent once more";
+    EXPECT_EQ(ReadStats(always->Stderr()).snmp, 3);
+}
+
+TEST_F(TransportVprinterFaults, LateJobLanguageReplyDoesNotAnswerTheNextRequest)
+{
+    AddQueue("Late", "IP_127.0.160.21");
+    const auto printer = Serve("127.0.160.21", "colour-page", {"--fault", "opk:late,count=1,delay=1000"});
+    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "Late", kZkChannelOPK);
+    ASSERT_GT(h, 0);
+    const std::string askName = "@OPK MDR CM=\"0000050201010500\"\r\n";   // sysName.0
+    const std::string askDescr = "@OPK MDR CM=\"0000050201010100\"\r\n";  // sysDescr.0
+    std::string reply;
+    EXPECT_EQ(Exchange(h, askName, reply, 300), kZkTimeout);
+    ASSERT_GT(Exchange(h, askDescr, reply, 5000), 0);
+    EXPECT_EQ(reply.substr(0, askDescr.size()), askDescr);  // the reply echoes its own request
+    m_zk.CloseChannel(h);
+}
+
+TEST_F(TransportVprinterFaults, LateUsbFrameDoesNotAnswerTheNextCommand)
+{
+    AddQueue("LateInk", "USB001");
+    const auto printer = Serve("USB001", "inkjet-usb-f17", {"--fault", "usb:late,count=1,delay=1000"});
+    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "LateInk", kZkChannelD4);
+    ASSERT_GT(h, 0);
+    const std::string format17Page0("pm\x05\x00\x03\x00\x00\x00\x08", 9);
+    const std::string supportedMedia("pm\x01\x00\x01", 5);  // format 14: this printer has none
+    std::string reply;
+    EXPECT_EQ(Exchange(h, format17Page0, reply, 300), kZkTimeout);
+    ASSERT_GT(Exchange(h, supportedMedia, reply, 5000), 0);
+    EXPECT_EQ(reply, "pm:NA;");
+    // The channel goes on answering in step.
+    ASSERT_GT(Exchange(h, format17Page0, reply, 5000), 0);
+    EXPECT_EQ(reply.substr(0, 8), std::string("pm:\0\0\0\x08:", 8));
+    m_zk.CloseChannel(h);
+}
+
+// ---- Job-language framing -----------------------------------------------------------------------
+
+TEST_F(TransportVprinterFaults, NotAvailablePiReplyEndsItsRequestAtOnce)
+{
+    AddQueue("LargeInk", "IP_127.0.160.22");
+    const auto printer = Serve("127.0.160.22", "inkjet-opk");
+    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "LargeInk", kZkChannelOPK);
+    ASSERT_GT(h, 0);
+    std::string reply;
+    // Format 14 (code 0x80): this printer has none and answers "not available".
+    ASSERT_GT(Exchange(h, std::string("PI\x06\x00\x01\x80\x00\x00\x00\x08", 10), reply, 5000), 0);
+    EXPECT_EQ(reply, std::string("@BDC PI\r\n\x08\x00PI:\x80:NA;", 19));
+    // A paged answer after it is framed by its own count as well.
+    ASSERT_GT(Exchange(h, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
+    ASSERT_GE(reply.size(), 26u);
+    EXPECT_EQ(reply.size(), 11u + (static_cast<uint8_t>(reply[9]) | static_cast<uint8_t>(reply[10]) << 8));
+    EXPECT_EQ(reply.substr(11, 5), "PI:\x82:");
+    m_zk.CloseChannel(h);
+}
+
+// ---- Status wait ---------------------------------------------------------------------------------
+
+TEST_F(TransportVprinterFaults, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
+{
+    AddQueue("Status", "IP_127.0.160.23");
+    // Job-language replies 1, 3 and 5 (the status replies below) come 1.5 s late.
+    const auto printer = Serve("127.0.160.23", "mono-page-opk",
+                               {"--fault", "opk:late,count=1,delay=1500", "--fault", "opk:late,after=2,count=1,delay=1500",
+                                "--fault", "opk:late,after=4,count=1,delay=1500"});
+    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "Status", kZkChannelOPK);
+    ASSERT_GT(h, 0);
+    int32_t size = 0;
+    std::string reply;
+    const std::string mdr = "@OPK MDR CM=\"0000050201010500\"\r\n";
+
+    // Before any receive: the documented default, far above 1.5 s.
+    ASSERT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkSizeQuery);
+    std::string status(static_cast<size_t>(size), '\0');
+    ASSERT_EQ(m_zk.GetStatus(h, status.data(), &size), size);
+    EXPECT_EQ(status.substr(0, 10), "@BDC ST2\r\n");
+
+    // After a receive of 300 ms the late status is not waited for ...
+    ASSERT_GT(Exchange(h, mdr, reply, 300), 0);
+    EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkNoStatus);
+    // ... after one of 5 s it is, and the exchange before it got its own reply.
+    ASSERT_GT(Exchange(h, mdr, reply, 5000), 0);
+    EXPECT_EQ(reply.substr(0, mdr.size()), mdr);
+    EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkSizeQuery);
+    m_zk.CloseChannel(h);
+}
+
+// ---- One question per size query and read -------------------------------------------------------
+
+TEST_F(TransportVprinterFaults, SizeQueryAndReadAskThePrinterOnce)
+{
+    AddQueue("Counted", "IP_127.0.160.24");
+    AddQueue("CountedInk", "USB002");
+    auto network = Serve("127.0.160.24", "colour-page", {"--stats"});
+    auto usb = Serve("USB002", "inkjet-usb-f14", {"--stats"});
+    for (int round = 0; round < 2; ++round) {  // each pair asks anew
+        for (const char* queue : {"Counted", "CountedInk"}) {
+            std::string id;
+            EXPECT_GT(m_zk.DeviceId(kZkPathQueue, queue, id), 0) << queue;
+            std::vector<ZKChannelEntry> channels;
+            EXPECT_GT(m_zk.Channels(kZkPathQueue, queue, channels), 0) << queue;
+        }
+    }
+    network->Stop();
+    usb->Stop();
+    const Stats n = ReadStats(network->Stderr());
+    EXPECT_EQ(n.snmp, 4) << "one device-ID and one agent question per pair";
+    EXPECT_EQ(n.opk, 2) << "one port check per channel-list pair";
+    EXPECT_EQ(ReadStats(usb->Stderr()).usb, 4) << "one control connection per pair";
+}
+
+// ---- Damaged SNMP replies -----------------------------------------------------------------------
+
+TEST_F(TransportVprinterFaults, DamagedSnmpRepliesAreNeverDelivered)
+{
+    // Every reply damaged: one byte in eight changed, so some keep an intact header.
+    const auto printer = Serve("127.0.160.25", "colour-page", {"--fault", "snmp:garbled", "--seed", "7"});
+    const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.160.25", kZkChannelSNMP);
+    ASSERT_GT(h, 0);
+    for (int i = 0; i < 30; ++i) {
+        std::string reply;
+        const int32_t r = Exchange(h, LibraryGet(kSysName), reply, 150);
+        if (r > 0) {
+            EXPECT_NE(FirstBinding(reply), "") << "request " << i << " got a reply that does not read";
+        } else {
+            EXPECT_TRUE(r == kZkBadReply || r == kZkTimeout) << r;
+        }
+    }
+    m_zk.CloseChannel(h);
+}

@@ -150,7 +150,8 @@ int CBIDI_BP::AskOne(const char* pOID, std::unique_ptr<CPacket>* pPacket) {
     return nParse;
 }
 
-// GetMIBValue: the raw value bytes of one object.
+// GetMIBValue: the raw value bytes of one object. An integer comes as its contents bytes (two's
+// complement, most significant first) over SNMP and over OPK alike.
 int CBIDI_BP::GetMIBValue(const char* pOID, std::vector<BYTE>* pValue) {
     BI_LOG("CBIDI_BP::GetMIBValue %s\n", pOID != nullptr ? pOID : "(null)");
     if (pOID == nullptr || pValue == nullptr) return BP_ERR_BAD_ARGUMENT;

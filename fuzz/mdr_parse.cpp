@@ -28,5 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (type == PACKETDATA_TYPE_INTEGER && packet.GetIntValue(i, key, number) != 1) __builtin_trap();
         if (type != PACKETDATA_TYPE_STRING && type != PACKETDATA_TYPE_INTEGER) __builtin_trap();
     }
+    // The first value, of either kind, reads back as its raw bytes within its own size.
+    std::string key;
+    DWORD needed = 0;
+    packet.GetValue(key, nullptr, &needed);
+    if (needed > reply.size()) __builtin_trap();
+    std::vector<BYTE> buffer(needed + 1);  // never an empty buffer, which GetValue takes for none
+    DWORD copied = needed;
+    if (packet.GetNamedValueCount() > 0 && packet.GetValue(key, buffer.data(), &copied) != 1) __builtin_trap();
     return 0;
 }

@@ -196,13 +196,14 @@ int CMDRPacket::AddValue(const std::string& strKey, BYTE byTag, const BYTE* pByt
     return 0;
 }
 
-// CMDRPacket::GetValue: the first named value, when it is a string and the buffer holds it.
+// CMDRPacket::GetValue: the raw bytes of the first named value, when the buffer holds them. An
+// integer gives its contents bytes as the SNMP packet does, so that an object reads the same
+// over either channel.
 int CMDRPacket::GetValue(std::string& strKey, BYTE* pBuffer, DWORD* pdwSize) {
     if (m_namedValues.empty() || pdwSize == nullptr) return 0;
     const auto& [strValueKey, pValue] = m_namedValues.front();
     const DWORD dwSize = static_cast<DWORD>(pValue->GetSize());
     if (pBuffer != nullptr && *pdwSize >= dwSize) {
-        if (pValue->GetType() != PACKETDATA_TYPE_STRING) return 0;
         strKey = strValueKey;
         if (dwSize != 0) std::memcpy(pBuffer, pValue->GetRaw(), dwSize);
         return 1;

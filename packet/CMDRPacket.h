@@ -23,6 +23,8 @@ public:
     int BuildRequest(const std::string& strText, int& nCount);
 
     int Parse(const BYTE* pReply, int nLength) override;
+    // Reads the first named value, integer or string: 1 with its raw bytes copied and strKey set
+    // when the buffer holds them; otherwise 0, and *pdwSize is set to the value's size.
     int GetValue(std::string& strKey, BYTE* pBuffer, DWORD* pdwSize) override;
     // Tag 0x08 integer, 0x14 string; any other tag gives 0.
     int AddValue(const std::string& strKey, BYTE byTag, const BYTE* pBytes, int nLength) override;

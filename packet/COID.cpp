@@ -120,6 +120,16 @@ int COID::IncrementLastArc() {
     return 1;
 }
 
+// COID::SetLastArcInPlace: the inverse of IncrementLastArc, for rewinding a walk's cursor.
+int COID::SetLastArcInPlace(uint32_t dwValue) {
+    if (m_arcs.empty() || m_encoded.empty()) return 0;
+    auto& pLast = m_arcs.back();
+    if (pLast->GetValue() > kLastOneByteArc || dwValue > kLastOneByteArc) return 0;
+    if (!pLast->SetValue(dwValue)) return 0;
+    m_encoded.back() = static_cast<BYTE>(dwValue);
+    return 1;
+}
+
 // COID::IsOtherColumn: compares the arcs before the row arc, aligned at the ends.
 int COID::IsOtherColumn(const COID& base) const {
     const std::vector<uint32_t> reply = GetArcs();

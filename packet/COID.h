@@ -44,6 +44,11 @@ public:
     // Adds one to the last arc when the result still fits in the last encoded byte (below 128)
     // and patches that byte; otherwise 0 and the identifier is unchanged.
     int IncrementLastArc();
+    // Moves the last arc back to a value it held before IncrementLastArc: both the old and the
+    // new value must be one-byte arcs (below 128); that byte is patched. 1, or 0 and unchanged.
+    int SetLastArcInPlace(uint32_t dwValue);
+    // The last arc; 0 for an empty identifier.
+    uint32_t GetLastArc() const { return m_arcs.empty() ? 0 : m_arcs.back()->GetValue(); }
     // Walk test with this = identifier of a reply and other = walk base: 1 when an arc differs
     // between them, comparing from the arc before the last towards the front (aligned at their
     // ends), never the first arc of either.

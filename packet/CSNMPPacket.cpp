@@ -12,6 +12,12 @@ constexpr BYTE TAG_INTEGER = 0x02;
 constexpr BYTE TAG_OCTET_STRING = 0x04;
 constexpr BYTE TAG_NULL = 0x05;
 constexpr BYTE TAG_OBJECT_ID = 0x06;
+// The SMI's application types, [APPLICATION 0] to [APPLICATION 7]: IpAddress, Counter32,
+// Gauge32, TimeTicks, Opaque, NsapAddress, Counter64 and UInteger32. Real agents keep such
+// objects next to the columns read here, so a GetNext past a column's end meets them; they are
+// tokenised like any primitive, and the interpretation takes no value of theirs.
+constexpr BYTE TAG_FIRST_APPLICATION = 0x40;
+constexpr BYTE TAG_LAST_APPLICATION = 0x47;
 
 constexpr char kCommunity[] = "vintal";  // community of every request
 constexpr int kMaxWalkRows = 24;          // sum of rows per request over the columns walked together
@@ -34,7 +40,8 @@ constexpr size_t kPieceFirstBinding = 8;
 constexpr size_t kPiecesPerBinding = 3;
 
 bool AcceptSnmpPrimitive(BYTE byTag) {
-    return byTag == TAG_INTEGER || byTag == TAG_OCTET_STRING || byTag == TAG_NULL || byTag == TAG_OBJECT_ID;
+    return byTag == TAG_INTEGER || byTag == TAG_OCTET_STRING || byTag == TAG_NULL || byTag == TAG_OBJECT_ID ||
+           (byTag >= TAG_FIRST_APPLICATION && byTag <= TAG_LAST_APPLICATION);
 }
 
 // An INTEGER header element whose length field is 1 to 4 bytes long.
@@ -43,6 +50,21 @@ bool IsHeaderInteger(const SPacketPiece& piece) {
 }
 
 int ContentsSize(const SPacketPiece& piece) { return static_cast<int>(piece.dwContentsLength); }
+
+// The error-index as a binding number (1 for the first binding): a non-negative INTEGER of at
+// most four contents bytes. False for anything else, which names no binding.
+bool BindingNumber(const SPacketPiece& piece, uint32_t& dwNumber) {
+    if (piece.dwContentsLength < 1 || piece.dwContentsLength > 4 || (piece.pContents[0] & 0x80) != 0) return false;
+    dwNumber = 0;
+    for (uint32_t i = 0; i < piece.dwContentsLength; ++i) dwNumber = dwNumber << 8 | piece.pContents[i];
+    return true;
+}
+
+// The cursor has reached the row after which the agent holds nothing: every row of the column
+// up to there has been asked.
+bool AtEndRow(const WalkEntry& entry) {
+    return entry.bStarted && entry.dwEndRow != WalkEntry::kNoEndRow && entry.oidCursor.GetLastArc() >= entry.dwEndRow;
+}
 
 // The elements of one reply: as many as a full walk response has are kept in place, so that
 // parsing a reply allocates nothing for them; a longer reply moves them all to a heap list.
@@ -246,7 +268,11 @@ int CSNMPPacket::BuildGetNext() {
         WalkEntry& entry = *pEntry;
         entry.nSent = 0;
         if (entry.bFinished) continue;
+        entry.dwRequestRow = entry.oidCursor.GetLastArc();
+        entry.bRequestStarted = entry.bStarted;
+        entry.bRequestCursorAtEnd = entry.bCursorAtEnd;
         for (int nRow = 0; nRow < entry.nRowsPerRequest && dwBindings <= kMaxBindingBytes; ++nRow) {
+            if (AtEndRow(entry)) break;  // GetNext of that row is known to meet the MIB's end
             if (entry.bCursorAtEnd) {
                 // The cursor's row was asked already and cannot advance: more would repeat it.
                 if (nRow == 0) {
@@ -314,9 +340,14 @@ int CSNMPPacket::Parse(const BYTE* pReply, int nLength) {
         BI_LOG("#CSNMPPacket::Parse response has no error-index.\n");
         return PACKET_ERR_STRUCTURE;
     }
-    m_dwErrorIndex = pieces[kPieceErrorIndex].pContents[0];
-    if (m_dwErrorIndex != 0) {
+    // The whole INTEGER is the index: an index above 127 has a leading zero byte.
+    uint32_t dwBinding = 0;
+    const bool bBinding = BindingNumber(pieces[kPieceErrorIndex], dwBinding);
+    m_dwErrorIndex = bBinding ? dwBinding : pieces[kPieceErrorIndex].pContents[0];
+    if (!bBinding || dwBinding != 0) {
         BI_LOG("#CSNMPPacket::Parse error-status=%u error-index=%u\n", byErrorStatus, m_dwErrorIndex);
+        if (bBinding && m_byRequestType != PDU_GET_REQUEST && byErrorStatus == kErrorStatusNoSuchName)
+            return EndColumnAtMibEnd(dwBinding);
         return PACKET_ERR_AGENT_ERROR;
     }
     if (pieces.size() <= kPieceFirstBinding || pieces[kPieceBindings].byTag != TAG_SEQUENCE) {
@@ -438,10 +469,75 @@ int CSNMPPacket::InterpretWalk(std::span<const SPacketPiece> pieces) {
                     return PACKET_ERR_STRUCTURE;
                 }
             }
+            if (!entry.bFinished && AtEndRow(entry)) {
+                entry.bFinished = true;
+                m_bRefill = true;
+            }
         }
         HarvestFinished();
     } catch (const std::bad_alloc&) {
         return PACKET_ERR_BUILD;
+    }
+    if (m_walk.empty() && m_inputList.empty()) m_bDone = true;
+    return PACKET_OK;
+}
+
+// CSNMPPacket::EndColumnAtMibEnd: a version-1 agent answers a GetNext that finds no object
+// after one binding's identifier with noSuchName and that binding's number, and hands back no
+// value for any binding of the request. Nothing follows that identifier in the agent's MIB, so
+// its column has no rows after it: a column whose first binding of the request it was has been
+// read (or, asked at its parent, has no rows), and the walk goes on with the others. Bindings of
+// the same column before it may still have found rows: the column then keeps its place, with
+// its end row known, and asks them again. Every column asks this request's bindings again.
+// 0, or PACKET_ERR_AGENT_ERROR when the number names no binding of the request.
+int CSNMPPacket::EndColumnAtMibEnd(uint32_t dwBinding) {
+    WalkEntry* pNamed = nullptr;
+    uint32_t dwFirst = 1;  // number of the entry's first binding in the request
+    for (const auto& pEntry : m_walk) {
+        const uint32_t dwSent = static_cast<uint32_t>(pEntry->nSent);
+        if (dwBinding >= dwFirst && dwBinding - dwFirst < dwSent) {
+            pNamed = pEntry.get();
+            break;
+        }
+        dwFirst += dwSent;
+    }
+    if (pNamed == nullptr) {
+        BI_LOG("#CSNMPPacket::Parse error-index %u names no binding of the request.\n", dwBinding);
+        return PACKET_ERR_AGENT_ERROR;
+    }
+    const uint32_t dwPosition = dwBinding - dwFirst;  // 0 for the entry's first binding
+
+    for (const auto& pEntry : m_walk) {
+        WalkEntry& entry = *pEntry;
+        if (entry.nSent == 0) continue;
+        const bool bRewound = entry.oidCursor.SetLastArcInPlace(entry.dwRequestRow) ||
+                              entry.oidCursor.GetLastArc() == entry.dwRequestRow;
+        if (!bRewound) return PACKET_ERR_BUILD;
+        entry.bStarted = entry.bRequestStarted;
+        entry.bCursorAtEnd = entry.bRequestCursorAtEnd;
+        entry.nSent = 0;
+    }
+
+    WalkEntry& named = *pNamed;
+    if (!named.bStarted && dwPosition == 0) {
+        // GetNext of the column's parent: the column has no rows at all.
+        named.bFinished = true;
+    } else {
+        // The binding asked GetNext of this row (the parent takes the first binding when the
+        // column had not started).
+        const uint32_t dwRow = named.dwRequestRow + dwPosition - (named.bStarted ? 0u : 1u);
+        named.dwEndRow = dwRow;
+        if (AtEndRow(named)) named.bFinished = true;
+    }
+    BI_LOG("CSNMPPacket::Parse column %s ends at the end of the agent's MIB.%s\n", named.oidBase.GetText().c_str(),
+           named.bFinished ? "" : " Its rows before it are asked again.");
+    if (named.bFinished) {
+        m_bRefill = true;
+        try {
+            HarvestFinished();
+        } catch (const std::bad_alloc&) {
+            return PACKET_ERR_BUILD;
+        }
     }
     if (m_walk.empty() && m_inputList.empty()) m_bDone = true;
     return PACKET_OK;

@@ -5,9 +5,15 @@
 // GetValue(text, ...). Walk: SetWalkList(columns); while !IsDone(): BuildGetNext(); send;
 // Parse(reply); then read GetStringResults() / GetIntegerResults() by column text.
 //
-// A walk always ends: every request advances the first unfinished column by at least one row,
-// and a column whose rows go on past row 128 (the cursor's last arc cannot advance beyond 127
-// in place) fails the walk with PACKET_ERR_BUILD instead of asking the same row again.
+// A walk always ends: every answered request advances the first unfinished column by at least
+// one row, every noSuchName either ends a column or moves its end row back, and a column whose
+// rows go on past row 128 (the cursor's last arc cannot advance beyond 127 in place) fails the
+// walk with PACKET_ERR_BUILD instead of asking the same row again.
+//
+// The end of the agent's MIB ends a column, not the walk: a version-1 agent answers a GetNext
+// with nothing after it by noSuchName and the binding's number; that binding's column has then
+// been read up to there, and the other columns go on (EndColumnAtMibEnd). A column that is the
+// last in the MIB is therefore read whole, like any other.
 #pragma once
 
 #include <span>
@@ -45,6 +51,9 @@ private:
     int InterpretWalk(std::span<const SPacketPiece> pieces);
     // Moves the lists of finished columns into the result maps and removes the columns.
     void HarvestFinished();
+    // A walk response of noSuchName for binding number dwBinding (1 for the first): that
+    // binding's GetNext met the end of the agent's MIB. 0 or PACKET_ERR_AGENT_ERROR.
+    int EndColumnAtMibEnd(uint32_t dwBinding);
 
     BYTE m_byVersion = 0;               // SNMP version 1
     std::string m_strCommunity;

@@ -118,10 +118,16 @@ TEST(MDRPacketParse, EmptyValuesAddNothingAndValueBeforeIdentifierHasEmptyKey) {
     ASSERT_EQ(mdr.packet.GetStringValue(1, key, text), 1);
     EXPECT_EQ(key, "4.1");
     EXPECT_EQ(text, "Z");
-    // The first value is an integer: GetValue copies strings only.
-    DWORD size = 8;
-    BYTE buffer[8];
-    EXPECT_EQ(mdr.packet.GetValue(key, buffer, &size), 0);
+    // The first value is an integer: GetValue gives its contents bytes, as over SNMP.
+    DWORD size = 0;
+    key = "x";
+    EXPECT_EQ(mdr.packet.GetValue(key, nullptr, &size), 0);
+    EXPECT_EQ(size, 1u);
+    BYTE buffer[8] = {};
+    size = sizeof buffer;
+    ASSERT_EQ(mdr.packet.GetValue(key, buffer, &size), 1);
+    EXPECT_EQ(key, "");
+    EXPECT_EQ(buffer[0], 0x05);
 }
 
 TEST(MDRPacketParse, StatusAndAnswerCodeResults) {

@@ -147,11 +147,15 @@ TEST(SNMPPacketGet, ValueKindsOutsideIntegerStringNullAreRefused) {
     GetFixture get;
     EXPECT_EQ(get.Answer(PeerString("")), PACKET_ERR_STRUCTURE);
     EXPECT_EQ(get.Answer(PeerOid({1, 3, 6, 1, 4, 1, 4913})), PACKET_ERR_STRUCTURE);
-    // Application types are not among the tags the tokeniser accepts.
-    EXPECT_EQ(get.Answer(PeerTyped(ASN_COUNTER, 5)), PACKET_ERR_MALFORMED);
-    EXPECT_EQ(get.Answer(PeerTyped(ASN_GAUGE, 5)), PACKET_ERR_MALFORMED);
-    EXPECT_EQ(get.Answer(PeerTyped(ASN_TIMETICKS, 5)), PACKET_ERR_MALFORMED);
-    EXPECT_EQ(get.Answer(PeerIpAddress()), PACKET_ERR_MALFORMED);
+    // Application types are tokenised, and a Get takes no value of theirs.
+    EXPECT_EQ(get.Answer(PeerTyped(ASN_COUNTER, 5)), PACKET_ERR_STRUCTURE);
+    EXPECT_EQ(get.Answer(PeerTyped(ASN_GAUGE, 5)), PACKET_ERR_STRUCTURE);
+    EXPECT_EQ(get.Answer(PeerTyped(ASN_TIMETICKS, 5)), PACKET_ERR_STRUCTURE);
+    EXPECT_EQ(get.Answer(PeerIpAddress()), PACKET_ERR_STRUCTURE);
+    PeerValue opaque;
+    opaque.type = ASN_OPAQUE;
+    opaque.bytes = {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00};
+    EXPECT_EQ(get.Answer(opaque), PACKET_ERR_STRUCTURE);
     EXPECT_TRUE(get.packet.GetStringResults().empty());
     EXPECT_TRUE(get.packet.GetIntegerResults().empty());
 }
@@ -174,7 +178,9 @@ TEST(SNMPPacketGet, MalformedBytesGiveTheirCodes) {
     // A length byte 0x80 announces 128 contents bytes.
     EXPECT_EQ(get.Parse({0x02, 0x80, 0x01}), PACKET_ERR_MALFORMED);
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x02, 0x05, 0x00}), PACKET_ERR_MALFORMED);  // runs past the end
-    EXPECT_EQ(get.Parse({0x30, 0x03, 0x41, 0x01, 0x00}), PACKET_ERR_MALFORMED);  // unknown tag
+    EXPECT_EQ(get.Parse({0x30, 0x03, 0x48, 0x01, 0x00}), PACKET_ERR_MALFORMED);  // unknown tag
+    EXPECT_EQ(get.Parse({0x30, 0x02, 0x82, 0x00}), PACKET_ERR_MALFORMED);  // endOfMibView: no version-1 tag
+    EXPECT_EQ(get.Parse({0x30, 0x03, 0x46, 0x01, 0x00}), PACKET_ERR_STRUCTURE);  // Counter64, then the header ends
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x02, 0x01, 0x00}), PACKET_ERR_STRUCTURE);  // header ends
     EXPECT_EQ(get.Parse({0x30}), PACKET_ERR_MALFORMED);                          // no length field
     // Error-status without contents: refused rather than read past its element.

@@ -5,6 +5,7 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -170,14 +171,176 @@ TEST(SNMPWalk, ColumnThatIsEmptyFinishesAtOnceUnderIntegerResults) {
     EXPECT_TRUE(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.13.1.1").empty());
 }
 
-TEST(SNMPWalk, RunningPastTheAgentsLastObjectEndsWithAgentError) {
+TEST(SNMPWalkMibEnd, ColumnLastInTheMibIsReadWholeWhicheverBindingMeetsTheEnd) {
+    // Rows per request -> exchanges. The GetNext of row 3 is refused: as the first binding of its
+    // request (1 and 3 rows per request), or as a later one (2, 4, 24), when the bindings before
+    // it in the same request are asked again.
+    const std::vector<std::pair<int, int>> cases = {{1, 4}, {2, 3}, {3, 2}, {4, 2}, {24, 2}};
+    for (const auto& [rows, exchanges] : cases) {
+        PeerAgent agent;
+        agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
+        AddStrings(agent, "4.1.4913.1.2.2.7.1.1.2.1", {1, 2, 3});
+        CSNMPPacket packet;
+        packet.SetWalkList({{"4.1.4913.1.2.2.7.1.1.2.1.1", rows}});
+        const WalkRun run = RunWalk(packet, AgentTransport(agent));
+        ASSERT_EQ(run.result, 0) << rows;
+        EXPECT_TRUE(packet.IsDone()) << rows;
+        EXPECT_EQ(run.exchanges, exchanges) << rows;
+        EXPECT_EQ(PlainList(packet.GetStringResults(), "4.1.4913.1.2.2.7.1.1.2.1.1"),
+                  (std::vector<std::string>{"row 1", "row 2", "row 3"}))
+            << rows;
+    }
+
+    // A column with no rows at all: its parent's GetNext meets the end.
     PeerAgent agent;
-    AddStrings(agent, "2.1.43.8.2.1.13.1", {1, 2});
+    agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
     CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
+    packet.SetWalkList({{"4.1.4913.1.2.2.7.1.1.2.1.1", 15}});
     const WalkRun run = RunWalk(packet, AgentTransport(agent));
-    EXPECT_EQ(run.result, PACKET_ERR_AGENT_ERROR);
-    EXPECT_FALSE(packet.IsDone());
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(run.exchanges, 1);
+    ASSERT_EQ(packet.GetIntegerResults().count("4.1.4913.1.2.2.7.1.1.2.1.1"), 1u);
+    EXPECT_TRUE(PlainList(packet.GetIntegerResults(), "4.1.4913.1.2.2.7.1.1.2.1.1").empty());
+}
+
+TEST(SNMPWalkMibEnd, ColumnPastTheEndIsDroppedAndTheOthersAskTheirRowsAgain) {
+    PeerAgent agent;
+    agent.Set("1.3.6.1.2.1.1.6.0", PeerString("Room 7"));
+    agent.Set("1.3.6.1.2.1.1.7.0", PeerInt(72));
+    agent.Set("1.3.6.1.2.1.43.10.2.1.6.1.1", PeerInt(4));
+    agent.Set("1.3.6.1.2.1.43.10.2.1.7.1.1", PeerInt(0));
+    AddStrings(agent, "2.1.43.13.4.1.10.1", {1, 2, 3});
+    agent.Set("1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1", PeerString("MFG:Vintal;"));
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.10.2.1.6.1.1", 2},
+                        {"2.1.1.6.0", 2},
+                        {"4.1.4913.1.1.3.1.1.78.0", 2},
+                        {"2.1.43.13.4.1.10.1.1", 7}});
+    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    ASSERT_EQ(run.result, 0);
+    ASSERT_TRUE(packet.IsDone());
+    EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.10.2.1.6.1.1"), (std::vector<int32_t>{4}));
+    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.1.6.0"), (std::vector<std::string>{"Room 7"}));
+    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.13.4.1.10.1.1"),
+              (std::vector<std::string>{"row 1", "row 2", "row 3"}));
+    ASSERT_EQ(packet.GetIntegerResults().count("4.1.4913.1.1.3.1.1.78.0"), 1u);
+    EXPECT_TRUE(PlainList(packet.GetIntegerResults(), "4.1.4913.1.1.3.1.1.78.0").empty());
+
+    // The refused request's other bindings, unchanged, are the whole of the next one.
+    ASSERT_EQ(run.requests.size(), 2u);
+    std::vector<PeerBinding> expected = run.requests[0].bindings;
+    ASSERT_EQ(expected.size(), 13u);
+    expected.erase(expected.begin() + 4, expected.begin() + 6);  // the maker's column
+    ASSERT_EQ(run.requests[1].bindings.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(run.requests[1].bindings[i].oid, expected[i].oid) << i;
+}
+
+TEST(SNMPWalkMibEnd, ErrorIndexNamingNoBindingStillFailsTheWalk) {
+    // Two bindings asked; each reply refuses with noSuchName and this error-index contents.
+    const std::vector<std::vector<uint8_t>> refused = {{0x03}, {0x00, 0xC8}, {0xFF}, {0x01, 0x00, 0x00, 0x00, 0x01}};
+    for (const auto& index : refused) {
+        PeerResponse response;
+        response.errorStatus = SNMP_ERR_NOSUCHNAME;
+        response.errorIndex = 0x5A;  // one contents byte, replaced below
+        response.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"), PeerNull()});
+        response.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.1"), PeerNull()});
+        Bytes reply = PeerEncode(response);
+        // The error-index element: 02 01 5A after the error-status 02 01 02.
+        const Bytes pattern = {0x02, 0x01, 0x02, 0x02, 0x01, 0x5A};
+        const auto at = std::search(reply.begin(), reply.end(), pattern.begin(), pattern.end());
+        ASSERT_NE(at, reply.end());
+        const size_t offset = static_cast<size_t>(at - reply.begin()) + 4;
+        reply[offset] = static_cast<uint8_t>(index.size());
+        const auto contents = reply.begin() + static_cast<std::ptrdiff_t>(offset) + 1;
+        reply.insert(reply.erase(contents), index.begin(), index.end());
+        // The enclosing lengths (message, PDU) grow by what the index gained.
+        const int grown = static_cast<int>(index.size()) - 1;
+        ASSERT_EQ(reply[13], 0xA2);
+        reply[1] = static_cast<uint8_t>(reply[1] + grown);
+        reply[14] = static_cast<uint8_t>(reply[14] + grown);
+        ASSERT_TRUE(PeerDecode(reply).ok) << index.size();  // still a well-formed message
+
+        CSNMPPacket packet;
+        packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
+        ASSERT_EQ(packet.BuildGetNext(), 0);
+        EXPECT_EQ(packet.Parse(reply.data(), static_cast<int>(reply.size())), PACKET_ERR_AGENT_ERROR) << index.size();
+        EXPECT_FALSE(packet.IsDone());
+    }
+    // Another error-status with a binding's index is no end of the MIB.
+    PeerResponse genErr;
+    genErr.errorStatus = SNMP_ERR_GENERR;
+    genErr.errorIndex = 1;
+    genErr.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"), PeerNull()});
+    const Bytes reply = PeerEncode(genErr);
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 1}});
+    ASSERT_EQ(packet.BuildGetNext(), 0);
+    EXPECT_EQ(packet.Parse(reply.data(), static_cast<int>(reply.size())), PACKET_ERR_STRUCTURE);
+}
+
+TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestCannotKeepTheWalkGoing) {
+    // Refuses every request with noSuchName, naming its first or its last binding.
+    for (const bool bLast : {false, true}) {
+        Transport refuse = [bLast](const Bytes& request) {
+            const PeerMessage message = PeerDecode(request);
+            PeerResponse response;
+            response.errorStatus = SNMP_ERR_NOSUCHNAME;
+            response.errorIndex = bLast ? static_cast<long>(message.bindings.size()) : 1;
+            for (const PeerBinding& binding : message.bindings) response.bindings.push_back({binding.oid, PeerNull()});
+            return PeerEncode(response);
+        };
+        CSNMPPacket packet;
+        packet.SetWalkList({{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {"2.1.43.8.2.1.13.1.1", 4}});
+        const WalkRun run = RunWalk(packet, refuse);
+        ASSERT_EQ(run.result, 0) << bLast;
+        EXPECT_TRUE(packet.IsDone()) << bLast;
+        // Each refusal ends a column or moves its end back by a row: naming the first binding
+        // ends a column each time; naming the last one takes each column's bindings of a
+        // request down to its parent (4 + 10 + 10).
+        EXPECT_EQ(run.exchanges, bLast ? 24 : 3) << bLast;
+        for (const char* column : {"2.1.43.8.2.1.9.1.1", "2.1.43.8.2.1.10.1.1", "2.1.43.8.2.1.13.1.1"})
+            EXPECT_TRUE(PlainList(packet.GetIntegerResults(), column).empty()) << column;
+    }
+}
+
+TEST(SNMPWalk, ObjectsOfApplicationTypesPastTheColumnAreIgnoredAndInsideItRefused) {
+    PeerValue opaque;
+    opaque.type = ASN_OPAQUE;
+    opaque.bytes = {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00};
+    const std::vector<std::pair<const char*, PeerValue>> next = {
+        {"Counter32", PeerTyped(ASN_COUNTER, 3721980054L)}, {"Gauge32", PeerTyped(ASN_GAUGE, 7)},
+        {"TimeTicks", PeerTyped(ASN_TIMETICKS, 12345)},     {"IpAddress", PeerIpAddress()},
+        {"Opaque", opaque},                                 {"Counter64", PeerTyped(ASN_COUNTER, 0x55)}};
+    for (const auto& [name, value] : next) {
+        PeerAgent agent;
+        AddIntegers(agent, "2.1.43.8.2.1.10.1", {1, 2, 3});
+        agent.Set("1.3.6.1.2.1.43.10.2.1.4.1.1", value);
+        Transport transport = AgentTransport(agent);
+        if (std::string(name) == "Counter64") {
+            // net-snmp builds no Counter64 into a version-1 message: a Counter32 re-tagged.
+            transport = [&agent](const Bytes& request) {
+                Bytes reply = agent.Answer(request);
+                const Bytes counter = {0x41, 0x01, 0x55};
+                const auto at = std::search(reply.begin(), reply.end(), counter.begin(), counter.end());
+                if (at != reply.end()) *at = 0x46;
+                return reply;
+            };
+        }
+        CSNMPPacket packet;
+        packet.SetWalkList({{"2.1.43.8.2.1.10.1.1", 2}});
+        const WalkRun run = RunWalk(packet, transport);
+        ASSERT_EQ(run.result, 0) << name;
+        EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.10.1.1"), (std::vector<int32_t>{10, 20, 30}))
+            << name;
+    }
+
+    // Rows of the column itself of an application type give no value the walk could keep.
+    PeerAgent agent;
+    agent.Set("1.3.6.1.2.1.43.10.2.1.4.1.1", PeerTyped(ASN_COUNTER, 5));
+    agent.Set("1.3.6.1.2.1.43.10.2.1.5.1.1", PeerInt(0));
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.10.2.1.4.1.1", 2}});
+    EXPECT_EQ(RunWalk(packet, AgentTransport(agent)).result, PACKET_ERR_STRUCTURE);
 }
 
 TEST(SNMPWalk, UnusableColumnListsAreRefusedByBuildGetNext) {

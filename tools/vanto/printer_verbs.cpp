@@ -442,16 +442,6 @@ void PrintAnswers(const Report& report) {
 
 // ---- JSON ---------------------------------------------------------------------------------------
 
-std::string HexText(std::span<const BYTE> bytes) {
-    std::string text;
-    char two[4];
-    for (BYTE b : bytes) {
-        std::snprintf(two, sizeof(two), "%02x", b);
-        text += two;
-    }
-    return text;
-}
-
 json BitsJson(DWORD value, std::span<const BitName> names) {
     return {{"value", value}, {"names", vanto_cli::BitNameList(value, names.data(), names.size())}};
 }
@@ -492,8 +482,8 @@ json StatusJson(const Report& report) {
     if (!report.status) return nullptr;
     json fields = json::array();
     for (const StatusField& f : report.statusFields)
-        fields.push_back({{"header", f.header}, {"name", f.name}, {"data", f.data ? json(HexText(*f.data)) : json()}});
-    json status = {{"bytes", HexText(*report.status)}, {"fields", std::move(fields)}};
+        fields.push_back({{"header", f.header}, {"name", f.name}, {"data", f.data ? json(vanto_cli::HexText(*f.data)) : json()}});
+    json status = {{"bytes", vanto_cli::HexText(*report.status)}, {"fields", std::move(fields)}};
     if (report.colourInk) status["colour_ink"] = *report.colourInk;
     return status;
 }

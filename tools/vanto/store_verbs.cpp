@@ -41,16 +41,6 @@ DWORD U32(const std::vector<BYTE>& b, size_t off) {
 }
 WORD U16(const std::vector<BYTE>& b, size_t off) { return static_cast<WORD>(b[off] | (b[off + 1] << 8)); }
 
-std::string Hex(const std::vector<BYTE>& bytes) {
-    std::string text;
-    char two[4];
-    for (BYTE b : bytes) {
-        std::snprintf(two, sizeof(two), "%02x", b);
-        text += two;
-    }
-    return text;
-}
-
 // A narrow text field of a record: up to its zero, never past its width; non-printable bytes as '.'.
 std::string FieldText(const std::vector<BYTE>& b, size_t off, size_t width) {
     std::string text;
@@ -86,7 +76,7 @@ public:
             return false;
         }
         if (bytes.size() != 4) {
-            std::printf("%-22s %zu bytes, expected 4: %s\n", label.c_str(), bytes.size(), Hex(bytes).c_str());
+            std::printf("%-22s %zu bytes, expected 4: %s\n", label.c_str(), bytes.size(), vanto_cli::HexText(bytes).c_str());
             return false;
         }
         *value = U32(bytes, 0);
@@ -108,7 +98,7 @@ public:
             return false;
         }
         if ((expected != 0 && bytes.size() < expected) || (unit != 0 && bytes.size() % unit != 0)) {
-            std::printf("%-22s %zu bytes, not a whole record: %s\n", label.c_str(), bytes.size(), Hex(bytes).c_str());
+            std::printf("%-22s %zu bytes, not a whole record: %s\n", label.c_str(), bytes.size(), vanto_cli::HexText(bytes).c_str());
             return false;
         }
         std::printf("%-22s %zu bytes\n", label.c_str(), bytes.size());
@@ -165,7 +155,7 @@ void ShowProhibitSet(StoreView& view) {
     if (!view.Record(u"BIProhibitInfo", 4, 0, b)) return;
     SBIProhibitSet set;
     if (!BIStoreData::ParseProhibitSet(b, set)) {
-        std::printf("    the counts promise more than the %zu bytes hold: %s\n", b.size(), Hex(b).c_str());
+        std::printf("    the counts promise more than the %zu bytes hold: %s\n", b.size(), vanto_cli::HexText(b).c_str());
         return;
     }
     if (size != b.size()) std::printf("    BIProhibitBuffSize differs from the stored size\n");

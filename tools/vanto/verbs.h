@@ -6,8 +6,10 @@
 
 #include "platform/prefix.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,18 @@ inline bool QueueFound(const char* verb, const std::string& queue) {
     if (vplat::QueueExists(queue)) return true;
     std::fprintf(stderr, "vanto %s: no queue named '%s' in %s\n", verb, queue.c_str(), vplat::PrefixRoot().c_str());
     return false;
+}
+
+// Bytes as lower-case hex digits, two per byte, nothing between them.
+inline std::string HexText(std::span<const uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const uint8_t b : bytes) {
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0xF];
+    }
+    return text;
 }
 
 }  // namespace vanto_cli

@@ -9,6 +9,7 @@
 #include "platform/win32.h"
 #include "vanto.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ class BIInfo;
 
 using BIStringList = std::vector<std::string>;
 using BICassetteList = std::vector<VANTO_CASETTE_INFO>;
+
+// The list has an entry equal to pText: exact and case-sensitive, as printers' names are matched.
+inline bool ListHolds(const BIStringList& list, const char* pText) {
+    return std::find(list.begin(), list.end(), pText) != list.end();
+}
 
 // Printer categories (dwPrinterCategory).
 constexpr DWORD PRINTER_CATEGORY_PAGE = 1;

@@ -3,6 +3,7 @@
 // the installed memory. Page printers are asked over the MIB; ink-jets answer from their device
 // ID, status reply and media analysis; System OEM printers mostly from their System OEM record.
 #include "bidi/CBIDI_BP.h"
+#include "bidi/MIBObjects.h"
 
 #include "common/BILogging.h"
 
@@ -12,11 +13,8 @@
 
 namespace {
 
-constexpr const char* kOIDColorants = "2.1.43.10.2.1.6.1.1";             // prtMarkerProcessColorants
-constexpr const char* kOIDLocalizationLanguage = "2.1.43.7.1.1.2.1.1";  // prtLocalizationLanguage
 constexpr const char* kOIDJobCtrlLangCharSet = "4.1.4913.1.2.2.5.1.1.68";  // kdPrtGeneralJobCtrlLangCharSet
 constexpr const char* kOIDMemorySize = "2.1.25.2.2.0";                  // hrMemorySize, KB
-constexpr const char* kOIDStorageDescr = "2.1.25.2.3.1.3.1";            // hrStorageDescr
 constexpr const char* kOIDStorageSize = "2.1.25.2.3.1.5";               // hrStorageSize, + "." + row
 
 // ModelInfoBits.
@@ -54,10 +52,6 @@ constexpr int32_t kKB = 1024;
 
 constexpr const char* kPrinterRAM = "Printer RAM";  // size in bytes
 constexpr const char* kStorageRAM = "Storage RAM";  // size in KB
-
-bool Holds(const BIStringList* pList, const char* pText) {
-    return pList != nullptr && std::find(pList->begin(), pList->end(), pText) != pList->end();
-}
 
 bool EqualsIgnoringCase(const std::string& text, const char* pOther) {
     const size_t n = std::strlen(pOther);
@@ -116,7 +110,7 @@ int CBIDI_BP::GetModelInfoBits(DWORD* pdwValue) {
             BI_LOG("#No supported paper size: the model bits cannot be told.\n");
             return 0;
         }
-        if (Holds(pSizes, "A3")) *pdwValue |= kModelA3;
+        if (ListHolds(*pSizes, "A3")) *pdwValue |= kModelA3;
         *pdwValue |= dwOEMBit;
         DWORD dwCharSet = 0;
         if (GetJobCtrlLangCharSet(&dwCharSet) && dwCharSet == static_cast<DWORD>(kJobCtrlUTF8))
@@ -138,7 +132,7 @@ int CBIDI_BP::GetModelInfoBits(DWORD* pdwValue) {
         BI_LOG("#No supported paper size: the model bits cannot be told.\n");
         return 0;
     }
-    if (Holds(pSizes, "62") || Holds(pSizes, "69")) *pdwValue |= kModelA3;
+    if (ListHolds(*pSizes, "62") || ListHolds(*pSizes, "69")) *pdwValue |= kModelA3;
     *pdwValue |= MapBits(m_stAutoConfigInfo.dwPSectionWord5, kPWord5Bits);
     *pdwValue |= MapBits(m_stAutoConfigInfo.dwPSectionWord21, kPWord21Bits);
     *pdwValue |= m_stAutoConfigInfo.dwFormat17Mark;

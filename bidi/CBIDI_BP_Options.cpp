@@ -4,6 +4,7 @@
 // and confidential-job reply; System OEM printers from their record and a few MIB objects.
 // Every list test is an exact, case-sensitive comparison of a whole entry.
 #include "bidi/CBIDI_BP.h"
+#include "bidi/MIBObjects.h"
 
 #include "bidi/InfoReplies.h"
 #include "common/BILogging.h"
@@ -12,9 +13,6 @@
 
 namespace {
 
-constexpr const char* kOIDStorageDescr = "2.1.25.2.3.1.3.1";              // hrStorageDescr
-constexpr const char* kOIDMediaPathDescription = "2.1.43.13.4.1.10.1.1";  // prtMediaPathDescription
-constexpr const char* kOIDMediaPathType = "2.1.43.13.4.1.9.1.1";          // prtMediaPathType
 constexpr const char* kOIDOutputName = "2.1.43.9.2.1.7.1.1";              // prtOutputName
 constexpr const char* kOIDFinisherName = "4.1.4913.1.2.2.25.1.1.3.1.1";   // maker's finisher name column
 constexpr const char* kOIDOffsetStacking = "2.1.43.9.2.1.24.1.1";         // prtOutputOffsetStacking
@@ -53,10 +51,6 @@ constexpr BYTE kStorageFieldPresentBit = 0x08;
 
 // "pc" reply: the elements begin 5 bytes after its "p" ("pc:", 16-bit length).
 constexpr size_t kConfidentialCommandDataOffset = 5;
-
-bool Holds(const BIStringList& list, const char* pText) {
-    return std::find(list.begin(), list.end(), pText) != list.end();
-}
 
 }  // namespace
 
@@ -97,9 +91,9 @@ int CBIDI_BP::GetOptionUnitBitsStorage(DWORD* pdwValue) {
             BI_LOG("Failed to get StorageName list.\n");
             return 0;
         }
-        if (Holds(names, "Printer CF") || Holds(names, "Printer HDD") || Holds(names, "Storage HDD"))
+        if (ListHolds(names, "Printer CF") || ListHolds(names, "Printer HDD") || ListHolds(names, "Storage HDD"))
             *pdwValue |= kOptStorage;
-        if (Holds(names, "Printer RAM Disk")) *pdwValue |= kOptRAMDisk;
+        if (ListHolds(names, "Printer RAM Disk")) *pdwValue |= kOptRAMDisk;
         break;
     }
     case PRINTER_CATEGORY_SYSTEM_OEM: {
@@ -112,7 +106,7 @@ int CBIDI_BP::GetOptionUnitBitsStorage(DWORD* pdwValue) {
             BI_LOG("#Failed to get StorageDesclist.\n");
             return 0;
         }
-        if (Holds(names, "CF") || Holds(names, "HDD")) *pdwValue |= kOptStorage;
+        if (ListHolds(names, "CF") || ListHolds(names, "HDD")) *pdwValue |= kOptStorage;
         break;
     }
     case PRINTER_CATEGORY_INKJET: {
@@ -160,7 +154,7 @@ int CBIDI_BP::GetOptionUnitBitsDuplexUnit(DWORD* pdwValue) {
             BI_LOG("Failed to get MediaPathName list.\n");
             return 0;
         }
-        if (Holds(paths, "Duplex long Edge Binding") || Holds(paths, "Duplex Short Edge Binding"))
+        if (ListHolds(paths, "Duplex long Edge Binding") || ListHolds(paths, "Duplex Short Edge Binding"))
             *pdwValue |= kOptDuplex;
         break;
     }
@@ -197,7 +191,7 @@ int CBIDI_BP::GetOptionUnitBitsFinisher(DWORD* pdwValue) {
             BI_LOG("Failed to get OutputName list.\n");
             return 0;
         }
-        if (Holds(outputs, "Face-up Tray")) *pdwValue |= kOptFaceUpTray;
+        if (ListHolds(outputs, "Face-up Tray")) *pdwValue |= kOptFaceUpTray;
         const auto stacker = std::find(outputs.begin(), outputs.end(), "Stacker");
         if (stacker != outputs.end()) {
             const size_t nStacker = static_cast<size_t>(stacker - outputs.begin());
@@ -206,7 +200,7 @@ int CBIDI_BP::GetOptionUnitBitsFinisher(DWORD* pdwValue) {
                 BI_LOG("Failed to get FinisherName list.\n");
                 finishers.clear();
             }
-            if (Holds(finishers, "Stapler")) {
+            if (ListHolds(finishers, "Stapler")) {
                 *pdwValue |= kOptStapler;
                 BI_LOG("Stapler is supported.\n");
             } else {

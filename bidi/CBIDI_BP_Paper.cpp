@@ -5,6 +5,7 @@
 // The size, type and direction lists are caches: once filled they are answered without asking
 // the printer again, until Close empties them.
 #include "bidi/CBIDI_BP.h"
+#include "bidi/MIBObjects.h"
 
 #include "bidi/InfoReplies.h"
 #include "common/BILogging.h"
@@ -25,7 +26,6 @@ constexpr const char* kOIDPaperSize = "4.1.4913.1.2.2.6.1.1.2.1.1";       // BID
 constexpr const char* kOIDPaperType = "4.1.4913.1.2.2.7.1.1.2.1.1";       // BIDI_OID_PAPERTYPE
 constexpr const char* kOIDPaperTypeMask = "4.1.4913.1.2.2.5.1.1.30.1.1";  // maker's paper type support mask
 constexpr const char* kOIDPaperDirection = "4.1.4913.1.2.2.6.1.1.14.1.1"; // maker's paper direction column
-constexpr const char* kOIDMediaPathType = "2.1.43.13.4.1.9.1.1";          // prtMediaPathType
 // Columns of the media path table with one index arc; the row is appended.
 constexpr const char* kOIDMediaSizeUnit = "2.1.43.13.4.1.3.1";            // prtMediaPathMediaSizeUnit
 constexpr const char* kOIDMaxFeed = "2.1.43.13.4.1.5.1";                  // prtMediaPathMaxMediaFeedDir
@@ -207,9 +207,7 @@ BIStringList* CBIDI_BP::GetSupportPaperType() {
     m_vecSupportPaperType.insert(m_vecSupportPaperType.end(), types.begin(), types.end());
     const DWORD dwMask = PaperTypeMask(*this);
     for (const MaskedPaperType& type : kMaskedPaperTypes)
-        if ((dwMask & type.dwBit) &&
-            std::find(m_vecSupportPaperType.begin(), m_vecSupportPaperType.end(), type.pName) ==
-                m_vecSupportPaperType.end())
+        if ((dwMask & type.dwBit) && !ListHolds(m_vecSupportPaperType, type.pName))
             m_vecSupportPaperType.emplace_back(type.pName);
     return &m_vecSupportPaperType;
 }

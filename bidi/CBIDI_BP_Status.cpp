@@ -1,6 +1,7 @@
 // CBIDI_BP: information commands, the paged PI request, the status reply and its fields, and
 // the discovery examination of a network printer.
 #include "bidi/CBIDI_BP.h"
+#include "bidi/MIBObjects.h"
 
 #include "bidi/PITransfer.h"
 #include "bidi/StatusReply.h"
@@ -13,11 +14,8 @@
 namespace {
 
 // The discovery walk: columns and the rows asked per request.
-constexpr const char* kOIDMarkerColorants = "2.1.43.10.2.1.6.1.1";     // prtMarkerProcessColorants
 constexpr const char* kOIDSysLocation = "2.1.1.6.0";                   // sysLocation
 constexpr const char* kOIDReflectCommonLocation = "4.1.4913.1.1.3.1.1.78.0";  // BIDI_OID_REFLECTCOMMONLOCATION
-constexpr const char* kOIDMediaPathDescription = "2.1.43.13.4.1.10.1.1";  // prtMediaPathDescription
-constexpr const char* kOIDLocalizationLanguage = "2.1.43.7.1.1.2.1.1";    // prtLocalizationLanguage
 constexpr int kProbeShortRows = 2;
 constexpr int kProbeLongRows = 7;
 constexpr int kMaxProbeExchanges = 1024;  // bound of the walk (the packet ends it sooner)
@@ -168,7 +166,7 @@ BOOL CBIDI_BP::GetInfoProbe(std::string* pLocation, DWORD* pdwColorantCount, DWO
     *pdwColorantCount = 0;
     m_dwReceiveTimeout = BP_PROBE_TIMEOUT_MS;
 
-    std::vector<WalkColumn> columns = {{kOIDMarkerColorants, kProbeShortRows},
+    std::vector<WalkColumn> columns = {{kOIDColorants, kProbeShortRows},
                                        {kOIDSysLocation, kProbeShortRows},
                                        {kOIDReflectCommonLocation, kProbeShortRows}};
     if (bPagePrinter) columns.push_back({kOIDMediaPathDescription, kProbeLongRows});
@@ -192,7 +190,7 @@ BOOL CBIDI_BP::GetInfoProbe(std::string* pLocation, DWORD* pdwColorantCount, DWO
 
     const auto& integers = packet.GetIntegerResults();
     const auto& strings = packet.GetStringResults();
-    if (auto it = integers.find(kOIDMarkerColorants); it != integers.end() && !it->second.empty())
+    if (auto it = integers.find(kOIDColorants); it != integers.end() && !it->second.empty())
         *pdwColorantCount = static_cast<DWORD>(it->second.front());
     if (auto it = strings.find(kOIDSysLocation); it != strings.end() && !it->second.empty())
         *pLocation = it->second.front();

@@ -15,6 +15,9 @@ constexpr DWORD kFlagPrinterInfo = 0x2;  // create the printer-information objec
 // A failed step of Initialize, caught in its one clean-up path.
 struct InitializeFailure {};
 
+// The element bits are logged with "%d": their low 32 bits as a signed number.
+int LowWordForLog(uint64_t llElementBit) { return static_cast<int>(static_cast<uint32_t>(llElementBit)); }
+
 }  // namespace
 
 CVANTO::CVANTO() : m_pProbe(nullptr, nullptr), m_pBIPrinterInfo(nullptr, nullptr) {}
@@ -120,31 +123,33 @@ SBIProbeResult* CVANTO::GetProbeResult() {
 
 // ---- Printer information --------------------------------------------------------------------
 // Every operation needs the printer-information object: without one the status operations return
-// -999 and the value operations 0. The update, the model-name check and the CFGX update are not
-// part of the printer-information object yet and return -999.
+// -999 and the value operations 0. The CFGX update is not part of the printer-information object
+// yet and returns -999.
 
 INT CVANTO::CheckModelNameHasChanged() {
     BI_LOG("CVANTO::CheckModelNameHasChanged\n");
-    return kStatusNoInstance;
+    if (!m_pBIPrinterInfo) return kStatusNoInstance;
+    return m_pBIPrinterInfo->CheckModelNameHasChanged();
 }
 
 // A discovery instance becomes a printer-information instance for good: the discovery object
 // and its results are discarded and a printer-information object is made with flags 0.
 INT CVANTO::UpdatePrinterInfo(uint64_t llElementBit, DWORD dwOption) {
     BI_LOG("CVANTO::UpdatePrinterInfo\n");
-    BI_LOG("llElementBit: %lld\n", static_cast<long long>(llElementBit));
+    BI_LOG("llElementBit: %d\n", LowWordForLog(llElementBit));
     BI_LOG("dwOption: %x\n", static_cast<unsigned>(dwOption));
     if (m_pProbe) {
         m_pProbe.reset();
         m_pBIPrinterInfo.reset();
         if (!CreateAutoConfigInstance(m_pBIInfo.get(), 0)) return kStatusNoInstance;
     }
-    return kStatusNoInstance;
+    if (!m_pBIPrinterInfo) return kStatusNoInstance;
+    return m_pBIPrinterInfo->UpdatePrinterInfo(llElementBit, dwOption);
 }
 
 INT CVANTO::UpdateCFGXFile(uint64_t llElementBit, DWORD dwOption) {
     BI_LOG("CVANTO::UpdateCFGXFile\n");
-    BI_LOG("llElementBit: %lld\n", static_cast<long long>(llElementBit));
+    BI_LOG("llElementBit: %d\n", LowWordForLog(llElementBit));
     BI_LOG("dwOption: %x\n", static_cast<unsigned>(dwOption));
     return kStatusNoInstance;
 }

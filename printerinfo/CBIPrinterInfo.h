@@ -76,6 +76,16 @@ public:
     DWORD ComputeBinaryResourceID();
     DWORD ComputeCFGXResourceID();
 
+    // Asks the printer for the elements selected by the low 32 bits of llElementBit and stores
+    // what it reports in the driver's terms (CBIPrinterInfoUpdate.cpp). 0 success; -1 no
+    // connection; -2 a model check or a query failed; -999 an object, the tables, the queue's
+    // identifier or a store write missing. "BIStoreFlag" is written last, so a store whose update
+    // broke off keeps its previous flag.
+    INT UpdatePrinterInfo(uint64_t llElementBit, DWORD dwOption);
+    // 0 when the printer is the model the store describes, 1 when it changed (always 1 for the
+    // install-time record), -1 no connection, -999 otherwise.
+    INT CheckModelNameHasChanged();
+
     // The printer's supported paper sizes and types, stored in the driver's terms, and its
     // prohibit set: CBIPaperInfo and CBIProhibitInfo on this object's store, tables and BiDi
     // access (see there).

@@ -1,4 +1,5 @@
 // vanto queue add|remove|pause|resume|refuse|show: print queues of the prefix.
+#include "common/BIInfo.h"
 #include "platform/TextUtil.h"
 #include "tools/vanto/admin_common.h"
 
@@ -88,7 +89,14 @@ vanto_cli::VerbGroup queueVerbs([](CLI::App& app) {
         vanto_cli::RequirePrefix("queue add");
         std::string error;
         if (!vplat::AddQueue(*name, *driver, *port, error)) AdminFail("queue add", error);
-        std::printf("queue '%s' added (driver '%s', port %s)\n", name->c_str(), driver->c_str(), port->c_str());
+        // As a driver's installer does, the queue gets its identifier now: its store is found by it.
+        constexpr DWORD kCreateGUIDFlag = 0x1;
+        const std::u16string queueName = FromUtf8(*name);
+        BIInfo context;
+        if (!context.Build(queueName.c_str(), kCreateGUIDFlag) || context.GetQueueGUID()[0] == 0)
+            AdminFail("queue add", "queue '" + *name + "' added, but its identifier KDPQGUID could not be stored");
+        std::printf("queue '%s' added (driver '%s', port %s, identifier %s)\n", name->c_str(), driver->c_str(),
+                    port->c_str(), ToUtf8(context.GetQueueGUID()).c_str());
     });
 
     auto* remove = queue->add_subcommand("remove", "Remove a queue with its printer data and jobs");

@@ -9,6 +9,7 @@
 #include "platform/prefix.h"
 #include "tools/vanto/bit_names.h"
 #include "tools/vanto/library.h"
+#include "tools/vanto/store_view.h"
 #include "tools/vanto/verbs.h"
 
 #include <cstdio>
@@ -51,7 +52,8 @@ std::string FieldText(const std::vector<BYTE>& b, size_t off, size_t width) {
 
 class StoreView {
 public:
-    explicit StoreView(BIStoreData& store) : m_store(store) {}
+    StoreView(BIStoreData& store, FILE* out) : m_store(store), m_out(out) {}
+    FILE* Out() const { return m_out; }
 
     // The value's bytes, or false when it is missing or too large to show.
     bool Read(const char16_t* name, std::vector<BYTE>& bytes) {
@@ -72,16 +74,16 @@ public:
         std::vector<BYTE> bytes;
         std::string label = vanto_cli::Narrow(name);
         if (!Read(name, bytes)) {
-            std::printf("%-22s (not stored)\n", label.c_str());
+            std::fprintf(m_out, "%-22s (not stored)\n", label.c_str());
             return false;
         }
         if (bytes.size() != 4) {
-            std::printf("%-22s %zu bytes, expected 4: %s\n", label.c_str(), bytes.size(), vanto_cli::HexText(bytes).c_str());
+            std::fprintf(m_out, "%-22s %zu bytes, expected 4: %s\n", label.c_str(), bytes.size(), vanto_cli::HexText(bytes).c_str());
             return false;
         }
         *value = U32(bytes, 0);
         std::string decoded = names != nullptr ? Bits(*value, names, count) : unit;
-        std::printf("%-22s %u (0x%08x)%s%s\n", label.c_str(), *value, *value, decoded.empty() ? "" : "  ", decoded.c_str());
+        std::fprintf(m_out, "%-22s %u (0x%08x)%s%s\n", label.c_str(), *value, *value, decoded.empty() ? "" : "  ", decoded.c_str());
         return true;
     }
 
@@ -94,14 +96,14 @@ public:
     bool Record(const char16_t* name, size_t expected, size_t unit, std::vector<BYTE>& bytes) {
         std::string label = vanto_cli::Narrow(name);
         if (!Read(name, bytes)) {
-            std::printf("%-22s (not stored)\n", label.c_str());
+            std::fprintf(m_out, "%-22s (not stored)\n", label.c_str());
             return false;
         }
         if ((expected != 0 && bytes.size() < expected) || (unit != 0 && bytes.size() % unit != 0)) {
-            std::printf("%-22s %zu bytes, not a whole record: %s\n", label.c_str(), bytes.size(), vanto_cli::HexText(bytes).c_str());
+            std::fprintf(m_out, "%-22s %zu bytes, not a whole record: %s\n", label.c_str(), bytes.size(), vanto_cli::HexText(bytes).c_str());
             return false;
         }
-        std::printf("%-22s %zu bytes\n", label.c_str(), bytes.size());
+        std::fprintf(m_out, "%-22s %zu bytes\n", label.c_str(), bytes.size());
         return true;
     }
 
@@ -109,17 +111,18 @@ public:
 
 private:
     BIStoreData& m_store;
+    FILE* m_out;
     std::set<std::string> m_shown;
 };
 
 void ShowCassettes(StoreView& view, DWORD count) {
     std::vector<BYTE> b;
     if (!view.Record(u"BICassetteInfo", 0, sizeof(VANTO_CASETTE_INFO), b)) return;
-    std::printf("    %-3s %-7s %-7s %-4s %-7s %-7s %-8s %-8s\n", "#", "SizeID", "TypeID", "Dir", "SrcBit", "SrcEID",
+    std::fprintf(view.Out(), "    %-3s %-7s %-7s %-4s %-7s %-7s %-8s %-8s\n", "#", "SizeID", "TypeID", "Dir", "SrcBit", "SrcEID",
                 "MaxCap", "Level");
     for (size_t i = 0; i * 16 < b.size(); ++i) {
         size_t o = i * 16;
-        std::printf("    %-3zu %-7u %-7u %-4u 0x%04x  %-7u %-8u %-8u%s\n", i, U16(b, o), U16(b, o + 2), b[o + 4],
+        std::fprintf(view.Out(), "    %-3zu %-7u %-7u %-4u 0x%04x  %-7u %-8u %-8u%s\n", i, U16(b, o), U16(b, o + 2), b[o + 4],
                     U16(b, o + 6), U16(b, o + 8), U16(b, o + 10), U16(b, o + 12),
                     i >= count ? "  (beyond BICassetteNum)" : "");
     }
@@ -128,12 +131,12 @@ void ShowCassettes(StoreView& view, DWORD count) {
 void ShowPaperList(StoreView& view, const char16_t* name, DWORD count, bool directions) {
     std::vector<BYTE> b;
     if (!view.Record(name, 0, 8, b)) return;
-    std::printf("    %-5s %-6s %-5s %s\n", "#", "ID", "Shown", directions ? "Direction" : "");
+    std::fprintf(view.Out(), "    %-5s %-6s %-5s %s\n", "#", "ID", "Shown", directions ? "Direction" : "");
     for (size_t i = 0; i * 8 < b.size(); ++i) {
         size_t o = i * 8;
         WORD dir = U16(b, o + 4);
         const char* dirText = !directions ? "" : dir == 0 ? "0" : dir == 1 ? "1" : dir == 2 ? "none" : "?";
-        std::printf("    %-5zu %-6u %-5s %s%s\n", i, U16(b, o), U16(b, o + 2) ? "yes" : "no", dirText,
+        std::fprintf(view.Out(), "    %-5zu %-6u %-5s %s%s\n", i, U16(b, o), U16(b, o + 2) ? "yes" : "no", dirText,
                     i >= count ? "  (beyond the count)" : "");
     }
 }
@@ -145,7 +148,7 @@ void ShowUserDefLimits(StoreView& view) {
                                    "lWidMIN (0.1 mm)",      "lHeiMAX_Inch (0.01 in)", "lWidMAX_Inch (0.01 in)",
                                    "lHeiMIN_Inch (0.01 in)", "lWidMIN_Inch (0.01 in)"};
     for (size_t i = 0; i < 8; ++i)
-        std::printf("    %-24s %d\n", kNames[i], static_cast<int32_t>(U32(b, i * 4)));
+        std::fprintf(view.Out(), "    %-24s %d\n", kNames[i], static_cast<int32_t>(U32(b, i * 4)));
 }
 
 void ShowProhibitSet(StoreView& view) {
@@ -155,17 +158,17 @@ void ShowProhibitSet(StoreView& view) {
     if (!view.Record(u"BIProhibitInfo", 4, 0, b)) return;
     SBIProhibitSet set;
     if (!BIStoreData::ParseProhibitSet(b, set)) {
-        std::printf("    the counts promise more than the %zu bytes hold: %s\n", b.size(), vanto_cli::HexText(b).c_str());
+        std::fprintf(view.Out(), "    the counts promise more than the %zu bytes hold: %s\n", b.size(), vanto_cli::HexText(b).c_str());
         return;
     }
-    if (size != b.size()) std::printf("    BIProhibitBuffSize differs from the stored size\n");
-    std::printf("    %zu groups\n", set.groups.size());
+    if (size != b.size()) std::fprintf(view.Out(), "    BIProhibitBuffSize differs from the stored size\n");
+    std::fprintf(view.Out(), "    %zu groups\n", set.groups.size());
     for (size_t g = 0; g < set.groups.size(); ++g) {
-        std::printf("    group %zu:", g);
+        std::fprintf(view.Out(), "    group %zu:", g);
         for (const SBIProhibitItem& it : set.groups[g].items)
-            std::printf(" {function %u, element %u, inversion %u, subelement %u}", it.functionID, it.elementID,
+            std::fprintf(view.Out(), " {function %u, element %u, inversion %u, subelement %u}", it.functionID, it.elementID,
                         it.bInversion, it.subelementID);
-        std::printf("%s\n", set.groups[g].items.empty() ? " (no items)" : "");
+        std::fprintf(view.Out(), "%s\n", set.groups[g].items.empty() ? " (no items)" : "");
     }
 }
 
@@ -174,13 +177,13 @@ void ShowDefaultSettings(StoreView& view) {
     if (!view.Record(u"BIDefaultSettings", 108, 0, b)) return;
     static const char* kNames[] = {"MediaSizeID", "MediaTypeID", "Layout",   "Quality", "PaperSource", "ColorMode",
                                    "Duplex",      "ReverseOrder", "Copies", "Collate", "PaperDirection", "MultiPage"};
-    for (size_t i = 0; i < 12; ++i) std::printf("    %-16s %u\n", kNames[i], U32(b, i * 4));
-    std::printf("    %-16s \"%s\"\n", "MediaSizeID text", FieldText(b, 48, 30).c_str());
-    std::printf("    %-16s \"%s\"\n", "MediaTypeID text", FieldText(b, 78, 30).c_str());
+    for (size_t i = 0; i < 12; ++i) std::fprintf(view.Out(), "    %-16s %u\n", kNames[i], U32(b, i * 4));
+    std::fprintf(view.Out(), "    %-16s \"%s\"\n", "MediaSizeID text", FieldText(b, 48, 30).c_str());
+    std::fprintf(view.Out(), "    %-16s \"%s\"\n", "MediaTypeID text", FieldText(b, 78, 30).c_str());
 }
 
 // Values under the queue's key that the decoder does not know.
-void ShowOthers(const BIStoreData& store, const std::set<std::string>& shown) {
+void ShowOthers(const BIStoreData& store, const std::set<std::string>& shown, FILE* out) {
     BIInfo* info = store.GetBIInfo();
     std::u16string key;
     if (info == nullptr || !CAUDFWrapper::BuildQueueKey(info->GetDriverName(), info->GetQueueGUID(), key)) return;
@@ -193,12 +196,14 @@ void ShowOthers(const BIStoreData& store, const std::set<std::string>& shown) {
         std::string text = vanto_cli::Narrow(name);
         bool known = false;
         for (const std::string& s : shown) known = known || strcasecmp(s.c_str(), text.c_str()) == 0;
-        if (!known) std::printf("%-22s other value: type %u, %u bytes\n", text.c_str(), type, cb);
+        if (!known) std::fprintf(out, "%-22s other value: type %u, %u bytes\n", text.c_str(), type, cb);
     }
     RegCloseKey(h);
 }
 
-int RunStoreShow(const std::string& queue) {
+}  // namespace
+
+int vanto_cli::ShowStore(const std::string& queue, FILE* out) {
     if (!vanto_cli::QueueFound("store", queue)) return kExitNoQueue;
     std::u16string name = vanto_cli::Widen(queue);
     BIStoreData store;
@@ -209,12 +214,12 @@ int RunStoreShow(const std::string& queue) {
     BIInfo* info = store.GetBIInfo();
     std::u16string key;
     if (info->GetQueueGUID()[0] == 0 || !CAUDFWrapper::BuildQueueKey(info->GetDriverName(), info->GetQueueGUID(), key)) {
-        std::printf("queue '%s' has no store yet (no KDPQGUID)\n", queue.c_str());
+        std::fprintf(out, "queue '%s' has no store yet (no KDPQGUID)\n", queue.c_str());
         return 0;
     }
-    std::printf("store of queue '%s': HKLM\\%s\n", queue.c_str(), vanto_cli::Narrow(key).c_str());
+    std::fprintf(out, "store of queue '%s': HKLM\\%s\n", queue.c_str(), vanto_cli::Narrow(key).c_str());
 
-    StoreView view(store);
+    StoreView view(store, out);
     DWORD value = 0;
     std::vector<BYTE> bytes;
     view.BitsValue(u"BIStoreFlag", kStoreFlagBits, std::size(kStoreFlagBits));
@@ -225,9 +230,9 @@ int RunStoreShow(const std::string& queue) {
             if (c == 0) break;
             model += c;
         }
-        std::printf("%-22s \"%s\"\n", "BIModelName", vanto_cli::Narrow(model).c_str());
+        std::fprintf(out, "%-22s \"%s\"\n", "BIModelName", vanto_cli::Narrow(model).c_str());
     } else {
-        std::printf("%-22s (not stored)\n", "BIModelName");
+        std::fprintf(out, "%-22s (not stored)\n", "BIModelName");
     }
     view.BitsValue(u"BIModelInfoBits", kModelInfoBits, std::size(kModelInfoBits));
     view.BitsValue(u"BISupportPDL", kPDLBits, std::size(kPDLBits));
@@ -254,9 +259,11 @@ int RunStoreShow(const std::string& queue) {
     view.Number(u"BIQuality", &value);
     view.BitsValue(u"BILayout", kLayoutBits, std::size(kLayoutBits));
     ShowDefaultSettings(view);
-    ShowOthers(store, view.Shown());
+    ShowOthers(store, view.Shown(), out);
     return 0;
 }
+
+namespace {
 
 vanto_cli::VerbGroup storeVerbs([](CLI::App& app) {
     auto* store = app.add_subcommand("store", "The stored printer information of queues");
@@ -265,7 +272,7 @@ vanto_cli::VerbGroup storeVerbs([](CLI::App& app) {
     auto queue = std::make_shared<std::string>();
     show->add_option("QUEUE", *queue, "Print queue name")->required();
     show->callback([queue] {
-        int rc = RunStoreShow(*queue);
+        int rc = vanto_cli::ShowStore(*queue, stdout);
         if (rc != 0) throw CLI::RuntimeError(rc);
     });
 });

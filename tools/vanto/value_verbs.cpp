@@ -7,6 +7,7 @@
 #include "common/BIInfo.h"
 #include "platform/prefix.h"
 #include "tools/vanto/library.h"
+#include "tools/vanto/session.h"
 #include "tools/vanto/verbs.h"
 
 #include <cstdio>
@@ -20,7 +21,6 @@ namespace {
 
 using vanto_cli::kExitFailure;
 using vanto_cli::kExitNoQueue;
-constexpr uint32_t kCreateGUIDFlag = 0x1;  // the context's flag that creates "KDPQGUID"
 
 struct ValueName {
     uint32_t id;
@@ -66,42 +66,7 @@ const char* ValueNameOf(uint32_t id) {
     return "unknown";
 }
 
-// Loads the library and opens an instance on the queue; null instance (after a message) on failure.
-class Session {
-public:
-    Session(const char* verb, const std::string& queue, uint32_t flags) {
-        if (!vanto_cli::QueueFound(verb, queue)) {
-            m_rc = kExitNoQueue;
-            return;
-        }
-        std::string error;
-        if (!m_library.Load(error)) {
-            std::fprintf(stderr, "vanto %s: %s\n", verb, error.c_str());
-            return;
-        }
-        std::u16string name = vanto_cli::Widen(queue);
-        BIInfo context;
-        if (!context.Build(name.c_str(), kCreateGUIDFlag) || context.GetQueueGUID()[0] == 0) {
-            std::fprintf(stderr, "vanto %s: the queue '%s' has no identifier and none can be made\n", verb,
-                         queue.c_str());
-            return;
-        }
-        m_instance = std::make_unique<vanto_cli::Instance>(m_library, m_library.Initialize(name.c_str(), flags));
-        if (!*m_instance) {
-            std::fprintf(stderr, "vanto %s: Initialize failed for '%s' with flags 0x%x\n", verb, queue.c_str(), flags);
-            m_instance.reset();
-        }
-    }
-    bool Ok() const { return m_instance != nullptr; }
-    int FailureCode() const { return m_rc; }
-    const vanto_cli::Library& Lib() const { return m_library; }
-    HVANTO Handle() const { return m_instance->Handle(); }
-
-private:
-    int m_rc = kExitFailure;
-    vanto_cli::Library m_library;
-    std::unique_ptr<vanto_cli::Instance> m_instance;
-};
+using vanto_cli::Session;
 
 int RunGet(const std::string& queue, const std::string& idText, uint32_t flags) {
     uint32_t id = 0;
@@ -109,7 +74,7 @@ int RunGet(const std::string& queue, const std::string& idText, uint32_t flags) 
         std::fprintf(stderr, "vanto get: '%s' is not a value ID\n", idText.c_str());
         return kExitFailure;
     }
-    Session session("get", queue, flags);
+    Session session("get", queue, flags, Session::kMakeIdentifier);
     if (!session.Ok()) return session.FailureCode();
     uint32_t value = 0;
     if (session.Lib().GetDWORDValue(session.Handle(), id, 0, &value) != 1) {
@@ -135,7 +100,7 @@ int RunSet(const std::string& queue, const std::string& idText, const std::strin
         std::fprintf(stderr, "vanto set: '%s' is not a 32-bit number\n", valueText.c_str());
         return kExitFailure;
     }
-    Session session("set", queue, flags);
+    Session session("set", queue, flags, Session::kMakeIdentifier);
     if (!session.Ok()) return session.FailureCode();
     uint32_t before = 0;
     const bool bKnownBefore = session.Lib().GetDWORDValue(session.Handle(), id, 0, &before) == 1;
@@ -162,7 +127,7 @@ void PrintCassette(int index, const VANTO_CASETTE_INFO& c) {
 }
 
 int RunInfo(const std::string& queue, uint32_t flags) {
-    Session session("info", queue, flags);
+    Session session("info", queue, flags, Session::kMakeIdentifier);
     if (!session.Ok()) return session.FailureCode();
     uint32_t size = 0;
     if (session.Lib().GetStructValue(session.Handle(), VANTO_STID_PRINTER_INFO, 0, nullptr, &size) != 1 ||

@@ -407,12 +407,15 @@ void CUpdate::ConvertCassettesByName() {
         dwMask |= kNameMaskWide500;
     for (VANTO_CASETTE_INFO& c : m_r.cassettes) {
         if (c.wPaperSizeID >= 1 && c.wPaperSizeID <= pSizes->size()) {
+            const std::string& name = (*pSizes)[c.wPaperSizeID - 1];
             WORD wDirection = c.byDirection;
-            c.wPaperSizeID = m_tables.GetPaperSizeIDByName((*pSizes)[c.wPaperSizeID - 1].c_str(), &wDirection, dwMask);
+            c.wPaperSizeID = name.empty() ? 0 : m_tables.GetPaperSizeIDByName(name.c_str(), &wDirection, dwMask);
             c.byDirection = static_cast<BYTE>(wDirection);
         }
-        if (c.wPaperTypeID >= 1 && c.wPaperTypeID <= pTypes->size())
-            c.wPaperTypeID = m_tables.GetPaperTypeIDByName((*pTypes)[c.wPaperTypeID - 1].c_str(), dwMask);
+        if (c.wPaperTypeID >= 1 && c.wPaperTypeID <= pTypes->size()) {
+            const std::string& name = (*pTypes)[c.wPaperTypeID - 1];
+            c.wPaperTypeID = name.empty() ? 0 : m_tables.GetPaperTypeIDByName(name.c_str(), dwMask);
+        }
     }
 }
 
@@ -494,11 +497,12 @@ void CUpdate::Write() {
     if (Wants(kElemLayout)) WriteNumber(u"BILayout", m_r.dwLayout);
     if (Wants(kElemDefaultSettings)) {
         BIDefaultSettings& d = m_r.defaults;
-        // The ID texts come from outside: read them only up to their field's end.
+        // The ID texts come from outside: read them only up to their field's end. An empty text
+        // names no paper (a table may hold an unnamed row, which must not be taken for it).
         const std::string sizeText(d.szMediaSizeID, strnlen(d.szMediaSizeID, sizeof d.szMediaSizeID));
         const std::string typeText(d.szMediaTypeID, strnlen(d.szMediaTypeID, sizeof d.szMediaTypeID));
-        d.dwMediaSizeID = m_tables.GetPaperSizeIDByName(sizeText.c_str(), nullptr, 0);
-        d.dwMediaTypeID = m_tables.GetPaperTypeIDByName(typeText.c_str(), 0);
+        d.dwMediaSizeID = sizeText.empty() ? 0 : m_tables.GetPaperSizeIDByName(sizeText.c_str(), nullptr, 0);
+        d.dwMediaTypeID = typeText.empty() ? 0 : m_tables.GetPaperTypeIDByName(typeText.c_str(), 0);
         d.dwPaperSource = m_tables.GetPaperSourceElementID(d.dwPaperSource);
         const DWORD dwOptionUnits = Wants(kElemOptionUnits) ? m_r.dwOptionUnits : m_store.GetOptionUnitBits();
         const std::optional<DWORD> flags = ModelFlags();

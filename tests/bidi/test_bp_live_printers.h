@@ -73,18 +73,20 @@ private:
 // on to the real module of the build.
 class LivePrefix {
 public:
-    LivePrefix() {
+    // extraDriverFiles: more built files to install with the sample driver (a store module, ...).
+    explicit LivePrefix(const std::vector<std::string>& extraDriverFiles = {}) {
         const std::string relay = m_files.Path() + "/ZKAPI7x64.Dll";
         std::error_code ec;
         fs::copy_file(VANTO_TEST_RELAY_MODULE, relay, ec);
         EXPECT_FALSE(ec) << "cannot copy the relay module";
         ::setenv("VANTO_TEST_REAL_ZKAPI", (std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll").c_str(), 1);
         ::unsetenv("VANTO_TEST_CHANNELS");
-        m_prefix = std::make_unique<vanto_test::TempPrefix>(
-            vanto_test::TempPrefix::kNoQueue, vanto_test::TempPrefix::kDefaultPort,
-            std::vector<std::string>{relay, std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.BRT",
-                                     std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT",
-                                     std::string(VANTO_BUILD_DIR) + "/VUD3LPN.BRT"});
+        std::vector<std::string> files{relay, std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.BRT",
+                                       std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT",
+                                       std::string(VANTO_BUILD_DIR) + "/VUD3LPN.BRT"};
+        files.insert(files.end(), extraDriverFiles.begin(), extraDriverFiles.end());
+        m_prefix = std::make_unique<vanto_test::TempPrefix>(vanto_test::TempPrefix::kNoQueue,
+                                                            vanto_test::TempPrefix::kDefaultPort, files);
         fs::create_directories(vplat::UsbFolder(), ec);
     }
     ~LivePrefix() {

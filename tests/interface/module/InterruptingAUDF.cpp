@@ -1,0 +1,66 @@
+// A test AUDF module that passes every call on to the real one ($VANTO_TEST_REAL_AUDF) and can
+// break off the stream of value writes (ordinal 15): with $VANTO_TEST_AUDF_KILL_AT = n the process
+// is killed just before write n (counting from 1), with $VANTO_TEST_AUDF_FAIL_AT = n write n is
+// refused. So a test can stop an update between two of its writes, at a chosen place.
+#include "platform/win32.h"
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#define AUDF_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+void* Real(const char* symbol) {
+    static void* module = ::dlopen(std::getenv("VANTO_TEST_REAL_AUDF"), RTLD_NOW | RTLD_LOCAL);
+    return module ? ::dlsym(module, symbol) : nullptr;
+}
+
+template <typename F, typename... A>
+LSTATUS Forward(const char* symbol, A... args) {
+    auto f = reinterpret_cast<F*>(Real(symbol));
+    return f ? f(args...) : ERROR_INVALID_PARAMETER;
+}
+
+long Threshold(const char* name) {
+    const char* text = std::getenv(name);
+    return text ? std::strtol(text, nullptr, 10) : 0;
+}
+
+}  // namespace
+
+AUDF_EXPORT LSTATUS ordinal_2(HKEY k, LPCWSTR s, DWORD r, LPWSTR c, DWORD o, REGSAM m, const SECURITY_ATTRIBUTES* a,
+                              PHKEY out, LPDWORD d) {
+    return Forward<LSTATUS(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const SECURITY_ATTRIBUTES*, PHKEY, LPDWORD)>(
+        "ordinal_2", k, s, r, c, o, m, a, out, d);
+}
+AUDF_EXPORT LSTATUS ordinal_4(HKEY k, LPCWSTR s, DWORD o, REGSAM m, PHKEY out) {
+    return Forward<LSTATUS(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY)>("ordinal_4", k, s, o, m, out);
+}
+AUDF_EXPORT LSTATUS ordinal_6(HKEY k, LPCWSTR s) { return Forward<LSTATUS(HKEY, LPCWSTR)>("ordinal_6", k, s); }
+AUDF_EXPORT LSTATUS ordinal_7(HKEY k) { return Forward<LSTATUS(HKEY)>("ordinal_7", k); }
+AUDF_EXPORT LSTATUS ordinal_9(HKEY k, LPCWSTR v) { return Forward<LSTATUS(HKEY, LPCWSTR)>("ordinal_9", k, v); }
+AUDF_EXPORT LSTATUS ordinal_11(HKEY k, LPCWSTR v, LPDWORD r, LPDWORD t, LPBYTE d, LPDWORD cb) {
+    return Forward<LSTATUS(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)>("ordinal_11", k, v, r, t, d, cb);
+}
+AUDF_EXPORT LSTATUS ordinal_13(HKEY k, DWORD i, LPWSTR n, LPDWORD cch) {
+    return Forward<LSTATUS(HKEY, DWORD, LPWSTR, LPDWORD)>("ordinal_13", k, i, n, cch);
+}
+AUDF_EXPORT LSTATUS ordinal_15(HKEY k, LPCWSTR v, DWORD r, DWORD t, const BYTE* d, DWORD cb) {
+    static long writes = 0;
+    ++writes;
+    if (writes == Threshold("VANTO_TEST_AUDF_KILL_AT")) ::kill(::getpid(), SIGKILL);
+    if (writes == Threshold("VANTO_TEST_AUDF_FAIL_AT")) return ERROR_ACCESS_DENIED;
+    return Forward<LSTATUS(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD)>("ordinal_15", k, v, r, t, d, cb);
+}
+AUDF_EXPORT LSTATUS ordinal_17(HKEY k, DWORD i, LPWSTR n, LPDWORD cch, LPDWORD t, LPBYTE d, LPDWORD cb) {
+    return Forward<LSTATUS(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)>("ordinal_17", k, i, n, cch, t, d,
+                                                                                  cb);
+}
+AUDF_EXPORT LSTATUS ordinal_19(HKEY k) { return Forward<LSTATUS(HKEY)>("ordinal_19", k); }
+AUDF_EXPORT LSTATUS ordinal_20(HKEY k, LPDWORD s, LPDWORD v) {
+    return Forward<LSTATUS(HKEY, LPDWORD, LPDWORD)>("ordinal_20", k, s, v);
+}

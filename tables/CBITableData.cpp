@@ -540,14 +540,15 @@ BOOL CBITableData::GetModelInfoA(const char* pszModelName, DWORD* pdwModelFlags,
 }
 
 // GetSystemOEMModel: the first row whose pattern (its text up to a "*") starts the name, ignoring
-// case. A row with an empty pattern matches nothing.
+// case. A row without text is unused and matches nothing; a row of just "*" matches every name.
 BOOL CBITableData::GetSystemOEMModel(const char* pszName, SBISystemOEMRow* pRow) const {
     if (pszName == nullptr || pszName[0] == 0 || pRow == nullptr) return FALSE;
     std::string_view strName(pszName, strnlen(pszName, kMaxNameBytes));
     for (const SBISystemOEMRow& row : m_vecSystemOEM) {
         std::string strPattern = Text(row, 0, L::kOEMPatternWidth);
+        if (strPattern.empty()) continue;
         strPattern = strPattern.substr(0, strPattern.find('*'));
-        if (strPattern.empty() || strPattern.size() > strName.size()) continue;
+        if (strPattern.size() > strName.size()) continue;
         if (EqualsIgnoreCaseASCII(strPattern, strName.substr(0, strPattern.size()))) {
             *pRow = row;
             return TRUE;

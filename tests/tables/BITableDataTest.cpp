@@ -132,6 +132,15 @@ TEST(BITableData, PaperSourceModelAndSystemOEMLookups) {
     EXPECT_TRUE(table.GetSystemOEMModel("Model-G 500", &row)) << "a pattern without a star is a prefix too";
     EXPECT_FALSE(table.GetSystemOEMModel("Model-Z", &row)) << "an empty pattern matches nothing";
     EXPECT_FALSE(table.GetSystemOEMModel("Model", &row));
+
+    json catchAll = {{"tables",
+                      {{{"id", L::kTableSystemOEM},
+                        {"rows", {{{"pattern", "Model-C*"}}, {{"pattern", "*"}}, {{"pattern", "Model-Z"}}}}}}}};
+    auto withStar = Loaded(catchAll);
+    ASSERT_TRUE(withStar.GetSystemOEMModel("Model-Z", &row)) << "a row of just \"*\" matches every name";
+    EXPECT_STREQ(reinterpret_cast<const char*>(row.data()), "*");
+    ASSERT_TRUE(withStar.GetSystemOEMModel("Model-C2", &row)) << "earlier rows still come first";
+    EXPECT_STREQ(reinterpret_cast<const char*>(row.data()), "Model-C*");
 }
 
 TEST(BITableData, StoredEntriesOverlayShownAndDirection) {

@@ -293,6 +293,7 @@ TEST(ValueExportsTest, ValueExportsWriteTheirLogLines) {
         SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, u"M");
         VANTO_USERDEF_MAXMIN limits{};
         SetStructValue(instance.get(), VANTO_STID_USERDEF_MAXMIN, 0, &limits);
+        UpdateCFGXFile(instance.get(), 0x1FFFFFFFEull, 0x10);
     }
     std::vector<std::string> messages;
     for (const auto& line : vanto_test::LogLines(prefix)) messages.push_back(vanto_test::Message(line));
@@ -309,6 +310,8 @@ TEST(ValueExportsTest, ValueExportsWriteTheirLogLines) {
         "CBIPrinterInfo::GetStringValueW enumSZID=3",
         "CBIPrinterInfo::SetStringValueW enumSZID = 10.",
         "CBIPrinterInfo::SetStructValue enumSTID = 12.",
+        "llElementBit: -2",  // the low 32 bits, signed
+        "dwOption: 10",
         "CVANTO::Release",
         "CBIPrinterInfo::~CBIPrinterInfo",
     };

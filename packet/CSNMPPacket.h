@@ -7,8 +7,9 @@
 //
 // A walk always ends: every answered request advances the first unfinished column by at least
 // one row, every noSuchName either ends a column or moves its end row back, and a column whose
-// rows go on past row 128 (the cursor's last arc cannot advance beyond 127 in place) fails the
-// walk with PACKET_ERR_BUILD instead of asking the same row again.
+// rows go on past row 127 fails the walk with PACKET_ERR_BUILD instead of asking the same row
+// again: the cursor's last arc cannot advance beyond 127 in place, so the GetNext of row 128
+// that would show the column's end cannot be asked. A column of 127 rows completes.
 //
 // The end of the agent's MIB ends a column, not the walk: a version-1 agent answers a GetNext
 // with nothing after it by noSuchName and the binding's number; that binding's column has then

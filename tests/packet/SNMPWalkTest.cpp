@@ -364,7 +364,7 @@ TEST(SNMPWalk, UnusableColumnListsAreRefusedByBuildGetNext) {
     EXPECT_EQ(getPacket.BuildGetNext(), PACKET_ERR_BUILD);
 }
 
-TEST(SNMPWalk, ColumnEndingAtRow128CompletesAndLongerColumnFailsTheWalk) {
+TEST(SNMPWalk, ColumnOf127RowsCompletesAndALongerColumnFailsTheWalk) {
     for (int rows : {127, 128, 300}) {
         PeerAgent agent;
         AddIntegers(agent, "2.1.43.8.2.1.10.1", Range(1, rows));

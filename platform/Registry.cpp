@@ -54,13 +54,19 @@ struct KeyRef {
     REGSAM access = 0;
 };
 
+// True when the caller may only read below the handle's root: HKEY_LOCAL_MACHINE for a caller
+// without rights, and every key of a database the caller may not write.
+bool ReadOnlyFor(const KeyRef& ref) {
+    return (ref.root == RegistryDb::kLocalMachine && vplat::detail::Unprivileged()) || ref.db->ReadOnly();
+}
+
 LSTATUS Resolve(HKEY key, KeyRef& ref) {
     if (int64_t root = PredefinedRoot(key)) {
         LSTATUS status = ERROR_SUCCESS;
         ref.db = RegistryDb::Current(status);
         if (!ref.db) return status;
         ref.id = ref.root = root;
-        ref.access = (root == RegistryDb::kLocalMachine && vplat::detail::Unprivileged()) ? KEY_READ : KEY_ALL_ACCESS;
+        ref.access = ReadOnlyFor(ref) ? KEY_READ : KEY_ALL_ACCESS;
         return ERROR_SUCCESS;
     }
     auto object = LookupAs<KeyObject>(reinterpret_cast<HANDLE>(key));
@@ -75,7 +81,7 @@ LSTATUS Resolve(HKEY key, KeyRef& ref) {
 // The rights a new handle gets; false if the caller may not have them.
 bool GrantAccess(const KeyRef& base, REGSAM desired, REGSAM& granted) {
     desired &= ~kWow64Bits;
-    const bool restricted = base.root == RegistryDb::kLocalMachine && vplat::detail::Unprivileged();
+    const bool restricted = ReadOnlyFor(base);
     if (desired & kMaximumAllowed) {
         granted = restricted ? KEY_READ : KEY_ALL_ACCESS;
         return true;
@@ -147,7 +153,7 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSA
         int64_t first = 0;
         const bool atRoot = PredefinedRoot(hKey) != 0 && !parts.empty() &&
                             base.db->OpenKey(base.id, parts.front(), first) == ERROR_FILE_NOT_FOUND;
-        if (atRoot || (base.root == RegistryDb::kLocalMachine && Unprivileged())) return ERROR_ACCESS_DENIED;
+        if (atRoot || ReadOnlyFor(base)) return ERROR_ACCESS_DENIED;
         bool created = false;
         if (LSTATUS s = base.db->CreateKey(base.id, *path, id, created); s != ERROR_SUCCESS) return s;
         if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -220,7 +226,7 @@ LSTATUS DeleteKey(HKEY hKey, LPCWSTR lpSubKey, bool tree) {
     bool ok = true;
     auto path = NameOrEmpty(lpSubKey, ok, kMaxCallerText);
     if (!ok) return ERROR_INVALID_PARAMETER;
-    if (key.root == RegistryDb::kLocalMachine && Unprivileged()) return ERROR_ACCESS_DENIED;
+    if (ReadOnlyFor(key)) return ERROR_ACCESS_DENIED;
     return key.db->DeleteKey(key.id, path, tree);
 }
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <map>
@@ -44,8 +45,9 @@ constexpr const char* kSql[] = {
     "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)",
     // One row while the key exists; type and data are NULL when it has no such value.
     "SELECT v.type, v.data FROM keys k LEFT JOIN vals v ON v.key=k.id AND v.fold=?2 WHERE k.id=?1",
+    // An existing value keeps the spelling of its name: only type and data change.
     "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-    "ON CONFLICT(key, fold) DO UPDATE SET name=excluded.name, type=excluded.type, data=excluded.data",
+    "ON CONFLICT(key, fold) DO UPDATE SET type=excluded.type, data=excluded.data",
     "DELETE FROM vals WHERE key=?1 AND fold=?2",
     "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent=sub.id) "
     "DELETE FROM keys WHERE id IN sub",
@@ -160,6 +162,29 @@ bool IsFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+// True when this process may change the database: write the file and, for the WAL and the
+// shared-memory index beside it, the folder. False also on a read-only mount.
+bool Writable(const std::string& path) {
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    return ::access(path.c_str(), W_OK) == 0 && ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
+
+// A file path as an SQLite URI path: the characters that end or escape a path there are escaped.
+std::string UriPath(const std::string& path) {
+    std::string uri = "file:";
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char kHex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += kHex[static_cast<unsigned char>(c) >> 4];
+            uri += kHex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri;
+}
 }  // namespace
 
 bool SplitKeyPath(std::u16string_view path, std::vector<std::u16string_view>& parts) {
@@ -215,6 +240,7 @@ RegistryDb::~RegistryDb() {
 }
 
 LSTATUS RegistryDb::Open(bool create) {
+    if (IsFile(m_path) && !Writable(m_path)) return OpenReadOnly();
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(m_path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) return ERROR_REGISTRY_IO_FAILED;
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
@@ -223,11 +249,33 @@ LSTATUS RegistryDb::Open(bool create) {
     return Write([this] { return Exec(kSchema); });
 }
 
+// A database this process may not write: no schema set-up (it exists since the database was
+// made) and no journal change. When the WAL's index cannot be made beside a database that has no
+// WAL, nothing can be pending in one, and the file is read as it stands.
+LSTATUS RegistryDb::OpenReadOnly() {
+    m_readOnly = true;
+    constexpr const char* kProbe = "SELECT id FROM keys WHERE id=3";
+    if (sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        if (Exec(kProbe) == ERROR_SUCCESS) return ERROR_SUCCESS;
+    }
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    if (IsFile(m_path + "-wal")) return ERROR_REGISTRY_IO_FAILED;
+    const std::string uri = UriPath(m_path) + "?immutable=1";
+    if (sqlite3_open_v2(uri.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_URI, nullptr) !=
+            SQLITE_OK ||
+        Exec(kProbe) != ERROR_SUCCESS)
+        return ERROR_REGISTRY_IO_FAILED;
+    return ERROR_SUCCESS;
+}
+
 LSTATUS RegistryDb::Exec(const char* sql) {
     return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 
 LSTATUS RegistryDb::Write(const std::function<LSTATUS()>& work) {
+    if (m_readOnly) return ERROR_ACCESS_DENIED;
     std::lock_guard guard(m_lock);
     if (m_depth > 0) {
         ++m_depth;
@@ -235,7 +283,8 @@ LSTATUS RegistryDb::Write(const std::function<LSTATUS()>& work) {
         --m_depth;
         return status;
     }
-    if (Exec("BEGIN IMMEDIATE") != ERROR_SUCCESS) return ERROR_REGISTRY_IO_FAILED;
+    if (Exec("BEGIN IMMEDIATE") != ERROR_SUCCESS)
+        return (sqlite3_errcode(m_db) & 0xFF) == SQLITE_READONLY ? ERROR_ACCESS_DENIED : ERROR_REGISTRY_IO_FAILED;
     ++m_depth;
     LSTATUS status = work();
     --m_depth;

@@ -55,6 +55,9 @@ public:
     RegistryDb& operator=(const RegistryDb&) = delete;
 
     const std::string& Path() const { return m_path; }
+    // True when the caller may not write the database (the file or its folder): reads work,
+    // every change gives ERROR_ACCESS_DENIED, as HKEY_LOCAL_MACHINE for a caller without rights.
+    bool ReadOnly() const { return m_readOnly; }
 
     LSTATUS OpenKey(int64_t base, std::u16string_view path, int64_t& id);
     LSTATUS CreateKey(int64_t base, std::u16string_view path, int64_t& id, bool& created);
@@ -80,6 +83,7 @@ public:
 private:
     explicit RegistryDb(std::string path);
     LSTATUS Open(bool create);
+    LSTATUS OpenReadOnly();
     LSTATUS Exec(const char* sql);
     LSTATUS FindChild(int64_t parent, std::u16string_view name, int64_t& id);
     LSTATUS LoadValue(int64_t key, std::u16string_view name, DWORD& type, std::vector<BYTE>& data);
@@ -103,6 +107,7 @@ private:
 
     std::string m_path;
     sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
     std::array<CachedStatement, kStatementCount> m_statements{};
     std::unordered_map<std::u16string, CachedKey> m_keyCache;      // by base row and folded path
     std::unordered_map<std::u16string, CachedValue> m_valueCache;  // by key row and folded name

@@ -49,7 +49,7 @@ BOOL OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, PRINTER_DEFAULTSW* pD
     if (!db || FindQueue(*db, *name, queue) != ERROR_SUCCESS) return Fail(ERROR_INVALID_PRINTER_NAME, FALSE);
     DWORD access = pDefault && pDefault->DesiredAccess ? pDefault->DesiredAccess : PRINTER_ACCESS_USE;
     if (access & kAdministrativeRights) {
-        if (Unprivileged() || GetDword(*db, queue, vplat::kRefuseFullAccessValue).value_or(0) != 0)
+        if (Unprivileged() || db->ReadOnly() || GetDword(*db, queue, vplat::kRefuseFullAccessValue).value_or(0) != 0)
             return Fail(ERROR_ACCESS_DENIED, FALSE);
         access |= PRINTER_ACCESS_USE;
     }

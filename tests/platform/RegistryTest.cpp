@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 extern char** environ;
@@ -101,7 +104,12 @@ TEST(Registry, NamesAreCaseInsensitiveAndCasePreserving) {
     char16_t name[32];
     DWORD chars = 32;
     ASSERT_EQ(RegEnumValueW(again, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), kOk);
-    EXPECT_EQ(std::u16string(name), u"value") << "the last writer's spelling is kept";
+    EXPECT_EQ(std::u16string(name), u"VaLuE") << "the first writer's spelling is kept";
+    DWORD type = 0;
+    char16_t data[8] = {};
+    size = sizeof data;
+    ASSERT_EQ(RegQueryValueExW(again, u"value", nullptr, &type, reinterpret_cast<BYTE*>(data), &size), kOk);
+    EXPECT_EQ(std::u16string(data), u"two!") << "the data is the last writer's";
     chars = 32;
     EXPECT_EQ(RegEnumValueW(again, 1, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
     RegCloseKey(again);
@@ -190,6 +198,77 @@ TEST(Registry, AnotherProcessSeesAChangeAtOnce) {
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(value, 0xC0FFEEu);
     RegCloseKey(key);
+}
+
+// Run by the test below as a caller that may not write the prefix: reads work, every change is
+// refused with ERROR_ACCESS_DENIED.
+TEST(RegistryChild, ReadOnlyPrefix) {
+    if (!std::getenv("VANTO_TEST_READ_ONLY_CHILD")) GTEST_SKIP() << "runs only as the second process";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &key), kOk);
+    char16_t data[8] = {};
+    DWORD size = sizeof data;
+    EXPECT_EQ(RegQueryValueExW(key, u"Kept", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), kOk);
+    EXPECT_EQ(std::u16string(data), u"x");
+    RegCloseKey(key);
+
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ | KEY_WRITE, &key), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, u"AtTheRoot", u"y"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\New", 0, nullptr, 0, KEY_READ, nullptr, &key,
+                              nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey), ERROR_ACCESS_DENIED);
+
+    // The spooler reads its queues; a change through a handle that may change is still refused.
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Q1"), &printer, nullptr));
+    DWORD value = 1;
+    EXPECT_EQ(SetPrinterDataW(printer, const_cast<LPWSTR>(u"Probe"), REG_DWORD, reinterpret_cast<BYTE*>(&value),
+                              sizeof value),
+              static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ClosePrinter(printer);
+    PRINTER_DEFAULTSW admin = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(u"Q1"), &printer, &admin));
+}
+
+namespace {
+// Sets the modes of the prefix's folders and files (a read-only copy: 0555 and 0444).
+void SetModes(const std::string& root, std::filesystem::perms folders, std::filesystem::perms files) {
+    namespace fs = std::filesystem;
+    fs::permissions(root, folders);
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        fs::permissions(entry.path(), entry.is_directory() ? folders : files);
+}
+}  // namespace
+
+TEST(Registry, PrefixTheCallerMayNotWriteIsReadableAndRefusesChanges) {
+    namespace fs = std::filesystem;
+    TempPrefix prefix("Q1");
+    HKEY key = CreateKey(kTestKey);
+    ASSERT_EQ(SetString(key, u"Kept", u"x"), kOk);
+    RegCloseKey(key);
+    SetModes(prefix.Root(), fs::perms(0555), fs::perms(0444));
+
+    // Root ignores file modes: the reader then runs as the unprivileged user "nobody".
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::string filter = "--gtest_filter=RegistryChild.ReadOnlyPrefix";
+    char* argv[] = {const_cast<char*>(self.c_str()), filter.data(), nullptr};
+    ::setenv("VANTO_TEST_READ_ONLY_CHILD", "1", 1);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        constexpr long kNobody = 65534;
+        if (::geteuid() == 0 &&
+            (::syscall(SYS_setgroups, 0, nullptr) != 0 || ::syscall(SYS_setresgid, kNobody, kNobody, kNobody) != 0 ||
+             ::syscall(SYS_setresuid, kNobody, kNobody, kNobody) != 0))
+            ::_exit(3);
+        ::execve(argv[0], argv, environ);
+        ::_exit(4);
+    }
+    ::unsetenv("VANTO_TEST_READ_ONLY_CHILD");
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the read-only caller failed, status " << status;
+    SetModes(prefix.Root(), fs::perms(0755), fs::perms(0644));
 }
 
 TEST(Registry, EachPrefixHasItsOwnRegistry) {

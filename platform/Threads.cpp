@@ -1,18 +1,30 @@
-// Threads, events, waits, critical sections and time.
+// Threads, events, mutexes, waits, critical sections and time.
 //
-// Every waitable object (event or thread) changes state under one process-wide lock and
+// Every waitable object (event, thread or mutex) changes state under one process-wide lock and
 // condition variable, so that a wait on several objects checks them all in index order and
 // consumes only the one it returns, as WaitForMultipleObjects does.
+//
+// A named mutex is shared with the other processes of the prefix through a lock file in
+// <prefix>/locks: the process that owns the mutex holds an exclusive flock on it. Another
+// process's release sends no signal here, so a wait that involves a named mutex polls it.
 #include "platform/HandleTable.h"
+#include "platform/TextUtil.h"
 #include "platform/prefix.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <map>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -33,16 +45,23 @@ WaitState& Waits() {
     return *state;
 }
 
-// An object a wait can be satisfied by; both methods are called with the wait lock held.
+// How often a wait looks again at a named mutex that another process holds.
+constexpr auto kMutexPollInterval = std::chrono::milliseconds(1);
+
+// An object a wait can be satisfied by; the methods are called with the wait lock held.
 struct Waitable : KernelObject {
-    virtual bool Signalled() const = 0;
+    virtual bool Signalled() = 0;
     virtual void Consume() {}
+    // Gives back what Signalled took when the wait does not consume the object after all.
+    virtual void Unclaimed() {}
+    // True when the object can become signalled without a notification of the wait lock.
+    virtual bool Polled() const { return false; }
 };
 
 struct EventObject : Waitable {
     bool manualReset = false;
     bool state = false;
-    bool Signalled() const override { return state; }
+    bool Signalled() override { return state; }
     void Consume() override {
         if (!manualReset) state = false;
     }
@@ -53,8 +72,82 @@ struct ThreadObject : Waitable {
     bool finished = false;
     DWORD exitCode = STILL_ACTIVE;
     DWORD threadId = 0;  // 0 until the new thread has published it
-    bool Signalled() const override { return finished; }
+    bool Signalled() override { return finished; }
 };
+
+// A mutex: free, or owned by one thread `count` times. A named one also holds its lock file
+// locked while some thread of this process owns it (or a wait has just claimed it).
+struct MutexObject : Waitable {
+    int fd = -1;  // the lock file of a named mutex
+    DWORD owner = 0;
+    DWORD count = 0;
+    bool fileLocked = false;
+
+    ~MutexObject() override {
+        if (fd >= 0) ::close(fd);
+    }
+    bool Signalled() override {
+        if (owner != 0) return owner == GetCurrentThreadId();
+        if (fd < 0 || fileLocked) return true;
+        fileLocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        return fileLocked;
+    }
+    void Consume() override {
+        owner = GetCurrentThreadId();
+        ++count;
+    }
+    void Unclaimed() override {
+        if (owner == 0) UnlockFile();
+    }
+    bool Polled() const override { return fd >= 0; }
+    void UnlockFile() {
+        if (fileLocked) ::flock(fd, LOCK_UN);
+        fileLocked = false;
+    }
+};
+
+// Named mutexes of this process by name, so that every handle to a name is one object.
+struct NamedMutexes {
+    std::mutex lock;
+    std::map<std::u16string, std::weak_ptr<MutexObject>> byName;
+};
+
+NamedMutexes& TheNamedMutexes() {
+    static NamedMutexes* table = new NamedMutexes;  // handles may be closed during process exit
+    return *table;
+}
+
+// The lock file of a mutex name: the name's letters that are safe in a file name, for a reader
+// of the folder, and a 64-bit FNV-1a hash of the whole name (names are case-sensitive, and two
+// names sharing a file would only share a lock).
+std::string LockFilePath(std::u16string_view name) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    std::string readable;
+    for (char16_t c : name) {
+        hash = (hash ^ static_cast<uint64_t>(c)) * 0x100000001b3ull;
+        const bool safe = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                          c == u'.' || c == u'-' || c == u'_';
+        if (readable.size() < 64) readable.push_back(safe ? static_cast<char>(c) : '_');
+    }
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, "-%016llx.lock", static_cast<unsigned long long>(hash));
+    return vplat::PrefixRoot() + "/locks/" + readable + suffix;
+}
+
+// Opens (making it if need be) the lock file of a name. A prefix the caller may not write still
+// gives a file that exists: a read-only descriptor can be locked as well.
+int OpenLockFile(std::u16string_view name, DWORD& error) {
+    const std::string path = LockFilePath(name);
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST && errno != EACCES && errno != EROFS) {
+        error = ERROR_PATH_NOT_FOUND;
+        return -1;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) error = errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
+    return fd;
+}
 
 std::atomic<DWORD> g_tickOffset{0};
 }  // namespace
@@ -144,14 +237,22 @@ DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAl
             }
         return WAIT_TIMEOUT;
     };
+    const bool polled = std::any_of(objects.begin(), objects.end(), [](const auto& o) { return o->Polled(); });
     std::unique_lock guard(w.lock);
     bool timedOut = false;
     while (true) {
-        if (const DWORD result = satisfy(); result != WAIT_TIMEOUT || timedOut) return result;
-        if (dwMilliseconds == INFINITE)
+        const DWORD result = satisfy();
+        if (result != WAIT_TIMEOUT) return result;
+        for (const auto& o : objects) o->Unclaimed();
+        if (timedOut) return result;
+        if (dwMilliseconds == INFINITE && !polled) {
             w.changed.wait(guard);
-        else
-            timedOut = w.changed.wait_until(guard, deadline) == std::cv_status::timeout;
+            continue;
+        }
+        auto until = deadline;
+        if (polled) until = std::min(until, std::chrono::steady_clock::now() + kMutexPollInterval);
+        w.changed.wait_until(guard, until);
+        timedOut = dwMilliseconds != INFINITE && std::chrono::steady_clock::now() >= deadline;
     }
 }
 
@@ -181,6 +282,61 @@ BOOL ResetEvent(HANDLE hEvent) {
     if (!event) return Fail(ERROR_INVALID_HANDLE, FALSE);
     std::lock_guard guard(Waits().lock);
     event->state = false;
+    return TRUE;
+}
+
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCWSTR lpName) {
+    std::optional<std::u16string_view> name;
+    if (lpName) {
+        name = CallerText(lpName, MAX_PATH);
+        if (!name) return Fail(ERROR_FILENAME_EXCED_RANGE, static_cast<HANDLE>(nullptr));
+    }
+    auto& table = TheNamedMutexes();
+    std::unique_lock names(table.lock, std::defer_lock);
+    if (name) {
+        names.lock();
+        auto it = table.byName.find(std::u16string(*name));
+        if (it != table.byName.end()) {
+            if (auto existing = it->second.lock()) {
+                HANDLE handle = AddHandle(std::move(existing));
+                SetLastError(ERROR_ALREADY_EXISTS);
+                return handle;
+            }
+        }
+    }
+    auto mutex = std::make_shared<MutexObject>();
+    if (name) {
+        DWORD error = ERROR_SUCCESS;
+        mutex->fd = OpenLockFile(*name, error);
+        if (mutex->fd < 0) return Fail(error, static_cast<HANDLE>(nullptr));
+        std::erase_if(table.byName, [](const auto& entry) { return entry.second.expired(); });
+        table.byName[std::u16string(*name)] = mutex;
+    }
+    DWORD lastError = ERROR_SUCCESS;
+    if (bInitialOwner) {
+        // Held by another process: the mutex existed before, so the request is ignored.
+        std::lock_guard guard(Waits().lock);
+        if (mutex->Signalled())
+            mutex->Consume();
+        else
+            lastError = ERROR_ALREADY_EXISTS;
+    }
+    HANDLE handle = AddHandle(std::move(mutex));
+    SetLastError(lastError);
+    return handle;
+}
+
+BOOL ReleaseMutex(HANDLE hMutex) {
+    auto mutex = LookupAs<MutexObject>(hMutex);
+    if (!mutex) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    auto& w = Waits();
+    std::lock_guard guard(w.lock);
+    if (mutex->owner != GetCurrentThreadId()) return Fail(ERROR_NOT_OWNER, FALSE);
+    if (--mutex->count == 0) {
+        mutex->owner = 0;
+        mutex->UnlockFile();
+        w.changed.notify_all();
+    }
     return TRUE;
 }
 

@@ -80,7 +80,9 @@ constexpr DWORD ERROR_INVALID_LEVEL = 124;
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_MORE_DATA = 234;
+constexpr DWORD ERROR_NOT_OWNER = 288;
 constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
@@ -308,6 +310,7 @@ int StringFromGUID2(const GUID& rguid, LPWSTR lpsz, int cchMax);
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID);
 constexpr DWORD CREATE_SUSPENDED = 0x00000004;
 constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_ABANDONED = 0x80;  // a mutex whose owner ended without releasing it
 constexpr DWORD WAIT_TIMEOUT = 0x102;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 constexpr DWORD INFINITE = 0xFFFFFFFF;
@@ -324,6 +327,11 @@ DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAl
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState, LPCWSTR lpName);
 BOOL SetEvent(HANDLE hEvent);
 BOOL ResetEvent(HANDLE hEvent);
+// Mutexes are owned by a thread and recursive. A named mutex is one object for every process of
+// the machine (here: of the prefix) that opens the name; an existing one gives ERROR_ALREADY_EXISTS
+// as last error, and bInitialOwner is then ignored.
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName);
+BOOL ReleaseMutex(HANDLE hMutex);
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();
 

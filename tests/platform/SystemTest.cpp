@@ -94,6 +94,41 @@ TEST(Threads, CriticalSectionIsRecursiveAndTickCountWraps) {
     EXPECT_GE(static_cast<DWORD>(after - before), 30u) << "unsigned differences still measure time";
 }
 
+constexpr const char16_t* kMutexName = u"Local\\vanto.test.mutex";
+
+// A wait by another thread of this process: 1 when it got the mutex (and released it again).
+DWORD TakeAndRelease(LPVOID parameter) {
+    HANDLE mutex = static_cast<HANDLE>(parameter);
+    if (ReleaseMutex(mutex) || GetLastError() != ERROR_NOT_OWNER) return 99;
+    if (WaitForSingleObject(mutex, 10000) != WAIT_OBJECT_0) return 0;
+    return ReleaseMutex(mutex) ? 1 : 98;
+}
+
+TEST(Threads, MutexIsOwnedByOneThreadRecursivelyAndOneObjectPerName) {
+    TempPrefix prefix;
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    HANDLE same = CreateMutexW(nullptr, FALSE, kMutexName);
+    ASSERT_NE(same, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(WaitForSingleObject(same, 0), WAIT_OBJECT_0) << "the owner may take it again";
+
+    HANDLE thread = CreateThread(nullptr, 0, TakeAndRelease, same, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 50), WAIT_TIMEOUT) << "another thread got a mutex that is owned";
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(WaitForSingleObject(thread, 50), WAIT_TIMEOUT) << "released once of twice: still owned";
+    EXPECT_TRUE(ReleaseMutex(same));
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 1u);
+    EXPECT_FALSE(ReleaseMutex(mutex));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
+    for (HANDLE h : {thread, mutex, same}) CloseHandle(h);
+}
+
 TEST(Guid, TextIsBracedUpperCaseHexOf38Characters) {
     const GUID guid{0x0123ABCD, 0x4567, 0x89EF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
     char16_t text[40];

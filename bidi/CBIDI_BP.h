@@ -225,9 +225,14 @@ public:
     // The time-out of every receive from now on, in ms (tools and tests that want a printer's
     // silence noticed sooner than the default).
     void SetReceiveTimeout(DWORD dwMs) { m_dwReceiveTimeout = dwMs; }
-    // The code of the last GetValueList / GetStringList: 1, or why it failed (0 column missing
-    // from the answers, or a negative code such as -129 after the retries).
+    // The code of the last GetValueList / GetStringList / GetMIBInteger: 1, or why it failed (0
+    // column missing from the answers or no integer, or a negative code such as -129 after the
+    // retries).
     int GetLastMIBResult() const { return m_nLastMIBResult; }
+    // A MIB question with this result came back from the printer, with the object or a refusal
+    // of it (the agent's error, an MDR status, a value of a type no question reads), rather than
+    // being lost, cut, damaged or unanswered on the way.
+    static bool PrinterAnswered(int nResult);
     // The base's ready flag: the device ID of the last Open was read and analysed.
     BOOL IsDeviceIDAnalyzed() const { return m_dwReady != 0; }
 
@@ -246,6 +251,14 @@ protected:
     // Looks the analysed "MDL" value up in the System OEM model list of queue pQueueName; copies
     // the matching row into m_SystemOEMRecord. 1 on a match.
     int LookupSystemOEMModel(LPCWSTR pQueueName);
+    // GetCassetteDetailInfoByD4Cmd telling why it merged nothing: 1 merged, 0 the printer
+    // answered that it has no tray details (NA, BUSY, a status other than "00"), -1 no answer
+    // or a damaged one.
+    int AskCassetteDetails(BICassetteList* pCassettes);
+    // IsSupportConfidentialJobFunction telling why it read no kinds: 1 read, 0 the printer
+    // answered "NA", -1 no answer or a damaged one.
+    int AskConfidentialJobKinds(DWORD* pdwKinds);
+
     // The channel is open and its kind is dwKind.
     bool IsChannel(DWORD dwKind) const {
         return m_pChannel && m_pChannel->nHandle >= 0 && m_pChannel->dwChannelKind == dwKind;

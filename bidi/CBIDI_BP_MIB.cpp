@@ -59,7 +59,9 @@ constexpr char kPaperDirectionColumn[] = "4.1.4913.1.2.2.6.1.1.14.1.1";
 constexpr BYTE kMDRCommandGet = 0;         // MDR command code of a read
 constexpr int kMaxNotEchoedRetries = 5;    // unanswered MDR requests retried before failing
 constexpr int kFirmBufClearCalls = 10;     // status calls of one buffer drain at most
-constexpr DWORD kFirmBufClearQuietMs = 1000;  // a status call this slow means the buffer is empty
+// A status call this slow waited out the module's status wait, so the buffer is empty. The module
+// waits as long as the last receive did: under a time-out shorter than twice this, half of it.
+constexpr DWORD kFirmBufClearQuietMs = 1000;
 constexpr DWORD kMaxInPlaceArc = 127;      // the MDR packet advances an arc in place up to here
 constexpr int kMaxSNMPExchanges = 1024;    // bound of one SNMP walk (the packet ends it sooner)
 
@@ -201,6 +203,7 @@ int CBIDI_BP::GetMIBInteger(const char* pOID, int32_t* pnValue) {
             if (bRead) *pnValue = it->second.front();
         }
     }
+    m_nLastMIBResult = bRead ? 1 : std::min(nParse, 0);
     if (!bRead) BI_LOG("#CBIDI_BP::GetMIBInteger no integer for %s. nRet=%d\n", pOID, nParse);
     return bRead ? 1 : 0;
 }
@@ -233,6 +236,17 @@ int CBIDI_BP::GetStringList(const char* pOID, BIStringList* pList) {
     }
     if (m_nLastMIBResult != 1) BI_LOG("#CBIDI_BP::GetStringList failed. nRet=%d\n", m_nLastMIBResult);
     return m_nLastMIBResult == 1 ? 1 : 0;
+}
+
+bool CBIDI_BP::PrinterAnswered(int nResult) {
+    switch (nResult) {
+    case 1:
+    case 0:
+    case PACKET_ERR_AGENT_ERROR:
+    case PACKET_ERR_MDR_STATUS:
+    case PACKET_ERR_STRUCTURE: return true;
+    default: return false;
+    }
 }
 
 // WalkSNMP: the GetNext table walk of one column; the output list is replaced by the packet's
@@ -398,6 +412,7 @@ int CBIDI_BP::FirmBufClear() {
     if (m_stAutoConfigInfo.dwPrinterCategory == PRINTER_CATEGORY_INKJET || !m_pChannel || m_pChannel->nHandle < 0 ||
         m_pChannel->pModule == nullptr)
         return 0;
+    const DWORD dwQuietMs = std::min(kFirmBufClearQuietMs, m_dwReceiveTimeout / 2);
     for (int nCall = 0; nCall < kFirmBufClearCalls; ++nCall) {
         int32_t nSize = 0;
         BI_LOG("Call GetStatus function of ZKAPI Mudule(for buffsize).\n");
@@ -406,7 +421,7 @@ int CBIDI_BP::FirmBufClear() {
         const DWORD dwElapsed = GetTickCount() - dwStart;
         BI_LOG("Return GetStatus function of ZKAPI Mudule(for buffsize). nRet=%d(-4 or -16:Success)\n", nRet);
         if (nRet != kZkSizeQuery && nRet != kZkNoStatus) return 0;
-        if (dwElapsed >= kFirmBufClearQuietMs) break;
+        if (dwElapsed >= dwQuietMs) break;
     }
     return 1;
 }

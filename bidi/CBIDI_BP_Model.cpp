@@ -113,8 +113,14 @@ int CBIDI_BP::GetModelInfoBits(DWORD* pdwValue) {
         if (ListHolds(*pSizes, "A3")) *pdwValue |= kModelA3;
         *pdwValue |= dwOEMBit;
         DWORD dwCharSet = 0;
-        if (GetJobCtrlLangCharSet(&dwCharSet) && dwCharSet == static_cast<DWORD>(kJobCtrlUTF8))
-            *pdwValue |= kModelUTF8JobControl;
+        if (GetJobCtrlLangCharSet(&dwCharSet)) {
+            if (dwCharSet == static_cast<DWORD>(kJobCtrlUTF8)) *pdwValue |= kModelUTF8JobControl;
+        } else if (!PrinterAnswered(GetLastMIBResult())) {
+            // Without the object the printer has no UTF-8 job control; without an answer the bit
+            // is unknown, and leaving it out would be a wrong answer.
+            BI_LOG("#CBIDI_BP::GetModelInfoBits: no answer about the job control character set.\n");
+            return 0;
+        }
         BI_LOG("CBIDI_BP::GetModelInfoBits. ModelInfoBis=0x%x\n", *pdwValue);
         return 1;
     }
@@ -200,8 +206,15 @@ DWORD CBIDI_BP::GetInstalledMemory() {
     const DWORD dwCategory = m_stAutoConfigInfo.dwPrinterCategory;
     if (dwCategory == PRINTER_CATEGORY_SYSTEM_OEM) {
         std::vector<int32_t> memory;
-        if (m_dwChannelAvailable && GetValueList(kOIDMemorySize, &memory) && !memory.empty())
-            return MemoryMB(memory.front(), kKB);
+        if (m_dwChannelAvailable) {
+            if (GetValueList(kOIDMemorySize, &memory) && !memory.empty()) return MemoryMB(memory.front(), kKB);
+            // The record's figure stands in for a printer without the object, not for one whose
+            // answer was lost: its memory may have grown since the record was made.
+            if (!PrinterAnswered(GetLastMIBResult())) {
+                BI_LOG("#Failed to get the hrMemorySize from printer. nRet=%d\n", GetLastMIBResult());
+                return 0;
+            }
+        }
         return GetSystemOEMWord(BITableLayout::kOEMOffMemory);
     }
     if (dwCategory != PRINTER_CATEGORY_PAGE) return 0;

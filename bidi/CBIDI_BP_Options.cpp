@@ -7,6 +7,7 @@
 #include "bidi/MIBObjects.h"
 
 #include "bidi/InfoReplies.h"
+#include "bidi/PITransfer.h"
 #include "common/BILogging.h"
 
 #include <algorithm>
@@ -227,8 +228,13 @@ int CBIDI_BP::GetOptionUnitBitsConfidentialJobFunction(DWORD* pdwValue) {
     BI_LOG("CBIDI_BP::GetOptionUnitBitsConfidentialJobFunction pdwValue=%x\n", pdwValue != nullptr ? *pdwValue : 0u);
     if (pdwValue == nullptr) return 0;
     DWORD dwKinds = 0;
-    if (m_stAutoConfigInfo.dwPrinterCategory == PRINTER_CATEGORY_INKJET &&
-        IsSupportConfidentialJobFunction(&dwKinds) == 1) {
+    if (m_stAutoConfigInfo.dwPrinterCategory == PRINTER_CATEGORY_INKJET) {
+        // "NA" means no confidential jobs; a lost or damaged reply tells nothing either way.
+        const int nKinds = AskConfidentialJobKinds(&dwKinds);
+        if (nKinds < 0) {
+            BI_LOG("#Failed to get the confidential job kinds from printer.\n");
+            return 0;
+        }
         if (dwKinds & kConfidentialKindPrint) *pdwValue |= kOptConfidentialPrint;
         if (dwKinds & kConfidentialKindStore) *pdwValue |= kOptConfidentialStore;
     }
@@ -236,21 +242,30 @@ int CBIDI_BP::GetOptionUnitBitsConfidentialJobFunction(DWORD* pdwValue) {
     return 1;
 }
 
-int CBIDI_BP::IsSupportConfidentialJobFunction(DWORD* pdwKinds) {
+int CBIDI_BP::IsSupportConfidentialJobFunction(DWORD* pdwKinds) { return AskConfidentialJobKinds(pdwKinds) > 0 ? 1 : 0; }
+
+int CBIDI_BP::AskConfidentialJobKinds(DWORD* pdwKinds) {
     BI_LOG("CBIDI_BP::IsSupportConfidentialJobFunction\n");
     if (pdwKinds == nullptr || m_stAutoConfigInfo.dwPrinterCategory == PRINTER_CATEGORY_PAGE || !m_pChannel ||
         m_pChannel->nHandle < 0)
-        return 0;
+        return -1;
     std::vector<BYTE> reply;
     size_t nStart = 0;
     if (IsChannel(kZkChannelOPK) || IsChannel(kZkChannelTVD4)) {
-        if (GetInfoTVD4(BP_PI_FORM_FIRST, BP_INFO_CONFIDENTIAL, &reply) < 0) return 0;
+        const int nRet = GetInfoTVD4(BP_PI_FORM_FIRST, BP_INFO_CONFIDENTIAL, &reply);
+        if (nRet == kPINotAvailable) return 0;
+        if (nRet < 0) return -1;
     } else {
-        if (SupportMediaInfo(BP_INFO_CONFIDENTIAL, &reply) < 0) return 0;
+        if (SupportMediaInfo(BP_INFO_CONFIDENTIAL, &reply) < 0) return -1;
         const auto p = std::find(reply.begin(), reply.end(), static_cast<BYTE>('p'));
         nStart = static_cast<size_t>(p - reply.begin()) + kConfidentialCommandDataOffset;
     }
     BI_LOG("QLMPRSupportInfo: \n");
     BI_DUMP(reply.data(), reply.size());
-    return ReadConfidentialJobKinds(reply, nStart, pdwKinds) ? 1 : 0;
+    switch (ReadConfidentialJobKinds(reply, nStart, pdwKinds)) {
+    case ConfidentialReply::Read: return 1;
+    case ConfidentialReply::NotAvailable: return 0;
+    case ConfidentialReply::Damaged: break;
+    }
+    return -1;
 }

@@ -8,6 +8,7 @@
 #include "bidi/MIBObjects.h"
 
 #include "bidi/InfoReplies.h"
+#include "bidi/PITransfer.h"
 #include "common/BILogging.h"
 
 #include <algorithm>
@@ -57,17 +58,21 @@ bool ReadInputColumn(CBIDI_BP& bidi, const char* pOID, std::vector<int32_t>* pVa
 }
 
 // The support mask's value bytes as a 32-bit number; 0 when it cannot be read.
-DWORD PaperTypeMask(CBIDI_BP& bidi) {
+// The support mask, 0 for a printer without it; false when the printer's answer was lost.
+bool PaperTypeMask(CBIDI_BP& bidi, DWORD* pdwMask) {
+    *pdwMask = 0;
     std::vector<BYTE> value;
-    if (bidi.GetMIBValue(kOIDPaperTypeMask, &value) < 0) return 0;
+    const int nRet = bidi.GetMIBValue(kOIDPaperTypeMask, &value);
+    if (nRet < 0) return CBIDI_BP::PrinterAnswered(nRet);
     if (value.size() > sizeof(DWORD)) {
         BI_LOG("#The paper type support mask has %zu bytes, more than 4: ignored.\n", value.size());
-        return 0;
+        return true;
     }
-    DWORD dwMask = 0;
-    for (const BYTE by : value) dwMask = dwMask << 8 | by;
-    return dwMask;
+    for (const BYTE by : value) *pdwMask = *pdwMask << 8 | by;
+    return true;
 }
+
+int CassetteReplyForm(int nForm) { return nForm == BP_CASSETTE_FORM_PI ? kCassetteReplyPI : kCassetteReplyCommand; }
 
 }  // namespace
 
@@ -103,10 +108,16 @@ int CBIDI_BP::GetCassetteInfo(BICassetteList* pCassettes) {
         }
         return 1;
     }
-    default:
-        if (!GetCassetteDetailInfoByD4Cmd(&m_vecPaperSource)) BI_LOG("#Failed to get GetCassetteDetailInfoByD4Cmd().\n");
+    default: {
+        // Without the details the list holds only what the media analysis found: that is the
+        // printer's answer when it says it has none to give, but not when its reply was lost or
+        // damaged.
+        const int nDetails = AskCassetteDetails(&m_vecPaperSource);
+        if (nDetails <= 0) BI_LOG("#Failed to get GetCassetteDetailInfoByD4Cmd().\n");
+        if (nDetails < 0) return 0;
         *pCassettes = m_vecPaperSource;
         return 1;
+    }
     }
 
     BIStringList names;
@@ -157,29 +168,38 @@ int CBIDI_BP::GetCassetteInfo(BICassetteList* pCassettes) {
     return 1;
 }
 
-int CBIDI_BP::GetCassetteDetailInfoByD4Cmd(BICassetteList* pCassettes) {
+int CBIDI_BP::GetCassetteDetailInfoByD4Cmd(BICassetteList* pCassettes) { return AskCassetteDetails(pCassettes) > 0 ? 1 : 0; }
+
+int CBIDI_BP::AskCassetteDetails(BICassetteList* pCassettes) {
     BI_LOG("CBIDI_BP::GetCassetteDetailInfoByD4Cmd\n");
     if (pCassettes == nullptr || m_stAutoConfigInfo.dwPrinterCategory == PRINTER_CATEGORY_PAGE || !m_pChannel ||
         m_pChannel->nHandle < 0)
-        return 0;
+        return -1;
     std::vector<BYTE> reply;
     int nForm = BP_CASSETTE_FORM_COMMAND;
     if (IsChannel(kZkChannelOPK) || IsChannel(kZkChannelTVD4)) {
         nForm = BP_CASSETTE_FORM_PI;
-        if (GetInfoTVD4(BP_PI_FORM_FIRST, BP_INFO_TRAYS, &reply) < 0) return 0;
+        const int nRet = GetInfoTVD4(BP_PI_FORM_FIRST, BP_INFO_TRAYS, &reply);
+        if (nRet == kPINotAvailable) return 0;
+        if (nRet < 0) return -1;
     } else if (SupportMediaInfo(BP_INFO_TRAYS, &reply) < 0) {
-        return 0;
+        return -1;
     }
     BI_LOG("CassetteDetailInfo: \n");
     BI_DUMP(reply.data(), reply.size());
-    return AnalyzeCassetteDetialInfo(reply.data(), static_cast<DWORD>(reply.size()), pCassettes, nForm);
+    BI_LOG("CBIDI_BP::AnalyzeCassetteDetialInfo() entry. \n");
+    switch (AnalyzeCassetteReply(reply, CassetteReplyForm(nForm), pCassettes)) {
+    case CassetteReply::Merged: return 1;
+    case CassetteReply::NoDetails: return 0;
+    case CassetteReply::Damaged: break;
+    }
+    return -1;
 }
 
 int CBIDI_BP::AnalyzeCassetteDetialInfo(const BYTE* pData, DWORD dwLength, BICassetteList* pCassettes, int nForm) {
     BI_LOG("CBIDI_BP::AnalyzeCassetteDetialInfo() entry. \n");
     if (pData == nullptr) return 0;
-    const int nReplyForm = nForm == BP_CASSETTE_FORM_PI ? kCassetteReplyPI : kCassetteReplyCommand;
-    return AnalyzeCassetteReply({pData, dwLength}, nReplyForm, pCassettes) ? 1 : 0;
+    return AnalyzeCassetteReply({pData, dwLength}, CassetteReplyForm(nForm), pCassettes) == CassetteReply::Merged ? 1 : 0;
 }
 
 BIStringList* CBIDI_BP::GetSupportPaperSize(DWORD dwArgument) {
@@ -204,8 +224,12 @@ BIStringList* CBIDI_BP::GetSupportPaperType() {
         BI_LOG(" Failed to GetStringList(BIDI_OID_PAPERTYPE, ...) \n");
         return nullptr;
     }
+    DWORD dwMask = 0;
+    if (!PaperTypeMask(*this, &dwMask)) {
+        BI_LOG("#No answer about the paper type support mask.\n");
+        return nullptr;
+    }
     m_vecSupportPaperType.insert(m_vecSupportPaperType.end(), types.begin(), types.end());
-    const DWORD dwMask = PaperTypeMask(*this);
     for (const MaskedPaperType& type : kMaskedPaperTypes)
         if ((dwMask & type.dwBit) && !ListHolds(m_vecSupportPaperType, type.pName))
             m_vecSupportPaperType.emplace_back(type.pName);

@@ -112,6 +112,12 @@ BOOL CBIDI_BP::GetStatusFromCurrentChannel() {
         BI_LOG("#The status reply is empty.\n");
         return FALSE;
     }
+    // Kept until Close, so a reply cut short or another command's reply must not stand in for it.
+    if (!StatusReplyIsWhole(reply)) {
+        BI_LOG("#The status reply has no whole ST2 block (%zu bytes).\n", reply.size());
+        BI_DUMP(reply.data(), reply.size());
+        return FALSE;
+    }
     BI_LOG("Status: \n");
     BI_DUMP(reply.data(), reply.size());
     m_stAutoConfigInfo.vecStatus = std::move(reply);

@@ -20,6 +20,7 @@ constexpr TrayCode kTrayCodes[] = {
 // "sr" reply: offsets from its "s".
 constexpr size_t kCommandMinBytes = 25;     // the shortest "sr" reply read at all
 constexpr size_t kReplyMinBytes = 16;       // the shortest reply of either form
+constexpr const char* kCommandHead = "sr:";
 constexpr size_t kStatusOffset = 3;         // two status characters, "00" when a block follows
 constexpr size_t kNoBlockOffset = 6;        // "NA" or "BUSY" instead of the length
 constexpr size_t kCommandBlockOffset = 9;   // the tray block
@@ -57,39 +58,47 @@ WORD CassetteSourceBit(WORD wPPParam) {
     return 0;
 }
 
-bool AnalyzeCassetteReply(std::span<const BYTE> reply, int nForm, std::vector<VANTO_CASETTE_INFO>* pCassettes) {
+CassetteReply AnalyzeCassetteReply(std::span<const BYTE> reply, int nForm,
+                                   std::vector<VANTO_CASETTE_INFO>* pCassettes) {
     if (pCassettes == nullptr || reply.size() < kReplyMinBytes) {
         BI_LOG("#The cassette detail reply is missing or shorter than %zu bytes.\n", kReplyMinBytes);
-        return false;
+        return CassetteReply::Damaged;
     }
     size_t nBlock = 0;
     if (nForm == kCassetteReplyCommand) {
         if (reply.size() < kCommandMinBytes) {
             BI_LOG("#The cassette detail reply is shorter than %zu bytes.\n", kCommandMinBytes);
-            return false;
+            return CassetteReply::Damaged;
         }
         const auto s = std::find(reply.begin(), reply.end(), static_cast<BYTE>('s'));
         const size_t nS = static_cast<size_t>(s - reply.begin());
+        if (!Holds(reply, nS, kCommandHead)) {
+            BI_LOG("#The cassette detail reply is no reply to the tray-details command.\n");
+            return CassetteReply::Damaged;
+        }
         if (!Holds(reply, nS + kStatusOffset, "00")) {
             BI_LOG("#The cassette detail reply has no status 00.\n");
-            return false;
+            return CassetteReply::NoDetails;
         }
         if (Holds(reply, nS + kNoBlockOffset, "NA") || Holds(reply, nS + kNoBlockOffset, "BUSY")) {
             BI_LOG("#The printer has no cassette details to give (NA or BUSY).\n");
-            return false;
+            return CassetteReply::NoDetails;
         }
         nBlock = nS + kCommandBlockOffset;
     }
     if (nBlock + kRecordsAt > reply.size() || reply[nBlock + kBlockRecordLengthAt] < kMinRecordLength) {
         BI_LOG("#The cassette detail block is missing or its record length is below %u.\n", kMinRecordLength);
-        return false;
+        return CassetteReply::Damaged;
     }
 
+    // A record is whole with the bytes its length announces (at least those read, at most the step).
+    const size_t nRecordNeeds = std::clamp<size_t>(reply[nBlock + kBlockRecordLengthAt], kRecordReadBytes, kRecordBytes);
+    std::vector<VANTO_CASETTE_INFO> merged = *pCassettes;
     for (size_t nAt = nBlock + kRecordsAt; nAt < reply.size() && reply[nAt] != kEnd; nAt += kRecordBytes) {
         const std::span<const BYTE> rec = reply.subspan(nAt);
-        if (rec.size() < kRecordReadBytes) {
+        if (rec.size() < nRecordNeeds) {
             BI_LOG("#The cassette record at byte %zu is cut short (%zu bytes).\n", nAt, rec.size());
-            return false;
+            return CassetteReply::Damaged;
         }
         const WORD wPPParam = static_cast<WORD>(rec[0] << 8 | rec[1]);
         WORD wCapacity = static_cast<WORD>(rec[kRecCapacity] | rec[kRecCapacity + 1] << 8);
@@ -100,10 +109,10 @@ bool AnalyzeCassetteReply(std::span<const BYTE> reply, int nForm, std::vector<VA
         const BYTE byDirection = bValid ? rec[kRecDirection] : 0;
 
         const WORD wBit = CassetteSourceBit(wPPParam);
-        auto it = std::find_if(pCassettes->begin(), pCassettes->end(), [wBit](const VANTO_CASETTE_INFO& c) {
+        auto it = std::find_if(merged.begin(), merged.end(), [wBit](const VANTO_CASETTE_INFO& c) {
             return wBit != 0 && c.wPaperSourceBit == wBit;
         });
-        if (it != pCassettes->end()) {
+        if (it != merged.end()) {
             BI_LOG("Found TargetCasste wPaperSourceBit=%d, wPPParam=%d.\n", wBit, wPPParam);
             BI_LOG("Set CasstteInfo nPaperSize:%d,nPaperType:%d,nDirection:%d,wMaxCapacity:%d,nCurLevel:%d.\n", bySize,
                    byType, byDirection, wCapacity, 0);
@@ -113,8 +122,8 @@ bool AnalyzeCassetteReply(std::span<const BYTE> reply, int nForm, std::vector<VA
                    byType, byDirection, wCapacity, 0);
             VANTO_CASETTE_INFO added = {};
             added.wPaperSourceBit = wBit;
-            pCassettes->push_back(added);
-            it = pCassettes->end() - 1;
+            merged.push_back(added);
+            it = merged.end() - 1;
         } else {
             BI_LOG("Unkwown TargetCasste(wPPParam=%d), and Not Add CassetteInfo.\n", wPPParam);
             continue;
@@ -125,32 +134,33 @@ bool AnalyzeCassetteReply(std::span<const BYTE> reply, int nForm, std::vector<VA
         it->wMaxCapacity = wCapacity;
         it->wCurrentLevel = 0;
     }
-    return true;
+    *pCassettes = std::move(merged);
+    return CassetteReply::Merged;
 }
 
-bool ReadConfidentialJobKinds(std::span<const BYTE> reply, size_t nStart, DWORD* pdwKinds) {
-    if (pdwKinds == nullptr) return false;
+ConfidentialReply ReadConfidentialJobKinds(std::span<const BYTE> reply, size_t nStart, DWORD* pdwKinds) {
+    if (pdwKinds == nullptr) return ConfidentialReply::Damaged;
     if (reply.size() < kConfidentialMinBytes || nStart >= reply.size()) {
         BI_LOG("#The confidential job reply is too short.\n");
-        return false;
+        return ConfidentialReply::Damaged;
     }
     if (Holds(reply, nStart, "NA")) {
         BI_LOG("#The printer does not answer the confidential job request (NA).\n");
-        return false;
+        return ConfidentialReply::NotAvailable;
     }
     DWORD dwKinds = 0;
     for (size_t nAt = nStart; nAt < reply.size() && reply[nAt] != kEnd;) {
         // kind, one byte skipped, length, value
         if (reply.size() - nAt < 3) {
             BI_LOG("#The confidential job element at byte %zu is cut short.\n", nAt);
-            return false;
+            return ConfidentialReply::Damaged;
         }
         const BYTE byKind = reply[nAt];
         const size_t nLength = reply[nAt + 2];
         nAt += 3;
         if (nLength > kMaxElementValueBytes || reply.size() - nAt < nLength) {
             BI_LOG("#The confidential job element of kind %u has a bad length %zu.\n", byKind, nLength);
-            return false;
+            return ConfidentialReply::Damaged;
         }
         uint64_t ullValue = 0;
         for (size_t i = 0; i < nLength; ++i) ullValue = ullValue << 8 | reply[nAt + i];
@@ -160,5 +170,5 @@ bool ReadConfidentialJobKinds(std::span<const BYTE> reply, size_t nStart, DWORD*
         if (byKind == kKindStore) dwKinds |= 0x2;
     }
     *pdwKinds = dwKinds;
-    return true;
+    return ConfidentialReply::Read;
 }

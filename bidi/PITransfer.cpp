@@ -80,6 +80,22 @@ Template HeaderTemplate(int nForm, BYTE byCode, WORD wPage, WORD wChunk) {
     return t;
 }
 
+// The page-0 reply of a printer that has no data for the code: the header up to the code, then
+// ":NA;".
+Template NotAvailableTemplate(int nForm, BYTE byCode) {
+    Template t;
+    if (nForm == kPIFormFirst) {
+        AppendText(t, "@BDC PI\r\n");
+        AppendAny(t, 2);
+        AppendText(t, "PI:");
+        t.push_back(byCode);
+        AppendText(t, ":NA;");
+    } else {
+        AppendText(t, "pm:NA;");
+    }
+    return t;
+}
+
 Template LengthTemplate(int nForm) {
     Template t;
     AppendText(t, nForm == kPIFormFirst ? "SZ:" : "sz:");
@@ -155,6 +171,12 @@ int RunPITransfer(int nForm, DWORD dwCode, const PISender& send, std::vector<BYT
     int nRet = send(BuildPIRequest(nForm, byCode, 0, kPIInitialChunk), &reply);
     if (nRet < 0) return nRet;
     if (!MatchPIPage(nForm, reply, byCode, 0, kPIInitialChunk, false, &page)) {
+        size_t pos = 0;
+        std::vector<BYTE> captured;
+        if (Match(reply, &pos, NotAvailableTemplate(nForm, byCode), &captured)) {
+            BI_LOG("#PI: the printer has no data for code 0x%02x.\n", static_cast<unsigned>(byCode));
+            return kPINotAvailable;
+        }
         BI_LOG("#PI reply of page 0 does not match.\n");
         return kPIFailed;
     }

@@ -30,6 +30,7 @@ inline constexpr size_t kPIMaxTotalBytes = 1048576;
 
 // Results besides the joined length.
 inline constexpr int kPIFailed = -1;        // reply mismatch, empty or oversized page, bad paging
+inline constexpr int kPINotAvailable = -150;  // page 0 answered "NA": the printer has no such data
 inline constexpr int kPIRefusedCode = -201;  // code not asked with this form
 
 // One matched page: the two 16-bit values and, for data pages, the data inside the reply.
@@ -55,5 +56,5 @@ bool MatchPIPage(int nForm, std::span<const BYTE> reply, BYTE byCode, WORD wPage
 using PISender = std::function<int(std::span<const BYTE> request, std::vector<BYTE>* pReply)>;
 
 // Runs the whole transfer of dwCode in form nForm; pData receives the pages' data joined in
-// order. Its length (>= 0), kPIRefusedCode, kPIFailed or the sender's negative result.
+// order. Its length (>= 0), kPIRefusedCode, kPIFailed, kPINotAvailable or the sender's negative result.
 int RunPITransfer(int nForm, DWORD dwCode, const PISender& send, std::vector<BYTE>* pData);

@@ -56,6 +56,13 @@ void DropLeadingReplyByte(std::vector<BYTE>* pReply) {
     pReply->back() = 0;
 }
 
+bool StatusReplyIsWhole(std::span<const BYTE> reply) {
+    const auto it = std::search(reply.begin(), reply.end(), kStatusMark.begin(), kStatusMark.end());
+    const size_t s = static_cast<size_t>(it - reply.begin());
+    return it != reply.end() && s + kStatusLengthOffset < reply.size() &&
+           s + kStatusLengthOffset + reply[s + kStatusLengthOffset] <= reply.size();
+}
+
 StatusFieldResult FindStatusField(std::span<const BYTE> reply, BYTE byHeader, std::span<const BYTE>* pField) {
     const auto it = std::search(reply.begin(), reply.end(), kStatusMark.begin(), kStatusMark.end());
     if (it == reply.end()) return StatusFieldResult::NoST2;

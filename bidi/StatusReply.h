@@ -46,6 +46,9 @@ enum class StatusFieldResult {
 // field's data inside reply.
 StatusFieldResult FindStatusField(std::span<const BYTE> reply, BYTE byHeader, std::span<const BYTE>* pField);
 
+// True when the reply holds "ST2" and the whole field span its length byte announces.
+bool StatusReplyIsWhole(std::span<const BYTE> reply);
+
 // The ink field: first byte the record size R, record k at byte k x R with its colour code at
 // offset 2 (0: black). True when one of the first 20 records lying wholly inside the field has
 // a colour other than black.

@@ -3,6 +3,7 @@
 
 #include "modules/transport/zkapi.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <poll.h>
@@ -13,6 +14,7 @@ namespace zk {
 namespace {
 
 constexpr size_t kMaxDatagram = 65535;  // bytes; the largest UDP payload
+constexpr uint8_t kMaxOneByteId = 127;  // wire IDs of the caller's requests: 1-127
 constexpr int kStatusTries = 2;         // the status request is sent again halfway through the wait
 // The maker's status object: the printer's status reply as an octet string.
 constexpr const char* kStatusOid = "1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1";
@@ -27,7 +29,7 @@ int32_t CSnmpChannel::NextRequestId()
 
 int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, const SnmpRequest* request,
                           Clock::time_point deadline, std::vector<uint8_t>& datagram, SnmpResponse* response,
-                          const std::function<void()>& onOtherAnswer)
+                          const std::function<void(int32_t)>& onOtherAnswer)
 {
     bool sawMalformed = false;
     std::vector<uint8_t> buffer(kMaxDatagram);
@@ -51,7 +53,11 @@ int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, const SnmpRe
             sawMalformed = true;
             continue;
         }
-        if (header->pduTag != kPduGetResponse || header->requestId != requestId) continue;  // stale
+        if (header->pduTag != kPduGetResponse) continue;
+        if (header->requestId != requestId) {  // stale, or an answer to another request
+            if (onOtherAnswer && ParseSnmpResponse(bytes)) onOtherAnswer(header->requestId);
+            continue;
+        }
         // The header alone can survive damage further on: the whole message must read.
         auto parsed = ParseSnmpResponse(bytes);
         if (!parsed) {
@@ -59,7 +65,7 @@ int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, const SnmpRe
             continue;
         }
         if (request != nullptr && !ResponseAnswers(*request, *parsed)) {  // another request's answer
-            if (onOtherAnswer) onOtherAnswer();
+            if (onOtherAnswer) onOtherAnswer(requestId);
             continue;
         }
         datagram.assign(bytes.begin(), bytes.end());
@@ -88,27 +94,48 @@ int32_t CSnmpChannel::Write(std::span<const uint8_t> request)
 {
     const auto header = ReadSnmpHeader(request);
     if (!header || request.size() > kMaxDatagram) return kZkBadArgument;
-    m_socket.DrainPending();
-    const ssize_t n = ::send(m_socket.Get(), request.data(), request.size(), MSG_NOSIGNAL);
-    if (n < 0) return errno == ECONNREFUSED ? kZkUnreachable : kZkConnectionLost;
-    m_requestId = header->requestId;
-    m_request = ParseSnmpRequest(request);
+    m_previousWireId.reset();
+    if (m_ownId && !m_resent) m_previousWireId = m_wireId;
+    m_resent = false;
     m_sent.assign(request.begin(), request.end());
+    m_requestId = header->requestId;
+    const auto id = RequestIdBytes(request);
+    m_ownId = id && id->length == 1 && m_sent[id->offset] <= kMaxOneByteId;
+    if (m_ownId) {
+        m_callerId = m_sent[id->offset];
+        m_wireId = static_cast<uint8_t>(m_wireId % kMaxOneByteId + 1);
+        m_sent[id->offset] = m_wireId;
+        m_requestId = m_wireId;
+    }
+    m_socket.DrainPending();
+    const ssize_t n = ::send(m_socket.Get(), m_sent.data(), m_sent.size(), MSG_NOSIGNAL);
+    if (n < 0) return errno == ECONNREFUSED ? kZkUnreachable : kZkConnectionLost;
+    m_request = ParseSnmpRequest(m_sent);
     return static_cast<int32_t>(n);
 }
 
 int32_t CSnmpChannel::Read(uint32_t timeoutMs, std::vector<uint8_t>& reply)
 {
     const SnmpRequest* asked = m_request ? &*m_request : nullptr;
-    // An agent that answers another request with the same ID (a copy of an earlier answer) is
-    // there and listening: this request is sent once more instead of waiting out the time-out.
-    bool askedAgain = false;
-    const auto askAgain = [&] {
-        if (askedAgain) return;
-        askedAgain = true;
+    // An agent that answers another request (a copy of an earlier answer under this ID, or its
+    // answer to the request before this one) is there and listening: this request is sent once
+    // more instead of waiting out the time-out. A request sent twice may be answered twice, so
+    // the second answer to it is no reason to send the next request again.
+    const auto askAgain = [&](int32_t answeredId) {
+        if (m_resent || (answeredId != m_requestId && answeredId != m_previousWireId)) return;
+        m_resent = true;
         ::send(m_socket.Get(), m_sent.data(), m_sent.size(), MSG_NOSIGNAL);  // a failure shows in the wait
     };
-    return AwaitSnmpResponse(m_socket, m_requestId, asked, DeadlineAfter(timeoutMs), reply, nullptr, askAgain);
+    const int32_t r = AwaitSnmpResponse(m_socket, m_requestId, asked, DeadlineAfter(timeoutMs), reply, nullptr, askAgain);
+    if (r == kZkOk && m_ownId) {
+        // The reply carries the wire ID (an agent may spend more bytes on it than needed): the
+        // caller gets its own back in the same bytes.
+        if (const auto id = RequestIdBytes(reply)) {
+            std::fill_n(reply.begin() + static_cast<std::ptrdiff_t>(id->offset), id->length, uint8_t{0});
+            reply[id->offset + id->length - 1] = m_callerId;
+        }
+    }
+    return r;
 }
 
 int32_t CSnmpChannel::QueryStatus(uint32_t timeoutMs, std::vector<uint8_t>& status)

@@ -1,11 +1,13 @@
 // The SNMP channel: one UDP request to the agent's port 161 and its reply per exchange. A reply
 // counts only when it is a well-formed GetResponse carrying the request ID of the last request
-// sent and answering what that request asked (ResponseAnswers): the library gives every request
-// ID 0, so the bindings tell an answer to an earlier request from the answer to this one. Older,
-// foreign or damaged datagrams are dropped and the wait goes on; when the agent answered
-// another request instead, this one is sent once more. After an unfinished exchange
-// the next request leaves from a new socket (a new source port), so a late answer to the old
-// one cannot arrive where the new one is awaited.
+// sent and answering what that request asked (ResponseAnswers). The library gives every request
+// ID 0, so on the wire each of its requests carries an ID of the channel's own (1-127, in place
+// of the 0, so no length changes) and the reply is handed back with the library's ID: an agent
+// that answers with a copy of an earlier answer is told apart even where the bindings could
+// answer both. Older, foreign or damaged datagrams are dropped and the wait goes on; when the
+// agent answered another request instead, this one is sent once more. After an unfinished
+// exchange the next request leaves from a new socket (a new source port), so a late answer to
+// the old one cannot arrive where the new one is awaited.
 #pragma once
 
 #include "modules/transport/CChannel.h"
@@ -49,7 +51,12 @@ private:
     CSocket m_socket;
     uint32_t m_address;
     uint16_t m_port;
-    int32_t m_requestId = 0;
+    int32_t m_requestId = 0;               // the last request's ID on the wire
+    uint8_t m_wireId = 0;                  // the channel's last own one-byte ID
+    bool m_ownId = false;                  // the last request went out with the channel's own ID
+    uint8_t m_callerId = 0;                // the caller's ID it replaced
+    std::optional<int32_t> m_previousWireId;  // the request before's wire ID, unless sent twice
+    bool m_resent = false;                 // the last request was sent a second time
     std::optional<SnmpRequest> m_request;  // what the last request asked, when it reads whole
     std::vector<uint8_t> m_sent;           // the last request, to send again
 };
@@ -57,11 +64,12 @@ private:
 // Waits on a connected UDP socket until the deadline for a well-formed GetResponse with this
 // request ID that answers `request` (when given); the datagram goes into `datagram` and, when
 // asked for, its reading into `response`. Datagrams that are cut, malformed, of another kind
-// or for another request are dropped and the wait goes on; onOtherAnswer is called for each
-// one with the request ID that answers something else. 0, kZkTimeout, kZkUnreachable (the port
+// or for another request are dropped and the wait goes on; onOtherAnswer is called with the ID
+// of each well-formed GetResponse that answers something else. 0, kZkTimeout, kZkUnreachable (the port
 // is closed) or kZkBadReply (only damaged datagrams came).
 int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, const SnmpRequest* request,
                           Clock::time_point deadline, std::vector<uint8_t>& datagram,
-                          SnmpResponse* response = nullptr, const std::function<void()>& onOtherAnswer = {});
+                          SnmpResponse* response = nullptr,
+                          const std::function<void(int32_t)>& onOtherAnswer = {});
 
 }  // namespace zk

@@ -188,6 +188,17 @@ std::optional<SnmpHeader> ReadSnmpHeader(std::span<const uint8_t> message)
     return header;
 }
 
+std::optional<ByteRange> RequestIdBytes(std::span<const uint8_t> message)
+{
+    uint8_t pduTag = 0;
+    std::span<const uint8_t> pdu;
+    if (!ReadUpToPdu(message, pduTag, pdu)) return std::nullopt;
+    BerReader reader(pdu);
+    std::span<const uint8_t> id;
+    if (!reader.ReadExpected(kBerInteger, id) || id.empty()) return std::nullopt;
+    return ByteRange{static_cast<size_t>(id.data() - message.data()), id.size()};
+}
+
 std::optional<SnmpResponse> ParseSnmpResponse(std::span<const uint8_t> message)
 {
     uint8_t pduTag = 0;

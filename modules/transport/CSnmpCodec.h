@@ -57,6 +57,14 @@ struct SnmpRequest {
 // The PDU tag and request ID of a v1 message, or nullopt if it is not one.
 std::optional<SnmpHeader> ReadSnmpHeader(std::span<const uint8_t> message);
 
+// Where the content bytes of a v1 message's request ID lie (offset and length), so that the ID
+// can be replaced in place; nullopt for anything but a v1 message.
+struct ByteRange {
+    size_t offset = 0;
+    size_t length = 0;
+};
+std::optional<ByteRange> RequestIdBytes(std::span<const uint8_t> message);
+
 // A complete GetResponse, or nullopt for anything else or any malformed byte.
 std::optional<SnmpResponse> ParseSnmpResponse(std::span<const uint8_t> message);
 

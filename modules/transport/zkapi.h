@@ -33,6 +33,9 @@
 // was never asked for) goes out on a new UDP socket or a new connection, so a reply to an earlier
 // request is never delivered as the answer to a later one, although every SNMP request of the
 // library carries request ID 0 and a stream says nothing about which request a reply answers.
+// Over SNMP a request whose ID is one byte long goes out with an ID of the channel's own in its
+// place (1-127), and its reply comes back with the caller's: a copy of an earlier answer is
+// dropped, and when it is the answer to the request before, this one is sent once more.
 // A channel whose printer closed the connection fails every later use with kZkConnectionLost.
 //
 // Waits: every wait for a reply on a channel is the caller's. ZKReceive waits dwTimeoutMs;

@@ -2,10 +2,12 @@
 // paper sizes, types and directions with their caches, and the limits of user-defined paper; the
 // tray-details reply read on its own. Printers live on 127.0.90.x and USB041-USB043.
 #include "test_bp_answers.h"
+#include "bidi/InfoReplies.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 using namespace bp_answers;
 
@@ -317,31 +319,40 @@ TEST(CassetteDetails, RecordsUpdateKnownTraysAddNewOnesAndStopAtTheEnd) {
     EXPECT_EQ(Analyze(shortest, BP_CASSETTE_FORM_COMMAND, &list), 1);
 }
 
-// Each reply would be read without the check it is meant to trip.
+// Each reply would be read without the check it is meant to trip. A printer that says it has no
+// details is told apart from a reply that is damaged or not a tray-details reply at all, and a
+// failed analysis leaves the list as it was.
 TEST(CassetteDetails, DamagedRepliesFail) {
-    const Bytes good = Join({{0x01, 0x16}, Record(0x0100, 50, 1, 1, 9, 0)});
-    // A record with fewer than 16 bytes before the end (the command form's ";" counts).
-    const Bytes cut14(good.begin(), good.begin() + 2 + 14), cut15(good.begin(), good.begin() + 2 + 15);
+    const Bytes good = Join({{0x01, 0x16}, Record(0x0100, 50, 1, 1, 9, 0), Record(0x0101, 20, 1, 1, 9, 0)});
+    // A record with fewer bytes before the end than its length of 22 (the command form's ";" counts).
+    const Bytes cut14(good.begin(), good.begin() + 2 + 22 + 14), cut21(good.begin(), good.begin() + 2 + 22 + 21);
     Bytes noS(40, 'x'), sLast(40, 'x');
     sLast.back() = 's';
     Bytes shortCommand = Command(Join({{0x01, 0x16}, Bytes(13, ';')}));
     shortCommand.resize(24);
-    const std::vector<std::pair<const char*, Bytes>> commandForm = {
-        {"status 01", Command(good, "01")},
-        {"NA", Join({Text("sr:00:NA;"), {0x01, 0x16, ';'}, Bytes(17, 0)})},
-        {"BUSY", Join({Text("sr:00:BUSY;;"), Bytes(19, 0)})},
-        {"24 bytes", shortCommand},
-        {"no s", noS},
-        {"s at the end", sLast},
-        {"record length 13", Command(Join({{0x01, 0x0D}, Record(0x0100, 50, 1, 1, 9, 0)}))},
-        {"record cut short", Command(cut14)},
+    Bytes otherCommand = Command(good);
+    otherCommand[2] = 't';  // "st:": the status command's reply
+    const std::vector<std::tuple<const char*, Bytes, CassetteReply>> commandForm = {
+        {"status 01", Command(good, "01"), CassetteReply::NoDetails},
+        {"NA", Join({Text("sr:00:NA;"), {0x01, 0x16, ';'}, Bytes(17, 0)}), CassetteReply::NoDetails},
+        {"BUSY", Join({Text("sr:00:BUSY;;"), Bytes(19, 0)}), CassetteReply::NoDetails},
+        {"24 bytes", shortCommand, CassetteReply::Damaged},
+        {"no s", noS, CassetteReply::Damaged},
+        {"s at the end", sLast, CassetteReply::Damaged},
+        {"another command", otherCommand, CassetteReply::Damaged},
+        {"record length 13", Command(Join({{0x01, 0x0D}, Record(0x0100, 50, 1, 1, 9, 0)})), CassetteReply::Damaged},
+        {"record cut short", Command(cut14), CassetteReply::Damaged},
     };
-    for (const auto& [what, reply] : commandForm) {
-        BICassetteList list;
-        EXPECT_EQ(Analyze(reply, BP_CASSETTE_FORM_COMMAND, &list), 0) << what;
+    VANTO_CASETTE_INFO known = {};
+    known.wPaperSourceBit = 0x1;
+    for (const auto& [what, reply, result] : commandForm) {
+        BICassetteList list = {known};
+        EXPECT_EQ(AnalyzeCassetteReply(reply, kCassetteReplyCommand, &list), result) << what;
+        EXPECT_EQ(Trays(list), Trays({known})) << what;
     }
-    BICassetteList list;
-    EXPECT_EQ(Analyze(cut15, BP_CASSETTE_FORM_PI, &list), 0) << "record cut short";
+    BICassetteList list = {known};
+    EXPECT_EQ(AnalyzeCassetteReply(cut21, kCassetteReplyPI, &list), CassetteReply::Damaged) << "record cut short";
+    EXPECT_EQ(Trays(list), Trays({known})) << "a record merged before the damage is undone";
     Bytes fifteen = {0x01, 0x16, ';'};
     fifteen.resize(15);
     EXPECT_EQ(Analyze(fifteen, BP_CASSETTE_FORM_PI, &list), 0) << "15 bytes";

@@ -2,37 +2,19 @@
 // agrees with the live printer access opened in this process, and a question that fails shows
 // the error line the library wrote while answering it.
 #include "test_bp_live_printers.h"
+#include "support/ToolRun.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string_view>
-#include <sys/wait.h>
 
 using namespace bp_test;
+using vanto_test::ToolRun;
+using vanto_test::Vanto;
 
 namespace {
-
-struct ToolRun {
-    std::string out;
-    int status = -1;
-};
-
-// Runs build/vanto with the arguments (in the current prefix); standard error is dropped.
-ToolRun Vanto(const std::string& args) {
-    ToolRun run;
-    FILE* pipe = ::popen((std::string(VANTO_BUILD_DIR) + "/vanto " + args + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::array<char, 4096> buffer{};
-    size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 // The last error line of this process, without its "#" and line end.
 std::string g_errorLine;

@@ -21,10 +21,10 @@ const std::string kProfiles = std::string(VANTO_SOURCE_DIR) + "/samples/printers
 const zk::Oid kSysDescr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
 const zk::Oid kSysName = {1, 3, 6, 1, 2, 1, 1, 5, 0};
 
-// An SNMP Get as the library sends it: request ID 0, whatever the request.
-std::string LibraryGet(const zk::Oid& oid)
+// An SNMP Get (or GetNext) as the library sends it: request ID 0, whatever the request.
+std::string LibraryGet(const zk::Oid& oid, uint8_t pduTag = zk::kPduGetRequest)
 {
-    const auto bytes = zk::BuildSnmpRequest(zk::kPduGetRequest, 0, "vintal", {oid});
+    const auto bytes = zk::BuildSnmpRequest(pduTag, 0, "vintal", {oid});
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -111,26 +111,38 @@ TEST_F(TransportVprinterFaults, LateSnmpReplyDoesNotAnswerTheNextRequestWithTheS
 
 TEST_F(TransportVprinterFaults, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
 {
-    // From the second reply on, each is the reply meant for the request before (request ID 0 as
-    // asked, another request's bindings): once, then for good. Asked again, the printer sends
-    // the answer it held back, which is this request's own.
-    auto once = Serve("127.0.160.26", "colour-page", {"--stats", "--fault", "snmp:wrong,after=1,count=1"});
+    // A reply meant for the request before (request ID 0 as the library asks) comes instead: once
+    // at the third request, and for good from the second on. Asked again, the printer sends the
+    // answer it held back, which is this request's own; a request already sent twice is not sent
+    // a third time, since its second answer may still be on its way.
+    auto once = Serve("127.0.160.26", "colour-page", {"--stats", "--fault", "snmp:wrong,after=2,count=1"});
     auto always = Serve("127.0.160.27", "colour-page", {"--stats", "--fault", "snmp:wrong,after=1"});
+    const std::string kObjectId = "1.3.6.1.2.1.1.2.0=" + std::string("\x2b\x06\x01\x04\x01\xa6\x31\x01\x01", 9);
     for (const char* address : {"127.0.160.26", "127.0.160.27"}) {
         SCOPED_TRACE(address);
         const int32_t h = m_zk.OpenChannel(kZkPathAddress, address, kZkChannelSNMP);
         ASSERT_GT(h, 0);
         std::string reply;
-        ASSERT_GT(Exchange(h, LibraryGet(kSysName), reply, 2000), 0);
-        EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
         ASSERT_GT(Exchange(h, LibraryGet(kSysDescr), reply, 2000), 0);
         EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.1.0=Vintal Corvia CP-4500c 2.04 / Vintal Network Printer");
+        ASSERT_GT(Exchange(h, LibraryGet(kSysName), reply, 2000), 0);
+        EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
+        // The answer before (sysName.0) lies after sysDescr.0 as this GetNext's answer would:
+        // only the request ID tells it is not this request's.
+        const int32_t r = Exchange(h, LibraryGet(kSysDescr, zk::kPduGetNextRequest), reply, 500);
+        if (std::string(address) == "127.0.160.26") {
+            ASSERT_GT(r, 0);
+            EXPECT_EQ(FirstBinding(reply), kObjectId);
+            EXPECT_EQ(zk::ReadSnmpHeader(std::vector<uint8_t>(reply.begin(), reply.end()))->requestId, 0);
+        } else {
+            EXPECT_EQ(r, kZkTimeout) << FirstBinding(reply);
+        }
         m_zk.CloseChannel(h);
     }
     once->Stop();
     always->Stop();
-    EXPECT_EQ(ReadStats(once->Stderr()).snmp, 3) << "the second request is sent once more";
-    EXPECT_EQ(ReadStats(always->Stderr()).snmp, 3);
+    EXPECT_EQ(ReadStats(once->Stderr()).snmp, 4) << "the third request is sent once more";
+    EXPECT_EQ(ReadStats(always->Stderr()).snmp, 4) << "the second request is sent once more";
 }
 
 TEST_F(TransportVprinterFaults, LateJobLanguageReplyDoesNotAnswerTheNextRequest)

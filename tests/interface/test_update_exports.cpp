@@ -331,11 +331,9 @@ TEST_F(UpdateExports, WritesBrokenOffLeaveTheStoreFlagAsItWas) {
 // Every fault of the virtual printer, on a reply in the middle of the update: the update ends
 // with a status; the store is then either the seeded one (flag 1, nothing of the update marked
 // as learnt) or exactly what a fault-free update stores.
-// Disabled: it finds a fault not yet mended in the live printer access. One lost SNMP reply
-// early in the update (after=3) ends with status 0 and "BIModelInfoBits" 0x3 instead of
-// 0x10003: the job-control character set question fails, is only logged, and the model bits
-// are reported without bit 0x10000. Run it with --gtest_also_run_disabled_tests (about 2 min).
-TEST_F(UpdateExports, DISABLED_EveryPrinterFaultEndsWithAStatusAndAWholeStore) {
+// A lost reply costs the library's whole receive time-out (10 s), so the faults meet the update
+// early and late only.
+TEST_F(UpdateExports, EveryPrinterFaultEndsWithAStatusAndAWholeStore) {
     AddQueue("Clean", "127.0.117.1");
     AddQueue("Faulty", "127.0.117.2");
     Printers clean({{"127.0.117.1", SampleProfile("colour-page")}});
@@ -343,7 +341,7 @@ TEST_F(UpdateExports, DISABLED_EveryPrinterFaultEndsWithAStatusAndAWholeStore) {
     auto expected = StoreOf("Clean");
     for (const char* fault : {"lost,count=1", "late,delay=1500,count=3", "truncated,count=2", "garbled,count=2",
                               "wrong,count=2", "vanish,delay=2000"}) {
-        for (const char* after : {"3", "12", "40"}) {
+        for (const char* after : {"3", "40"}) {
             SCOPED_TRACE(std::string(fault) + " after " + after);
             RunVanto("queue remove Faulty");
             AddQueue("Faulty", "127.0.117.2");

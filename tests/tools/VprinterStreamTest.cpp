@@ -280,7 +280,8 @@ TEST(VprinterStats, CountEveryDatagramAndConnectionPerPrinter) {
     Vprinter vp({"--stats", "-p", "127.0.77.60=" + SamplePath("colour-page"), "-p", "USB004=" + SamplePath("inkjet-usb-f14")},
                 usb.Path());
     ASSERT_TRUE(vp.Ready()) << vp.Stderr();
-    // Requests are counted whether they are answered or not.
+    // Requests are counted whether they are answered or not; exchanges are the requests read as
+    // such (answered or meant to be).
     EXPECT_FALSE(UdpExchange("127.0.77.60", B("not snmp"), 200));
     SnmpClient client("127.0.77.60:" + std::to_string(kSnmpPort));
     EXPECT_TRUE(client.Request(SNMP_MSG_GET, {"1.3.6.1.2.1.1.5.0"}).answered);
@@ -297,10 +298,10 @@ TEST(VprinterStats, CountEveryDatagramAndConnectionPerPrinter) {
     EXPECT_TRUE(last.Ok());
     EXPECT_EQ(vp.Stop(), 0);
     const std::string err = vp.Stderr();
-    EXPECT_NE(err.find("stats 127.0.77.60 (colour-page): snmp-requests=2 opk-connections=3 usb-connections=0\n"),
+    EXPECT_NE(err.find("stats 127.0.77.60 (colour-page): snmp-requests=2 opk-connections=3 usb-connections=0 exchanges=3\n"),
               std::string::npos)
         << err;
-    EXPECT_NE(err.find("stats USB004 (inkjet-usb-f14): snmp-requests=0 opk-connections=0 usb-connections=1\n"),
+    EXPECT_NE(err.find("stats USB004 (inkjet-usb-f14): snmp-requests=0 opk-connections=0 usb-connections=1 exchanges=1\n"),
               std::string::npos)
         << err;
 }

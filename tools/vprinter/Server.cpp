@@ -248,6 +248,7 @@ struct Server::Impl {
     // Applies the printer's faults to one reply and hands what is left to send(bytes, delay).
     template <typename Send>
     void Deliver(Printer& p, Channel channel, Bytes reply, std::optional<Bytes>& previous, Send send) {
+        ++p.stats.exchanges;
         const auto decision = p.faults->Next(channel);
         std::optional<Bytes> stale = previous;
         previous = reply;
@@ -367,6 +368,7 @@ struct Server::Impl {
             pos += zkusb::kUsbHeaderSize + length;
             if (selector == zkusb::kUsbControl) {
                 // Control questions are answered without faults: they describe the device.
+                ++c.printer->stats.exchanges;
                 Bytes reply;
                 if (length == 1 && payload[0] == zkusb::kControlDeviceId) PutText(reply, profile.deviceId);
                 if (length == 1 && payload[0] == zkusb::kControlChannelList) {

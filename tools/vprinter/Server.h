@@ -48,6 +48,7 @@ struct PrinterStats {
     uint64_t snmpRequests = 0;
     uint64_t opkConnections = 0;
     uint64_t usbConnections = 0;
+    uint64_t exchanges = 0;  // requests of any channel that were answered or meant to be
 };
 
 class Server {

@@ -2,7 +2,7 @@
 // SIGINT. Prints "vprinter: ready" on standard output once every socket is bound; any address
 // or port that cannot be bound is reported and ends the run with status 2. With --stats, each
 // printer's counts go to standard error when the run ends, one line per printer:
-//   vprinter: stats 127.0.1.1 (colour-page): snmp-requests=5 opk-connections=2 usb-connections=0
+//   vprinter: stats 127.0.1.1 (colour-page): snmp-requests=5 opk-connections=2 usb-connections=0 exchanges=7
 #include "Server.h"
 
 #include <CLI/CLI.hpp>
@@ -120,10 +120,13 @@ int main(int argc, char** argv) {
     g_server = nullptr;
     if (stats) {
         for (const auto& s : server.Stats())
-            std::fprintf(stderr, "vprinter: stats %s: snmp-requests=%llu opk-connections=%llu usb-connections=%llu\n",
+            std::fprintf(stderr,
+                         "vprinter: stats %s: snmp-requests=%llu opk-connections=%llu usb-connections=%llu "
+                         "exchanges=%llu\n",
                          s.label.c_str(), static_cast<unsigned long long>(s.snmpRequests),
                          static_cast<unsigned long long>(s.opkConnections),
-                         static_cast<unsigned long long>(s.usbConnections));
+                         static_cast<unsigned long long>(s.usbConnections),
+                         static_cast<unsigned long long>(s.exchanges));
     }
     std::printf("vprinter: stopped\n");
     return 0;

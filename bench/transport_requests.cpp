@@ -8,6 +8,7 @@
 // older build of the module can be measured against the same printers. Each profile gets a
 // fresh prefix, a queue of the sample driver on 127.0.210.n (or the profile's USB port) and a
 // vprinter of its own, so the counts are that one open's alone. Packets stay on loopback.
+#include "BenchPrinters.h"
 #include "bidi/CBIDI_BP.h"
 #include "common/BIInfo.h"
 #include "common/BILogging.h"
@@ -29,20 +30,15 @@
 
 namespace {
 
+using bench::Counts;
+using bench::OpenFlags;
+using bench::ReadStats;
+using bench::UsbPort;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kDriverName = "Vintal Universal Driver";
 constexpr const char* kAddressBase = "127.0.210.";  // this program's own loopback addresses
-
-struct Counts {
-    unsigned long long snmp = 0, opk = 0, usb = 0;
-};
-
-// Profiles that the live-printer tests open with an option flag, opened the same way here.
-DWORD OpenFlags(const std::string& profileName) {
-    return profileName == "inkjet-opk" ? BP_FLAG_FORCE_LARGE_INKJET : 0;  // a large ink-jet on the job-language port
-}
 
 struct Sample {
     std::string profile;
@@ -50,22 +46,6 @@ struct Sample {
     std::string where;  // vprinter's "-p" address or USB port
     std::string port;   // the queue's port
 };
-
-// The profile's USB port when it sits on one.
-std::optional<std::string> UsbPort(const fs::path& profile) {
-    std::ifstream in(profile / "profile.json");
-    const auto json = nlohmann::json::parse(in, nullptr, false);
-    if (json.is_discarded() || !json.contains("usb_port")) return std::nullopt;
-    return json["usb_port"].get<std::string>();
-}
-
-// "vprinter: stats LABEL: snmp-requests=N opk-connections=N usb-connections=N"
-std::optional<Counts> ReadStats(const std::string& stderrText) {
-    static const std::regex line(R"(vprinter: stats [^\n]*: snmp-requests=(\d+) opk-connections=(\d+) usb-connections=(\d+))");
-    std::smatch m;
-    if (!std::regex_search(stderrText, m, line)) return std::nullopt;
-    return Counts{std::stoull(m[1]), std::stoull(m[2]), std::stoull(m[3])};
-}
 
 // A fresh prefix with the sample driver, whose transport module is a copy of `module`.
 class Prefix {

@@ -521,7 +521,7 @@ void CUpdate::Write() {
 
 INT CBIPrinterInfo::UpdatePrinterInfo(uint64_t llElementBit, DWORD dwOption) {
     BI_LOG("CBIPrinterInfo::UpdatePrinterInfo\n");
-    BI_LOG("UpdatePrinterInfo llElementBit=%llx\n", static_cast<unsigned long long>(llElementBit));
+    BI_LOG("UpdatePrinterInfo llElementBit=%x\n", static_cast<unsigned>(llElementBit));  // the bits that take part
     BI_LOG("UpdatePrinterInfo dwOption=%x\n", dwOption);
     if (!m_pBIDI || !m_pStoreData || !m_pTableData || m_pBIInfo == nullptr) return kStatusOther;
     // Without the queue's identifier the store has no key: nothing learnt could be kept.

@@ -205,8 +205,10 @@ int CBIDI_ERD::ReadFromPrinterData(std::vector<BYTE>& record) {
     if (GetPrinterDataW(queue.Handle(), const_cast<LPWSTR>(kPrnCapabilityValue), &type, nullptr, 0, &needed) !=
             ERROR_MORE_DATA ||
         needed == 0) {
+        // Not a failure of its own: Open reports the missing record.
         BI_LOG("#Error Failed to get size by KDGetBinPrinterData func.\n");
-        return 0;
+        record.clear();
+        return 1;
     }
     try {
         if (needed > kMaxValueBytes) throw std::bad_alloc();

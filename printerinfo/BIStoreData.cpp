@@ -15,6 +15,11 @@ constexpr DWORD kProhibitGroupHeaderBytes = 4;                 // u32 number of 
 constexpr DWORD kProhibitItemBytes = 16;
 constexpr DWORD kMaxProhibitBytes = 16 * 1024 * 1024;          // a larger stored size is corrupt
 constexpr size_t kMaxModelNameChars = 0x7FFFFFFE;              // shorter than 2147483647 characters
+constexpr DWORD kMaxModelNameReadBytes = 64 * 1024;            // a longer stored name is corrupt
+// A holder of the store lock that keeps it longer than this is taken to be stuck.
+constexpr DWORD kStoreLockTimeoutMs = 30000;
+// The store lock's name: one mutex per queue identifier, visible across sessions.
+constexpr char16_t kStoreMutexPrefix[] = u"Global\\VANTO.BIStore.";
 
 // A key of the store, closed through the module when it goes out of scope.
 class AUDFKey {
@@ -42,6 +47,37 @@ void StoreU32(std::vector<BYTE>& out, DWORD v) {
 }
 
 }  // namespace
+
+BIStoreLock::BIStoreLock(HANDLE hMutex) : m_hMutex(hMutex) {
+    if (m_hMutex == nullptr) return;
+    const DWORD dwWait = WaitForSingleObject(m_hMutex, kStoreLockTimeoutMs);
+    // An abandoned mutex is owned all the same; each stored value is whole on its own.
+    m_bHeld = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+    if (!m_bHeld) BI_LOG("#BIStoreData: the store lock of the queue is not free, wait=0x%x\n", dwWait);
+}
+
+BIStoreLock::~BIStoreLock() {
+    if (m_bHeld) ReleaseMutex(m_hMutex);
+}
+
+BIStoreData::~BIStoreData() {
+    if (m_hStoreMutex != nullptr) CloseHandle(m_hStoreMutex);
+}
+
+BIStoreLock BIStoreData::LockStore() {
+    if (m_hStoreMutex == nullptr && m_pBIInfo) {
+        LPCWSTR pszGUID = m_pBIInfo->GetQueueGUID();
+        if (pszGUID != nullptr && pszGUID[0] != 0) {
+            // A backslash would make the identifier a namespace path.
+            std::u16string strName = kStoreMutexPrefix;
+            for (size_t i = 0; i < MAX_PATH && pszGUID[i] != 0; ++i) strName.push_back(pszGUID[i] == u'\\' ? u'_' : pszGUID[i]);
+            m_hStoreMutex = CreateMutexW(nullptr, FALSE, strName.c_str());
+            if (m_hStoreMutex == nullptr)
+                BI_LOG("#BIStoreData: cannot make the store lock, error=%u\n", static_cast<unsigned>(GetLastError()));
+        }
+    }
+    return BIStoreLock(m_hStoreMutex);
+}
 
 // Initialize: the store's own printer context (flags 0) and its AUDF binding.
 BOOL BIStoreData::Initialize(LPCWSTR pszPrinterName) {
@@ -87,27 +123,60 @@ bool BIStoreData::QueueKey(std::u16string& strKey) const {
     return true;
 }
 
-BOOL BIStoreData::ReadData(LPCWSTR pszName, LPBYTE pData, LPDWORD pcbData) {
-    if (pszName == nullptr || pcbData == nullptr) return FALSE;
+LSTATUS BIStoreData::QueryData(LPCWSTR pszName, LPBYTE pData, LPDWORD pcbData) {
+    if (pszName == nullptr || pcbData == nullptr) return ERROR_INVALID_PARAMETER;
     std::u16string strKey;
-    if (!QueueKey(strKey)) return FALSE;
+    if (!QueueKey(strKey)) return ERROR_INVALID_PARAMETER;
     AUDFKey key(*m_pAUDF);
-    if (m_pAUDF->OpenKey(strKey.c_str(), KEY_READ, key.Out()) != ERROR_SUCCESS) return FALSE;
+    if (LSTATUS st = m_pAUDF->OpenKey(strKey.c_str(), KEY_READ, key.Out()); st != ERROR_SUCCESS) return st;
     LSTATUS st = m_pAUDF->QueryValue(key.Get(), pszName, pData, pcbData);
-    if (st != ERROR_SUCCESS) {
+    if (st != ERROR_SUCCESS)
         BI_LOG("#BIStoreData::ReadData %s failed, status=%d\n", BILogging::Narrow(pszName).c_str(), st);
-        return FALSE;
-    }
-    return TRUE;
+    return st;
+}
+
+BOOL BIStoreData::ReadData(LPCWSTR pszName, LPBYTE pData, LPDWORD pcbData) {
+    return QueryData(pszName, pData, pcbData) == ERROR_SUCCESS ? TRUE : FALSE;
+}
+
+LSTATUS BIStoreData::QueryDWORD(LPCWSTR pszName, DWORD* pdwValue) {
+    if (pszName == nullptr || pdwValue == nullptr) return ERROR_INVALID_PARAMETER;
+    BYTE bytes[sizeof(DWORD)] = {};
+    DWORD cb = sizeof(bytes);
+    const LSTATUS st = QueryData(pszName, bytes, &cb);
+    if (st == ERROR_SUCCESS) *pdwValue = LoadU32(bytes);
+    return st;
 }
 
 BOOL BIStoreData::ReadDWORD(LPCWSTR pszName, DWORD* pdwValue) {
-    if (pszName == nullptr || pdwValue == nullptr) return FALSE;
-    BYTE bytes[sizeof(DWORD)] = {};
-    DWORD cb = sizeof(bytes);
-    if (!ReadData(pszName, bytes, &cb)) return FALSE;
-    *pdwValue = LoadU32(bytes);
-    return TRUE;
+    return QueryDWORD(pszName, pdwValue) == ERROR_SUCCESS ? TRUE : FALSE;
+}
+
+BOOL BIStoreData::ReadModelName(LPWSTR pszBuffer, DWORD cchBuffer) {
+    if (pszBuffer == nullptr || cchBuffer == 0) return FALSE;
+    pszBuffer[0] = 0;
+    DWORD cb = 0;
+    if (!ReadData(kValModelName, nullptr, &cb)) return FALSE;
+    if (cb > kMaxModelNameReadBytes) {
+        BI_LOG("#BIStoreData::ReadModelName BIModelName of %u bytes is not believable.\n", cb);
+        return FALSE;
+    }
+    try {
+        std::vector<char16_t> name(cb / sizeof(char16_t) + 1, 0);
+        if (!ReadData(kValModelName, reinterpret_cast<LPBYTE>(name.data()), &cb)) return FALSE;
+        size_t cch = 0;
+        while (cch < cb / sizeof(char16_t) && name[cch] != 0) ++cch;
+        if (cch >= cchBuffer) {
+            BI_LOG("#BIStoreData::ReadModelName BIModelName of %u characters is cut to %u.\n",
+                   static_cast<unsigned>(cch), cchBuffer - 1);
+            cch = cchBuffer - 1;
+        }
+        std::memcpy(pszBuffer, name.data(), cch * sizeof(char16_t));
+        pszBuffer[cch] = 0;
+        return TRUE;
+    } catch (const std::bad_alloc&) {
+        return FALSE;
+    }
 }
 
 // WriteValue: open for writing, else create the key; set one typed value.
@@ -153,6 +222,7 @@ BOOL BIStoreData::WriteData(LPCWSTR pszName, const BYTE* pData, DWORD cbData) {
 // entries into a zeroed buffer (a short blob leaves the later entries zero).
 BOOL BIStoreData::ReadCassette(DWORD dwIndex, VANTO_CASETTE_INFO* pEntry) {
     if (pEntry == nullptr) return FALSE;
+    const BIStoreLock lock = LockStore();  // the count and the blob of one writer
     DWORD dwNum = 0;
     if (!ReadDWORD(kValCassetteNum, &dwNum) || dwNum == 0 || dwIndex >= dwNum) return FALSE;
     if (dwNum > kMaxCassettes) {
@@ -174,6 +244,9 @@ BOOL BIStoreData::ReadCassette(DWORD dwIndex, VANTO_CASETTE_INFO* pEntry) {
 // the other entries keep what is stored (zero where the blob is short or missing).
 BOOL BIStoreData::WriteCassette(DWORD dwIndex, const VANTO_CASETTE_INFO* pEntry) {
     if (pEntry == nullptr) return FALSE;
+    // The other entries are read back and written again: no other writer may come between.
+    const BIStoreLock lock = LockStore();
+    if (!lock.Held()) return FALSE;
     DWORD dwNum = 0;
     if (!ReadDWORD(kValCassetteNum, &dwNum) || dwIndex >= dwNum) return FALSE;
     if (dwNum > kMaxCassettes) {
@@ -244,6 +317,7 @@ bool BIStoreData::ParseProhibitSet(std::span<const BYTE> blob, SBIProhibitSet& s
 // ReadProhibitInfo: "BIProhibitBuffSize" bytes of "BIProhibitInfo", decoded group by group.
 BOOL BIStoreData::ReadProhibitInfo(SBIProhibitSet* pSet) {
     if (pSet == nullptr) return FALSE;
+    const BIStoreLock lock = LockStore();  // the size and the blob of one writer
     DWORD dwSize = 0;
     if (!ReadDWORD(kValProhibitBuffSize, &dwSize) || dwSize < kProhibitHeaderBytes) {
         BI_LOG("#BIStoreData::ReadProhibitInfo BIProhibitBuffSize missing or below 4.\n");
@@ -271,6 +345,8 @@ BOOL BIStoreData::ReadProhibitInfo(SBIProhibitSet* pSet) {
 
 BOOL BIStoreData::WriteProhibitInfo(const SBIProhibitSet* pSet) {
     if (pSet == nullptr) return FALSE;
+    const BIStoreLock lock = LockStore();
+    if (!lock.Held()) return FALSE;
     try {
         std::vector<BYTE> blob;
         if (!SerializeProhibitSet(*pSet, blob)) return FALSE;

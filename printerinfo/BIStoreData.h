@@ -55,9 +55,29 @@ struct SBIProhibitSet {
     std::vector<SBIProhibitGroup> groups;
 };
 
+// The store lock of a queue, held while this object lives: a mutex named after the queue's
+// identifier, shared by every process, so that a read-modify-write of the store (a cassette
+// entry, the prohibit set, a record written or read value by value, the seeding) is never mixed
+// with another one. Recursive: an operation that takes it may call others that take it again.
+class BIStoreLock {
+public:
+    explicit BIStoreLock(HANDLE hMutex);
+    ~BIStoreLock();
+    BIStoreLock(const BIStoreLock&) = delete;
+    BIStoreLock& operator=(const BIStoreLock&) = delete;
+    // False when the lock could not be had (no queue identifier, or another holder kept it
+    // past the time-out): writers then fail, readers go on unguarded.
+    bool Held() const { return m_bHeld; }
+
+private:
+    HANDLE m_hMutex;
+    bool m_bHeld = false;
+};
+
 class BIStoreData {
 public:
     BIStoreData() = default;
+    ~BIStoreData();
     BIStoreData(const BIStoreData&) = delete;
     BIStoreData& operator=(const BIStoreData&) = delete;
 
@@ -66,8 +86,14 @@ public:
     BOOL Initialize(LPCWSTR pszPrinterName);
 
     BOOL ReadDWORD(LPCWSTR pszName, DWORD* pdwValue);
+    // As ReadDWORD, with the reason of a failure: ERROR_FILE_NOT_FOUND when the queue's key or
+    // the value does not exist, another status when it exists and cannot be read as a number.
+    LSTATUS QueryDWORD(LPCWSTR pszName, DWORD* pdwValue);
     // Reads into the caller's buffer; *pcbData is the capacity in and the size read out.
     BOOL ReadData(LPCWSTR pszName, LPBYTE pData, LPDWORD pcbData);
+    // "BIModelName" into a buffer of cchBuffer units, cut to cchBuffer - 1 units when longer
+    // (logged) and always terminated; FALSE when it cannot be read.
+    BOOL ReadModelName(LPWSTR pszBuffer, DWORD cchBuffer);
     BOOL WriteDWORD(LPCWSTR pszName, DWORD dwValue);
     // Writes "BIModelName" (type 1, the string and its zero).
     BOOL WriteModelName(LPCWSTR pszModelName);
@@ -87,6 +113,9 @@ public:
     DWORD GetCassetteNum();
     DWORD GetQuality();
 
+    // Takes the queue's store lock; see BIStoreLock.
+    BIStoreLock LockStore();
+
     // The printer context the store was built with (null before Initialize).
     BIInfo* GetBIInfo() const { return m_pBIInfo.get(); }
 
@@ -97,8 +126,10 @@ public:
 
 private:
     bool QueueKey(std::u16string& strKey) const;
+    LSTATUS QueryData(LPCWSTR pszName, LPBYTE pData, LPDWORD pcbData);
     BOOL WriteValue(LPCWSTR pszName, DWORD dwType, const BYTE* pData, DWORD cbData);
 
     std::unique_ptr<BIInfo> m_pBIInfo;
     std::unique_ptr<CAUDFWrapper> m_pAUDF;
+    HANDLE m_hStoreMutex = nullptr;  // made by the first LockStore
 };

@@ -137,8 +137,18 @@ BOOL CBIPrinterInfo::Initialize(BIInfo* pBIInfo, DWORD dwFlags) {
         return FALSE;
     }
 
+    // Another process may be seeding or updating the same queue: look and seed as one step.
+    const BIStoreLock lock = m_pStoreData->LockStore();
     DWORD dwStoreFlag = 0;
-    if (m_pStoreData->ReadDWORD(kValStoreFlag, &dwStoreFlag) && dwStoreFlag != 0) return TRUE;
+    const LSTATUS stFlag = m_pStoreData->QueryDWORD(kValStoreFlag, &dwStoreFlag);
+    if (stFlag == ERROR_SUCCESS && dwStoreFlag != 0) return TRUE;
+    // Only a flag that is missing or 0 asks for seeding: a flag that exists but cannot be read
+    // must not replace what was learnt from the printer with the defaults.
+    if (stFlag != ERROR_SUCCESS && stFlag != static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND)) {
+        BI_LOG("#BIStoreFlag cannot be read (status=%d): the store is kept as it is.\n", stFlag);
+        return TRUE;
+    }
+    if (!lock.Held()) return TRUE;  // seeding without the lock could overwrite another writer
 
     const DWORD dwTableFlags = m_pTableData->GetFlags();
     if (dwTableFlags & BIPI_FLAG_BIJ_CUSTOM) {
@@ -261,6 +271,8 @@ BOOL CBIPrinterInfo::SetDWORDValue(DWORD enumDWID, DWORD dwValue) {
     if (!m_pStoreData) return FALSE;
     BIStoreData& store = *m_pStoreData;
     if (enumDWID == DWID_ModelInfoBits) {
+        const BIStoreLock lock = store.LockStore();  // the comparison holds until the flag is written
+        if (!lock.Held()) return FALSE;
         const DWORD dwBefore = store.GetModelInfoBits();
         BOOL bOK = store.WriteDWORD(kValModelInfoBits, dwValue);
         BI_LOG("Set ModelInfoBits = 0x%x\n", dwValue);
@@ -343,12 +355,13 @@ INT CBIPrinterInfo::ReadPrinterInfo(VANTO_PRINTER_INFO* pRecord, DWORD* pcbBuffe
     record.dwSize = VANTO_PRINTER_INFO_SIZE;
     record.dwVersion = VANTO_PRINTER_INFO_VERSION;
     const uint64_t mask = record.ullElementMask;
+    // The values of one record writer, not a mix of two (readers go on without the lock).
+    const BIStoreLock lock = store.LockStore();
 
     if (mask & VANTO_ELEMENT_MODELNAME) {
+        // A name longer than the field is cut to fit, never delivered empty.
         char16_t name[kModelNameChars] = {};
-        DWORD cb = kModelNameBytes;
-        if (!store.ReadData(kValModelName, reinterpret_cast<LPBYTE>(name), &cb)) name[0] = 0;
-        name[kModelNameChars - 1] = 0;  // a stored name without its zero still ends here
+        store.ReadModelName(name, kModelNameChars);
         std::memcpy(record.szModelName, name, kModelNameBytes);
     }
     if (mask & VANTO_ELEMENT_MODELINFOBITS) record.dwModelInfoBits = store.GetModelInfoBits();
@@ -415,10 +428,20 @@ BOOL CBIPrinterInfo::WritePrinterInfo(const VANTO_PRINTER_INFO& record) {
         return FALSE;
     }
     BIStoreData& store = *m_pStoreData;
+    // A record is written whole before another writer or a reader of records gets the store.
+    const BIStoreLock lock = store.LockStore();
+    if (!lock.Held()) return FALSE;
     bool bOK = true;
     if (mask & VANTO_ELEMENT_MODELNAME) {
-        // The field need not be terminated: at most its 64 units are taken.
-        std::u16string name(record.szModelName, BoundedLength(record.szModelName, kModelNameChars));
+        // At most what a record read takes back: the field's units before its last, which
+        // holds the terminator. A field without one is cut there.
+        size_t cch = BoundedLength(record.szModelName, kModelNameChars);
+        if (cch == kModelNameChars) {
+            cch = kModelNameChars - 1;
+            BI_LOG("#CBIPrinterInfo::SetStructValue the model name fills its field; %u characters are stored.\n",
+                   static_cast<unsigned>(cch));
+        }
+        std::u16string name(record.szModelName, cch);
         bOK &= store.WriteModelName(name.c_str()) != FALSE;
     }
     if (mask & VANTO_ELEMENT_MODELINFOBITS) bOK &= store.WriteDWORD(kValModelInfoBits, record.dwModelInfoBits) != FALSE;

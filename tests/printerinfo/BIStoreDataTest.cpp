@@ -4,6 +4,8 @@
 #include "printerinfo/BIStoreData.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 using storetest::kQueueW;
 
@@ -160,6 +162,48 @@ TEST_F(BIStoreDataTest, ProhibitReadRefusesBadSizesAndShortBlobs) {
     EXPECT_FALSE(store.ReadProhibitInfo(&read));
     ASSERT_TRUE(store.WriteDWORD(u"BIProhibitBuffSize", sizeof(shortBlob)));
     EXPECT_FALSE(store.ReadProhibitInfo(&read));
+}
+
+namespace {
+constexpr const char* kWriterVariable = "VANTO_TEST_CASSETTE_WRITER";
+constexpr uint16_t kCassetteRounds = 300;
+}  // namespace
+
+// Run by the test below as each of two processes: entry [index] of the queue's cassettes,
+// written kCassetteRounds times with a growing capacity. Before each write the entry must still
+// hold this process's previous value: only another process's lost update could change it.
+TEST(BIStoreDataChild, CassetteWriter) {
+    const char* index = std::getenv(kWriterVariable);
+    if (!index) GTEST_SKIP() << "runs only as a second process";
+    BIStoreData store;
+    ASSERT_TRUE(store.Initialize(kQueueW));
+    const DWORD dwIndex = static_cast<DWORD>(std::stoul(index));
+    VANTO_CASETTE_INFO entry{};
+    for (uint16_t round = 1; round <= kCassetteRounds; ++round) {
+        ASSERT_TRUE(store.ReadCassette(dwIndex, &entry));
+        ASSERT_EQ(entry.wMaxCapacity, round - 1) << "entry " << dwIndex << ": a write that succeeded was lost";
+        entry.wMaxCapacity = round;
+        ASSERT_TRUE(store.WriteCassette(dwIndex, &entry));
+    }
+}
+
+TEST_F(BIStoreDataTest, TwoProcessesWritingCassettesOfOneQueueLoseNoWrite) {
+    ASSERT_TRUE(store.WriteDWORD(u"BICassetteNum", 2));
+    const std::vector<BYTE> zeros(2 * sizeof(VANTO_CASETTE_INFO), 0);
+    ASSERT_TRUE(store.WriteData(u"BICassetteInfo", zeros.data(), static_cast<DWORD>(zeros.size())));
+
+    const pid_t writers[] = {storetest::SpawnTestProcess("BIStoreDataChild.CassetteWriter", kWriterVariable, "0"),
+                             storetest::SpawnTestProcess("BIStoreDataChild.CassetteWriter", kWriterVariable, "1")};
+    for (pid_t pid : writers) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(storetest::EndedWell(status)) << "writer " << pid << " saw a lost write";
+    }
+    VANTO_CASETTE_INFO entry{};
+    for (DWORD index : {0u, 1u}) {
+        ASSERT_TRUE(store.ReadCassette(index, &entry));
+        EXPECT_EQ(entry.wMaxCapacity, kCassetteRounds) << "the last write of entry " << index << " was lost";
+    }
 }
 
 TEST(BIStoreDataSetup, QueueWithoutIdentifierHasNoStore) {

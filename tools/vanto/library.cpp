@@ -41,7 +41,13 @@ Library::~Library() {
 
 bool Library::Load(std::string& error) {
     const char* configured = std::getenv("VANTO_LIBRARY");
-    m_path = configured != nullptr && configured[0] != 0 ? configured : ExecutableFolder() + "libvanto.so";
+    if (configured != nullptr && configured[0] != 0) {
+        m_path = configured;
+    } else {
+        // Beside the tool in a build folder; in lib/ beside bin/ once installed.
+        m_path = ExecutableFolder() + "libvanto.so";
+        if (access(m_path.c_str(), F_OK) != 0) m_path = ExecutableFolder() + "../lib/libvanto.so";
+    }
     m_handle = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (m_handle == nullptr) {
         const char* reason = dlerror();

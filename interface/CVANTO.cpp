@@ -151,7 +151,8 @@ INT CVANTO::UpdateCFGXFile(uint64_t llElementBit, DWORD dwOption) {
     BI_LOG("CVANTO::UpdateCFGXFile\n");
     BI_LOG("llElementBit: %d\n", LowWordForLog(llElementBit));
     BI_LOG("dwOption: %x\n", static_cast<unsigned>(dwOption));
-    return kStatusNoInstance;
+    if (!m_pBIPrinterInfo) return kStatusNoInstance;
+    return m_pBIPrinterInfo->UpdateCFGXFile(llElementBit, dwOption);
 }
 
 // The value operations need a printer-information object that is ready; each logs the

@@ -202,6 +202,13 @@ bool AddDriver(const std::string& name, const std::string& folder, const std::ve
         error = "cannot register driver " + name + ": " + Describe(status);
         return false;
     }
+    // The driver's shared folder, as its installer makes it: the library creates only the last
+    // level of a queue's work folder inside it.
+    auto shared = ToLinuxPath(std::u16string(kCommonAppDataFolder) + u"\\KELDA\\" + FromUtf8(name));
+    if (!shared || (fs::create_directories(*shared, ec), ec)) {
+        error = "cannot create the driver's shared folder: " + (shared ? ec.message() : std::string("no path"));
+        return false;
+    }
     return true;
 }
 

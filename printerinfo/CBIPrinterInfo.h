@@ -86,6 +86,13 @@ public:
     // install-time record), -1 no connection, -999 otherwise.
     INT CheckModelNameHasChanged();
 
+    // Rewrites the queue's driver configuration (CFX) file from the stored values through the
+    // driver's CFGX module, saves it into the queue's work folder when anything changed, and hands
+    // the printer information record to the module for the driver's registry data
+    // (CBIPrinterInfoCFGX.cpp). Option 0x1: the registry data only. 1 success (also when nothing
+    // had to change), 0 failure.
+    BOOL UpdateCFGXFile(uint64_t llElementBit, DWORD dwOption);
+
     // The printer's supported paper sizes and types, stored in the driver's terms, and its
     // prohibit set: CBIPaperInfo and CBIProhibitInfo on this object's store, tables and BiDi
     // access (see there).

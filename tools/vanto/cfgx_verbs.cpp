@@ -12,6 +12,7 @@
 #include "modules/cfgx/CfxFile.h"
 #include "modules/cfgx/kdcfgx.h"
 #include "platform/prefix.h"
+#include "tools/vanto/cfx_view.h"
 #include "tools/vanto/library.h"
 #include "tools/vanto/verbs.h"
 
@@ -22,25 +23,7 @@
 #include <memory>
 #include <string>
 
-namespace {
-
-using vanto_cli::kExitFailure;
-using vanto_cli::kExitNoQueue;
-
-constexpr const char* kCategoryNames[] = {"erd", "inkjet", "page"};
-
-struct Located {
-    std::string path;    // Linux path of the file
-    std::string origin;  // "saved", "source" or "file"
-};
-
-const char* CategoryText(uint32_t category) {
-    switch (category) {
-        case cfx::kCategoryERD: return "ERD (install-time capability record)";
-        case cfx::kCategoryInkjet: return "ink-jet";
-        default: return "page";
-    }
-}
+namespace vanto_cli {
 
 // The queue's saved file, else its driver's source of `category`; the reason on failure.
 bool LocateForQueue(const std::string& queue, uint32_t category, Located& found, std::string& error) {
@@ -75,7 +58,7 @@ bool LocateForQueue(const std::string& queue, uint32_t category, Located& found,
             return true;
         }
     }
-    error = std::string("no saved file and no ") + kCategoryNames[category] + " source K_*.CFX in " + *folder;
+    error = std::string("no saved file and no ") + kCfxCategoryNames[category] + " source K_*.CFX in " + *folder;
     return false;
 }
 
@@ -91,6 +74,25 @@ std::string ItemText(const cfx::CfxFile& file, const cfx::ProhibitItem& item) {
     std::string text = f->name + (item.inversion ? " not " : " ") + ElementName(*f, item.elementID);
     if (item.subelementID != 0) text += " (or " + ElementName(*f, item.subelementID) + ")";
     return text;
+}
+
+}  // namespace vanto_cli
+
+namespace {
+
+using vanto_cli::ElementName;
+using vanto_cli::ItemText;
+using vanto_cli::kExitFailure;
+using vanto_cli::kExitNoQueue;
+using vanto_cli::LocateForQueue;
+using vanto_cli::Located;
+
+const char* CategoryText(uint32_t category) {
+    switch (category) {
+        case cfx::kCategoryERD: return "ERD (install-time capability record)";
+        case cfx::kCategoryInkjet: return "ink-jet";
+        default: return "page";
+    }
 }
 
 std::string AttributesText(const cfx::Attributes& attributes) {
@@ -145,7 +147,7 @@ void PrintReadable(const cfx::CfxFile& file, const Located& where) {
 int RunShow(const std::string& target, const std::string& categoryName, bool bJson) {
     uint32_t category = cfx::kCategoryPage;
     for (uint32_t c = 0; c < 3; ++c)
-        if (categoryName == kCategoryNames[c]) category = c;
+        if (categoryName == vanto_cli::kCfxCategoryNames[c]) category = c;
     Located where;
     std::string error;
     if (vplat::PrefixExists() && vplat::QueueExists(target)) {
@@ -199,6 +201,7 @@ vanto_cli::VerbGroup cfgxVerbs([](CLI::App& app) {
     show->callback([target, category, bJson] {
         if (int rc = RunShow(*target, *category, *bJson); rc != 0) throw CLI::RuntimeError(rc);
     });
+    vanto_cli::AddCfgxUpdateVerb(*cfgx);
 });
 
 }  // namespace

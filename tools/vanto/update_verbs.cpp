@@ -9,6 +9,7 @@
 // connection to the printer, 4 a model check or a printer query failed, 5 anything else the
 // library refused (-999); 1 and 2 as for every queue verb (failure, no such queue).
 #include "bidi/CBIDI_BP.h"
+#include "tools/vanto/cfx_view.h"
 #include "tools/vanto/session.h"
 #include "tools/vanto/store_view.h"
 #include "tools/vanto/verbs.h"
@@ -34,25 +35,27 @@ constexpr int kExitQueryFailed = 4;
 constexpr int kExitRefused = 5;
 constexpr uint32_t kAllElements = 0xFFFFFFFFu;  // only the low 32 element bits take part
 
-struct ElementName {
+struct ElementBitName {
     uint32_t bit;
     const char* name;
 };
-constexpr ElementName kElements[] = {
+constexpr ElementBitName kElements[] = {
     {0x1, "model"},          {0x2, "model-info"},       {0x4, "languages"},        {0x8, "option-units"},
     {0x10, "cassettes"},     {0x40, "memory"},          {0x80, "paper-sizes"},     {0x100, "paper-types"},
     {0x200, "default-language"}, {0x800, "paper-directions"}, {0x1000, "user-defined"}, {0x2000, "prohibit"},
     {0x4000, "resolution"},  {0x80000, "quality"},      {0x2000000, "max-copies"}, {0x20000000, "layout"},
     {0x80000000, "default-settings"}, {kAllElements, "all"}};
 
+}  // namespace
+
 // "model,cassettes,0x80": names and numbers (decimal or 0x hex), OR'ed; false on anything else.
-bool ParseElements(const std::string& text, uint64_t& bits, std::string& bad) {
+bool vanto_cli::ParseElements(const std::string& text, uint64_t& bits, std::string& bad) {
     bits = 0;
     std::stringstream in(text);
     std::string item;
     while (std::getline(in, item, ',')) {
         bool known = false;
-        for (const ElementName& e : kElements) {
+        for (const ElementBitName& e : kElements) {
             if (item == e.name) {
                 bits |= e.bit;
                 known = true;
@@ -71,6 +74,8 @@ bool ParseElements(const std::string& text, uint64_t& bits, std::string& bad) {
     }
     return !text.empty();
 }
+
+namespace {
 
 const char* UpdateStatusText(int status) {
     switch (status) {
@@ -147,7 +152,10 @@ void PrintChange(const Change& c) {
     for (const std::string& l : c.after) std::printf("    + %s\n", l.c_str());
 }
 
-int RunUpdate(const std::string& queue, const std::string& elementsText, uint32_t option, uint32_t flags, bool asJson) {
+}  // namespace
+
+int vanto_cli::RunUpdate(const std::string& queue, const std::string& elementsText, uint32_t option, uint32_t flags,
+                         bool asJson) {
     uint64_t elements = kAllElements;
     std::string bad;
     if (!elementsText.empty() && !ParseElements(elementsText, elements, bad)) {
@@ -174,6 +182,8 @@ int RunUpdate(const std::string& queue, const std::string& elementsText, uint32_
     }
     return ExitCodeOf(status);
 }
+
+namespace {
 
 // The printer's model name as the live access reads it. The export answers only whether it
 // changed, so a changed model is asked once more, in this process, to say what it is now.
@@ -233,7 +243,7 @@ vanto_cli::VerbGroup updateVerbs([](CLI::App& app) {
                        "prohibit, resolution, quality, max-copies, layout, default-settings, all), comma-separated");
     update->add_option("--option", *option, "Option word of the update")->capture_default_str();
     update->callback([=] {
-        const int rc = RunUpdate(*queue, *elements, *option, *flags | VANTO_FLAG_PRINTERINFO, *asJson);
+        const int rc = vanto_cli::RunUpdate(*queue, *elements, *option, *flags | VANTO_FLAG_PRINTERINFO, *asJson);
         if (rc != 0) throw CLI::RuntimeError(rc);
     });
     check->callback([=] {

@@ -31,6 +31,19 @@ void Init() {
         if (!vplat::InstallSystemModule(file.string(), module, error)) AdminFail("prefix init", error);
         std::printf("system module %s -> %s\n", vplat::detail::ToUtf8(module).c_str(), file.c_str());
     }
+    // The log switch as a driver's installer leaves it: present and off. Without the value the
+    // library reads the registry again at every log call to see whether it has appeared.
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, vplat::kLogSwitchKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        AdminFail("prefix init", "cannot create the log switch key");
+    DWORD type = 0, size = 0;
+    const bool present = RegQueryValueExW(key, vplat::kLogSwitchValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    const DWORD off = 0;
+    const bool ok = present || RegSetValueExW(key, vplat::kLogSwitchValue, 0, REG_DWORD,
+                                              reinterpret_cast<const BYTE*>(&off), sizeof off) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (!ok) AdminFail("prefix init", "cannot write the log switch value VANTO_LOG");
     std::printf("prefix ready: %s\n", vplat::PrefixRoot().c_str());
 }
 

@@ -59,14 +59,19 @@ bool Match(std::span<const BYTE> reply, size_t* pPos, const Template& t, std::ve
     return true;
 }
 
+// The first form's reply up to its code: "@BDC PI\r\n", two bytes, "PI:", the code.
+void AppendFirstFormLead(Template& t, BYTE byCode) {
+    AppendText(t, "@BDC PI\r\n");
+    AppendAny(t, 2);
+    AppendText(t, "PI:");
+    t.push_back(byCode);
+}
+
 // The page header up to and including the ";" after the two values.
 Template HeaderTemplate(int nForm, BYTE byCode, WORD wPage, WORD wChunk) {
     Template t;
     if (nForm == kPIFormFirst) {
-        AppendText(t, "@BDC PI\r\n");
-        AppendAny(t, 2);
-        AppendText(t, "PI:");
-        t.push_back(byCode);
+        AppendFirstFormLead(t, byCode);
         AppendText(t, ":");
         AppendWord(t, wPage);
         AppendWord(t, wChunk);
@@ -85,10 +90,7 @@ Template HeaderTemplate(int nForm, BYTE byCode, WORD wPage, WORD wChunk) {
 Template NotAvailableTemplate(int nForm, BYTE byCode) {
     Template t;
     if (nForm == kPIFormFirst) {
-        AppendText(t, "@BDC PI\r\n");
-        AppendAny(t, 2);
-        AppendText(t, "PI:");
-        t.push_back(byCode);
+        AppendFirstFormLead(t, byCode);
         AppendText(t, ":NA;");
     } else {
         AppendText(t, "pm:NA;");

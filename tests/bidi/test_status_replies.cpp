@@ -28,9 +28,23 @@ struct ScriptedPIPrinter {
     std::map<unsigned, size_t> lengths;    // data bytes per page (page -> length)
     std::map<unsigned, int> echoOffset;    // page -> added to the echoed page number
     std::vector<Bytes> requests;           // every request seen
+    bool notAvailable = false;             // page 0 answers ":NA;" after the code
 
     int operator()(std::span<const BYTE> request, Bytes* reply) {
         requests.emplace_back(request.begin(), request.end());
+        if (notAvailable) {
+            reply->clear();
+            if (form == kPIFormFirst) {
+                Put(*reply, "@BDC PI\r\n");
+                PutWord(*reply, 0);
+                Put(*reply, "PI:");
+                reply->push_back(request[5]);
+            } else {
+                Put(*reply, "pm");
+            }
+            Put(*reply, ":NA;");
+            return static_cast<int>(reply->size());
+        }
         const size_t pageAt = form == kPIFormFirst ? 6 : 5;
         const unsigned page = request[pageAt] | (request[pageAt + 1] << 8);
         const unsigned askedChunk = request[pageAt + 2] | (request[pageAt + 3] << 8);
@@ -151,6 +165,15 @@ TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
         printer.chunk = 0xFFFF;
         EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
         EXPECT_EQ(printer.requests.size(), 1u);
+    }
+    {   // a printer that has no such data says so on page 0, in either form
+        for (int form : {kPIFormFirst, kPIFormSecond}) {
+            ScriptedPIPrinter printer;
+            printer.form = form;
+            printer.notAvailable = true;
+            EXPECT_EQ(Transfer(printer, 17, &data), kPINotAvailable) << "form " << form;
+            EXPECT_EQ(printer.requests.size(), 1u);
+        }
     }
     {   // codes the forms do not carry are refused before anything is sent
         ScriptedPIPrinter printer;

@@ -849,44 +849,37 @@ void CCfgxUpdate::DefaultSettings() {
     BIDefaultSettings s{};
     DWORD cb = sizeof s;
     if (!m_store.ReadData(u"BIDefaultSettings", reinterpret_cast<LPBYTE>(&s), &cb) || cb < BIDEFAULT_FILLED_BYTES) return;
-    auto setLogged = [&](DWORD dwFunctionID, DWORD dwElementID, const char* pszDone, const char* pszFail) {
+    // "Set Default <name>. ID=<element>", and the failure only where the caller wants it said.
+    auto setLogged = [&](DWORD dwFunctionID, DWORD dwElementID, const char* pszName, bool bLogFailure = false) {
         if (SetDefault(dwFunctionID, dwElementID))
-            BI_LOG(pszDone, static_cast<int>(dwElementID));
-        else if (pszFail != nullptr)
-            BI_LOG(pszFail, static_cast<int>(dwElementID));
+            BI_LOG("Set Default %s. ID=%d\n", pszName, static_cast<int>(dwElementID));
+        else if (bLogFailure)
+            BI_LOG("#Failed to set Defaut setting of %s. ID=%d\n", pszName, static_cast<int>(dwElementID));
     };
-    if (Selected(kElemDefPaperSource)) setLogged(CFGX_FUNC_INPUTBIN, s.dwPaperSource, "Set Default PaperSource. ID=%d\n", nullptr);
+    if (Selected(kElemDefPaperSource)) setLogged(CFGX_FUNC_INPUTBIN, s.dwPaperSource, "PaperSource");
     if (Selected(kElemDefPaperSize)) {
         if (s.dwMediaSizeID == kPaperLetter || s.dwMediaSizeID == kPaperA4)
             BI_LOG("Don't set default setting if the paper size is 'A4(9)' or 'Letter(1)'. ID=%d\n",
                    static_cast<int>(s.dwMediaSizeID));
         else
-            setLogged(CFGX_FUNC_PAPERSIZE, s.dwMediaSizeID, "Set Default PaperSize. ID=%d\n",
-                      "#Failed to set Defaut setting of PaperSize. ID=%d\n");
-        setLogged(CFGX_FUNC_OUTPUTPAPERSIZE, s.dwMediaSizeID, "Set Default OutputPaperSize. ID=%d\n",
-                  "#Failed to set Defaut setting of OutputPaperSize. ID=%d\n");
+            setLogged(CFGX_FUNC_PAPERSIZE, s.dwMediaSizeID, "PaperSize", true);
+        setLogged(CFGX_FUNC_OUTPUTPAPERSIZE, s.dwMediaSizeID, "OutputPaperSize", true);
     }
-    if (Selected(kElemDefPaperType)) setLogged(CFGX_FUNC_PAPERTYPE, s.dwMediaTypeID, "Set Default PaperType. ID=%d\n", nullptr);
+    if (Selected(kElemDefPaperType)) setLogged(CFGX_FUNC_PAPERTYPE, s.dwMediaTypeID, "PaperType");
     if (Selected(kElemDefQuality) && (m_dwTag100 & CFGX_DRIVERCAPS_QUALITY_LEVELS) == 0) {
         const DWORD dwQuality = (s.dwQuality & kQFast)   ? CFGX_ELEM_QUALITY_FAST
                                 : (s.dwQuality & kQHigh) ? CFGX_ELEM_QUALITY_HIGH
                                                          : CFGX_ELEM_QUALITY_STANDARD;
-        setLogged(CFGX_FUNC_QUALITYMODE, dwQuality, "Set Default Quality. ID=%d\n", nullptr);
+        setLogged(CFGX_FUNC_QUALITYMODE, dwQuality, "Quality");
     }
-    if (Selected(kElemDefOrientation))
-        setLogged(CFGX_FUNC_ORIENTATION, s.dwPaperDirection == 1 ? 1 : 2, "Set Default Orientation. ID=%d\n", nullptr);
-    if (Selected(kElemDefColor))
-        setLogged(CFGX_FUNC_COLORMODE, s.dwColorMode == 1 ? 2 : 1, "Set Default Color. ID=%d\n", nullptr);
+    if (Selected(kElemDefOrientation)) setLogged(CFGX_FUNC_ORIENTATION, s.dwPaperDirection == 1 ? 1 : 2, "Orientation");
+    if (Selected(kElemDefColor)) setLogged(CFGX_FUNC_COLORMODE, s.dwColorMode == 1 ? 2 : 1, "Color");
     if (Selected(kElemDefMultiPage))
-        setLogged(CFGX_FUNC_MULTIPAGE, (s.dwMultiPage == 1 || s.dwMultiPage == 2) ? s.dwMultiPage : 0,
-                  "Set Default MultiPage. ID=%d\n", nullptr);
-    if (Selected(kElemDefCollate))
-        setLogged(CFGX_FUNC_COLLATE, s.dwCollate == 1 ? 1 : 0, "Set Default Collate. ID=%d\n", nullptr);
-    if (Selected(kElemDefBorderless))
-        setLogged(CFGX_FUNC_BORDERLESS, s.dwLayout & 0x1, "Set Default Borderless. ID=%d\n", nullptr);
-    if (Selected(kElemDefCopies)) setLogged(CFGX_FUNC_COPIES, s.dwCopies, "Set Default Copies. ID=%d\n", nullptr);
-    if (Selected(kElemDefReverseOrder))
-        setLogged(CFGX_FUNC_REVERSEORDER, s.dwReverseOrder == 1 ? 1 : 0, "Set Default ReverseOrder. ID=%d\n", nullptr);
+        setLogged(CFGX_FUNC_MULTIPAGE, (s.dwMultiPage == 1 || s.dwMultiPage == 2) ? s.dwMultiPage : 0, "MultiPage");
+    if (Selected(kElemDefCollate)) setLogged(CFGX_FUNC_COLLATE, s.dwCollate == 1 ? 1 : 0, "Collate");
+    if (Selected(kElemDefBorderless)) setLogged(CFGX_FUNC_BORDERLESS, s.dwLayout & 0x1, "Borderless");
+    if (Selected(kElemDefCopies)) setLogged(CFGX_FUNC_COPIES, s.dwCopies, "Copies");
+    if (Selected(kElemDefReverseOrder)) setLogged(CFGX_FUNC_REVERSEORDER, s.dwReverseOrder == 1 ? 1 : 0, "ReverseOrder");
     if (Selected(kElemDefDuplex)) Duplex(s.dwDuplex);
 }
 
@@ -960,8 +953,13 @@ BOOL CBIPrinterInfo::UpdateCFGXFile(uint64_t llElementBit, DWORD dwOption) {
     BI_LOG("CBIPrinterInfo_BP::UpdateCFGXFile\n");
     BI_LOG("UpdateCFGXFile llElementBit=0x%x\n", static_cast<unsigned>(llElementBit));
     BI_LOG("UpdateCFGXFile dwOption=0x%x\n", static_cast<unsigned>(dwOption));
-    if (!m_pBIDI || !m_pTableData || !m_pStoreData || m_pBIInfo == nullptr) {
+    if (!m_pBIDI || !m_pTableData || !m_pStoreData) {
         BI_LOG("#Error UpdateCFGXFile parameters are invalid.\n");
+        return FALSE;
+    }
+    // Every path and the queue come from the printer context.
+    if (m_pBIInfo == nullptr) {
+        BI_LOG("#Error m_pBIInfo is NULL\n");
         return FALSE;
     }
     try {

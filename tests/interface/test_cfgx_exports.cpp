@@ -1,0 +1,326 @@
+// UpdateCFGXFile through the exports, after the update from virtual printers of the sample
+// profiles (127.0.124.x and USB301): the queue's saved CFX file offers what the printer has and
+// hides or prohibits what it lacks; a call that changes nothing writes nothing; option 0x1 writes
+// only the registry data; a failed save leaves the previous file whole and fails; `vanto
+// configure` twice gives the same file.
+#include "interface/test_update_harness.h"
+#include "modules/cfgx/kdcfgx.h"
+#include "support/ToolRun.h"
+
+#include <algorithm>
+#include <optional>
+
+using namespace update_test;
+
+namespace {
+
+const std::vector<Sample> kSamples = Fleet("127.0.124.", "USB301");
+
+using Json = nlohmann::json;
+using Group = std::set<std::pair<uint32_t, uint32_t>>;
+
+const Json* FunctionOf(const Json& file, uint32_t id) {
+    for (const Json& f : file["functions"])
+        if (f["id"] == id) return &f;
+    return nullptr;
+}
+const Json* ElementOf(const Json& file, uint32_t function, uint32_t element) {
+    const Json* f = FunctionOf(file, function);
+    if (f == nullptr || !f->contains("elements")) return nullptr;
+    for (const Json& e : (*f)["elements"])
+        if (e["id"] == element) return &e;
+    return nullptr;
+}
+// A number of the file: a JSON integer or a "0x..." text.
+uint32_t NumberOf(const Json& v) { return v.is_string() ? std::stoul(v.get<std::string>(), nullptr, 16) : v.get<uint32_t>(); }
+std::optional<uint32_t> Attribute(const Json* element, uint32_t number) {
+    if (element == nullptr || !element->contains("attributes")) return std::nullopt;
+    const Json& a = (*element)["attributes"];
+    const std::string key = std::to_string(number);
+    return a.contains(key) ? std::optional<uint32_t>(NumberOf(a[key])) : std::nullopt;
+}
+std::string StatusOf(const Json* fn) { return fn != nullptr && fn->contains("status") ? (*fn)["status"].get<std::string>() : "shown"; }
+uint32_t DefaultOf(const Json& file, uint32_t function) { return (*FunctionOf(file, function))["default"].get<uint32_t>(); }
+
+bool HasGroup(const Json& file, const Group& group) {
+    for (const Json& g : file.value("prohibits", Json::array())) {
+        Group items;
+        for (const Json& it : g["items"]) items.emplace(it["function"].get<uint32_t>(), it["element"].get<uint32_t>());
+        if (items == group) return true;
+    }
+    return false;
+}
+
+Json ReadJson(const std::string& path) {
+    const std::string text = ReadFile(path);
+    return text.empty() ? Json() : Json::parse(text);
+}
+
+// The queue's work folder on disk.
+std::string WorkFolder(const LivePrefix& prefix, const std::string& queue) {
+    return prefix.Prefix().DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName + "/" +
+           BILogging::Narrow(Context(queue)->GetQueueGUID());
+}
+
+// A number the CFGX module wrote into the queue's printer data; nothing when absent.
+std::optional<DWORD> PrinterDataNumber(const std::string& queue, const char16_t* name) {
+    HANDLE printer = nullptr;
+    std::u16string q = Wide(queue);
+    if (!OpenPrinterW(q.data(), &printer, nullptr)) return std::nullopt;
+    DWORD type = 0, value = 0, cb = 0;
+    std::u16string n = name;
+    const DWORD rc = GetPrinterDataW(printer, n.data(), &type, reinterpret_cast<LPBYTE>(&value), sizeof value, &cb);
+    ClosePrinter(printer);
+    return rc == ERROR_SUCCESS && cb == 4 ? std::optional<DWORD>(value) : std::nullopt;
+}
+
+// A stored prohibit item: function, element, inversion, sub-element.
+struct StoredItem {
+    DWORD functionID, elementID, bInversion, subelementID;
+};
+using StoredGroups = std::vector<std::vector<StoredItem>>;
+
+// The stored prohibit set: group count, then each group's item count and items.
+StoredGroups ParseStoredGroups(const std::vector<BYTE>& blob) {
+    StoredGroups groups;
+    size_t at = 4;
+    auto u32 = [&](size_t offset) { return *reinterpret_cast<const DWORD*>(blob.data() + offset); };
+    const DWORD count = blob.size() >= 4 ? u32(0) : 0;
+    for (DWORD g = 0; g < count && at + 4 <= blob.size(); ++g) {
+        const DWORD k = u32(at);
+        at += 4;
+        auto& items = groups.emplace_back();
+        for (DWORD i = 0; i < k && at + sizeof(StoredItem) <= blob.size(); ++i, at += sizeof(StoredItem))
+            items.push_back({u32(at), u32(at + 4), u32(at + 8), u32(at + 12)});
+    }
+    return groups;
+}
+
+// Stores a prohibit set as the update stores it.
+void StoreProhibitSet(const std::string& queue, const StoredGroups& groups) {
+    std::vector<BYTE> blob(4);
+    *reinterpret_cast<DWORD*>(blob.data()) = static_cast<DWORD>(groups.size());
+    for (const auto& g : groups) {
+        const DWORD k = static_cast<DWORD>(g.size());
+        blob.insert(blob.end(), reinterpret_cast<const BYTE*>(&k), reinterpret_cast<const BYTE*>(&k) + 4);
+        blob.insert(blob.end(), reinterpret_cast<const BYTE*>(g.data()), reinterpret_cast<const BYTE*>(g.data() + g.size()));
+    }
+    HKEY h = nullptr;
+    const std::u16string key = Wide(kDriverKey) + Context(queue)->GetQueueGUID();
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &h), ERROR_SUCCESS);
+    const DWORD size = static_cast<DWORD>(blob.size());
+    EXPECT_EQ(RegSetValueExW(h, u"BIProhibitBuffSize", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&size), 4), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(h, u"BIProhibitInfo", 0, REG_BINARY, blob.data(), size), ERROR_SUCCESS);
+    RegCloseKey(h);
+}
+
+class CfgxExports : public UpdateExports {
+protected:
+    // UpdateCFGXFile on a fresh instance; its status.
+    int UpdateCfgx(const std::string& queue, uint64_t elements = kAllElements, uint32_t option = 0) {
+        const std::u16string name = Wide(queue);
+        HVANTO h = Initialize(name.c_str(), VANTO_FLAG_PRINTERINFO);
+        EXPECT_NE(h, nullptr);
+        if (h == nullptr) return -1;
+        const int status = UpdateCFGXFile(h, elements, option);
+        Release(h);
+        return status;
+    }
+    std::string Saved(const std::string& queue, const char* file = "K_PAGE.CFX") {
+        return WorkFolder(m_prefix, queue) + "/" + file;
+    }
+    static Json Source(const char* file) { return ReadJson(std::string(VANTO_SOURCE_DIR) + "/samples/driver/" + file); }
+};
+
+TEST_F(CfgxExports, EverySamplesFileOffersWhatItsPrinterHasAndRulesOutTheRest) {
+    std::vector<std::pair<std::string, std::string>> printers;
+    for (const Sample& s : kSamples) {
+        AddQueue(s.queue, s.where);
+        printers.push_back({s.where, SampleProfile(s.profile)});
+    }
+    Printers vprinter(printers);
+    for (const Sample& s : kSamples) {
+        SCOPED_TRACE(s.profile);
+        ASSERT_EQ(Update(s.queue, s.elements), 0);
+        ASSERT_EQ(UpdateCfgx(s.queue), 1);
+        const auto store = StoreOf(s.queue);
+        const DWORD m = Number(store, "BIModelInfoBits"), pdl = Number(store, "BISupportPDL");
+        const bool inkjet = (m & 0x8) != 0;
+        const char* name = inkjet ? "K_INKJET.CFX" : "K_PAGE.CFX";
+        const Json source = Source(name), file = ReadJson(Saved(s.queue, name));
+        ASSERT_TRUE(file.is_object()) << "no saved " << name;
+        uint32_t tag100 = 0;
+        for (const Json& t : file["tags"])
+            if (t["id"] == 100) tag100 = NumberOf(t["value"]);
+
+        // Model: the type, and a monochrome printer has no colour mode to offer.
+        const bool colour = m & 0x1;
+        const uint32_t type = (colour ? ((m & 0x2) | 1) : ((m & 0x2) ? 4 : 2)) + (inkjet && (m & 0x10) ? 4 : 0);
+        EXPECT_EQ(DefaultOf(file, 155), type);
+        EXPECT_EQ(StatusOf(FunctionOf(file, 6)), colour ? StatusOf(FunctionOf(source, 6)) : "hidden");
+        EXPECT_EQ(DefaultOf(file, 6), colour ? 2u : 1u);
+
+        // Languages: available exactly when the printer speaks them.
+        const std::pair<uint32_t, bool> languages[] = {{4, pdl & 0x3},
+                                                       {8, pdl & 0x4},
+                                                       {16, (pdl & 0x10) && !((pdl & 0x20) && (tag100 & 0x2000))},
+                                                       {17, (pdl & 0x20) && (tag100 & 0x2000)},
+                                                       {33, pdl & 0x200}};
+        for (const auto& [element, on] : languages)
+            for (uint32_t f : {132u, 157u})
+                EXPECT_EQ(Attribute(ElementOf(file, f, element), 16), on ? 1u : 0u) << "language " << element;
+
+        // Paper: a size or type the printer lacks is ruled out alone (page printers, and every
+        // printer without the language table); one it has gains no such rule.
+        const bool languageTable = (pdl & 0x300) && (pdl & 0xFF);
+        size_t hiddenSizes = 0;
+        for (const SBIPaperEntry& e : Records<SBIPaperEntry>(store, "BIPaperSizeIDs")) {
+            if (ElementOf(file, 35, e.wID) == nullptr) continue;
+            if (e.wShow == 0) ++hiddenSizes;
+            EXPECT_EQ(HasGroup(file, {{35, e.wID}}), e.wShow == 0 || HasGroup(source, {{35, e.wID}})) << "size " << e.wID;
+            if (!languageTable) {
+                EXPECT_EQ(Attribute(ElementOf(file, 35, e.wID), 24), e.wShow ? 0u : 1u);
+            }
+        }
+        if (!inkjet) {
+            EXPECT_GT(hiddenSizes, 0u) << "the page driver has sizes no sample printer reports";
+        }
+        for (const SBIPaperEntry& e : Records<SBIPaperEntry>(store, "BIPaperTypeIDs")) {
+            if (ElementOf(file, 1, e.wID) == nullptr || e.wShow != 0 || (languageTable && inkjet)) continue;
+            EXPECT_TRUE(HasGroup(file, {{1, e.wID}})) << "type " << e.wID;
+        }
+
+        // The stored prohibit rules are the file's (a size the driver drops rules all languages).
+        const StoredGroups rules = store.count("BIProhibitInfo") ? ParseStoredGroups(store.at("BIProhibitInfo")) : StoredGroups{};
+        for (const auto& g : rules) {
+            Group items;
+            bool exists = true;
+            for (const StoredItem& it : g) {
+                exists = exists && ElementOf(file, it.functionID, it.elementID) != nullptr;
+                items.emplace(it.functionID, it.elementID);
+            }
+            const bool removable = std::any_of(g.begin(), g.end(), [&](const StoredItem& it) {
+                return it.functionID == 35 && (Attribute(ElementOf(file, 35, it.elementID), 27).value_or(0) & 0x08000000);
+            });
+            if (removable && g.size() > 1 && g.back().functionID == 132) items.erase({g.back().functionID, g.back().elementID});
+            if (exists && !items.count({213, 0})) {
+                EXPECT_TRUE(HasGroup(file, items)) << "a stored rule is missing";
+            }
+        }
+
+        // Defaults: duplex only with a duplex unit; page printers' custom size limits as reported.
+        const auto defaults = Records<BIDefaultSettings>(store, "BIDefaultSettings");
+        ASSERT_EQ(defaults.size(), 1u);
+        EXPECT_EQ(DefaultOf(file, 26), defaults[0].dwDuplex);
+        EXPECT_EQ(DefaultOf(file, 164), defaults[0].dwDuplex == 1 ? 1u : DefaultOf(source, 164));
+        const auto limits = Records<VANTO_USERDEF_MAXMIN>(store, "BIUserDefMaxMin");
+        if (!inkjet && limits.size() == 1) {
+            EXPECT_EQ((*FunctionOf(file, 10))["maximum"], limits[0].lWidMAX);
+            EXPECT_EQ((*FunctionOf(file, 11))["minimum"], limits[0].lHeiMIN);
+        }
+
+        // The registry data of the driver, from the printer information record.
+        EXPECT_EQ(PrinterDataNumber(s.queue, u"KDCFGXModelInfoBits"), std::optional<DWORD>(m));
+        EXPECT_EQ(PrinterDataNumber(s.queue, u"KDCFGXUpdateMode"), std::optional<DWORD>(KD_CFGX_REGUPDATE_FULL));
+        EXPECT_EQ(file["customVersion"], 1);
+    }
+}
+
+TEST_F(CfgxExports, NoChangeWritesNothingAndOptionOneWritesOnlyTheRegistryData) {
+    AddQueue("Colour", "127.0.124.20");
+    Printers vprinter({{"127.0.124.20", SampleProfile("colour-page")}});
+    ASSERT_EQ(Update("Colour"), 0);
+    m_prefix.EnableLog();
+
+    // No element selected (the upper half does not count): success, no file, no registry data.
+    EXPECT_EQ(UpdateCfgx("Colour", 0x100000000ull), 1);
+    EXPECT_FALSE(fs::exists(Saved("Colour")));
+    EXPECT_EQ(PrinterDataNumber("Colour", u"KDCFGXUpdateMode"), std::nullopt);
+    EXPECT_EQ(m_prefix.CountInNewLog("Save Modified CFGX File"), 0u);
+
+    // Option 0x1: the registry data only, in the record-only mode.
+    EXPECT_EQ(UpdateCfgx("Colour", kAllElements, 0x1), 1);
+    EXPECT_FALSE(fs::exists(Saved("Colour")));
+    EXPECT_EQ(PrinterDataNumber("Colour", u"KDCFGXUpdateMode"), std::optional<DWORD>(KD_CFGX_REGUPDATE_RECORD_ONLY));
+    EXPECT_EQ(PrinterDataNumber("Colour", u"KDCFGXModelInfoBits"), std::optional<DWORD>(Number(StoreOf("Colour"), "BIModelInfoBits")));
+    EXPECT_EQ(m_prefix.CountInNewLog("Save Modified CFGX File"), 0u);
+    EXPECT_EQ(m_prefix.CountInNewLog("Update registry CFGX/USTX Data.nRet=0/UpdateMode=12"), 1u);
+}
+
+// Stored values the printer never reports as such, on an ink-jet (whose file takes the stored
+// rules): a rule with borderless off, a rule naming a function the file lacks, a rule naming the
+// user-defined size, and a duplex unit the caller says is attached though none is stored.
+TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
+    AddQueue("Ink", "127.0.124.21");
+    Printers vprinter({{"127.0.124.21", SampleProfile("inkjet-network")}});
+    ASSERT_EQ(Update("Ink"), 0);
+    StoreProhibitSet("Ink", {
+                                {{213, 0, 0, 0}, {35, 11, 0, 0}},  // never added
+                                {{1, 21, 0, 0}, {26, 2, 0, 0}},    // added as it stands
+                                {{1, 21, 0, 0}, {999, 1, 0, 0}},   // names a function the file lacks: skipped
+                                {{35, 256, 0, 0}, {1, 2, 0, 0}},   // added for 256 and for 10000
+                            });
+    auto defaults = Records<BIDefaultSettings>(StoreOf("Ink"), "BIDefaultSettings").at(0);
+    defaults.dwDuplex = 0;
+    const std::u16string key = Wide(kDriverKey) + Context("Ink")->GetQueueGUID();
+    HKEY h = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &h), ERROR_SUCCESS);
+    RegSetValueExW(h, u"BIDefaultSettings", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&defaults), sizeof defaults);
+    RegCloseKey(h);
+    m_prefix.EnableLog();
+
+    ASSERT_EQ(UpdateCfgx("Ink", kAllElements, 0x40), 1);
+    const Json file = ReadJson(Saved("Ink", "K_INKJET.CFX"));
+    EXPECT_FALSE(HasGroup(file, {{213, 0}, {35, 11}}));
+    EXPECT_TRUE(HasGroup(file, {{1, 21}, {26, 2}}));
+    EXPECT_TRUE(HasGroup(file, {{35, 256}, {1, 2}}));
+    EXPECT_TRUE(HasGroup(file, {{35, 10000}, {1, 2}}));
+    EXPECT_EQ(m_prefix.CountInNewLog("Update Prohibit Info."), 3u) << "only the rules that name what the file has";
+    EXPECT_EQ(DefaultOf(file, 164), 1u) << "option 0x40: the duplex unit is attached";
+    EXPECT_EQ(DefaultOf(file, 194), 1u);
+    EXPECT_EQ(PrinterDataNumber("Ink", u"KDCFGXUpdateKind"), std::optional<DWORD>(11));
+}
+
+// A save that cannot be written (the file size limit of the process): the call fails and the
+// file of the earlier run stays as it was, with no temporary file beside it.
+TEST_F(CfgxExports, AFailedSaveLeavesThePreviousFileWholeAndFails) {
+    AddQueue("Colour", "127.0.124.22");
+    Printers vprinter({{"127.0.124.22", SampleProfile("colour-page")}});
+    ASSERT_EQ(Update("Colour"), 0);
+    ASSERT_EQ(UpdateCfgx("Colour"), 1);
+    const std::string before = ReadFile(Saved("Colour"));
+    ASSERT_FALSE(before.empty());
+    // 4 blocks of 512 bytes: far below a CFX file; the signal is ignored so that the write fails.
+    EXPECT_EQ(RunVanto("cfgx update Colour", "trap '' XFSZ; ulimit -f 4;"), 1);
+    EXPECT_EQ(ReadFile(Saved("Colour")), before);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(WorkFolder(m_prefix, "Colour"))) ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+// `vanto configure` twice: the second run starts again from the driver's source and the same
+// stored values, so it writes the same content; only the custom version, which every save of a
+// queue raises, differs.
+TEST_F(CfgxExports, ConfigureTwiceGivesTheSameFile) {
+    AddQueue("Colour", "127.0.124.23");
+    Printers vprinter({{"127.0.124.23", SampleProfile("colour-page")}});
+    const vanto_test::ToolRun first = vanto_test::Vanto("configure Colour");
+    ASSERT_EQ(first.status, 0) << first.out;
+    EXPECT_NE(first.out.find("prohibit rules added"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("/K_PAGE.CFX\n"), std::string::npos) << first.out;
+    Json once = ReadJson(Saved("Colour"));
+    ASSERT_EQ(vanto_test::Vanto("configure Colour").status, 0);
+    Json twice = ReadJson(Saved("Colour"));
+    EXPECT_EQ(twice["customVersion"], once["customVersion"].get<int>() + 1);
+    once.erase("customVersion");
+    twice.erase("customVersion");
+    EXPECT_EQ(once, twice);
+
+    const vanto_test::ToolRun json = vanto_test::Vanto("cfgx update Colour --json");
+    ASSERT_EQ(json.status, 0);
+    const Json out = Json::parse(json.out);
+    EXPECT_EQ(out["status"], 1);
+    EXPECT_EQ(out["changes"]["prohibits_added"].size(), 0u) << "nothing new the third time";
+}
+
+}  // namespace

@@ -15,6 +15,7 @@
 #include "cfgx/CfgxIDs.h"
 #include "common/BILogging.h"
 #include "common/CQueueHolder.h"
+#include "printerinfo/BIElementBits.h"
 #include "printerinfo/CBIProhibitInfo.h"
 
 #include <algorithm>
@@ -28,37 +29,19 @@
 
 namespace {
 
-// Element bits of the sections (only the low 32 bits of the caller's 64 take part).
-constexpr DWORD kElemModelInfo = 0x2;
-constexpr DWORD kElemLanguages = 0x4;
-constexpr DWORD kElemInputBins = 0x10;
-constexpr DWORD kElemPaperSizes = 0x80;
-constexpr DWORD kElemPaperTypes = 0x100;
-constexpr DWORD kElemDefaultPDL = 0x200;
-constexpr DWORD kElemUserDef = 0x1000;
-constexpr DWORD kElemProhibit = 0x2000;
-constexpr DWORD kElemQualityLevels = 0x4000;
+// Element bits of the default settings, each selecting one default (BIElementBits.h has the others).
 constexpr DWORD kElemDefPaperSource = 0x8000;
 constexpr DWORD kElemDefOrientation = 0x10000;
 constexpr DWORD kElemDefPaperSize = 0x20000;
 constexpr DWORD kElemDefPaperType = 0x40000;
-constexpr DWORD kElemQuality = 0x80000;
 constexpr DWORD kElemDefQuality = 0x100000;
 constexpr DWORD kElemDefColor = 0x200000;
 constexpr DWORD kElemDefMultiPage = 0x800000;
 constexpr DWORD kElemDefCopies = 0x1000000;
-constexpr DWORD kElemMaxCopies = 0x2000000;
 constexpr DWORD kElemDefCollate = 0x4000000;
 constexpr DWORD kElemDefReverseOrder = 0x8000000;
 constexpr DWORD kElemDefBorderless = 0x10000000;
-constexpr DWORD kElemLayout = 0x20000000;
 constexpr DWORD kElemDefDuplex = 0x80000000;
-constexpr DWORD kElemDefaultSettings = 0x9DB78000;  // any of these reads the default settings
-
-// What each printer kind's file can take.
-constexpr DWORD kMaskInkjet = 0xE008279F;
-constexpr DWORD kMaskCapabilityRecord = 0x3FFFE59B;
-constexpr DWORD kMaskPage = 0xC0001FFF;
 
 // Option bits of the update.
 constexpr DWORD kOptRegistryOnly = 0x1;      // no version, save or compiled-file deletion
@@ -321,17 +304,19 @@ void CCfgxUpdate::RunSections() {
     m_bModelKnown = m_store.ReadModelName(szModel, 64) && m_tables.GetModelInfo(szModel, &m_dwModelFlags, &wFeeder);
     if (!m_bModelKnown) m_dwModelFlags = 0;
 
-    if (Selected(kElemQualityLevels)) QualityLevels();
+    // The sections in their fixed order; the element bit of the base resolution selects the
+    // quality levels, that of the trays the input bins.
+    if (Selected(kElemResolution)) QualityLevels();
     if (Selected(kElemModelInfo)) ModelInformation();
     if (Selected(kElemMaxCopies)) MaxCopies();
     if (Selected(kElemQuality)) Quality();
     if (Selected(kElemLayout)) Layout();
-    if (Selected(kElemLanguages)) Languages();
+    if (Selected(kElemSupportPDL)) Languages();
     if (Selected(kElemDefaultPDL)) DefaultLanguage();
     if (Selected(kElemPaperSizes)) PaperSizes();
     if (Selected(kElemPaperTypes)) PaperTypes();
     if (Selected(kElemUserDef)) UserDefinedLimits();
-    if (Selected(kElemInputBins) && (m_info.GetFlags() & BIPI_FLAG_CHECK_MODELNAME) == 0) InputBins();
+    if (Selected(kElemCassettes) && (m_info.GetFlags() & BIPI_FLAG_CHECK_MODELNAME) == 0) InputBins();
     if (Selected(kElemProhibit)) ProhibitRules();
     if (Selected(kElemDefaultSettings)) DefaultSettings();
     if (m_bOutputBinSet && SetDefault(CFGX_FUNC_REVERSEORDER, 0))
@@ -985,7 +970,7 @@ BOOL CBIPrinterInfo::UpdateCFGXFile(uint64_t llElementBit, DWORD dwOption) {
             dwElements &= kMaskCapabilityRecord;
         } else {
             BI_LOG("PrinterCategory is Page\n");
-            dwElements &= kMaskPage;
+            dwElements &= kMaskOther;
         }
         // The table rows the sections use are those of the stored printer, not the first table
         // that Initialize loaded: an ink-jet's paper sources are rows of the ink-jet tables.

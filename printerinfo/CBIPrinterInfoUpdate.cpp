@@ -8,6 +8,7 @@
 
 #include "common/BILogging.h"
 #include "common/CQueueHolder.h"
+#include "printerinfo/BIElementBits.h"
 
 #include <cstring>
 #include <new>
@@ -23,30 +24,6 @@ constexpr INT kStatusQueryFailed = -2;
 constexpr INT kStatusOther = -999;
 constexpr INT kModelUnchanged = 0;
 constexpr INT kModelChanged = 1;
-
-// Element bits (only the low 32 bits of the caller's 64 take part).
-constexpr DWORD kElemModelName = 0x1;
-constexpr DWORD kElemModelInfo = 0x2;
-constexpr DWORD kElemSupportPDL = 0x4;
-constexpr DWORD kElemOptionUnits = 0x8;
-constexpr DWORD kElemCassettes = 0x10;
-constexpr DWORD kElemMemory = 0x40;
-constexpr DWORD kElemPaperSizes = 0x80;
-constexpr DWORD kElemPaperTypes = 0x100;
-constexpr DWORD kElemDefaultPDL = 0x200;
-constexpr DWORD kElemDirections = 0x800;
-constexpr DWORD kElemUserDef = 0x1000;
-constexpr DWORD kElemProhibit = 0x2000;
-constexpr DWORD kElemResolution = 0x4000;
-constexpr DWORD kElemQuality = 0x80000;
-constexpr DWORD kElemMaxCopies = 0x2000000;
-constexpr DWORD kElemLayout = 0x20000000;
-constexpr DWORD kElemDefaultSettings = 0x9DB78000;  // any of these selects the default settings
-
-// Elements each printer category can answer.
-constexpr DWORD kMaskInkjet = 0xE008279F;
-constexpr DWORD kMaskCapabilityRecord = 0x3FFFE59B;
-constexpr DWORD kMaskOther = 0xC0001FFF;
 
 // Option bits of the update.
 constexpr DWORD kOptKeepCassetteIDs = 0x1;  // cassette codes of non-page printers are driver IDs

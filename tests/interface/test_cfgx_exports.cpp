@@ -133,12 +133,7 @@ protected:
 };
 
 TEST_F(CfgxExports, EverySamplesFileOffersWhatItsPrinterHasAndRulesOutTheRest) {
-    std::vector<std::pair<std::string, std::string>> printers;
-    for (const Sample& s : kSamples) {
-        AddQueue(s.queue, s.where);
-        printers.push_back({s.where, SampleProfile(s.profile)});
-    }
-    Printers vprinter(printers);
+    Printers vprinter(AddFleet(kSamples));
     for (const Sample& s : kSamples) {
         SCOPED_TRACE(s.profile);
         ASSERT_EQ(Update(s.queue, s.elements), 0);

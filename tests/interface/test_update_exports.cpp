@@ -13,12 +13,7 @@ using namespace update_test;
 const std::vector<Sample> kSamples = Fleet("127.0.116.", "USB001");
 
 TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
-    std::vector<std::pair<std::string, std::string>> printers;
-    for (const Sample& s : kSamples) {
-        AddQueue(s.queue, s.where);
-        printers.push_back({s.where, SampleProfile(s.profile)});
-    }
-    Printers vprinter(printers);
+    Printers vprinter(AddFleet(kSamples));
     for (const Sample& s : kSamples) {
         SCOPED_TRACE(s.profile);
         if (s.elements != kAllElements) {

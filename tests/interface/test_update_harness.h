@@ -146,6 +146,16 @@ protected:
         values_test::GiveQueueGUID(Wide(queue), u"{6A1F0E52-0C1B-4D8A-9E31-0000000B" + Wide(std::to_string(1000 + m_next++)) + u"}");
     }
 
+    // Adds a queue for each sample; the printers to start for them.
+    std::vector<std::pair<std::string, std::string>> AddFleet(const std::vector<Sample>& samples) {
+        std::vector<std::pair<std::string, std::string>> printers;
+        for (const Sample& s : samples) {
+            AddQueue(s.queue, s.where);
+            printers.push_back({s.where, SampleProfile(s.profile)});
+        }
+        return printers;
+    }
+
     // Initialize with flag bit 1 (seeds the store), the update, Release; the update's status.
     int Update(const std::string& queue, uint64_t elements = kAllElements, uint32_t option = 0, uint32_t flags = 0) {
         const std::u16string name = Wide(queue);

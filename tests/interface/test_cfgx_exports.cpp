@@ -96,6 +96,18 @@ StoredGroups ParseStoredGroups(const std::vector<BYTE>& blob) {
     return groups;
 }
 
+// Writes one value of the queue's store as the update writes it.
+void WriteStoreValue(const std::string& queue, const char16_t* name, DWORD type, const void* data, DWORD size) {
+    HKEY h = nullptr;
+    const std::u16string key = Wide(kDriverKey) + Context(queue)->GetQueueGUID();
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &h), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(h, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(h);
+}
+void WriteStoreNumber(const std::string& queue, const char16_t* name, DWORD value) {
+    WriteStoreValue(queue, name, REG_DWORD, &value, sizeof value);
+}
+
 // Stores a prohibit set as the update stores it.
 void StoreProhibitSet(const std::string& queue, const StoredGroups& groups) {
     std::vector<BYTE> blob(4);
@@ -105,13 +117,8 @@ void StoreProhibitSet(const std::string& queue, const StoredGroups& groups) {
         blob.insert(blob.end(), reinterpret_cast<const BYTE*>(&k), reinterpret_cast<const BYTE*>(&k) + 4);
         blob.insert(blob.end(), reinterpret_cast<const BYTE*>(g.data()), reinterpret_cast<const BYTE*>(g.data() + g.size()));
     }
-    HKEY h = nullptr;
-    const std::u16string key = Wide(kDriverKey) + Context(queue)->GetQueueGUID();
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &h), ERROR_SUCCESS);
-    const DWORD size = static_cast<DWORD>(blob.size());
-    EXPECT_EQ(RegSetValueExW(h, u"BIProhibitBuffSize", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&size), 4), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(h, u"BIProhibitInfo", 0, REG_BINARY, blob.data(), size), ERROR_SUCCESS);
-    RegCloseKey(h);
+    WriteStoreNumber(queue, u"BIProhibitBuffSize", static_cast<DWORD>(blob.size()));
+    WriteStoreValue(queue, u"BIProhibitInfo", REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
 }
 
 class CfgxExports : public UpdateExports {
@@ -257,11 +264,7 @@ TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
                             });
     auto defaults = Records<BIDefaultSettings>(StoreOf("Ink"), "BIDefaultSettings").at(0);
     defaults.dwDuplex = 0;
-    const std::u16string key = Wide(kDriverKey) + Context("Ink")->GetQueueGUID();
-    HKEY h = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &h), ERROR_SUCCESS);
-    RegSetValueExW(h, u"BIDefaultSettings", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&defaults), sizeof defaults);
-    RegCloseKey(h);
+    WriteStoreValue("Ink", u"BIDefaultSettings", REG_BINARY, &defaults, sizeof defaults);
     m_prefix.EnableLog();
 
     ASSERT_EQ(UpdateCfgx("Ink", kAllElements, 0x40), 1);
@@ -274,6 +277,32 @@ TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
     EXPECT_EQ(DefaultOf(file, 164), 1u) << "option 0x40: the duplex unit is attached";
     EXPECT_EQ(DefaultOf(file, 194), 1u);
     EXPECT_EQ(PrinterDataNumber("Ink", u"KDCFGXUpdateKind"), std::optional<DWORD>(11));
+}
+
+// The model type and the default language follow the stored bits: monochrome A3 is type 4,
+// colour A3 type 3, a colour ink-jet with 360 dpi levels type 5; a default of "QLM/P-R Advance"
+// on a driver that does not offer it becomes "QLM/P-R BASIC".
+TEST_F(CfgxExports, StoredModelBitsAndDefaultLanguageChooseTheDefaults) {
+    AddQueue("Page", "127.0.124.24");
+    AddQueue("Ink", "127.0.124.25");
+    Printers vprinter({{"127.0.124.24", SampleProfile("colour-page")}, {"127.0.124.25", SampleProfile("inkjet-network")}});
+    ASSERT_EQ(Update("Page"), 0);
+    ASSERT_EQ(Update("Ink"), 0);
+    constexpr uint64_t kModelInfo = 0x2, kDefaultLanguage = 0x200;
+    for (const auto& [bits, type] : {std::pair<DWORD, uint32_t>{0x2, 4}, {0x3, 3}}) {
+        WriteStoreNumber("Page", u"BIModelInfoBits", bits);
+        ASSERT_EQ(UpdateCfgx("Page", kModelInfo), 1);
+        EXPECT_EQ(DefaultOf(ReadJson(Saved("Page")), 155), type) << "model bits " << bits;
+    }
+    WriteStoreNumber("Ink", u"BIModelInfoBits", 0x19);
+    WriteStoreNumber("Ink", u"BIDefaultPDL", 0x20);
+    m_prefix.EnableLog();
+    ASSERT_EQ(UpdateCfgx("Ink", kModelInfo | kDefaultLanguage), 1);
+    const Json file = ReadJson(Saved("Ink", "K_INKJET.CFX"));
+    EXPECT_EQ(DefaultOf(file, 155), 5u);
+    EXPECT_EQ(DefaultOf(file, 132), 16u);
+    EXPECT_EQ(DefaultOf(file, 157), 16u);
+    EXPECT_EQ(m_prefix.CountInNewLog("Set PDL RVMODE Default to QLMPRBasic."), 1u);
 }
 
 // A save that cannot be written (the file size limit of the process): the call fails and the

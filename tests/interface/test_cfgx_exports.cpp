@@ -124,9 +124,9 @@ void StoreProhibitSet(const std::string& queue, const StoredGroups& groups) {
 class CfgxExports : public UpdateExports {
 protected:
     // UpdateCFGXFile on a fresh instance; its status.
-    int UpdateCfgx(const std::string& queue, uint64_t elements = kAllElements, uint32_t option = 0) {
+    int UpdateCfgx(const std::string& queue, uint64_t elements = kAllElements, uint32_t option = 0, uint32_t flags = 0) {
         const std::u16string name = Wide(queue);
-        HVANTO h = Initialize(name.c_str(), VANTO_FLAG_PRINTERINFO);
+        HVANTO h = Initialize(name.c_str(), VANTO_FLAG_PRINTERINFO | flags);
         EXPECT_NE(h, nullptr);
         if (h == nullptr) return -1;
         const int status = UpdateCFGXFile(h, elements, option);
@@ -303,6 +303,49 @@ TEST_F(CfgxExports, StoredModelBitsAndDefaultLanguageChooseTheDefaults) {
     EXPECT_EQ(DefaultOf(file, 132), 16u);
     EXPECT_EQ(DefaultOf(file, 157), 16u);
     EXPECT_EQ(m_prefix.CountInNewLog("Set PDL RVMODE Default to QLMPRBasic."), 1u);
+}
+
+// The install-time record (flag 0x10): its file, quality levels marked by the record's base
+// resolution, and a default paper size of A4 or Letter left to the driver for the paper size
+// but set for the output paper size.
+TEST_F(CfgxExports, TheInstallTimeRecordMarksQualityLevelsAndKeepsTheDriversPaperSize) {
+    ASSERT_EQ(RunVanto("erd install \"" + std::string(vanto_test::kSampleDriverName) + "\""), 0);
+    AddQueue("Erd", "127.0.124.26");  // no printer: the record answers, once moved to the queue
+    ASSERT_EQ(RunVanto("erd show Erd --registry"), 0);
+    ASSERT_EQ(Update("Erd", kAllElements, 0, VANTO_FLAG_ERD), 0);
+    ASSERT_EQ(UpdateCfgx("Erd", kAllElements, 0, VANTO_FLAG_ERD), 1);
+    const auto store = StoreOf("Erd");
+    const Json file = ReadJson(Saved("Erd", "K_ERD.CFX"));
+    ASSERT_TRUE(file.is_object());
+    const DWORD resolution = Number(store, "BIBaseResolution");
+    size_t levels = 0;
+    for (const Json& row : TableRows("ij_tables.json", 3040, 0x1)) {
+        const uint32_t id = row["id"];
+        const bool supported = std::stoul(row["resolution"].get<std::string>(), nullptr, 16) & resolution;
+        EXPECT_EQ(Attribute(ElementOf(file, 5, id), 20), supported ? 1u : 0u) << "level " << id;
+        EXPECT_EQ(HasGroup(file, {{5, id}}), !supported) << "level " << id;
+        ++levels;
+    }
+    EXPECT_GT(levels, 1u);
+
+    // A5 becomes the default of both; A4 only that of the output paper size. (The default paper
+    // size alone: the record's paper list has no shown size to choose.)
+    constexpr uint64_t kDefaultPaperSize = 0x20000;
+    auto defaults = Records<BIDefaultSettings>(store, "BIDefaultSettings").at(0);
+    defaults.dwMediaSizeID = 11;
+    WriteStoreValue("Erd", u"BIDefaultSettings", REG_BINARY, &defaults, sizeof defaults);
+    ASSERT_EQ(UpdateCfgx("Erd", kDefaultPaperSize, 0, VANTO_FLAG_ERD), 1);
+    const Json a5 = ReadJson(Saved("Erd", "K_ERD.CFX"));
+    EXPECT_EQ(DefaultOf(a5, 9), 11u);
+    EXPECT_EQ(DefaultOf(a5, 35), 11u);
+    defaults.dwMediaSizeID = 9;
+    WriteStoreValue("Erd", u"BIDefaultSettings", REG_BINARY, &defaults, sizeof defaults);
+    m_prefix.EnableLog();
+    ASSERT_EQ(UpdateCfgx("Erd", kDefaultPaperSize, 0, VANTO_FLAG_ERD), 1);
+    EXPECT_EQ(DefaultOf(ReadJson(Saved("Erd", "K_ERD.CFX")), 35), 9u);
+    EXPECT_EQ(m_prefix.CountInNewLog("Set Default OutputPaperSize. ID=9"), 1u);
+    EXPECT_EQ(m_prefix.CountInNewLog("Don't set default setting if the paper size is 'A4(9)' or 'Letter(1)'. ID=9"), 1u);
+    EXPECT_EQ(m_prefix.CountInNewLog("Set Default PaperSize."), 0u);
 }
 
 // A save that cannot be written (the file size limit of the process): the call fails and the

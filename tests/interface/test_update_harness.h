@@ -88,15 +88,16 @@ std::vector<T> Records(const std::map<std::string, std::vector<BYTE>>& store, co
     return out;
 }
 
-// The rows of one table of a sample driver table source, after the live-printer row filter.
-inline std::vector<nlohmann::json> TableRows(const std::string& file, int id) {
+// The rows of one table of a sample driver table source, after the row filter of a source: the
+// live printers' rows (0xE, the default), or the install-time record's (0x1).
+inline std::vector<nlohmann::json> TableRows(const std::string& file, int id, unsigned source = 0xE) {
     const auto doc = nlohmann::json::parse(ReadFile(std::string(VANTO_SOURCE_DIR) + "/samples/driver/tables/" + file));
     std::vector<nlohmann::json> rows;
     for (const auto& table : doc["tables"]) {
         if (table["id"] != id) continue;
         for (const auto& row : table["rows"]) {
             const auto flags = row.contains("flags") ? std::stoul(row["flags"].get<std::string>(), nullptr, 16) : 0;
-            if ((flags & 0xF) == 0 || (flags & 0xE)) rows.push_back(row);
+            if ((flags & 0xF) == 0 || (flags & source)) rows.push_back(row);
         }
     }
     return rows;

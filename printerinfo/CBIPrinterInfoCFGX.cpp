@@ -162,7 +162,9 @@ private:
     }
     // The stored paper entries of a list, bounded by what was actually read.
     std::vector<SBIPaperEntry> StoredPaperEntries(LPCWSTR pszNumName, LPCWSTR pszIDsName);
-    // The language table (CFGX resource tables) when the supported languages call for it.
+    // The CFGX resource tables of the stored printer; null (logged) when they cannot be loaded.
+    std::unique_ptr<CBITableData> LoadCfgxTables();
+    // The same as the language table, when the supported languages call for it.
     std::unique_ptr<CBITableData> LoadLanguageTable();
 
     // The modifying calls: each success sets the changed flag.
@@ -247,15 +249,19 @@ std::vector<SBIPaperEntry> CCfgxUpdate::StoredPaperEntries(LPCWSTR pszNumName, L
     return entries;
 }
 
-std::unique_ptr<CBITableData> CCfgxUpdate::LoadLanguageTable() {
-    if ((m_dwPDL & (kPDLPCL5 | kPDLPCL6)) == 0 || (m_dwPDL & kPDLLowByte) == 0) return nullptr;
+std::unique_ptr<CBITableData> CCfgxUpdate::LoadCfgxTables() {
     auto table = std::make_unique<CBITableData>();
     table->SetFlags(m_tables.GetFlags(), (m_info.GetFlags() & BIPI_FLAG_ERD) ? 1 : 0);
     if (!table->UpdateBinaryTable(m_info.GetBIInfo()->GetPrinterName(), m_info.ComputeCFGXResourceID())) {
-        BI_LOG("#Failed to load the CFGX table data; paper rules without the language table.\n");
+        BI_LOG("#Failed to load the CFGX table data.\n");
         return nullptr;
     }
     return table;
+}
+
+std::unique_ptr<CBITableData> CCfgxUpdate::LoadLanguageTable() {
+    if ((m_dwPDL & (kPDLPCL5 | kPDLPCL6)) == 0 || (m_dwPDL & kPDLLowByte) == 0) return nullptr;
+    return LoadCfgxTables();
 }
 
 bool CCfgxUpdate::AddGroup(std::vector<Item> items, const char* pszFail, const char* pszFail10000) {
@@ -718,10 +724,8 @@ void CCfgxUpdate::InputBins() {
         return;
     }
     if ((m & kMICFGXTables) == 0 && (m & kMICFGX400) == 0) return;
-    CBITableData cfgxTables;
-    cfgxTables.SetFlags(m_tables.GetFlags(), 0);
-    if (cfgxTables.UpdateBinaryTable(m_info.GetBIInfo()->GetPrinterName(), m_info.ComputeCFGXResourceID())) {
-        for (const SBIPaperSourceRow& row : cfgxTables.PaperSources()) {
+    if (const std::unique_ptr<CBITableData> cfgxTables = LoadCfgxTables()) {
+        for (const SBIPaperSourceRow& row : cfgxTables->PaperSources()) {
             if (row.byFlags2 & kSourceRowAllLanguages) continue;
             for (DWORD dwPCL : {CFGX_ELEM_PDL_PCL6, CFGX_ELEM_PDL_PCL6_OPK})
                 AddGroup({MakeItem(CFGX_FUNC_INPUTBIN, row.wElementID), MakeItem(CFGX_FUNC_PDL_DRVMODE, dwPCL)},
@@ -731,8 +735,6 @@ void CCfgxUpdate::InputBins() {
                           MakeItem(CFGX_FUNC_PDL_DRVMODE, dwPCL)},
                          "#Failed to add Prohibit Info of InputBinChangeOn2ndPage_1.");
         }
-    } else {
-        BI_LOG("#Failed to load the CFGX table data for the input bins.\n");
     }
     if ((m & kMICFGXTables) == kMICFGX200 &&
         Modified(m_cfgx.SetFunctionStatus(CFGX_FUNC_INPUTBIN_CHANGEON2NDPAGE, kStatusHidden)))

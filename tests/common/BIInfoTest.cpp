@@ -193,6 +193,9 @@ TEST(BIInfoTest, WorkFolderIsCreatedWhenItsParentExists) {
     std::string linuxShared = prefix.DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName;
     std::string expected = "C:\\ProgramData\\KELDA\\" + std::string(vanto_test::kSampleDriverName) + "\\" + guid;
 
+    // The driver's installer makes its shared folder; without it, only a path.
+    ASSERT_TRUE(std::filesystem::is_directory(linuxShared)) << "vanto driver add makes the shared folder";
+    std::filesystem::remove_all(linuxShared);
     EXPECT_EQ(Path(context, BIInfo::WorkFolder), expected) << "parents are not created; still a path";
     EXPECT_FALSE(std::filesystem::exists(linuxShared));
     std::filesystem::create_directories(linuxShared);

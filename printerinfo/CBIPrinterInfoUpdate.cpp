@@ -411,6 +411,13 @@ void CUpdate::WriteBytes(LPCWSTR pszName, const void* pData, DWORD cbData) {
 }
 
 void CUpdate::Write() {
+    // The writes of one update are one change of the store: a record read, a cassette write or
+    // another update of the queue in another process waits until they are all done.
+    const BIStoreLock lock = m_store.LockStore();
+    if (!lock.Held()) {
+        BI_LOG("#The store of the queue is locked by another writer.\n");
+        throw UpdateFailure{kStatusOther};
+    }
     if (m_r.bHaveModelName) {
         if (!m_store.WriteModelName(m_r.strModelName.c_str())) {
             BI_LOG("#Failed to write %s to AUDF.\n", "BIModelName");

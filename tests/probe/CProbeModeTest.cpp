@@ -1,0 +1,96 @@
+// CProbeMode: the probe context each search type hands to the transport module.
+#include "probe/CProbeMode.h"
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const ZKProbeSubnet* FirstSubnet(const ZKProbeContext& context) {
+    const ZKProbeSubnet* first = nullptr;
+    std::memcpy(&first, context.typeContext, sizeof first);
+    return first;
+}
+
+std::string Text(const unsigned char* bytes) { return reinterpret_cast<const char*>(bytes); }
+
+class CProbeModeTest : public testing::Test {
+protected:
+    vanto_test::TempPrefix m_prefix;  // the thread's code page comes from the prefix
+    CProbeMode m_mode;
+};
+
+TEST_F(CProbeModeTest, SubnetsAreListedInCallOrderAndParametersPassUnchanged) {
+    ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.132.0", u"255.255.255.0"), 1);
+    ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.133.0", u"255.255.255.128"), 1);
+    ASSERT_EQ(m_mode.SetProbeMode(2, 300, 2, 161, 50, 64, 9), 1);
+    const ZKProbeContext& c = m_mode.ProbeContext();
+    EXPECT_EQ(c.dwProbeType, 2u);
+    EXPECT_EQ((std::vector<uint32_t>(c.dwParam, c.dwParam + 6)), (std::vector<uint32_t>{300, 2, 161, 50, 64, 9}));
+    EXPECT_EQ(c.dwReserved, 0u);
+    const ZKProbeSubnet* first = FirstSubnet(c);
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->szNetworkAddress, "127.0.132.0");
+    ASSERT_NE(first->pNext, nullptr);
+    EXPECT_STREQ(first->pNext->szSubnetMask, "255.255.255.128");
+    EXPECT_EQ(first->pNext->pNext, nullptr);
+    EXPECT_FALSE(m_mode.NameFilter());
+}
+
+TEST_F(CProbeModeTest, RangeAndAddressAreCopiedAndTheAddressUpperCased) {
+    ASSERT_EQ(m_mode.SetContextIPRANGE(u"127.0.132.1", u"127.0.132.254"), 1);
+    ASSERT_EQ(m_mode.SetProbeMode(3, 0, 0, 0, 0, 0, 0), 1);
+    EXPECT_EQ(Text(m_mode.ProbeContext().typeContext), "127.0.132.1");
+    EXPECT_EQ(Text(m_mode.ProbeContext().typeContext + 64), "127.0.132.254");
+
+    ASSERT_EQ(m_mode.SetContextIPADR(u"127.0.132.a"), 1);
+    ASSERT_EQ(m_mode.SetProbeMode(4, 0, 0, 0, 0, 0, 0), 1);
+    EXPECT_EQ(m_mode.ProbeContext().dwProbeType, 4u);
+    EXPECT_EQ(Text(m_mode.ProbeContext().typeContext), "127.0.132.A");
+    EXPECT_EQ(m_mode.ProbeContext().typeContext[64], 0);
+}
+
+TEST_F(CProbeModeTest, ANameSearchDropsEarlierSubnetsAndSearchesAsSubnetsWithTheFilterOn) {
+    ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.132.0", u"255.255.255.0"), 1);
+    ASSERT_EQ(m_mode.SetContextName(u"prn"), 1);
+    ASSERT_EQ(m_mode.SetProbeMode(1, 0, 0, 0, 0, 0, 0), 1);
+    EXPECT_EQ(m_mode.ProbeContext().dwProbeType, 2u);
+    EXPECT_EQ(FirstSubnet(m_mode.ProbeContext()), nullptr);
+    EXPECT_TRUE(m_mode.NameFilter());
+    EXPECT_EQ(m_mode.FilterName(), "prn");
+
+    m_mode.Clear();  // the end of a search keeps the filter's name, not the filter
+    EXPECT_FALSE(m_mode.NameFilter());
+    EXPECT_EQ(m_mode.FilterName(), "prn");
+    ASSERT_EQ(m_mode.SetContextName(std::u16string(80, u'n').c_str()), 1);
+    EXPECT_EQ(m_mode.FilterName(), std::string(63, 'n'));
+}
+
+TEST_F(CProbeModeTest, UnknownTypesMissingTextsAndOverlongAddressesAreRefused) {
+    EXPECT_EQ(m_mode.SetProbeMode(5, 1, 2, 3, 4, 5, 6), 0);
+    EXPECT_EQ(m_mode.ProbeContext().dwProbeType, 5u);
+    EXPECT_EQ(m_mode.ProbeContext().dwParam[0], 0u);
+
+    const std::u16string overlong(70, u'1');
+    EXPECT_EQ(m_mode.SetContextIPADR(overlong.c_str()), 0);
+    EXPECT_EQ(m_mode.SetContextIPRANGE(u"127.0.132.1", overlong.c_str()), 0);
+    EXPECT_EQ(m_mode.SetSubnetAddress(overlong.c_str(), u"255.255.255.0"), 0);
+    EXPECT_EQ(m_mode.SetSubnetAddress(u"127.0.132.0", nullptr), 0);
+    EXPECT_EQ(m_mode.SetContextName(nullptr), 0);
+    EXPECT_EQ(m_mode.SetContextIPADR(nullptr), 0);
+
+    // A refused text leaves the earlier one in place.
+    ASSERT_EQ(m_mode.SetContextIPADR(u"127.0.132.7"), 1);
+    EXPECT_EQ(m_mode.SetContextIPADR(overlong.c_str()), 0);
+    ASSERT_EQ(m_mode.SetProbeMode(4, 0, 0, 0, 0, 0, 0), 1);
+    EXPECT_EQ(Text(m_mode.ProbeContext().typeContext), "127.0.132.7");
+    // No subnets were added by the refused calls.
+    ASSERT_EQ(m_mode.SetProbeMode(2, 0, 0, 0, 0, 0, 0), 1);
+    EXPECT_EQ(FirstSubnet(m_mode.ProbeContext()), nullptr);
+}
+
+}  // namespace

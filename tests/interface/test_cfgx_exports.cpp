@@ -251,7 +251,8 @@ TEST_F(CfgxExports, NoChangeWritesNothingAndOptionOneWritesOnlyTheRegistryData) 
 
 // Stored values the printer never reports as such, on an ink-jet (whose file takes the stored
 // rules): a rule with borderless off, a rule naming a function the file lacks, a rule naming the
-// user-defined size, and a duplex unit the caller says is attached though none is stored.
+// user-defined size, a duplex unit the caller says is attached though none is stored, and paper
+// counts beyond what the store holds.
 TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
     AddQueue("Ink", "127.0.124.21");
     Printers vprinter({{"127.0.124.21", SampleProfile("inkjet-network")}});
@@ -265,6 +266,9 @@ TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
     auto defaults = Records<BIDefaultSettings>(StoreOf("Ink"), "BIDefaultSettings").at(0);
     defaults.dwDuplex = 0;
     WriteStoreValue("Ink", u"BIDefaultSettings", REG_BINARY, &defaults, sizeof defaults);
+    // Counts beyond what is stored: an absurd one is refused, a short list read as far as it goes.
+    WriteStoreNumber("Ink", u"BIPaperSizeNum", 0x7FFFFFFF);
+    WriteStoreNumber("Ink", u"BIPaperTypeNum", 1000);
     m_prefix.EnableLog();
 
     ASSERT_EQ(UpdateCfgx("Ink", kAllElements, 0x40), 1);
@@ -277,6 +281,15 @@ TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
     EXPECT_EQ(DefaultOf(file, 164), 1u) << "option 0x40: the duplex unit is attached";
     EXPECT_EQ(DefaultOf(file, 194), 1u);
     EXPECT_EQ(PrinterDataNumber("Ink", u"KDCFGXUpdateKind"), std::optional<DWORD>(11));
+    EXPECT_EQ(m_prefix.CountInNewLog("#Stored paper count 2147483647 is beyond"), 1u);
+    // The ink-jet speaks PCL and QLM/P-R BASIC: each type it lacks is ruled out with that language.
+    size_t hiddenTypes = 0;
+    for (const SBIPaperEntry& e : Records<SBIPaperEntry>(StoreOf("Ink"), "BIPaperTypeIDs")) {
+        if (e.wShow != 0 || ElementOf(file, 1, e.wID) == nullptr) continue;
+        EXPECT_TRUE(HasGroup(file, {{1, e.wID}, {132, 16}})) << "type " << e.wID;
+        ++hiddenTypes;
+    }
+    EXPECT_GT(hiddenTypes, 0u);
 }
 
 // The model type and the default language follow the stored bits: monochrome A3 is type 4,

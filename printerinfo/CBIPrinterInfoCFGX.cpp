@@ -16,6 +16,7 @@
 #include "common/BILogging.h"
 #include "common/CQueueHolder.h"
 #include "printerinfo/BIElementBits.h"
+#include "printerinfo/BIUserDefLog.h"
 #include "printerinfo/CBIProhibitInfo.h"
 
 #include <algorithm>
@@ -675,14 +676,7 @@ void CCfgxUpdate::UserDefinedLimits() {
     };
     for (const auto& l : limitsToSet) Modified(m_cfgx.SetFunctionValueAttribute(l.dwFunctionID, l.dwAttribute, l.lValue));
     BI_LOG("Call CfgxAPI for setting User MaxMin.\n");
-    BI_LOG("\tstUdMaxMin.lHeiMAX = %ld\n", static_cast<long>(limits.lHeiMAX));
-    BI_LOG("\tstUdMaxMin.lWidMAX = %ld\n", static_cast<long>(limits.lWidMAX));
-    BI_LOG("\tstUdMaxMin.lHeiMIN = %ld\n", static_cast<long>(limits.lHeiMIN));
-    BI_LOG("\tstUdMaxMin.lWidMIN = %ld\n", static_cast<long>(limits.lWidMIN));
-    BI_LOG("\tstUdMaxMin.lHeiMAX_Inch = %ld\n", static_cast<long>(limits.lHeiMAX_Inch));
-    BI_LOG("\tstUdMaxMin.lWidMAX_Inch = %ld\n", static_cast<long>(limits.lWidMAX_Inch));
-    BI_LOG("\tstUdMaxMin.lHeiMIN_Inch = %ld\n", static_cast<long>(limits.lHeiMIN_Inch));
-    BI_LOG("\tstUdMaxMin.lWidMIN_Inch = %ld\n", static_cast<long>(limits.lWidMIN_Inch));
+    LogUserDefMaxMin("stUdMaxMin", limits);
 }
 
 void CCfgxUpdate::InputBins() {

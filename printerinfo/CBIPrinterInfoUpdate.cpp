@@ -9,6 +9,7 @@
 #include "common/BILogging.h"
 #include "common/CQueueHolder.h"
 #include "printerinfo/BIElementBits.h"
+#include "printerinfo/BIUserDefLog.h"
 
 #include <cstring>
 #include <new>
@@ -295,16 +296,8 @@ void CUpdate::Query() {
     }
     if (Wants(kElemUserDef)) {
         if (!m_bidi.GetUserDefMaxMin(&m_r.userDef)) Fail("#Failed GetUserDefMaxMin func.", kStatusQueryFailed);
-        const VANTO_USERDEF_MAXMIN& u = m_r.userDef;
         BI_LOG("Update Userdefine MaxMin of AUDF as below.\n");
-        BI_LOG("\tUserDefMaxMin.lHeiMAX = %ld\n", static_cast<long>(u.lHeiMAX));
-        BI_LOG("\tUserDefMaxMin.lWidMAX = %ld\n", static_cast<long>(u.lWidMAX));
-        BI_LOG("\tUserDefMaxMin.lHeiMIN = %ld\n", static_cast<long>(u.lHeiMIN));
-        BI_LOG("\tUserDefMaxMin.lWidMIN = %ld\n", static_cast<long>(u.lWidMIN));
-        BI_LOG("\tUserDefMaxMin.lHeiMAX_Inch = %ld\n", static_cast<long>(u.lHeiMAX_Inch));
-        BI_LOG("\tUserDefMaxMin.lWidMAX_Inch = %ld\n", static_cast<long>(u.lWidMAX_Inch));
-        BI_LOG("\tUserDefMaxMin.lHeiMIN_Inch = %ld\n", static_cast<long>(u.lHeiMIN_Inch));
-        BI_LOG("\tUserDefMaxMin.lWidMIN_Inch = %ld\n", static_cast<long>(u.lWidMIN_Inch));
+        LogUserDefMaxMin("UserDefMaxMin", m_r.userDef);
     }
     if (Wants(kElemMaxCopies)) m_r.dwMaxCopies = m_bidi.GetMaxCopies();
     if (Wants(kElemResolution)) m_r.dwResolution = m_bidi.GetBaseResolution();

@@ -48,7 +48,9 @@ bool Library::Load(std::string& error) {
         m_path = ExecutableFolder() + "libvanto.so";
         if (access(m_path.c_str(), F_OK) != 0) m_path = ExecutableFolder() + "../lib/libvanto.so";
     }
-    m_handle = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped after dlclose: the tool ends soon after, and what the library still holds in
+    // its own globals at exit stays reachable instead of reading as leaked once it is unmapped.
+    m_handle = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (m_handle == nullptr) {
         const char* reason = dlerror();
         error = "cannot load " + m_path + ": " + (reason ? reason : "unknown reason");

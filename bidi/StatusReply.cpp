@@ -56,19 +56,36 @@ void DropLeadingReplyByte(std::vector<BYTE>* pReply) {
     pReply->back() = 0;
 }
 
-bool StatusReplyIsWhole(std::span<const BYTE> reply) {
+namespace {
+
+// Where the "ST2" block lies: the "S" and the end its length byte announces (which may lie past
+// the reply's end). NoST2 without the mark, Absent when the length byte is missing.
+struct StatusBlock {
+    StatusFieldResult result = StatusFieldResult::NoST2;
+    size_t s = 0;
+    size_t announcedEnd = 0;
+};
+
+StatusBlock FindStatusBlock(std::span<const BYTE> reply) {
     const auto it = std::search(reply.begin(), reply.end(), kStatusMark.begin(), kStatusMark.end());
+    if (it == reply.end()) return {};
     const size_t s = static_cast<size_t>(it - reply.begin());
-    return it != reply.end() && s + kStatusLengthOffset < reply.size() &&
-           s + kStatusLengthOffset + reply[s + kStatusLengthOffset] <= reply.size();
+    if (s + kStatusLengthOffset >= reply.size()) return {StatusFieldResult::Absent, s, 0};
+    return {StatusFieldResult::Found, s, s + kStatusLengthOffset + reply[s + kStatusLengthOffset]};
+}
+
+}  // namespace
+
+bool StatusReplyIsWhole(std::span<const BYTE> reply) {
+    const StatusBlock block = FindStatusBlock(reply);
+    return block.result == StatusFieldResult::Found && block.announcedEnd <= reply.size();
 }
 
 StatusFieldResult FindStatusField(std::span<const BYTE> reply, BYTE byHeader, std::span<const BYTE>* pField) {
-    const auto it = std::search(reply.begin(), reply.end(), kStatusMark.begin(), kStatusMark.end());
-    if (it == reply.end()) return StatusFieldResult::NoST2;
-    const size_t s = static_cast<size_t>(it - reply.begin());
-    if (s + kStatusLengthOffset >= reply.size()) return StatusFieldResult::Absent;
-    const size_t end = std::min(reply.size(), s + kStatusLengthOffset + reply[s + kStatusLengthOffset]);
+    const StatusBlock block = FindStatusBlock(reply);
+    if (block.result != StatusFieldResult::Found) return block.result;
+    const size_t s = block.s;
+    const size_t end = std::min(reply.size(), block.announcedEnd);
 
     size_t pos = s + kStatusFieldsOffset;
     while (pos + kStatusFieldHeaderBytes <= end) {

@@ -2,23 +2,16 @@
 // store was written through BIStoreData.
 #include "StoreTestUtil.h"
 #include "printerinfo/BIStoreData.h"
+#include "support/ToolRun.h"
 #include "tables/CBITableData.h"
 
-#include <cstdio>
-#include <memory>
+#include <string>
 
 namespace {
 
-std::string RunTool(const std::string& args, int* status) {
-    std::string command = std::string(VANTO_BUILD_DIR) + "/vanto " + args + " 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe.get())) > 0) out.append(buffer, n);
-    *status = pclose(pipe.release());
-    return out;
+// The tool with its standard error folded into what it printed.
+vanto_test::ToolRun RunTool(const std::string& args) {
+    return vanto_test::RunCommand(std::string(VANTO_BUILD_DIR) + "/vanto " + args + " 2>&1");
 }
 
 }  // namespace
@@ -45,9 +38,9 @@ TEST(StoreShowVerb, DecodesBitsCassettesPaperListsAndProhibitGroups) {
     const BYTE damaged[3] = {1, 2, 3};
     ASSERT_TRUE(store.WriteData(u"BIUserDefMaxMin", damaged, sizeof(damaged)));
 
-    int status = -1;
-    std::string out = RunTool(std::string("store show '") + storetest::kQueue + "'", &status);
-    EXPECT_EQ(status, 0) << out;
+    vanto_test::ToolRun run = RunTool(std::string("store show '") + storetest::kQueue + "'");
+    const std::string& out = run.out;
+    EXPECT_EQ(run.status, 0) << out;
     EXPECT_NE(out.find("written by an update, paper sizes carry directions"), std::string::npos) << out;
     EXPECT_NE(out.find("\"Model-P200\""), std::string::npos) << out;
     EXPECT_NE(out.find("duplex unit, stapler"), std::string::npos) << out;
@@ -57,6 +50,6 @@ TEST(StoreShowVerb, DecodesBitsCassettesPaperListsAndProhibitGroups) {
     EXPECT_NE(out.find("3 bytes, not a whole record: 010203"), std::string::npos) << out;
     EXPECT_NE(out.find("BIQuality              (not stored)"), std::string::npos) << out;
 
-    out = RunTool("store show 'No Such Queue'", &status);
-    EXPECT_NE(status, 0) << out;
+    run = RunTool("store show 'No Such Queue'");
+    EXPECT_NE(run.status, 0) << run.out;
 }

@@ -5,6 +5,7 @@
 
 #include "Bytes.h"
 #include "support/TempFolder.h"
+#include "support/ToolRun.h"
 #include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
@@ -55,17 +56,8 @@ private:
     }
 };
 
-// Runs a shell command and returns its standard output (net-snmp's tools, snmpsimd).
-inline std::string RunShell(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 4096> buf{};
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
-    ::pclose(pipe);
-    return out;
-}
+// Runs a shell command and returns what it printed on both streams (net-snmp's tools, snmpsimd).
+inline std::string RunShell(const std::string& command) { return vanto_test::RunCommand(command + " 2>&1").out; }
 
 // net-snmp tool invocation against a vprinter address: numeric OIDs, no MIB files, no retries.
 inline std::string Snmp(const std::string& tool, const std::string& address, const std::string& args,

@@ -3,6 +3,7 @@
 // refused with their codes; `vanto cfgx show` on files and queues.
 #include "CfgxModule.h"
 #include "modules/cfgx/CfxFile.h"
+#include "support/ToolRun.h"
 
 #include <nlohmann/json.hpp>
 
@@ -54,15 +55,9 @@ int InChild(Body body) {
 }
 
 std::string RunTool(const std::string& args, int* status) {
-    const std::string command = std::string(VANTO_BUILD_DIR) + "/vanto " + args + " 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) out.append(buffer, n);
-    *status = WEXITSTATUS(pclose(pipe.release()));
-    return out;
+    const vanto_test::ToolRun run = vanto_test::RunCommand(std::string(VANTO_BUILD_DIR) + "/vanto " + args + " 2>&1");
+    *status = run.status;
+    return run.out;
 }
 
 class CfgxFileTest : public CfgxTest {

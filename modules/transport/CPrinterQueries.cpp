@@ -1,5 +1,6 @@
 // Device ID and channel list of a printer.
 #include "modules/transport/CPrinterQueries.h"
+#include "modules/agent_ports.h"
 
 #include "modules/transport/CJobLanguageChannel.h"
 #include "modules/transport/CSnmpChannel.h"
@@ -37,10 +38,10 @@ int32_t QueryDeviceId(const PrinterTarget& target, std::string& deviceId)
         return kZkOk;
     }
     SnmpResponse response;
-    const int32_t snmp = CSnmpChannel::Ask(target.address, kZkSnmpPort, kPduGetNextRequest,
+    const int32_t snmp = CSnmpChannel::Ask(target.address, vmod::SnmpAgentPort(), kPduGetNextRequest,
                                            {*ParseOidText(kDeviceIdColumn)}, kSnmpWaitMs, kSnmpTries, response);
     if (snmp == kZkOk && DeviceIdFromResponse(response, deviceId)) return kZkOk;
-    const int32_t opk = CJobLanguageChannel::AskDeviceId(target.address, kZkJobLanguagePort, deviceId);
+    const int32_t opk = CJobLanguageChannel::AskDeviceId(target.address, vmod::JobLanguagePort(), deviceId);
     if (opk == kZkOk && deviceId.size() <= kMaxDeviceIdLength) return kZkOk;
     if (snmp == kZkOk || opk == kZkNoDeviceId || opk == kZkBadReply) return kZkNoDeviceId;  // someone answered
     return kZkUnreachable;
@@ -61,11 +62,11 @@ int32_t QueryChannels(const PrinterTarget& target, int32_t pathType, std::vector
     }
     SnmpResponse response;
     // Any GetResponse with our request ID shows a working agent, whatever its error status.
-    const int32_t snmp = CSnmpChannel::Ask(target.address, kZkSnmpPort, kPduGetNextRequest,
+    const int32_t snmp = CSnmpChannel::Ask(target.address, vmod::SnmpAgentPort(), kPduGetNextRequest,
                                            {*ParseOidText(kSysDescrObject)}, kSnmpWaitMs, kSnmpTries, response);
-    if (snmp == kZkOk) channels.push_back({kZkChannelSNMP, kZkSnmpPort, 0});
-    if (pathType == kZkPathQueue && ConnectTcp(target.address, kZkJobLanguagePort, kPortCheckTimeoutMs).Valid())
-        channels.push_back({kZkChannelOPK, kZkJobLanguagePort, 0});
+    if (snmp == kZkOk) channels.push_back({kZkChannelSNMP, vmod::SnmpAgentPort(), 0});
+    if (pathType == kZkPathQueue && ConnectTcp(target.address, vmod::JobLanguagePort(), kPortCheckTimeoutMs).Valid())
+        channels.push_back({kZkChannelOPK, vmod::JobLanguagePort(), 0});
     return channels.empty() ? kZkUnreachable : kZkOk;
 }
 

@@ -1,5 +1,6 @@
 // The search thread: bursts of SNMP GetNext requests, answers matched to addresses by request ID.
 #include "modules/transport/CProbeSearch.h"
+#include "modules/agent_ports.h"
 
 #include "modules/transport/CNetAddress.h"
 #include "modules/transport/CPrinterQueries.h"
@@ -220,7 +221,7 @@ void CProbeSearch::HandleDatagram(const uint8_t* bytes, size_t length, uint32_t 
                                               kSnmpCommunity, {*ParseOidText(kDeviceIdColumn)});
         sockaddr_in to{};
         to.sin_family = AF_INET;
-        to.sin_port = htons(kZkSnmpPort);
+        to.sin_port = htons(vmod::SnmpAgentPort());
         to.sin_addr.s_addr = htonl(from);
         ::sendto(socket.Get(), request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to), sizeof to);
         return;
@@ -271,7 +272,7 @@ void CProbeSearch::Run()
             }
             if (m_stopped || hitsDone()) return;
             if (static_cast<size_t>(n) > buffer.size() || from.sin_family != AF_INET ||
-                ntohs(from.sin_port) != kZkSnmpPort)
+                ntohs(from.sin_port) != vmod::SnmpAgentPort())
                 continue;
             HandleDatagram(buffer.data(), static_cast<size_t>(n), ntohl(from.sin_addr.s_addr), socket);
         }
@@ -286,7 +287,7 @@ void CProbeSearch::Run()
                                                   kSnmpCommunity, question);
             sockaddr_in to{};
             to.sin_family = AF_INET;
-            to.sin_port = htons(kZkSnmpPort);
+            to.sin_port = htons(vmod::SnmpAgentPort());
             to.sin_addr.s_addr = htonl(m_targets[i]);
             ::sendto(socket.Get(), request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
                      sizeof to);

@@ -1,5 +1,6 @@
 // The exports' state and the size-query conventions.
 #include "modules/transport/CTransportModule.h"
+#include "modules/agent_ports.h"
 
 #include "modules/transport/CJobLanguageChannel.h"
 #include "modules/transport/CNetAddress.h"
@@ -190,9 +191,9 @@ int32_t CTransportModule::OpenChannel(int32_t pathType, const char* name, uint32
     std::unique_ptr<CChannel> channel;
     if (target.kind == PrinterTarget::Kind::Network) {
         if (kind == kZkChannelSNMP)
-            r = CSnmpChannel::Open(target.address, kZkSnmpPort, channel);
+            r = CSnmpChannel::Open(target.address, vmod::SnmpAgentPort(), channel);
         else if (kind == kZkChannelOPK)
-            r = CJobLanguageChannel::Open(target.address, kZkJobLanguagePort, channel);
+            r = CJobLanguageChannel::Open(target.address, vmod::JobLanguagePort(), channel);
         else
             r = kZkNoChannel;
     } else {
@@ -348,7 +349,7 @@ int32_t CTransportModule::GetProbeResult(uint64_t a, uint32_t b, uint32_t c, SPr
     const std::string address = FormatIPv4(hit.address);
     std::memcpy(block->result.szAddress, address.c_str(), address.size() + 1);  // at most 15 + 1
     std::memcpy(block->entry.szAddress, address.c_str(), address.size() + 1);
-    block->entry.dwValue = kZkSnmpPort;
+    block->entry.dwValue = vmod::SnmpAgentPort();
     block->entry.pNext = nullptr;
     block->result.pAddressList = &block->entry;
     block->result.pDeviceName = block->deviceName.empty() ? nullptr : block->deviceName.data();

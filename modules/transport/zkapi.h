@@ -86,6 +86,9 @@ inline constexpr uint32_t kZkMaxTimeoutMs = 600000;    // longer ZKReceive time-
 inline constexpr uint32_t kZkDefaultStatusTimeoutMs = 10000;
 inline constexpr uint32_t kZkMaxReplySize = 1048576;   // bytes; a longer reply is kZkBadReply
 
+// The standard ports of a printer. This module uses them unless the environment moves them
+// (VANTO_SNMP_PORT, VANTO_OPK_PORT; modules/agent_ports.h), so that virtual printers can run
+// without root; the channel list and the search's address entries report the ports in use.
 inline constexpr uint16_t kZkSnmpPort = 161;          // UDP port of a printer's SNMP agent
 inline constexpr uint16_t kZkJobLanguagePort = 9100;  // TCP port of the job-language channel
 

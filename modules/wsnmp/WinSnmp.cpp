@@ -8,6 +8,7 @@
 // session's callback (wParam 0: an answer waits in SnmpRecvMsg; SNMPAPI_TL_TIMEOUT: a request
 // went unanswered, lParam its request ID). Only loopback agents are reached.
 #include "modules/wsnmp/winsnmp.h"
+#include "modules/agent_ports.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -37,7 +38,6 @@
 
 namespace {
 
-constexpr uint16_t kAgentPort = 161;          // standard SNMP agent port of an entity
 constexpr long kRequestTimeoutUs = 1000000;   // 1 s per try, then one retry: the caller polls 2 s
 constexpr int kRequestRetries = 1;
 constexpr int kReceiverSliceMs = 20;          // receiver wake-up: bounds retransmission lateness
@@ -70,7 +70,7 @@ struct Object {
 struct Entity : Object {
     Entity() : Object(Kind::Entity) {}
     in_addr address{};
-    uint16_t port = kAgentPort;
+    uint16_t port = vmod::SnmpAgentPort();
 };
 
 struct Context : Object {

@@ -4,6 +4,7 @@
 // printer's counts go to standard error when the run ends, one line per printer:
 //   vprinter: stats 127.0.1.1 (colour-page): snmp-requests=5 opk-connections=2 usb-connections=0 exchanges=7
 #include "Server.h"
+#include "modules/agent_ports.h"
 
 #include <CLI/CLI.hpp>
 #include <net-snmp/net-snmp-config.h>
@@ -43,10 +44,12 @@ int main(int argc, char** argv) {
     std::string fleetFile;
     vprinter::ServerOptions options;
     options.usbDir = DefaultUsbDir();
+    options.snmpPort = vmod::SnmpAgentPort();
+    options.opkPort = vmod::JobLanguagePort();
     app.add_option("-p,--printer", printers, "ADDRESS=PROFILE: a printer on 127.x.y.z or a USB<nnn> port; repeatable");
     app.add_option("--fleet", fleetFile, "file of 'ADDRESS PROFILE' lines (profile paths relative to the file)");
-    app.add_option("--snmp-port", options.snmpPort, "UDP port of the SNMP agents (161 needs root)");
-    app.add_option("--opk-port", options.opkPort, "TCP port of the job-language channel");
+    app.add_option("--snmp-port", options.snmpPort, "UDP port of the SNMP agents (default $VANTO_SNMP_PORT, else 161, which needs root)");
+    app.add_option("--opk-port", options.opkPort, "TCP port of the job-language channel (default $VANTO_OPK_PORT, else 9100)");
     app.add_option("--usb-dir", options.usbDir, "folder of the USB<nnn>.sock files (default $VANTO_PREFIX/usb)");
     app.add_option("--fault", faultTexts, "fault rule CHANNEL:KIND[,count=N][,rate=R][,after=N][,delay=MS]; repeatable");
     app.add_option("--seed", options.seed, "seed of the fault dice");

@@ -15,8 +15,6 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
-constexpr const char* kDeviceIdOid = "1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1";
-
 class TransportChannels : public ::testing::Test {
 protected:
     static ZkModule& Zk()
@@ -135,21 +133,6 @@ TEST_F(TransportChannels, SnmpToAnAddressWithoutAgentFailsFast)
     std::vector<ZKChannelEntry> channels;
     EXPECT_EQ(Zk().Channels(kZkPathAddress, "127.0.155.3", channels), kZkUnreachable);
     Zk().CloseChannel(h);
-}
-
-TEST_F(TransportChannels, NetworkAddressGivesDeviceIdAndSnmpOnly)
-{
-    FakeSnmpAgent agent("127.0.155.4", [](const Bytes& req) -> std::vector<Datagram> {
-        return {{SnmpResponseTo(req, {{kDeviceIdOid, "MFG:Vintal;MDL:Net-1;CMD:PJL;"}})}};
-    });
-    std::string id;
-    EXPECT_GE(Zk().DeviceId(kZkPathAddress, "127.0.155.4", id), 0);
-    EXPECT_EQ(id, "MFG:Vintal;MDL:Net-1;CMD:PJL;");
-    std::vector<ZKChannelEntry> channels;
-    ASSERT_EQ(Zk().Channels(kZkPathAddress, "127.0.155.4", channels), 1);
-    EXPECT_EQ(channels[0].dwChannelKind, kZkChannelSNMP);
-    EXPECT_EQ(channels[0].wPortOrSelector, 161);
-    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, "127.0.155.4", kZkChannelOPK), kZkNoChannel);
 }
 
 TEST_F(TransportChannels, BadArgumentsAndStaleHandlesAreRefused)

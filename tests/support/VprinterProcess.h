@@ -1,6 +1,7 @@
 // build/vprinter as a child process for end-to-end tests: its output goes to files of a
 // temporary folder; it counts as ready once it prints "ready" (waited for up to 10 s); it is
-// stopped with SIGTERM, and killed when it has not ended 10 s later.
+// stopped with SIGTERM, and killed when it has not ended 10 s later. Also the sample printer
+// profiles it serves, and reading a whole file.
 #pragma once
 
 #include "support/TempFolder.h"
@@ -21,6 +22,17 @@
 extern char** environ;
 
 namespace vanto_test {
+
+// A file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The folder of a sample printer profile (samples/printers/NAME), or a file below it.
+inline std::string SampleProfile(const std::string& name) {
+    return std::string(VANTO_SOURCE_DIR) + "/samples/printers/" + name;
+}
 
 class VprinterProcess {
 public:
@@ -68,16 +80,11 @@ public:
         return m_status;
     }
 
-    std::string Stdout() const { return ReadAll(m_dir.Path() + "/out"); }
-    std::string Stderr() const { return ReadAll(m_dir.Path() + "/err"); }
+    std::string Stdout() const { return ReadFile(m_dir.Path() + "/out"); }
+    std::string Stderr() const { return ReadFile(m_dir.Path() + "/err"); }
 
 private:
     using Clock = std::chrono::steady_clock;
-
-    static std::string ReadAll(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
 
     bool Exited() {
         int status = 0;

@@ -1,7 +1,8 @@
-// The module against the virtual printer's faults, end to end over loopback (127.0.160.20 and
-// up, USB sockets of a temporary prefix): a late reply never answers a later request on any
-// channel, a "not available" PI reply ends its request at once, the status wait follows the
-// caller's time-out, and a size query and the read after it ask the printer once.
+// The module against the virtual printer, end to end over loopback (127.0.160.x, USB sockets of
+// a temporary prefix): the sample profiles' channels, device IDs and replies; a late reply never
+// answers a later request on any channel, a "not available" PI reply ends its request at once,
+// the status wait follows the caller's time-out, and a size query and the read after it ask the
+// printer once.
 #include "ZkModule.h"
 #include "modules/transport/CSnmpCodec.h"
 #include "support/TempPrefix.h"
@@ -9,14 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 using namespace zktest;
 
 namespace {
-
-const std::string kProfiles = std::string(VANTO_SOURCE_DIR) + "/samples/printers/";
 
 const zk::Oid kSysDescr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
 const zk::Oid kSysName = {1, 3, 6, 1, 2, 1, 1, 5, 0};
@@ -38,6 +40,16 @@ std::string FirstBinding(const std::string& reply)
     return oid + "=" + response->bindings[0].value;
 }
 
+// The value of one identifier in an snmprec file.
+std::string Recorded(const std::string& file, const std::string& oid)
+{
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(oid + "|", 0) == 0) return line.substr(line.find('|', oid.size() + 1) + 1);
+    return {};
+}
+
 // The counts of `vprinter --stats` for its one printer.
 struct Stats {
     int snmp = -1, opk = -1, usb = -1;
@@ -50,7 +62,7 @@ Stats ReadStats(const std::string& err)
     return {std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3])};
 }
 
-class TransportVprinterFaults : public ::testing::Test {
+class TransportVprinter : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -74,7 +86,7 @@ protected:
     static std::unique_ptr<vanto_test::VprinterProcess> Serve(const std::string& where, const std::string& profile,
                                                                std::vector<std::string> extra = {})
     {
-        extra.insert(extra.begin(), {"-p", where + "=" + kProfiles + profile});
+        extra.insert(extra.begin(), {"-p", where + "=" + vanto_test::SampleProfile(profile)});
         auto printer = std::make_unique<vanto_test::VprinterProcess>(extra);
         EXPECT_TRUE(printer->Ready()) << printer->Stderr();
         return printer;
@@ -92,9 +104,70 @@ protected:
 
 }  // namespace
 
+// ---- The sample profiles -------------------------------------------------------------------------
+
+TEST_F(TransportVprinter, SampleProfilesGiveTheirChannelsDeviceIdsAndWholeReplies)
+{
+    struct Case {
+        const char* queue;
+        const char* port;
+        const char* profile;
+        std::vector<uint32_t> channels;
+    };
+    const std::vector<Case> cases = {
+        {"Colour", "IP_127.0.160.1", "colour-page", {kZkChannelSNMP, kZkChannelOPK}},
+        {"Mono", "IP_127.0.160.2", "mono-page-opk", {kZkChannelOPK}},
+        {"InkNet", "127.0.160.3", "inkjet-network", {kZkChannelSNMP}},
+        {"InkUsb17", "USB001", "inkjet-usb-f17", {kZkChannelD4, kZkChannelTVD4}},
+        {"InkUsb14", "USB002", "inkjet-usb-f14", {kZkChannelD4}},
+    };
+    std::vector<std::string> more;  // the printers after the first
+    for (const Case& c : cases) {
+        AddQueue(c.queue, c.port);
+        const std::string port = c.port, where = port.substr(port.rfind("IP_", 0) == 0 ? 3 : 0);
+        if (&c != &cases.front()) more.insert(more.end(), {"-p", where + "=" + vanto_test::SampleProfile(c.profile)});
+    }
+    const auto printers = Serve("127.0.160.1", cases.front().profile, more);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.queue);
+        std::vector<ZKChannelEntry> channels;
+        ASSERT_EQ(m_zk.Channels(kZkPathQueue, c.queue, channels), static_cast<int32_t>(c.channels.size()));
+        for (size_t i = 0; i < channels.size(); ++i) EXPECT_EQ(channels[i].dwChannelKind, c.channels[i]);
+        std::string id;
+        ASSERT_GE(m_zk.DeviceId(kZkPathQueue, c.queue, id), 0);
+        const std::string folder = vanto_test::SampleProfile(c.profile);
+        const auto profile = nlohmann::json::parse(vanto_test::ReadFile(folder + "/profile.json"));
+        EXPECT_EQ(id, profile.contains("device_id")
+                          ? profile["device_id"].get<std::string>()
+                          : Recorded(folder + "/mib.snmprec", "1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1"));
+    }
+
+    // An MDR request of two objects on the job-language channel comes back whole.
+    const int32_t opk = m_zk.OpenChannel(kZkPathQueue, "Colour", kZkChannelOPK);
+    ASSERT_GT(opk, 0);
+    const std::string mdr = "@OPK MDR CM=\"00000902012B080201020101000902012B080201020102\"\r\n";
+    std::string reply;
+    ASSERT_GT(Exchange(opk, mdr, reply, 5000), 0);
+    EXPECT_EQ(reply.substr(0, mdr.size() + 3), mdr + "\"80");
+    EXPECT_EQ(reply.substr(reply.size() - 3), "\"\r\n");
+    m_zk.CloseChannel(opk);
+
+    // A paged PI request and the status on the USB socket.
+    const int32_t tvd4 = m_zk.OpenChannel(kZkPathQueue, "InkUsb17", kZkChannelTVD4);
+    ASSERT_GT(tvd4, 0);
+    ASSERT_GT(Exchange(tvd4, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
+    EXPECT_EQ(reply.substr(0, 9), "@BDC PI\r\n");
+    int32_t size = 0;
+    ASSERT_EQ(m_zk.GetStatus(tvd4, nullptr, &size), kZkSizeQuery);
+    std::string status(static_cast<size_t>(size), '\0');
+    EXPECT_EQ(m_zk.GetStatus(tvd4, status.data(), &size), size);
+    EXPECT_NE(status.find("ST2"), std::string::npos);
+    m_zk.CloseChannel(tvd4);
+}
+
 // ---- Late replies -------------------------------------------------------------------------------
 
-TEST_F(TransportVprinterFaults, LateSnmpReplyDoesNotAnswerTheNextRequestWithTheSameId)
+TEST_F(TransportVprinter, LateSnmpReplyDoesNotAnswerTheNextRequestWithTheSameId)
 {
     // The first reply comes 1 s late, the second 0.9 s late: the first is still on its way when
     // the second request waits for its own.
@@ -109,7 +182,7 @@ TEST_F(TransportVprinterFaults, LateSnmpReplyDoesNotAnswerTheNextRequestWithTheS
     m_zk.CloseChannel(h);
 }
 
-TEST_F(TransportVprinterFaults, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
+TEST_F(TransportVprinter, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
 {
     // A reply meant for the request before (request ID 0 as the library asks) comes instead: once
     // at the third request, and for good from the second on. Asked again, the printer sends the
@@ -145,7 +218,7 @@ TEST_F(TransportVprinterFaults, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne
     EXPECT_EQ(ReadStats(always->Stderr()).snmp, 4) << "the second request is sent once more";
 }
 
-TEST_F(TransportVprinterFaults, LateJobLanguageReplyDoesNotAnswerTheNextRequest)
+TEST_F(TransportVprinter, LateJobLanguageReplyDoesNotAnswerTheNextRequest)
 {
     AddQueue("Late", "IP_127.0.160.21");
     const auto printer = Serve("127.0.160.21", "colour-page", {"--fault", "opk:late,count=1,delay=1000"});
@@ -160,7 +233,7 @@ TEST_F(TransportVprinterFaults, LateJobLanguageReplyDoesNotAnswerTheNextRequest)
     m_zk.CloseChannel(h);
 }
 
-TEST_F(TransportVprinterFaults, LateUsbFrameDoesNotAnswerTheNextCommand)
+TEST_F(TransportVprinter, LateUsbFrameDoesNotAnswerTheNextCommand)
 {
     AddQueue("LateInk", "USB001");
     const auto printer = Serve("USB001", "inkjet-usb-f17", {"--fault", "usb:late,count=1,delay=1000"});
@@ -180,7 +253,7 @@ TEST_F(TransportVprinterFaults, LateUsbFrameDoesNotAnswerTheNextCommand)
 
 // ---- Job-language framing -----------------------------------------------------------------------
 
-TEST_F(TransportVprinterFaults, NotAvailablePiReplyEndsItsRequestAtOnce)
+TEST_F(TransportVprinter, NotAvailablePiReplyEndsItsRequestAtOnce)
 {
     AddQueue("LargeInk", "IP_127.0.160.22");
     const auto printer = Serve("127.0.160.22", "inkjet-opk");
@@ -200,7 +273,7 @@ TEST_F(TransportVprinterFaults, NotAvailablePiReplyEndsItsRequestAtOnce)
 
 // ---- Status wait ---------------------------------------------------------------------------------
 
-TEST_F(TransportVprinterFaults, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
+TEST_F(TransportVprinter, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
 {
     AddQueue("Status", "IP_127.0.160.23");
     // Job-language replies 1, 3 and 5 (the status replies below) come 1.5 s late.
@@ -231,7 +304,7 @@ TEST_F(TransportVprinterFaults, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
 
 // ---- One question per size query and read -------------------------------------------------------
 
-TEST_F(TransportVprinterFaults, SizeQueryAndReadAskThePrinterOnce)
+TEST_F(TransportVprinter, SizeQueryAndReadAskThePrinterOnce)
 {
     AddQueue("Counted", "IP_127.0.160.24");
     AddQueue("CountedInk", "USB002");
@@ -255,7 +328,7 @@ TEST_F(TransportVprinterFaults, SizeQueryAndReadAskThePrinterOnce)
 
 // ---- Damaged SNMP replies -----------------------------------------------------------------------
 
-TEST_F(TransportVprinterFaults, DamagedSnmpRepliesAreNeverDelivered)
+TEST_F(TransportVprinter, DamagedSnmpRepliesAreNeverDelivered)
 {
     // Every reply damaged: one byte in eight changed, so some keep an intact header.
     const auto printer = Serve("127.0.160.25", "colour-page", {"--fault", "snmp:garbled", "--seed", "7"});

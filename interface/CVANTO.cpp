@@ -4,6 +4,7 @@
 #include "common/BIInfo.h"
 #include "common/BILogging.h"
 #include "printerinfo/CBIPrinterInfo.h"
+#include "probe/CProbe.h"
 
 #include <new>
 
@@ -78,47 +79,62 @@ BOOL CVANTO::Release() {
 }
 
 // ---- Discovery ------------------------------------------------------------------------------
-// Every operation needs the discovery object. The library cannot create one yet (see
-// CVANTOFactory.cpp), so an instance never has it and each operation returns its failure value.
+// Every operation needs the discovery object with its conditions; without them it returns its
+// failure value.
 
-BOOL CVANTO::SetSubnetAddress(LPCWSTR /*networkAddress*/, LPCWSTR /*subnetMask*/) {
+BOOL CVANTO::SetSubnetAddress(LPCWSTR networkAddress, LPCWSTR subnetMask) {
     BI_LOG("CVANTO::SetSubnetAddress\n");
-    return FALSE;
+    CProbeMode* mode = m_pProbe ? m_pProbe->GetProbeMode() : nullptr;
+    return mode != nullptr ? mode->SetSubnetAddress(networkAddress, subnetMask) : FALSE;
 }
 
-BOOL CVANTO::SetContextName(LPCWSTR /*deviceName*/) {
+BOOL CVANTO::SetContextName(LPCWSTR deviceName) {
     BI_LOG("CVANTO::SetContextName\n");
-    return FALSE;
+    CProbeMode* mode = m_pProbe ? m_pProbe->GetProbeMode() : nullptr;
+    return mode != nullptr ? mode->SetContextName(deviceName) : FALSE;
 }
 
-BOOL CVANTO::SetContextIPRANGE(LPCWSTR /*startAddress*/, LPCWSTR /*endAddress*/) {
+BOOL CVANTO::SetContextIPRANGE(LPCWSTR startAddress, LPCWSTR endAddress) {
     BI_LOG("CVANTO::SetContextIPRANGE\n");
-    return FALSE;
+    CProbeMode* mode = m_pProbe ? m_pProbe->GetProbeMode() : nullptr;
+    return mode != nullptr ? mode->SetContextIPRANGE(startAddress, endAddress) : FALSE;
 }
 
-BOOL CVANTO::SetContextIPADR(LPCWSTR /*address*/) {
-    BI_LOG("CVANTO::SetContextIPADR\n");
-    return FALSE;
+// The conditions write this operation's own line ("CVANTO::SetContextIPADR") before the address.
+BOOL CVANTO::SetContextIPADR(LPCWSTR address) {
+    CProbeMode* mode = m_pProbe ? m_pProbe->GetProbeMode() : nullptr;
+    if (mode == nullptr) {
+        BI_LOG("CVANTO::SetContextIPADR\n");
+        return FALSE;
+    }
+    return mode->SetContextIPADR(address);
 }
 
-BOOL CVANTO::SetProbeMode(DWORD /*type*/, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
+BOOL CVANTO::SetProbeMode(DWORD type, DWORD p1, DWORD p2, DWORD p3, DWORD p4, DWORD p5, DWORD p6) {
     BI_LOG("CVANTO::SetProbeMode\n");
-    return FALSE;
+    CProbeMode* mode = m_pProbe ? m_pProbe->GetProbeMode() : nullptr;
+    return mode != nullptr ? mode->SetProbeMode(static_cast<int>(type), p1, p2, p3, p4, p5, p6) : FALSE;
 }
 
-BOOL CVANTO::ProbePrinter(LPCWSTR /*text*/) {
+BOOL CVANTO::ProbePrinter(LPCWSTR text) {
     BI_LOG("CVANTO::ProbePrinter\n");
-    return FALSE;
+    if (!m_pProbe) return FALSE;
+    return m_pProbe->ProbePrinter(text);
 }
 
+// May come from another thread while ProbePrinter runs: it only sets the stop event.
 BOOL CVANTO::StopProbe() {
     BI_LOG("CVANTO::StopProbe\n");
-    return FALSE;
+    if (!m_pProbe) return FALSE;
+    m_pProbe->Stop();
+    return TRUE;
 }
 
+// The results chained through their pNext fields; they stay owned by the discovery object.
 SBIProbeResult* CVANTO::GetProbeResult() {
     BI_LOG("CVANTO::GetProbeResult\n");
-    return nullptr;
+    if (!m_pProbe) return nullptr;
+    return m_pProbe->GetProbeResult();
 }
 
 // ---- Printer information --------------------------------------------------------------------

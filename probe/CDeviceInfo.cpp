@@ -5,6 +5,7 @@
 #include "common/BILogging.h"
 #include "probe/CSnmpDll.h"
 #include "probe/DeviceIDParser.h"
+#include "probe/ProbeText.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -49,17 +50,6 @@ bool FieldText(const char* field, size_t size, std::string& out) {
 // A zero-terminated text of at most kMaxTextBytes bytes, or false.
 bool BoundedText(const char* text, std::string& out) {
     return FieldText(text, CDeviceInfo::kMaxTextBytes + 1, out);
-}
-
-// 8-bit text in code page `codePage` as UTF-16; false when it cannot be converted.
-bool ToWide(UINT codePage, const std::string& text, std::u16string& out) {
-    out.clear();
-    if (text.empty()) return true;
-    const int length = static_cast<int>(text.size());
-    const int chars = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
-    if (chars <= 0) return false;
-    out.resize(static_cast<size_t>(chars));
-    return MultiByteToWideChar(codePage, 0, text.data(), length, out.data(), chars) == chars;
 }
 
 // UTF-16 text into a fixed field of the packed record at `field`, cut to leave the terminator.
@@ -214,27 +204,37 @@ int CDeviceInfo::ConvertSBIProbeResult() {
     record->dwDomestic = domestic;
     if ((domestic & VANTO_PROBE_DOMESTIC_INKJET) && (info.dwFIDBits & FID_DPA)) record->dwDuplex = 1;
 
-    try {
-        std::u16string text;
-        if (m_pRaw->hasName) {
-            if (!ToWide(CP_THREAD_ACP, m_pRaw->deviceName, text)) throw std::bad_alloc();
-            m_record.name.reset(new char16_t[text.size() + 1]());
-            std::copy(text.begin(), text.end(), m_record.name.get());
-            record->pDeviceName = m_record.name.get();
-        }
-        if (!ToWide(CP_THREAD_ACP, m_pRaw->address, text)) throw std::bad_alloc();
-        StoreText(FieldOf(record, offsetof(SBIProbeResult, szAddress)), kRecordAddressChars, text);
-        for (size_t i = 0; i < m_pRaw->addresses.size(); ++i) {
-            SBIProbeAddress* entry = &m_record.addresses[i];
-            entry->dwValue = m_pRaw->addresses[i].dwValue;
-            if (!ToWide(CP_THREAD_ACP, m_pRaw->addresses[i].text, text)) throw std::bad_alloc();
-            StoreText(FieldOf(entry, offsetof(SBIProbeAddress, szAddress)), kEntryTextChars, text);
-        }
-    } catch (const std::bad_alloc&) {
+    if (!ConvertTexts()) {
         m_record.Reset();
         return kErrNoMemory;
     }
     return 1;
+}
+
+// The name, the hit's address and the address entries into the record; false when a text
+// cannot be converted or memory runs out.
+bool CDeviceInfo::ConvertTexts() {
+    SBIProbeResult* record = m_record.result.get();
+    try {
+        std::u16string text;
+        if (m_pRaw->hasName) {
+            if (!ProbeTextToWide(CP_THREAD_ACP, m_pRaw->deviceName, text)) return false;
+            m_record.name = std::make_unique<char16_t[]>(text.size() + 1);
+            std::copy(text.begin(), text.end(), m_record.name.get());
+            record->pDeviceName = m_record.name.get();
+        }
+        if (!ProbeTextToWide(CP_THREAD_ACP, m_pRaw->address, text)) return false;
+        StoreText(FieldOf(record, offsetof(SBIProbeResult, szAddress)), kRecordAddressChars, text);
+        for (size_t i = 0; i < m_pRaw->addresses.size(); ++i) {
+            SBIProbeAddress* entry = &m_record.addresses[i];
+            entry->dwValue = m_pRaw->addresses[i].dwValue;
+            if (!ProbeTextToWide(CP_THREAD_ACP, m_pRaw->addresses[i].text, text)) return false;
+            StoreText(FieldOf(entry, offsetof(SBIProbeAddress, szAddress)), kEntryTextChars, text);
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool CDeviceInfo::IsSameDevice(const SProbeResult& hit) const {
@@ -317,7 +317,7 @@ DWORD CDeviceInfo::GetInfoProbe() {
 
     if (!location.empty()) {
         std::u16string text;
-        if (!ToWide(dwCommonLocation > 0 ? CP_UTF8 : CP_THREAD_ACP, location, text)) return 0;
+        if (!ProbeTextToWide(dwCommonLocation > 0 ? CP_UTF8 : CP_THREAD_ACP, location, text)) return 0;
         StoreText(FieldOf(record, offsetof(SBIProbeResult, szLocation)), kRecordLocationChars, text);
     }
 
@@ -356,7 +356,7 @@ int CDeviceInfo::StartSysOEM(const ZKProbeContext& context, Completion completio
     if (!FieldText(reinterpret_cast<const char*>(context.typeContext), kEntryAddressBytes, address)) return 0;
     std::u16string text;
     try {
-        if (!ToWide(CP_THREAD_ACP, address, text)) return 0;
+        if (!ProbeTextToWide(CP_THREAD_ACP, address, text)) return 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }

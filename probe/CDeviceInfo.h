@@ -86,6 +86,7 @@ private:
 
     int CopySProbeResult(const SProbeResult* pSProbeResult);
     int ConvertSBIProbeResult();
+    bool ConvertTexts();
     // A zeroed record with `count` linked address entries; false when memory runs out.
     bool AllocateRecord(size_t count);
 

@@ -3,6 +3,7 @@
 
 #include "common/BIInfo.h"
 #include "common/BILogging.h"
+#include "probe/ProbeText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,12 +33,8 @@ std::u16string HitName(const SProbeResult& hit) {
     if (hit.pDeviceName == nullptr) return name;
     const void* end = std::memchr(hit.pDeviceName, 0, CDeviceInfo::kMaxTextBytes + 1);
     if (end == nullptr) return name;
-    const int length = static_cast<int>(static_cast<const char*>(end) - hit.pDeviceName);
-    if (length == 0) return name;
-    const int chars = MultiByteToWideChar(CP_THREAD_ACP, 0, hit.pDeviceName, length, nullptr, 0);
-    if (chars <= 0) return name;
-    name.resize(static_cast<size_t>(chars));
-    if (MultiByteToWideChar(CP_THREAD_ACP, 0, hit.pDeviceName, length, name.data(), chars) != chars) name.clear();
+    const std::string_view text(hit.pDeviceName, static_cast<size_t>(static_cast<const char*>(end) - hit.pDeviceName));
+    if (!ProbeTextToWide(CP_THREAD_ACP, text, name)) name.clear();
     return name;
 }
 
@@ -290,11 +287,8 @@ bool CProbe::AcceptsHit(const SProbeResult& hit, const std::u16string& name) con
     if (!m_pProbeMode->NameFilter()) return true;
     const std::string& wanted = m_pProbeMode->FilterName();
     if (wanted.empty() || hit.pDeviceName == nullptr) return false;
-    const int length = static_cast<int>(wanted.size());
-    const int chars = MultiByteToWideChar(CP_THREAD_ACP, 0, wanted.data(), length, nullptr, 0);
-    if (chars <= 0) return false;
-    std::u16string prefix(static_cast<size_t>(chars), u'\0');
-    if (MultiByteToWideChar(CP_THREAD_ACP, 0, wanted.data(), length, prefix.data(), chars) != chars) return false;
+    std::u16string prefix;
+    if (!ProbeTextToWide(CP_THREAD_ACP, wanted, prefix)) return false;
     if (name.size() < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
         if (LowerCase(name[i]) != LowerCase(prefix[i])) return false;

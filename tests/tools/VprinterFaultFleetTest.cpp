@@ -32,7 +32,7 @@ Bytes ReadUntilQuiet(Stream& s, int quietMs = 400) {
 }
 
 TEST(VprinterFaults, LostLateAndWrongSnmpReplies) {
-    Vprinter vp({"-p", "127.0.77.40=" + SamplePath("colour-page"), "--fault", "snmp:lost,count=1", "--fault",
+    Vprinter vp({"-p", "127.0.77.40=" + SampleProfile("colour-page"), "--fault", "snmp:lost,count=1", "--fault",
                  "snmp:late,after=2,count=1,delay=800", "--fault", "snmp:wrong,after=3,count=1"});
     ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_FALSE(UdpExchange("127.0.77.40", SysNameGet(1), 500)) << "first reply is lost";
@@ -60,7 +60,7 @@ TEST(VprinterFaults, LostLateAndWrongSnmpReplies) {
 }
 
 TEST(VprinterFaults, TruncatedGarbledAndWrongJobLanguageReplies) {
-    Vprinter vp({"-p", "127.0.77.41=" + SamplePath("colour-page"), "--fault", "opk:truncated,count=1", "--fault",
+    Vprinter vp({"-p", "127.0.77.41=" + SampleProfile("colour-page"), "--fault", "opk:truncated,count=1", "--fault",
                  "opk:garbled,after=1,count=1", "--fault", "opk:wrong,after=3,count=1"});
     ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     Stream s = Stream::Tcp("127.0.77.41");
@@ -85,7 +85,7 @@ TEST(VprinterFaults, TruncatedGarbledAndWrongJobLanguageReplies) {
 }
 
 TEST(VprinterFaults, VanishingPrinterStopsAnsweringEverywhere) {
-    Vprinter vp({"-p", "127.0.77.42=" + SamplePath("colour-page"), "--fault", "any:vanish,after=1"});
+    Vprinter vp({"-p", "127.0.77.42=" + SampleProfile("colour-page"), "--fault", "any:vanish,after=1"});
     ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_TRUE(UdpExchange("127.0.77.42", SysNameGet(1), 2000));
     Stream s = Stream::Tcp("127.0.77.42");
@@ -100,7 +100,7 @@ TEST(VprinterFaults, VanishingPrinterStopsAnsweringEverywhere) {
 
 TEST(VprinterFaults, TimedVanishRateAndUsbFaults) {
     TempFolder usb;
-    Vprinter vp({"-p", "127.0.77.43=" + SamplePath("system-oem-b"), "-p", "USB003=" + SamplePath("inkjet-usb-f14"),
+    Vprinter vp({"-p", "127.0.77.43=" + SampleProfile("system-oem-b"), "-p", "USB003=" + SampleProfile("inkjet-usb-f14"),
                  "--fault", "snmp:vanish,count=1,delay=500", "--fault", "snmp:lost,after=1,rate=0.5", "--fault",
                  "usb:garbled,count=1", "--seed", "7"},
                 usb.Path());
@@ -127,8 +127,8 @@ TEST(VprinterFaults, TimedVanishRateAndUsbFaults) {
 TEST(VprinterFleet, FiftyPrintersAnswerAndStopCleanly) {
     TempFolder dir;
     std::string fleet = "# fleet for discovery\n";
-    for (int n = 1; n <= 50; ++n) fleet += "127.0.78." + std::to_string(n) + "  " + SamplePath("colour-page") + "\n";
-    fleet += "USB004 " + SamplePath("inkjet-usb-f14") + "\n";
+    for (int n = 1; n <= 50; ++n) fleet += "127.0.78." + std::to_string(n) + "  " + SampleProfile("colour-page") + "\n";
+    fleet += "USB004 " + SampleProfile("inkjet-usb-f14") + "\n";
     Vprinter vp({"--fleet", dir.Write("fleet.txt", fleet)}, dir.Path());
     ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_NE(vp.Stdout().find("51 printers"), std::string::npos);
@@ -147,25 +147,25 @@ TEST(VprinterFleet, FiftyPrintersAnswerAndStopCleanly) {
 
 TEST(VprinterFleet, BindErrorsAndRefusedAddressesEndTheRun) {
     TempFolder dir;
-    Vprinter first({"-p", "127.0.77.50=" + SamplePath("colour-page"), "-p", "USB005=" + SamplePath("inkjet-usb-f14")},
+    Vprinter first({"-p", "127.0.77.50=" + SampleProfile("colour-page"), "-p", "USB005=" + SampleProfile("inkjet-usb-f14")},
                    dir.Path());
     ASSERT_TRUE(first.Ready()) << first.Stderr();
 
-    Vprinter same({"-p", "127.0.77.50=" + SamplePath("colour-page")}, dir.Path());
+    Vprinter same({"-p", "127.0.77.50=" + SampleProfile("colour-page")}, dir.Path());
     EXPECT_FALSE(same.Ready());
     EXPECT_EQ(same.Wait(std::chrono::seconds(10)), 2);
     EXPECT_NE(same.Stderr().find("cannot bind UDP 127.0.77.50:1161"), std::string::npos) << same.Stderr();
 
-    Vprinter usb({"-p", "USB005=" + SamplePath("inkjet-usb-f14")}, dir.Path());
+    Vprinter usb({"-p", "USB005=" + SampleProfile("inkjet-usb-f14")}, dir.Path());
     EXPECT_EQ(usb.Wait(std::chrono::seconds(10)), 2);
     EXPECT_NE(usb.Stderr().find("another device is serving it"), std::string::npos) << usb.Stderr();
 
     for (const std::string address : {"localhost", "127.0.0.256", "::1"}) {
-        Vprinter refused({"-p", address + "=" + SamplePath("colour-page")}, dir.Path());
+        Vprinter refused({"-p", address + "=" + SampleProfile("colour-page")}, dir.Path());
         EXPECT_EQ(refused.Wait(std::chrono::seconds(10)), 2) << address;
         EXPECT_NE(refused.Stderr().find("refusing address"), std::string::npos) << refused.Stderr();
     }
-    Vprinter badFleet({"--fleet", dir.Write("fleet.txt", "localhost " + SamplePath("colour-page") + "\n")}, dir.Path());
+    Vprinter badFleet({"--fleet", dir.Write("fleet.txt", "localhost " + SampleProfile("colour-page") + "\n")}, dir.Path());
     EXPECT_EQ(badFleet.Wait(std::chrono::seconds(10)), 2);
     EXPECT_NE(badFleet.Stderr().find("fleet.txt:1"), std::string::npos) << badFleet.Stderr();
 

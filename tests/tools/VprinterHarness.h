@@ -21,7 +21,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,13 +33,9 @@ using Clock = std::chrono::steady_clock;
 inline constexpr int kSnmpPort = 1161;
 inline constexpr int kOpkPort = 19100;
 
-inline std::string SamplePath(const std::string& name) { return std::string(VANTO_SOURCE_DIR) + "/samples/printers/" + name; }
+using vanto_test::ReadFile;
+using vanto_test::SampleProfile;
 inline std::string RecordingsDir() { return std::string(VANTO_SHARED_DIR) + "/printers-recorded"; }
-
-inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // build/vprinter on the harness's ports and USB folder.
 class Vprinter : public vanto_test::VprinterProcess {

@@ -48,9 +48,9 @@ std::vector<SnmpVar> ExpectedFromSnmprec(const std::string& text) {
 std::string Peer(const std::string& address) { return address + ":" + std::to_string(kSnmpPort); }
 
 TEST(VprinterSnmp, NetSnmpToolsWalkAndGetTheProfileData) {
-    Vprinter vp({"-p", "127.0.77.1=" + SamplePath("colour-page")});
+    Vprinter vp({"-p", "127.0.77.1=" + SampleProfile("colour-page")});
     ASSERT_TRUE(vp.Ready()) << vp.Stderr();
-    const auto expected = ExpectedFromSnmprec(ReadText(SamplePath("colour-page/mib.snmprec")));
+    const auto expected = ExpectedFromSnmprec(ReadFile(SampleProfile("colour-page/mib.snmprec")));
     std::vector<std::string> walked;
     std::istringstream out(Snmp("snmpwalk", "127.0.77.1", "-Oq 1.3.6.1"));
     for (std::string line; std::getline(out, line);)
@@ -80,7 +80,7 @@ TEST(VprinterSnmp, EveryRecordingIsServedByteForByte) {
         SCOPED_TRACE(files[i]);
         SnmpClient client(Peer("127.0.77." + std::to_string(100 + i)));
         const auto walked = client.Walk();
-        const auto expected = ExpectedFromSnmprec(ReadText(files[i]));
+        const auto expected = ExpectedFromSnmprec(ReadFile(files[i]));
         ASSERT_EQ(walked.size(), expected.size());
         for (size_t k = 0; k < walked.size(); ++k) EXPECT_EQ(walked[k], expected[k]) << walked[k].oid;
     }
@@ -125,61 +125,15 @@ TEST(VprinterSnmp, ErrorAnswersFollowVersion1) {
     EXPECT_FALSE(UdpExchange("127.0.77.2", Bytes{0x30, 0x80, 0x02, 0x01}, 300));
 }
 
-TEST(VprinterSnmp, InkjetCommandsAnswerUnderTheMakerArc) {
-    Vprinter vp({"-p", "127.0.77.3=" + SamplePath("inkjet-network")});
-    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
-    SnmpClient client(Peer("127.0.77.3"));
-    const std::string arc = "1.3.6.1.4.1.4913.1.2.2.44.1.1.2.1";
-
-    // "st" 01 00 01: one leading byte, then the status reply with its fields.
-    auto st = client.Get(arc + ".115.116.1.0.1");
-    ASSERT_TRUE(st);
-    ASSERT_GT(st->bytes.size(), 13u);
-    EXPECT_EQ(st->bytes.substr(1, 10), "@BDC ST2\r\n");
-    auto status = client.Get("1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1");
-    ASSERT_TRUE(status);
-    EXPECT_EQ(status->bytes, st->bytes.substr(1));
-
-    // The format-17 PI request in its second form, page by page.
-    auto page = [&](unsigned n, unsigned chunk) {
-        return client.Get(arc + ".112.109.5.0.3." + std::to_string(n & 0xFF) + "." + std::to_string(n >> 8) + "." +
-                          std::to_string(chunk & 0xFF) + "." + std::to_string(chunk >> 8));
-    };
-    auto first = page(0, 0x800);
-    ASSERT_TRUE(first);
-    const std::string& h = first->bytes;
-    ASSERT_EQ(h.substr(1, 3), "pm:");
-    const unsigned pages = static_cast<uint8_t>(h[9]) | (static_cast<uint8_t>(h[10]) << 8);
-    const unsigned chunk = static_cast<uint8_t>(h[11]) | (static_cast<uint8_t>(h[12]) << 8);
-    ASSERT_GE(pages, 1u);
-    std::string joined;
-    for (unsigned n = 1; n <= pages; ++n) {
-        auto p = page(n, chunk);
-        ASSERT_TRUE(p) << "page " << n;
-        const std::string& b = p->bytes;
-        ASSERT_EQ(b.substr(14, 3), "sz:");
-        const size_t len = static_cast<uint8_t>(b[17]) | (static_cast<uint8_t>(b[18]) << 8);
-        EXPECT_LE(b.size(), chunk + 1);
-        joined += b.substr(23, len);
-    }
-    const auto expected = *vprinter::FromHexText(ReadText(SamplePath("inkjet-network/pm17.hex")));
-    EXPECT_EQ(joined, std::string(expected.begin(), expected.end()));
-
-    // A page printer has no command arc.
-    Vprinter page2({"-p", "127.0.77.4=" + SamplePath("system-oem-b")});
-    ASSERT_TRUE(page2.Ready());
-    EXPECT_FALSE(SnmpClient(Peer("127.0.77.4")).Get(arc + ".115.116.1.0.1"));
-}
-
 // snmpsim serves the same snmprec files; both agents must give the same walk.
 TEST(VprinterSnmp, SnmpsimGivesTheSameAnswers) {
     if (RunShell("command -v snmpsimd").empty()) GTEST_SKIP() << "snmpsimd is not installed";
     if (!std::filesystem::is_directory(RecordingsDir())) GTEST_SKIP() << "no recordings folder " << RecordingsDir();
     TempFolder dir;
-    const std::vector<std::string> files = {SamplePath("colour-page/mib.snmprec"), RecordingsDir() + "/p05.snmprec"};
+    const std::vector<std::string> files = {SampleProfile("colour-page/mib.snmprec"), RecordingsDir() + "/p05.snmprec"};
     std::string endpoints, fleet;
     for (size_t i = 0; i < files.size(); ++i) {
-        dir.Write("data/vintal/1.3.6.1.6.1.1." + std::to_string(i) + ".snmprec", ReadText(files[i]));
+        dir.Write("data/vintal/1.3.6.1.6.1.1." + std::to_string(i) + ".snmprec", ReadFile(files[i]));
         endpoints += " --agent-udpv4-endpoint=127.0.77." + std::to_string(60 + i) + ":" + std::to_string(kSnmpPort);
         fleet += "127.0.77." + std::to_string(70 + i) + " " + files[i] + "\n";
     }

@@ -93,14 +93,6 @@ TEST(Files, FindFirstMatchesWildcardsWithoutCase) {
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
-TEST(Files, SpecialFolderIsProgramData) {
-    TempPrefix prefix;
-    char16_t path[MAX_PATH] = {};
-    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_COMMON_APPDATA, FALSE));
-    EXPECT_EQ(std::u16string(path), u"C:\\ProgramData");
-    EXPECT_EQ(GetFileAttributesW(path), FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Reads one key of the test file into a buffer of `size` characters.
 std::pair<DWORD, std::u16string> Profile(const char16_t* section, const char16_t* key, DWORD size = 64,
                                          const char16_t* fallback = u"DEF") {

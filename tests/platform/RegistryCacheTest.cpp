@@ -1,17 +1,13 @@
 // Repeated registry reads answered from the connection's lookup results must never be stale:
 // changes by this process, by another process and deletions show at the next read.
+#include "support/SelfTest.h"
 #include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 using vanto_test::TempPrefix;
@@ -55,20 +51,6 @@ HKEY CreateKey(const char16_t* path) {
     return key;
 }
 
-// Runs one of the RegistryCacheChild tests in a second process on the same prefix.
-void RunChild(const char* test) {
-    std::string filter = std::string("--gtest_filter=RegistryCacheChild.") + test;
-    char self[] = "/proc/self/exe";
-    char* argv[] = {self, filter.data(), nullptr};
-    ::setenv(kChildVariable, "1", 1);
-    pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, self, nullptr, nullptr, argv, environ), 0);
-    ::unsetenv(kChildVariable);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
 // Second-process halves of the tests below.
 TEST(RegistryCacheChild, CreateDeepKeyWithValue) {
     if (!std::getenv(kChildVariable)) GTEST_SKIP() << "runs only as the second process";
@@ -89,7 +71,7 @@ TEST(RegistryCache, MissingKeyAndValueAppearWhenAnotherProcessWritesThem) {
         EXPECT_EQ(ReadDword(kDeepKey, u"Switch", value), ERROR_FILE_NOT_FOUND);
         EXPECT_EQ(ReadDword(kKey, u"Switch", value), ERROR_FILE_NOT_FOUND);
     }
-    RunChild("CreateDeepKeyWithValue");
+    ASSERT_TRUE(vanto_test::RunSelfTest("RegistryCacheChild.CreateDeepKeyWithValue", kChildVariable));
     EXPECT_EQ(ReadDword(kDeepKey, u"Switch", value), kOk);
     EXPECT_EQ(value, 7u);
 }
@@ -100,7 +82,7 @@ TEST(RegistryCache, KeysDeletedByAnotherProcessAreGoneAtTheNextRead) {
     ASSERT_EQ(WriteDword(key, u"Switch", 1), kOk);
     DWORD value = 0;
     EXPECT_EQ(ReadDword(kDeepKey, u"Switch", value), kOk);
-    RunChild("DeleteTree");
+    ASSERT_TRUE(vanto_test::RunSelfTest("RegistryCacheChild.DeleteTree", kChildVariable));
     EXPECT_EQ(ReadDword(kDeepKey, u"Switch", value), ERROR_FILE_NOT_FOUND);
     DWORD size = sizeof value;
     EXPECT_EQ(RegQueryValueExW(key, u"Switch", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), kKeyDeleted)
@@ -125,7 +107,7 @@ TEST(RegistryCache, OwnWritesDeletesAndKeyRemovalShowAtOnce) {
     EXPECT_EQ(ReadDword(kDeepKey, u"Switch", value), ERROR_FILE_NOT_FOUND);
     RegCloseKey(CreateKey(kDeepKey));
     HKEY deep = nullptr;
-    EXPECT_EQ(OpenKey(kDeepKey, deep), kOk);
+    EXPECT_EQ(OpenKey(kDeepKey, deep), kOk) << "a key created after a failed lookup";
     RegCloseKey(deep);
     ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKey), kOk);
     EXPECT_EQ(OpenKey(kDeepKey, deep), ERROR_FILE_NOT_FOUND);

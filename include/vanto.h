@@ -22,7 +22,12 @@
 #define VANTO_EXTERN_C
 #define VANTO_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
 #endif
+#ifdef _WIN32
+/* vanto.dll exports by its .def file: the 21 names, undecorated. */
+#define VANTO_API VANTO_EXTERN_C
+#else
 #define VANTO_API VANTO_EXTERN_C __attribute__((visibility("default")))
+#endif
 
 /* The instance handle: opaque, pointer-sized, null on failure. */
 typedef struct VANTO_INSTANCE* HVANTO;

@@ -49,6 +49,11 @@ CVANTO* FromHandle(HVANTO hInstance) {
     return instance;
 }
 
+// The caller's 32-bit counts as the library's DWORD (uint32_t here, unsigned long on Windows:
+// both 32 bits).
+static_assert(sizeof(DWORD) == sizeof(uint32_t));
+DWORD* AsDword(uint32_t* value) { return reinterpret_cast<DWORD*>(value); }
+
 // Runs an export's body on a live instance; the failure value for no instance or an exception.
 template <typename Result, typename Body>
 Result Forward(HVANTO hInstance, Result failure, Body body) noexcept {
@@ -156,7 +161,7 @@ int32_t UpdateCFGXFile(HVANTO hInstance, uint64_t llElementBit, uint32_t dwOptio
 
 BOOL GetDWORDValue(HVANTO hInstance, uint32_t enumDWID, uintptr_t /*ignored*/, uint32_t* pdwValue) {
     BI_LOG("CVANTODll::GetDWORDValue\n");
-    return Forward(hInstance, FALSE, [&](CVANTO& v) { return v.GetDWORDValue(enumDWID, pdwValue); });
+    return Forward(hInstance, FALSE, [&](CVANTO& v) { return v.GetDWORDValue(enumDWID, AsDword(pdwValue)); });
 }
 
 BOOL GetStringValueW(HVANTO hInstance, uint32_t enumSZID, uintptr_t /*ignored*/, char16_t* pszBuffer,
@@ -167,7 +172,7 @@ BOOL GetStringValueW(HVANTO hInstance, uint32_t enumSZID, uintptr_t /*ignored*/,
 
 int32_t GetStructValue(HVANTO hInstance, uint32_t enumSTID, uint32_t dwParam, void* pBuffer, uint32_t* pcbBuffer) {
     BI_LOG("CVANTODll::GetStructValue\n");
-    return Forward(hInstance, 0, [&](CVANTO& v) { return v.GetStructValue(enumSTID, dwParam, pBuffer, pcbBuffer); });
+    return Forward(hInstance, 0, [&](CVANTO& v) { return v.GetStructValue(enumSTID, dwParam, pBuffer, AsDword(pcbBuffer)); });
 }
 
 BOOL SetDWORDValue(HVANTO hInstance, uint32_t enumDWID, uint32_t /*ignored*/, uint32_t dwValue) {

@@ -10,6 +10,11 @@
 // names (see VANTO_ORDINAL_PREFIX).
 #pragma once
 
+#ifdef _WIN32
+// The Windows build: the SDK's own declarations, and the library's UTF-16 text mapped onto them.
+#include "platform/win32_windows.h"
+#else
+
 #include <cstddef>
 #include <cstdint>
 
@@ -368,3 +373,5 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
                         LPWSTR lpWideCharStr, int cchWideChar);
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+
+#endif  // _WIN32

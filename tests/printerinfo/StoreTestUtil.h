@@ -3,18 +3,13 @@
 #pragma once
 
 #include "common/BIInfo.h"
+#include "support/SelfTest.h"
 #include "support/TempPrefix.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace storetest {
 
@@ -41,22 +36,6 @@ inline std::u16string GiveQueueGUID(const char16_t* queue) {
     EXPECT_NE(info.GetQueueGUID()[0], 0) << "the queue did not get a KDPQGUID";
     return info.GetQueueGUID();
 }
-
-// Runs the test `test` of this executable as another process, with the environment variable
-// `variable` set to `value` (such a test skips itself without it); the process id, or -1.
-inline pid_t SpawnTestProcess(const std::string& test, const char* variable, const char* value) {
-    std::string filter = "--gtest_filter=" + test;
-    char self[] = "/proc/self/exe";
-    char* argv[] = {self, filter.data(), nullptr};
-    ::setenv(variable, value, 1);
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, self, nullptr, nullptr, argv, environ) != 0) pid = -1;
-    ::unsetenv(variable);
-    return pid;
-}
-
-// True when a wait status says the process ended with exit code 0.
-inline bool EndedWell(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
 // Registers a second driver whose data file is the sample's with the line of `key` replaced by
 // `line` (removed when `line` is empty), with the built files, and adds `queue` on it.

@@ -4,7 +4,7 @@
 
 #include "cfgx/CCfgxDll.h"
 #include "common/BIInfo.h"
-#include "common/BILogging.h"
+#include "support/ErrorLines.h"
 #include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +12,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace cfgxtest {
+
+using vanto_test::ErrorLines;
 
 inline constexpr const char* kQueue = "Cfgx Queue";
 inline constexpr const char16_t* kQueueW = u"Cfgx Queue";
@@ -82,30 +83,5 @@ inline bool HasGroup(const nlohmann::json& file, const Group& group) {
         if (g == group) return true;
     return false;
 }
-
-// The error lines the library logs while it lives (with or without a log file).
-class ErrorLines {
-public:
-    ErrorLines() {
-        Lines().clear();
-        BILogging::SetErrorSink(&Sink);
-    }
-    ~ErrorLines() { BILogging::SetErrorSink(nullptr); }
-    ErrorLines(const ErrorLines&) = delete;
-    ErrorLines& operator=(const ErrorLines&) = delete;
-    bool Has(const std::string& line) const {
-        for (const std::string& l : Lines())
-            if (l == line + "\n") return true;
-        return false;
-    }
-    size_t Count() const { return Lines().size(); }
-
-private:
-    static std::vector<std::string>& Lines() {
-        static std::vector<std::string> lines;
-        return lines;
-    }
-    static void Sink(std::string_view line) { Lines().emplace_back(line); }
-};
 
 }  // namespace cfgxtest

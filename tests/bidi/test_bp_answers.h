@@ -11,35 +11,13 @@ namespace bp_answers {
 
 using namespace bp_test;
 
-// One queue opened by a fresh object (its own transport module) with the option flags.
-struct Opened {
-    std::unique_ptr<BIInfo> context;
-    std::unique_ptr<CBIDI_BP> bidi = std::make_unique<CBIDI_BP>();
-    int result = 0;
-    explicit Opened(const std::string& queue, DWORD flags = 0) : context(Context(queue)) {
-        if (bidi->Initialize(context.get(), flags)) result = bidi->Open(Wide(queue).c_str());
-    }
-    CBIDI_BP* operator->() const { return bidi.get(); }
-};
-
 // Queues on their printers ("IP_" is added to addresses), served by one vprinter for the test.
 class AnswersTest : public ::testing::Test {
 protected:
-    struct Queue {
-        std::string name, where, profile;
-    };
-    void Serve(const std::vector<Queue>& queues) {
-        std::vector<std::pair<std::string, std::string>> printers;
-        for (const Queue& q : queues) {
-            m_live.AddQueue(q.name, q.where.rfind("USB", 0) == 0 ? q.where : "IP_" + q.where);
-            printers.push_back({q.where, q.profile});
-        }
-        m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
+    void Serve(const std::vector<LiveQueue>& queues) {
+        m_printers = bp_test::Serve(m_live, queues);
+        ASSERT_TRUE(m_printers->Ready());
     }
-    // Requests sent to printers since the log was enabled or marked.
-    size_t Sends() const { return m_live.CountInNewLog("Call 'Send' function of ZKAPI Module."); }
-    bool Logged(const std::string& text) const { return m_live.NewLog().find(text) != std::string::npos; }
 
     TempFolder m_files;
     LivePrefix m_live;

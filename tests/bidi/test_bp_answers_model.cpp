@@ -68,7 +68,6 @@ TEST_F(ModelAnswers, PagePrintersFromDeviceIdAndMib) {
         // QLMPAGE-04 asks no colorants; record bit 0x400 of a listed model; negative size.
         {"Listed", 0x402, 0x301, 0},
     };
-    m_live.EnableLog();
     for (const PageCase& c : cases) {
         SCOPED_TRACE(c.queue);
         Opened printer(c.queue);
@@ -80,8 +79,6 @@ TEST_F(ModelAnswers, PagePrintersFromDeviceIdAndMib) {
         EXPECT_EQ(printer->GetSupportPDLBits(), c.pdlBits);
         EXPECT_EQ(printer->GetInstalledMemory(), c.memoryMB);
     }
-    EXPECT_TRUE(Logged("#Failed to get kdPrtGeneralJobCtrlLangCharSet from printer.")) << "mono-page-jp has none";
-    EXPECT_TRUE(Logged("MemorySizeIndex = 3"));
 
     // The character set is read at its own object, also where the paper-type mask lies before it.
     Opened colour("Colour");
@@ -99,16 +96,12 @@ TEST_F(ModelAnswers, PagePrintersFromDeviceIdAndMib) {
 }
 
 TEST_F(ModelAnswers, PagePrinterFailuresEndTheQueryAndLeaveWhatWasFound) {
-    m_live.EnableLog();
     Opened bare("Bare");
     ASSERT_EQ(bare.result, 1);
     DWORD bits = 0xFF;
     EXPECT_EQ(bare->GetModelInfoBits(&bits), 0);
     EXPECT_EQ(bits, 0u);
-    EXPECT_TRUE(Logged("QLMPAGES-04 Only"));
-    EXPECT_TRUE(Logged("#Failed to get colorants from printer."));
     EXPECT_EQ(bare->GetInstalledMemory(), 0u);
-    EXPECT_TRUE(Logged("#Failed to get the hrStorageDesc from printer."));
     EXPECT_EQ(bare->GetSupportPDLBits(), 0x304u);
 
     // No paper sizes: the query fails with the Japanese bit already set.
@@ -117,10 +110,7 @@ TEST_F(ModelAnswers, PagePrinterFailuresEndTheQueryAndLeaveWhatWasFound) {
     EXPECT_EQ(noSizes->GetModelInfoBits(&bits), 0);
     EXPECT_EQ(bits, 0x4u);
     // Neither RAM name matches ("printer ram" is not "Printer RAM"): memory unknown.
-    m_live.MarkLog();
     EXPECT_EQ(noSizes->GetInstalledMemory(), 0u);
-    EXPECT_TRUE(Logged("#Not Found PrinterRamString(Printer RAM) in hrStorageDesc."));
-    EXPECT_TRUE(Logged("#Not Found PrinterRamString(Storage RAM) in hrStorageDesc."));
 }
 
 TEST_F(ModelAnswers, InkjetsFromStatusDeviceIdAndMediaAnalysis) {
@@ -143,23 +133,20 @@ TEST_F(ModelAnswers, InkjetsFromStatusDeviceIdAndMediaAnalysis) {
     // A status reply without the ink field fails the query.
     Opened noInk("NoInk");
     ASSERT_EQ(noInk.result, 1);
-    m_live.EnableLog();
     EXPECT_EQ(noInk->GetModelInfoBits(&bits), 0);
-    EXPECT_TRUE(Logged("#Failed CBIDI_BP::GetColorInfo"));
 }
 
 TEST_F(ModelAnswers, SystemOemPrintersFromTheirRecord) {
     // Model-H (row bits 0x500, PDL 0x4, 128 MB): over SNMP the printer's 768 MB count, and 0x800
     // says a channel is there.
-    m_live.EnableLog();
     Opened oem("OemH");
     ASSERT_EQ(oem.result, 1);
     ASSERT_EQ(oem->GetPrinterCategory(), PRINTER_CATEGORY_SYSTEM_OEM);
-    m_live.MarkLog();
+    m_live.EnableLog();
     DWORD bits = 0;
     EXPECT_EQ(oem->GetModelInfoBits(&bits), 1);
     EXPECT_EQ(bits, 0xD00u);
-    EXPECT_EQ(Sends(), 0u) << "the model bits come from the record";
+    EXPECT_EQ(m_live.Sends(), 0u) << "the model bits come from the record";
     EXPECT_EQ(oem->GetSupportPDLBits(), 0x304u);
     EXPECT_EQ(oem->GetInstalledMemory(), 786432u / 1024);
 

@@ -23,7 +23,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -34,14 +33,8 @@ namespace bp_test {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-inline std::string SampleProfile(const std::string& name) {
-    return std::string(VANTO_SOURCE_DIR) + "/samples/printers/" + name;
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using vanto_test::ReadFile;
+using vanto_test::SampleProfile;
 
 inline std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
@@ -117,6 +110,9 @@ public:
         return count;
     }
 
+    // Requests sent to printers since EnableLog or the last MarkLog.
+    size_t Sends() const { return CountInNewLog("Call 'Send' function of ZKAPI Module."); }
+
     const vanto_test::TempPrefix& Prefix() const { return *m_prefix; }
 
 private:
@@ -135,12 +131,50 @@ private:
     size_t m_logMark = 0;
 };
 
+// A queue of the sample driver on its printer: an address ("IP_" is added) or a USB port.
+struct LiveQueue {
+    std::string name, where, profile;
+};
+
+// Adds the queues and serves their printers with one vprinter; the caller checks Ready().
+inline std::unique_ptr<Printers> Serve(LivePrefix& live, const std::vector<LiveQueue>& queues) {
+    std::vector<std::pair<std::string, std::string>> printers;
+    for (const LiveQueue& q : queues) {
+        live.AddQueue(q.name, q.where.rfind("USB", 0) == 0 ? q.where : "IP_" + q.where);
+        printers.push_back({q.where, q.profile});
+    }
+    auto served = std::make_unique<Printers>(printers);
+    EXPECT_TRUE(served->Ready()) << served->Stderr();
+    return served;
+}
+
 // A printer context for a queue, built as the library builds it.
 inline std::unique_ptr<BIInfo> Context(const std::string& queue) {
     auto context = std::make_unique<BIInfo>();
     const std::u16string name = Wide(queue);
     EXPECT_TRUE(context->Build(name.c_str(), 0));
     return context;
+}
+
+// One queue opened by a fresh object (its own transport module) with the option flags and,
+// when given, a receive time-out.
+struct Opened {
+    std::unique_ptr<BIInfo> context;
+    std::unique_ptr<CBIDI_BP> bidi = std::make_unique<CBIDI_BP>();
+    int result = 0;
+    explicit Opened(const std::string& queue, DWORD flags = 0, DWORD timeoutMs = 0) : context(Context(queue)) {
+        if (!bidi->Initialize(context.get(), flags)) return;
+        if (timeoutMs != 0) bidi->SetReceiveTimeout(timeoutMs);
+        result = bidi->Open(Wide(queue).c_str());
+    }
+    CBIDI_BP* operator->() const { return bidi.get(); }
+};
+
+// A queue that must open.
+inline Opened OpenQueue(const std::string& queue, DWORD flags = 0) {
+    Opened opened(queue, flags);
+    EXPECT_EQ(opened.result, 1) << queue;
+    return opened;
 }
 
 // A profile folder written from its parts.

@@ -16,8 +16,6 @@ using namespace bp_test;
 
 namespace {
 
-const char* const kSampleOemModel = "Model-B";  // the model of samples/printers/system-oem-b
-
 nlohmann::json SampleCfgxSource() {
     return nlohmann::json::parse(ReadFile(std::string(VANTO_SOURCE_DIR) + "/samples/driver/tables/cfgx_tables.json"));
 }
@@ -127,24 +125,22 @@ namespace {
 class BPSystemOem : public ::testing::Test {
 protected:
     // One virtual printer per sample row, each a copy of system-oem-b answering with a model
-    // the row's pattern matches, and system-oem-b itself.
+    // the row's pattern matches.
     void SetUp() override {
         m_rows = SystemOemRows(SampleCfgxSource());
         ASSERT_FALSE(m_rows.empty());
         const std::string profile = ReadFile(SampleProfile("system-oem-b") + "/profile.json");
         const std::string mib = ReadFile(SampleProfile("system-oem-b") + "/mib.snmprec");
-        const std::string sampleMdl = std::string("MDL:") + kSampleOemModel + ";";
+        const std::string sampleMdl = "MDL:Model-B;";
         ASSERT_NE(mib.find(sampleMdl), std::string::npos);
-        std::vector<std::pair<std::string, std::string>> printers = {{Address(0), SampleProfile("system-oem-b")}};
-        m_live.AddQueue(Queue(0), "IP_" + Address(0));
+        std::vector<LiveQueue> queues;
         for (size_t i = 0; i < m_rows.size(); ++i) {
             std::string rowMib = mib;
             rowMib.replace(rowMib.find(sampleMdl), sampleMdl.size(), "MDL:" + ModelFor(Pattern(i)) + ";");
-            printers.push_back({Address(i + 1), WriteProfile(m_files, "row" + std::to_string(i), profile, rowMib)});
-            m_live.AddQueue(Queue(i + 1), "IP_" + Address(i + 1));
+            queues.push_back({Queue(i), Address(i), WriteProfile(m_files, "row" + std::to_string(i), profile, rowMib)});
         }
-        m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
+        m_printers = Serve(m_live, queues);
+        ASSERT_TRUE(m_printers->Ready());
     }
 
     static std::string Address(size_t n) { return "127.0.86." + std::to_string(n + 1); }
@@ -166,38 +162,7 @@ protected:
     std::unique_ptr<Printers> m_printers;
 };
 
-struct Opened {
-    std::unique_ptr<BIInfo> context;
-    CBIDI_BP bidi;
-    int result = 0;
-    explicit Opened(const std::string& queue) : context(Context(queue)) {
-        if (bidi.Initialize(context.get(), 0)) result = bidi.Open(Wide(queue).c_str());
-    }
-};
-
 }  // namespace
-
-TEST_F(BPSystemOem, SampleSystemOemPrinterOpensWithCategoryFourAndItsRowAsRecord) {
-    m_live.EnableLog();
-    Opened oem(Queue(0));
-    ASSERT_EQ(oem.result, 1);
-    EXPECT_EQ(oem.bidi.GetPrinterCategory(), PRINTER_CATEGORY_SYSTEM_OEM);
-    EXPECT_EQ(oem.bidi.IsChannelAvailable(), 1u);
-    EXPECT_NE(m_live.NewLog().find("PrinterCategory is System OEM."), std::string::npos);
-
-    const SBISystemOEMRow& record = oem.bidi.GetSystemOEMRecord();
-    EXPECT_EQ(record, CompiledRow(kSampleOemModel)) << "the matching row is copied whole";
-    const DWORD modelInfo = Word(record, BP_OEM_MODELINFO_OFFSET);
-    EXPECT_NE(modelInfo & BP_OEM_SYSTEM_BITS, 0u);
-    const std::string pattern(reinterpret_cast<const char*>(record.data()));
-    size_t found = 0;
-    for (const auto& row : m_rows) {
-        if (row["pattern"] != pattern) continue;
-        ++found;
-        EXPECT_EQ(modelInfo, JsonNumber(row, "modelInfo"));
-    }
-    EXPECT_EQ(found, 1u) << pattern;
-}
 
 TEST_F(BPSystemOem, EverySampleRowDecidesTheCategoryByItsSystemOemBits) {
     size_t systemOemRows = 0;
@@ -206,15 +171,15 @@ TEST_F(BPSystemOem, EverySampleRowDecidesTheCategoryByItsSystemOemBits) {
         const uint32_t modelInfo = JsonNumber(m_rows[i], "modelInfo");
         const bool systemOem = (modelInfo & BP_OEM_SYSTEM_BITS) != 0;
         systemOemRows += systemOem ? 1 : 0;
-        Opened printer(Queue(i + 1));
+        Opened printer(Queue(i));
         ASSERT_EQ(printer.result, 1);
         // The device ID names no page language, so a row without the bits leaves the category of
         // a new object.
-        EXPECT_EQ(printer.bidi.GetPrinterCategory(), systemOem ? PRINTER_CATEGORY_SYSTEM_OEM : PRINTER_CATEGORY_PAGE);
-        const SBISystemOEMRow& record = printer.bidi.GetSystemOEMRecord();
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data())), Pattern(i));
+        EXPECT_EQ(printer->GetPrinterCategory(), systemOem ? PRINTER_CATEGORY_SYSTEM_OEM : PRINTER_CATEGORY_PAGE);
+        // The matching row is copied whole, its model-information word where it is read.
+        const SBISystemOEMRow& record = printer->GetSystemOEMRecord();
+        EXPECT_EQ(record, CompiledRow(ModelFor(Pattern(i))));
         EXPECT_EQ(Word(record, BP_OEM_MODELINFO_OFFSET), modelInfo);
-        EXPECT_EQ(Word(record, BITableLayout::kOEMOffMemory), JsonNumber(m_rows[i], "memory"));
     }
     EXPECT_GT(systemOemRows, 0u);
     EXPECT_LT(systemOemRows, m_rows.size()) << "the sample keeps a row without the System OEM bits";

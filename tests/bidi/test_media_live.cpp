@@ -19,18 +19,6 @@ const char* const kNetworkInkjetAddress = "127.0.89.1";
 const char* const kOpkPageAddress = "127.0.89.2";
 const char* const kColourPageAddress = "127.0.89.3";
 
-// Gives the tests the connection's time-out.
-struct Opened {
-    std::unique_ptr<BIInfo> context;
-    std::unique_ptr<CBIDI_BP> bidi = std::make_unique<CBIDI_BP>();
-    int result = 0;
-    Opened(const std::string& queue, DWORD flags, DWORD timeoutMs = BP_RECEIVE_TIMEOUT_MS) : context(Context(queue)) {
-        if (!bidi->Initialize(context.get(), flags)) return;
-        bidi->SetReceiveTimeout(timeoutMs);
-        result = bidi->Open(Wide(queue).c_str());
-    }
-};
-
 // The capability set holds (size, type, source bit, quality bit, layout).
 bool HasCapability(const CBIDI& bidi, DWORD size, DWORD type, DWORD sourceBit, DWORD qualityBit, DWORD layout) {
     const auto& caps = bidi.CapabilitySet().Capabilities();
@@ -94,28 +82,21 @@ constexpr DWORD kFaultTimeoutMs = 700;
 class MediaLive : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_live.AddQueue("Ink17", "USB001");
-        m_live.AddQueue("Ink14", "USB002");
-        m_live.AddQueue("InkD4", "USB003");
-        m_live.AddQueue("NetInk", std::string("IP_") + kNetworkInkjetAddress);
-        m_live.AddQueue("Page", std::string("IP_") + kOpkPageAddress);
-        m_live.AddQueue("Colour", std::string("IP_") + kColourPageAddress);
-        std::vector<std::pair<std::string, std::string>> printers = {
-            {"USB001", SampleProfile("inkjet-usb-f17")},
-            {"USB002", SampleProfile("inkjet-usb-f14")},
-            {"USB003", D4OnlyFormat17(m_files)},
-            {kNetworkInkjetAddress, NetworkInkjetWithStatus(m_files)},
-            {kOpkPageAddress, SampleProfile("mono-page-opk")},
-            {kColourPageAddress, SampleProfile("colour-page")}};
+        std::vector<LiveQueue> queues = {{"Ink17", "USB001", SampleProfile("inkjet-usb-f17")},
+                                         {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")},
+                                         {"InkD4", "USB003", D4OnlyFormat17(m_files)},
+                                         {"NetInk", kNetworkInkjetAddress, NetworkInkjetWithStatus(m_files)},
+                                         {"Page", kOpkPageAddress, SampleProfile("mono-page-opk")},
+                                         {"Colour", kColourPageAddress, SampleProfile("colour-page")}};
         for (const auto& fault : kFaults) {
-            m_live.AddQueue(fault.port, fault.port);
-            printers.push_back({fault.port, CopyProfile(m_files, "inkjet-usb-f17", fault.port, [&](nlohmann::json& p) {
-                                    p["usb_port"] = fault.port;
-                                    p["faults"] = {fault.rule};
-                                })});
+            const std::string profile = CopyProfile(m_files, "inkjet-usb-f17", fault.port, [&](nlohmann::json& p) {
+                p["usb_port"] = fault.port;
+                p["faults"] = {fault.rule};
+            });
+            queues.push_back({fault.port, fault.port, profile});
         }
-        m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
+        m_printers = Serve(m_live, queues);
+        ASSERT_TRUE(m_printers->Ready());
     }
 
     LivePrefix m_live;
@@ -153,9 +134,6 @@ TEST_F(MediaLive, Format17OverTvd4D4AndSnmpGivesTheSameCapabilitiesAndFlags) {
     ExpectFormat17Sample(*tvd4.bidi);
     EXPECT_EQ(tvd4.bidi->GetCompressionBandHeight(), 64u);
     const std::string log = m_live.NewLog();
-    EXPECT_NE(log.find("CBIDI_BP::GetSupportMediaInfo"), std::string::npos);
-    EXPECT_NE(log.find("CBIDI_BP::GetInfoTVD4"), std::string::npos);
-    EXPECT_NE(log.find("PI ReplyData Is."), std::string::npos);
     // First form: "PI" 06 00 01 0x82, page 0, chunk 0x800.
     EXPECT_NE(log.find("50490600018200000008"), std::string::npos);
 
@@ -171,7 +149,6 @@ TEST_F(MediaLive, Format17OverTvd4D4AndSnmpGivesTheSameCapabilitiesAndFlags) {
 }
 
 TEST_F(MediaLive, Formats14And16AreUsedWhenFormat17IsNotAnswered) {
-    m_live.EnableLog();
     Opened ink("Ink14", 0);
     ASSERT_EQ(ink.result, 1);
     ASSERT_EQ(ink.bidi->GetChannelKind(), kZkChannelD4);
@@ -186,10 +163,6 @@ TEST_F(MediaLive, Formats14And16AreUsedWhenFormat17IsNotAnswered) {
     EXPECT_TRUE(HasCapability(*ink.bidi, 62, 0, 0x1000, 2, 0));
     EXPECT_EQ(ink.bidi->CapabilitySet().Capabilities().size(), 8u);
     EXPECT_FALSE(ink.bidi->GetForbiddenPairs().empty());
-    const std::string log = m_live.NewLog();
-    EXPECT_NE(log.find("SupportMediaInfo: "), std::string::npos);
-    EXPECT_NE(log.find("InputPathInfo: "), std::string::npos);
-    EXPECT_NE(log.find("70 6d 1 0 1"), std::string::npos);  // the command bytes of code 14
 }
 
 TEST_F(MediaLive, OneLostFormat17PageFailsOpenInsteadOfFallingBackToNotAvailable) {
@@ -296,7 +269,6 @@ TEST_F(MediaLive, PrinterFaultsDuringTheMediaQueryFailItCleanly) {
         if (!fault.bMayAnalyse) {
             EXPECT_EQ(ink.result, 0);
             EXPECT_EQ(ink.bidi->GetChannelKind(), 0u);
-            EXPECT_GE(m_live.CountInNewLog("#CBIDI_BP::GetInfoTVD4 failed."), 1u);
         }
         // Asked again on the same connection, with the fault still on, nothing is made up.
         Opened forced(fault.port, BP_FLAG_FORCE_INKJET, kFaultTimeoutMs);
@@ -307,21 +279,15 @@ TEST_F(MediaLive, PrinterFaultsDuringTheMediaQueryFailItCleanly) {
     }
 }
 
-TEST_F(MediaLive, DiscoveryExaminationReadsLocationColorantsLanguagesAndCommonLocationFlag) {
-    m_live.EnableLog();
+TEST_F(MediaLive, DiscoveryExaminationOfInkjetsAndOfAPrinterThatWent) {
     Opened colour("Colour", 0);
     ASSERT_EQ(colour.result, 1);
     std::string location;
     DWORD colorants = 99, common = 0;
     BIStringList paths, languages;
+    // What the examination reads from a page printer is WalkEnds'; here its time-out.
     ASSERT_TRUE(colour.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, TRUE));
-    EXPECT_EQ(location, "Second floor, copy room");
-    EXPECT_EQ(colorants, 4u);
-    EXPECT_EQ(common, 1u);  // 0x80 0x00
-    EXPECT_EQ(paths, (BIStringList{"Simplex", "Duplex long Edge Binding", "Duplex Short Edge Binding"}));
-    EXPECT_EQ(languages, (BIStringList{"en", "fr"}));
     EXPECT_EQ(colour.bidi->GetReceiveTimeout(), BP_PROBE_TIMEOUT_MS);
-    EXPECT_NE(m_live.NewLog().find(" strRCLocation[0]-[1]: 0x80 0x0."), std::string::npos);
 
     // An ink-jet: no media paths asked, the flag stays as it was for 0x00 0x00.
     Opened ink("NetInk", 0);

@@ -64,44 +64,25 @@ protected:
                                     "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.4|4|LEF\n";
         const std::string gaps = MonoVariant(m_profiles, "gaps", "", gapsMib);
         // Every MDR and status reply after the device ID (asked once) and the first walk request
-        // answers the request before it, for 55 replies: five unanswered walk requests, each followed by a drain of ten status
-        // calls; the sixth walk request is answered.
+        // answers the request before it, for 55 replies: five unanswered walk requests, each
+        // followed by a drain of ten status calls; the sixth walk request is answered.
         const std::string retry =
             MonoVariant(m_profiles, "retry", ", \"faults\": [\"opk:wrong,after=2,count=55\"]", monoMib);
         const std::string noAnswer = MonoVariant(m_profiles, "noanswer", ", \"faults\": [\"opk:wrong,after=2\"]", monoMib);
 
-        const std::vector<std::pair<std::string, std::string>> queues = {
-            {"Colour", kColourAddress}, {"Mono", kMonoAddress},       {"Gaps", kGapsAddress},
-            {"Retry", kRetryAddress},   {"NoAnswer", kNoAnswerAddress}};
-        for (const auto& [queue, address] : queues) m_live.AddQueue(queue, std::string("IP_") + address);
-        m_live.AddQueue("Ink17", "USB001");
-        m_live.AddQueue("Ink14", "USB002");
-        m_printers = std::make_unique<Printers>(std::vector<std::pair<std::string, std::string>>{
-            {kColourAddress, SampleProfile("colour-page")},
-            {kMonoAddress, SampleProfile("mono-page-opk")},
-            {kGapsAddress, gaps},
-            {kRetryAddress, retry},
-            {kNoAnswerAddress, noAnswer},
-            {"USB001", SampleProfile("inkjet-usb-f17")},
-            {"USB002", SampleProfile("inkjet-usb-f14")}});
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
+        m_printers = Serve(m_live, {{"Colour", kColourAddress, SampleProfile("colour-page")},
+                                    {"Mono", kMonoAddress, SampleProfile("mono-page-opk")},
+                                    {"Gaps", kGapsAddress, gaps},
+                                    {"Retry", kRetryAddress, retry},
+                                    {"NoAnswer", kNoAnswerAddress, noAnswer},
+                                    {"Ink17", "USB001", SampleProfile("inkjet-usb-f17")},
+                                    {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")}});
+        ASSERT_TRUE(m_printers->Ready());
     }
-
-    // A fresh object on the queue (alone, with its own module), opened with the flags.
-    std::unique_ptr<CBIDI_BP> OpenQueue(const std::string& queue, DWORD flags = 0) {
-        m_contexts.push_back(Context(queue));
-        auto bidi = std::make_unique<CBIDI_BP>();
-        EXPECT_EQ(bidi->Initialize(m_contexts.back().get(), flags), 1);
-        EXPECT_EQ(bidi->Open(Wide(queue).c_str()), 1) << queue;
-        return bidi;
-    }
-
-    size_t Sends() const { return m_live.CountInNewLog("Call 'Send' function of ZKAPI Module."); }
 
     TempFolder m_profiles;
     LivePrefix m_live;
     std::unique_ptr<Printers> m_printers;
-    std::vector<std::unique_ptr<BIInfo>> m_contexts;
 };
 
 }  // namespace
@@ -116,13 +97,13 @@ TEST_F(MIBQueries, SnmpWalksAskTheTablesRowsPerRequestAndReplaceTheList) {
     BIStringList strings = {"stale"};
     ASSERT_EQ(bidi->GetStringList(kPaperSizeColumn, &strings), 1);
     EXPECT_EQ(strings, Recorded(mib, kPaperSizeColumn));
-    EXPECT_EQ(Sends(), 1u);
+    EXPECT_EQ(m_live.Sends(), 1u);
 
     // Two rows per request: four trays take three exchanges.
     m_live.MarkLog();
     ASSERT_EQ(bidi->GetStringList(kInputNameColumn, &strings), 1);
     EXPECT_EQ(strings, Recorded(mib, kInputNameColumn));
-    EXPECT_EQ(Sends(), 3u);
+    EXPECT_EQ(m_live.Sends(), 3u);
     std::vector<int32_t> numbers;
     ASSERT_EQ(bidi->GetValueList(kInputCapacityColumn, &numbers), 1);
     EXPECT_EQ(numbers, Numbers(Recorded(mib, kInputCapacityColumn)));
@@ -133,7 +114,7 @@ TEST_F(MIBQueries, SnmpWalksAskTheTablesRowsPerRequestAndReplaceTheList) {
     const std::vector<std::string> units = Recorded(mib, kInputDimUnitColumn);
     ASSERT_FALSE(units.empty());
     EXPECT_EQ(numbers, Numbers(units));
-    EXPECT_EQ(Sends(), units.size() + 1);
+    EXPECT_EQ(m_live.Sends(), units.size() + 1);
 
     // Integers asked of a text column: not found among the integer results.
     EXPECT_EQ(bidi->GetValueList(kInputNameColumn, &numbers), 0);
@@ -158,7 +139,7 @@ TEST_F(MIBQueries, MdrWalkReadsSevenRowsInABatchOfFiveThenRowByRowToTheEnd) {
     ASSERT_EQ(bidi->GetStringList(kPaperSizeColumn, &sizes), 1);
     ASSERT_EQ(Recorded(mib, kPaperSizeColumn).size(), 7u);
     EXPECT_EQ(sizes, Recorded(mib, kPaperSizeColumn));
-    EXPECT_EQ(Sends(), 5u);
+    EXPECT_EQ(m_live.Sends(), 5u);
 
     // From a later row on.
     ASSERT_EQ(bidi->GetStringList("4.1.4913.1.2.2.6.1.1.2.1.3", &sizes), 1);
@@ -170,7 +151,7 @@ TEST_F(MIBQueries, MdrWalkReadsSevenRowsInABatchOfFiveThenRowByRowToTheEnd) {
     std::vector<int32_t> capacities;
     ASSERT_EQ(bidi->GetValueList(kInputCapacityColumn, &capacities), 1);
     EXPECT_EQ(capacities, Numbers(Recorded(mib, kInputCapacityColumn)));
-    EXPECT_EQ(Sends(), 4u);
+    EXPECT_EQ(m_live.Sends(), 4u);
 
     // Elements of the wrong kind fail the walk.
     EXPECT_EQ(bidi->GetStringList(kInputCapacityColumn, &sizes), 0);
@@ -211,7 +192,7 @@ TEST_F(MIBQueries, UnansweredMdrRequestsAreRetriedFiveTimesWithABufferDrainEach)
     ASSERT_EQ(noAnswer->GetStringList(kPaperSizeColumn, &sizes), 0);
     EXPECT_EQ(noAnswer->GetLastMIBResult(), PACKET_ERR_NOT_ECHOED);
     EXPECT_EQ(sizes.size(), 5u);
-    EXPECT_EQ(Sends(), 7u);  // the answered batch, the unanswered one and its five retries
+    EXPECT_EQ(m_live.Sends(), 7u);  // the answered batch, the unanswered one and its five retries
     EXPECT_EQ(m_live.CountInNewLog("CBIDI_BP::FirmBufClear"), 5u);
 }
 

@@ -73,15 +73,14 @@ protected:
     void SetUp() override {
         m_files = Recordings();
         if (m_files.empty()) GTEST_SKIP() << "no printer recordings in " << RecordingsFolder() << "; skipped";
-        std::vector<std::pair<std::string, std::string>> printers;
+        std::vector<LiveQueue> queues;
         for (size_t i = 0; i < m_files.size(); ++i) {
             const nlohmann::json profile = {{"device_id", kDeviceId}, {"mib", m_files[i].string()}};
             m_profiles.Write(Queue(i) + "/profile.json", profile.dump());
-            printers.emplace_back(Address(i), m_profiles.Path() + "/" + Queue(i));
-            m_live.AddQueue(Queue(i), "IP_" + Address(i));
+            queues.push_back({Queue(i), Address(i), m_profiles.Path() + "/" + Queue(i)});
         }
-        m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
+        m_printers = Serve(m_live, queues);
+        ASSERT_TRUE(m_printers->Ready());
     }
 
     std::string Queue(size_t i) const { return "Recorded-" + m_files[i].stem().string(); }

@@ -134,8 +134,18 @@ BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule) 
     void* handle = nullptr;
     if (dwFlags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
         Dl_info info{};
-        if (!lpModuleName || !::dladdr(lpModuleName, &info) || !info.dli_fname)
+        link_map* map = nullptr;
+        if (!lpModuleName || !::dladdr1(lpModuleName, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) ||
+            !info.dli_fname || !map)
             return Fail(ERROR_MOD_NOT_FOUND, FALSE);
+        if (dwFlags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) {
+            // The module's own handle (glibc's handles are its link maps), without opening it again:
+            // a first dlopen of a library that a program was linked with sets up lists that the
+            // loader never frees.
+            Remember(map, 0);
+            *phModule = static_cast<HMODULE>(static_cast<void*>(map));
+            return TRUE;
+        }
         handle = ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
         if (!handle) handle = ::dlopen(nullptr, RTLD_NOW);  // the address lies in the executable
     } else if (!lpModuleName) {

@@ -74,10 +74,10 @@ TEST(CDeviceInfo, SupportedDevicesGetTheirLanguageBitsAndUnsupportedOnesAreRefus
             continue;
         }
         ASSERT_NE(record, nullptr);
-        EXPECT_EQ(record->dwSupportPDL, c.pdl);
-        EXPECT_EQ(record->dwDomestic, c.domestic);
-        EXPECT_EQ(record->dwDuplex, c.duplex);
-        EXPECT_EQ(record->dwInfoObtained, 0u);
+        EXPECT_EQ(+record->dwSupportPDL, c.pdl);
+        EXPECT_EQ(+record->dwDomestic, c.domestic);
+        EXPECT_EQ(+record->dwDuplex, c.duplex);
+        EXPECT_EQ(+record->dwInfoObtained, 0u);
     }
 }
 
@@ -90,13 +90,13 @@ TEST(CDeviceInfo, RecordCarriesNameAddressAndEveryAddressEntryInOrder) {
     EXPECT_EQ(Field(record->szAddress), u"127.0.140.6");
     const SBIProbeAddress* entry = record->pAddressList;
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->dwValue, 161u);
+    EXPECT_EQ(+entry->dwValue, 161u);
     EXPECT_EQ(Field(entry->szAddress), u"127.0.140.6");
     entry = entry->pNext;
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->dwValue, 162u);
+    EXPECT_EQ(+entry->dwValue, 162u);
     EXPECT_EQ(Field(entry->szAddress), u"127.0.140.66");
-    EXPECT_EQ(entry->pNext, nullptr);
+    EXPECT_TRUE(entry->pNext == nullptr);
 
     Hit unnamed("127.0.140.7", nullptr, "MDL:X;CMD:PCL;");
     ASSERT_EQ(device.SetSProbeResult(&unnamed.result), 1);
@@ -182,21 +182,21 @@ TEST(CDeviceInfo, WorkerDescribesPageAndInkjetDevicesAndLeavesSilentOnesUnexamin
     silent.WaitForWorker();
 
     const SBIProbeResult* p = pageDevice.GetSBIProbeResult();
-    EXPECT_EQ(p->dwInfoObtained, 1u);
+    EXPECT_EQ(+p->dwInfoObtained, 1u);
     EXPECT_EQ(Field(p->szLocation), u"\u00e9tage 2");  // UTF-8
-    EXPECT_EQ(p->dwDuplex, 0u);                         // long-edge binding alone
-    EXPECT_EQ(p->dwColor, 0u);                          // one colorant
-    EXPECT_EQ(p->dwDomestic, 4u);                       // "JA"
+    EXPECT_EQ(+p->dwDuplex, 0u);                         // long-edge binding alone
+    EXPECT_EQ(+p->dwColor, 0u);                          // one colorant
+    EXPECT_EQ(+p->dwDomestic, 4u);                       // "JA"
 
     const SBIProbeResult* i = inkjetDevice.GetSBIProbeResult();
-    EXPECT_EQ(i->dwInfoObtained, 1u);
+    EXPECT_EQ(+i->dwInfoObtained, 1u);
     EXPECT_EQ(Field(i->szLocation), u"\u00e9tage 3");  // the ANSI code page (1252)
-    EXPECT_EQ(i->dwDuplex, 0u);                         // media paths are not read for ink-jets
-    EXPECT_EQ(i->dwColor, 1u);                          // no colorants reported
-    EXPECT_EQ(i->dwDomestic, 8u);                       // the ink-jet class stays
+    EXPECT_EQ(+i->dwDuplex, 0u);                         // media paths are not read for ink-jets
+    EXPECT_EQ(+i->dwColor, 1u);                          // no colorants reported
+    EXPECT_EQ(+i->dwDomestic, 8u);                       // the ink-jet class stays
 
     ASSERT_NE(silent.GetSBIProbeResult(), nullptr);
-    EXPECT_EQ(silent.GetSBIProbeResult()->dwInfoObtained, 0u);
+    EXPECT_EQ(+silent.GetSBIProbeResult()->dwInfoObtained, 0u);
     module.ZKRelease();
 }
 

@@ -97,8 +97,8 @@ TEST_F(CProbeTest, NameSearchKeepsNamesThatBeginWithTheNameInAnyCase) {
     const auto results = Results();
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(Name(results[0]), u"PRN-Office");
-    EXPECT_EQ(results[0]->dwInfoObtained, 0u);  // could not be opened, but stays
-    EXPECT_EQ(results[0]->dwSupportPDL, 0x300u);
+    EXPECT_EQ(+results[0]->dwInfoObtained, 0u);  // could not be opened, but stays
+    EXPECT_EQ(+results[0]->dwSupportPDL, 0x300u);
     EXPECT_EQ(m_fake->Outstanding(), 0u);  // every raw hit was given back
     EXPECT_FALSE(m_probe.GetProbeMode()->NameFilter());  // the search consumed its conditions
 }
@@ -173,8 +173,8 @@ TEST_F(CProbeTest, StressManySearchesStoppedAtRandomMomentsKeepConsistentLists) 
             char16_t address[16];
             std::memcpy(address, reinterpret_cast<const char*>(r) + offsetof(SBIProbeResult, szAddress), sizeof address);
             ASSERT_NE(r->pAddressList, nullptr);
-            EXPECT_EQ(r->pAddressList->pNext, nullptr);
-            EXPECT_EQ(r->dwSupportPDL, 0x300u);
+            EXPECT_TRUE(r->pAddressList->pNext == nullptr);
+            EXPECT_EQ(+r->dwSupportPDL, 0x300u);
             if (r->pDeviceName != nullptr) {
                 EXPECT_TRUE(seen.insert({Name(r), address}).second) << "duplicate";
             }

@@ -55,3 +55,66 @@ set_target_properties(vanto_library PROPERTIES OUTPUT_NAME vanto PREFIX "")
 target_include_directories(vanto_library PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(vanto_library PRIVATE vanto_printerinfo vanto_bidi vanto_probe vanto_packet vanto_tables
                                             vanto_cfgx vanto_common)
+
+# The transport module on Winsock, as the two files the library loads.
+file(GLOB zk_core_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/modules/transport/C*.cpp)
+add_library(vanto_transport STATIC ${zk_core_srcs})
+target_include_directories(vanto_transport PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
+target_link_libraries(vanto_transport PUBLIC vanto_platform ws2_32)
+foreach(module ZKAPI7x64:.Dll ZKNETx64:.DLL)
+  string(REPLACE ":" ";" parts ${module})
+  list(GET parts 0 name)
+  list(GET parts 1 suffix)
+  add_library(${name} SHARED ${CMAKE_SOURCE_DIR}/modules/transport/ZKExports.cpp ${VANTO_WINDOWS_DIR}/zkapi.def)
+  target_link_libraries(${name} PRIVATE vanto_transport)
+  set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX ${suffix})
+endforeach()
+
+# The AUDF module on the system's registry, its entry points by ordinal only.
+add_library(vanto_audf SHARED ${CMAKE_SOURCE_DIR}/modules/audf/AUDFModule.cpp ${VANTO_WINDOWS_DIR}/audf.def)
+target_link_libraries(vanto_audf PRIVATE vanto_platform)
+set_target_properties(vanto_audf PROPERTIES PREFIX "" OUTPUT_NAME "VUD3AUDF" SUFFIX ".DLL")
+
+# ---- Tests: GoogleTest built from Debian's sources with this toolchain; each executable is one
+# ctest entry, run under Wine (CMAKE_CROSSCOMPILING_EMULATOR). Only the tests that need neither
+# the Linux prefix nor a Linux peer are built here; the paths they read are the source tree
+# through Wine's drive Z:.
+enable_testing()
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_library(vanto_restable_compiler STATIC ${CMAKE_SOURCE_DIR}/tools/restable/ResTableCompiler.cpp)
+target_include_directories(vanto_restable_compiler PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
+target_link_libraries(vanto_restable_compiler PUBLIC nlohmann_json::nlohmann_json)
+
+# vanto_windows_test(NAME SOURCES... LIBS libs...)
+function(vanto_windows_test name)
+  cmake_parse_arguments(arg "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${arg_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${arg_LIBS} gtest gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    VANTO_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}" VANTO_BUILD_DIR="Z:${CMAKE_BINARY_DIR}"
+    VANTO_SHARED_DIR="Z:${CMAKE_SOURCE_DIR}/../shared")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+set(t ${CMAKE_SOURCE_DIR}/tests)
+vanto_windows_test(test_packet SOURCES ${t}/packet/MDRPacketTest.cpp ${t}/packet/PacketDataTest.cpp LIBS vanto_packet)
+vanto_windows_test(test_deviceid SOURCES ${t}/probe/DeviceIDParserTest.cpp LIBS vanto_probe)
+vanto_windows_test(test_capability_set SOURCES ${t}/bidi/CapabilitySetTest.cpp LIBS vanto_bidi)
+vanto_windows_test(test_tables SOURCES ${t}/tables/BITableDataTest.cpp LIBS vanto_tables vanto_restable_compiler)
+
+# The CFGX module (the driver's UI module), its 31 functions by name.
+add_library(vanto_cfx STATIC ${CMAKE_SOURCE_DIR}/modules/cfgx/CfxFile.cpp ${CMAKE_SOURCE_DIR}/modules/cfgx/CfxReader.cpp
+            ${CMAKE_SOURCE_DIR}/modules/cfgx/CfxWriter.cpp ${CMAKE_SOURCE_DIR}/modules/cfgx/CCfgxSession.cpp
+            ${CMAKE_SOURCE_DIR}/modules/cfgx/CfgxFiles.cpp)
+target_include_directories(vanto_cfx PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
+target_link_libraries(vanto_cfx PUBLIC nlohmann_json::nlohmann_json)
+add_library(vanto_cfgx_module SHARED ${CMAKE_SOURCE_DIR}/modules/cfgx/KDCFGXExports.cpp
+            ${CMAKE_SOURCE_DIR}/modules/cfgx/CfgxQueue.cpp ${VANTO_WINDOWS_DIR}/cfgx.def)
+target_link_libraries(vanto_cfgx_module PRIVATE vanto_cfx vanto_platform)
+set_target_properties(vanto_cfgx_module PROPERTIES PREFIX "" OUTPUT_NAME "VUD3CFGX" SUFFIX ".DLL")

@@ -9,7 +9,12 @@
 //  20 count subkeys and values
 #include "platform/win32.h"
 
+#ifdef _WIN32
+// The module's .def file exports these by ordinal only, without names.
+#define AUDF_EXPORT extern "C"
+#else
 #define AUDF_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
 
 namespace zk {
 namespace {
@@ -49,8 +47,9 @@ int32_t ReadStreamReply(const CSocket& socket, ReplyAssessor assess, Clock::time
             return buffer.empty() ? kZkTimeout : kZkBadReply;
         }
         uint8_t chunk[kReadChunk];
-        const ssize_t n = ready > 0 ? ::recv(socket.Get(), chunk, sizeof chunk, MSG_DONTWAIT) : 0;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+        const ptrdiff_t n = ready > 0 ? socket.Receive(chunk, sizeof chunk) : 0;
+        const int error = n < 0 ? LastSocketError() : 0;
+        if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) continue;
         if (n <= 0) {
             closed = true;
             if (a.state == ReplyState::Unknown && !buffer.empty()) {

@@ -3,8 +3,10 @@
 
 #include "modules/transport/CNetAddress.h"
 #include "modules/transport/zkapi.h"
-#include "platform/prefix.h"
 #include "platform/win32.h"
+#ifndef _WIN32
+#include "platform/prefix.h"
+#endif
 
 #include <cstring>
 #include <vector>
@@ -63,11 +65,14 @@ int32_t NetworkTarget(std::string_view text, PrinterTarget& target)
 
 int32_t TargetFromPort(const std::string& port, PrinterTarget& target)
 {
+#ifndef _WIN32
+    // A USB port is the prefix's Unix socket of the device; on Windows it is the spooler's own.
     if (auto path = vplat::UsbSocketPath(port)) {
         target.kind = PrinterTarget::Kind::Usb;
         target.socketPath = *path;
         return kZkOk;
     }
+#endif
     std::string_view text = port;
     if (text.size() > kNetworkPortPrefix.size() && text.substr(0, kNetworkPortPrefix.size()) == kNetworkPortPrefix)
         text.remove_prefix(kNetworkPortPrefix.size());

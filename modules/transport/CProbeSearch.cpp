@@ -8,13 +8,9 @@
 #include "modules/transport/CSocket.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <netinet/in.h>
-#include <poll.h>
 #include <random>
-#include <sys/socket.h>
 
 namespace zk {
 namespace {
@@ -223,7 +219,7 @@ void CProbeSearch::HandleDatagram(const uint8_t* bytes, size_t length, uint32_t 
         to.sin_family = AF_INET;
         to.sin_port = htons(vmod::SnmpAgentPort());
         to.sin_addr.s_addr = htonl(from);
-        ::sendto(socket.Get(), request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        socket.SendTo(request.data(), request.size(), to);
         return;
     }
     m_answered[index] = 1;
@@ -246,9 +242,8 @@ void CProbeSearch::HandleDatagram(const uint8_t* bytes, size_t length, uint32_t 
 
 void CProbeSearch::Run()
 {
-    CSocket socket(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    CSocket socket = OpenUdp(kReceiveBufferBytes);
     if (!socket.Valid()) return;
-    ::setsockopt(socket.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
     std::vector<uint8_t> buffer(kMaxDatagram);
     const std::vector<Oid> question = {*ParseOidText(kDeviceIdColumn), *ParseOidText(kSysNameObject)};
 
@@ -259,15 +254,12 @@ void CProbeSearch::Run()
     };
     // Reads every answer that has arrived, waiting up to waitMs for the first.
     auto readAnswers = [&](int waitMs) {
-        pollfd p{socket.Get(), POLLIN, 0};
-        if (::poll(&p, 1, waitMs) <= 0) return;
+        if (socket.WaitFor(POLLIN, DeadlineAfter(static_cast<uint32_t>(waitMs))) != 1) return;
         for (;;) {
             sockaddr_in from{};
-            socklen_t fromLength = sizeof from;
-            const ssize_t n = ::recvfrom(socket.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
-                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+            const ptrdiff_t n = socket.ReceiveDatagram(buffer.data(), buffer.size(), &from);
             if (n < 0) {
-                if (errno == EINTR) continue;
+                if (LastSocketError() == EINTR) continue;
                 return;
             }
             if (m_stopped || hitsDone()) return;
@@ -289,8 +281,7 @@ void CProbeSearch::Run()
             to.sin_family = AF_INET;
             to.sin_port = htons(vmod::SnmpAgentPort());
             to.sin_addr.s_addr = htonl(m_targets[i]);
-            ::sendto(socket.Get(), request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
-                     sizeof to);
+            socket.SendTo(request.data(), request.size(), to);
             ++asked;
             if (++inBurst == m_settings.burst) {
                 readAnswers(0);

@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <poll.h>
 #include <random>
-#include <sys/socket.h>
 
 namespace zk {
 namespace {
@@ -37,10 +35,11 @@ int32_t AwaitSnmpResponse(const CSocket& socket, int32_t requestId, const SnmpRe
         const int ready = socket.WaitFor(POLLIN, deadline);
         if (ready == 0) return sawMalformed ? kZkBadReply : kZkTimeout;
         // An error condition is read like data: recv reports it (a closed port as ECONNREFUSED).
-        const ssize_t n = ::recv(socket.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
+        const ptrdiff_t n = socket.ReceiveDatagram(buffer.data(), buffer.size());
         if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            if (errno == ECONNREFUSED) return kZkUnreachable;  // nothing listens at the port
+            const int error = LastSocketError();
+            if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) continue;
+            if (error == ECONNREFUSED) return kZkUnreachable;  // nothing listens at the port
             return kZkConnectionLost;
         }
         if (static_cast<size_t>(n) > buffer.size()) {  // cut by the buffer: cannot be trusted
@@ -108,8 +107,8 @@ int32_t CSnmpChannel::Write(std::span<const uint8_t> request)
         m_requestId = m_wireId;
     }
     m_socket.DrainPending();
-    const ssize_t n = ::send(m_socket.Get(), m_sent.data(), m_sent.size(), MSG_NOSIGNAL);
-    if (n < 0) return errno == ECONNREFUSED ? kZkUnreachable : kZkConnectionLost;
+    const ptrdiff_t n = m_socket.Send(m_sent.data(), m_sent.size());
+    if (n < 0) return LastSocketError() == ECONNREFUSED ? kZkUnreachable : kZkConnectionLost;
     m_request = ParseSnmpRequest(m_sent);
     return static_cast<int32_t>(n);
 }
@@ -124,7 +123,7 @@ int32_t CSnmpChannel::Read(uint32_t timeoutMs, std::vector<uint8_t>& reply)
     const auto askAgain = [&](int32_t answeredId) {
         if (m_resent || (answeredId != m_requestId && answeredId != m_previousWireId)) return;
         m_resent = true;
-        ::send(m_socket.Get(), m_sent.data(), m_sent.size(), MSG_NOSIGNAL);  // a failure shows in the wait
+        m_socket.Send(m_sent.data(), m_sent.size());  // a failure shows in the wait
     };
     const int32_t r = AwaitSnmpResponse(m_socket, m_requestId, asked, DeadlineAfter(timeoutMs), reply, nullptr, askAgain);
     if (r == kZkOk && m_ownId) {
@@ -160,8 +159,8 @@ int32_t CSnmpChannel::Ask(uint32_t address, uint16_t port, uint8_t pduTag, const
     for (int attempt = 0; attempt < tries; ++attempt) {
         const int32_t id = NextRequestId();
         const std::vector<uint8_t> request = BuildSnmpRequest(pduTag, id, kSnmpCommunity, oids);
-        if (::send(socket.Get(), request.data(), request.size(), MSG_NOSIGNAL) < 0)
-            return errno == ECONNREFUSED ? kZkUnreachable : kZkConnectionLost;
+        if (socket.Send(request.data(), request.size()) < 0)
+            return LastSocketError() == ECONNREFUSED ? kZkUnreachable : kZkConnectionLost;
         std::vector<uint8_t> datagram;
         result = AwaitSnmpResponse(socket, id, nullptr, DeadlineAfter(waitMs), datagram, &response);
         if (result == kZkOk || result == kZkUnreachable) return result;

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <poll.h>
-#include <sys/socket.h>
 
 namespace zk {
 namespace {
@@ -25,8 +23,9 @@ int ReadExact(const CSocket& socket, std::span<uint8_t> out, Clock::time_point d
     while (got < out.size()) {
         const int ready = socket.WaitFor(POLLIN, deadline);
         if (ready == 0) return 0;
-        const ssize_t n = ready > 0 ? ::recv(socket.Get(), out.data() + got, out.size() - got, MSG_DONTWAIT) : 0;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+        const ptrdiff_t n = ready > 0 ? socket.Receive(out.data() + got, out.size() - got) : 0;
+        const int error = n < 0 ? LastSocketError() : 0;
+        if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) continue;
         if (n <= 0) return -1;
         got += static_cast<size_t>(n);
     }

@@ -2,11 +2,17 @@
 // and turns an exhausted allocation into kZkResources: nothing is thrown across the boundary.
 #include "modules/transport/CTransportModule.h"
 
-#include <dlfcn.h>
 #include <exception>
 #include <mutex>
 
+#ifdef _WIN32
+#include "platform/win32.h"
+// The module's .def file names the exports.
+#define ZK_EXPORT extern "C"
+#else
+#include <dlfcn.h>
 #define ZK_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -29,9 +35,15 @@ void PinModule()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+#ifdef _WIN32
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&PinModule), &self);
+#else
         Dl_info info{};
         if (dladdr(reinterpret_cast<void*>(&PinModule), &info) != 0 && info.dli_fname != nullptr)
             dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
     });
 }
 

@@ -2,8 +2,9 @@
 //     runs UpdateCFGXFile through the export, then shows what changed in the queue's CFX file,
 //     readable: tags, functions shown or hidden, defaults and limits old -> new, elements made
 //     unavailable, prohibit rules added and removed, by name; then the file's path.
-// vanto configure QUEUE [--flags N]
-//     the whole job: the update from the printer (as `vanto update`), then the CFGX update.
+// vanto configure QUEUE [--flags N] [--json]
+//     the whole job: the update from the printer (as `vanto update`), then the CFGX update; --json
+//     gives both results in one object, {"queue", "update", "cfgx_update"}.
 //
 // The file before the call is the queue's saved file, or the driver's source when there is none
 // yet; after it, the saved file. Exit codes: 0 success, 1 the update failed, 2 no such queue,
@@ -15,8 +16,6 @@
 #include "tools/vanto/session.h"
 #include "tools/vanto/verbs.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -26,7 +25,7 @@
 
 namespace {
 
-using json = nlohmann::ordered_json;
+using json = vanto_cli::Json;
 using vanto_cli::kExitFailure;
 using vanto_cli::Session;
 
@@ -157,12 +156,15 @@ json SectionsJson(const CfxChanges& c) {
                 {"prohibits_added", c.prohibitsAdded}, {"prohibits_removed", c.prohibitsRemoved}};
 }
 
+// The CFGX update; its result printed, or put in `document` when that is given (which stays null
+// when the run fails before the update).
 int RunCfgxUpdate(const std::string& queue, const std::string& elementsText, uint32_t option, uint32_t flags,
-                  bool asJson) {
+                  json* document) {
     uint64_t elements = kAllElements;
     std::string bad;
     if (!elementsText.empty() && !vanto_cli::ParseElements(elementsText, elements, bad)) {
-        std::fprintf(stderr, "vanto cfgx update: '%s' is not an element name or number\n", bad.c_str());
+        std::fprintf(stderr, "vanto cfgx update: '%s' is not an element name or number: see `vanto update --help`\n",
+                     bad.c_str());
         return kExitFailure;
     }
     Session session("cfgx update", queue, flags, Session::kRequireIdentifier);
@@ -188,11 +190,10 @@ int RunCfgxUpdate(const std::string& queue, const std::string& elementsText, uin
     }
     const CfxChanges changes = Compare(was, now);
     const bool saved = after.origin == "saved";
-    if (asJson) {
-        json out = {{"queue", queue},       {"elements", elements},           {"option", option},
-                    {"status", status},     {"status_text", StatusText(status)}, {"file", saved ? after.path : ""},
-                    {"changes", SectionsJson(changes)}};
-        std::printf("%s\n", out.dump(2, ' ', false, json::error_handler_t::replace).c_str());
+    if (document != nullptr) {
+        *document = {{"queue", queue},       {"elements", elements},           {"option", option},
+                     {"status", status},     {"status_text", StatusText(status)}, {"file", saved ? after.path : ""},
+                     {"changes", SectionsJson(changes)}};
     } else {
         std::printf("CFGX update of '%s': status %d, %s\n", queue.c_str(), status, StatusText(status));
         if (changes.Empty()) std::printf("  the configuration file did not change\n");
@@ -211,14 +212,21 @@ int RunCfgxUpdate(const std::string& queue, const std::string& elementsText, uin
 vanto_cli::VerbGroup configureVerb([](CLI::App& app) {
     auto queue = std::make_shared<std::string>();
     auto flags = std::make_shared<uint32_t>(VANTO_FLAG_PRINTERINFO);
+    auto asJson = std::make_shared<bool>(false);
     auto* configure = app.add_subcommand(
         "configure", "Update a queue's printer information from its printer, then rewrite its CFX file from it");
     configure->add_option("QUEUE", *queue, "Print queue name")->required();
     configure->add_option("--flags", *flags, "Flag word of Initialize (bit 1 is always added)")->capture_default_str();
+    vanto_cli::AddJsonFlag(configure, *asJson);
+    configure->footer("Examples:\n  vanto configure Office\n  vanto configure Office --json");
     configure->callback([=] {
         const uint32_t f = *flags | VANTO_FLAG_PRINTERINFO;
-        int rc = vanto_cli::RunUpdate(*queue, "", 0, f, false);
-        if (rc == 0) rc = RunCfgxUpdate(*queue, "", 0, f, false);
+        json update, cfgxUpdate;
+        int rc = vanto_cli::RunUpdate(*queue, "", 0, f, *asJson ? &update : nullptr);
+        if (rc == 0) rc = RunCfgxUpdate(*queue, "", 0, f, *asJson ? &cfgxUpdate : nullptr);
+        // Once the update ran, its result is shown, with the CFGX update's when that ran too.
+        if (!update.is_null())
+            vanto_cli::PrintJson({{"queue", *queue}, {"update", std::move(update)}, {"cfgx_update", std::move(cfgxUpdate)}});
         if (rc != 0) throw CLI::RuntimeError(rc);
     });
 });
@@ -237,9 +245,13 @@ void vanto_cli::AddCfgxUpdateVerb(CLI::App& cfgx) {
     update->add_option("--option", *option, "Option word of the update (0x1: the registry data only)")
         ->capture_default_str();
     update->add_option("--flags", *flags, "Flag word of Initialize (bit 1 is always added)")->capture_default_str();
-    update->add_flag("--json", *asJson, "Print one JSON object");
+    vanto_cli::AddJsonFlag(update, *asJson);
+    update->footer("Examples:\n  vanto cfgx update Office\n  vanto cfgx update Office --option 0x1 --json");
     update->callback([=] {
-        const int rc = RunCfgxUpdate(*queue, *elements, *option, *flags | VANTO_FLAG_PRINTERINFO, *asJson);
+        json document;
+        const int rc = RunCfgxUpdate(*queue, *elements, *option, *flags | VANTO_FLAG_PRINTERINFO,
+                                     *asJson ? &document : nullptr);
+        if (!document.is_null()) vanto_cli::PrintJson(document);
         if (rc != 0) throw CLI::RuntimeError(rc);
     });
 }

@@ -13,10 +13,9 @@
 #include "modules/cfgx/kdcfgx.h"
 #include "platform/prefix.h"
 #include "tools/vanto/cfx_view.h"
+#include "tools/vanto/json_view.h"
 #include "tools/vanto/library.h"
 #include "tools/vanto/verbs.h"
-
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -165,8 +164,10 @@ int RunShow(const std::string& target, const std::string& categoryName, bool bJs
     } else if (std::filesystem::exists(target)) {
         where = {target, "file"};
     } else {
-        std::fprintf(stderr, "vanto cfgx: no queue named '%s' in %s, and no such file\n", target.c_str(),
-                     vplat::PrefixRoot().c_str());
+        std::fprintf(stderr,
+                     "vanto cfgx show: '%s' is neither a queue of prefix %s nor a file: give a queue (`vanto queue list` "
+                     "shows them) or the path of a CFX file\n",
+                     target.c_str(), vplat::PrefixRoot().c_str());
         return kExitNoQueue;
     }
 
@@ -177,10 +178,9 @@ int RunShow(const std::string& target, const std::string& categoryName, bool bJs
         return kExitFailure;
     }
     if (bJson) {
-        nlohmann::ordered_json out = {{"file", where.path},
-                                      {"origin", where.origin},
-                                      {"cfx", nlohmann::ordered_json::parse(cfx::WriteCfx(file))}};
-        std::printf("%s\n", out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        vanto_cli::PrintJson({{"file", where.path},
+                              {"origin", where.origin},
+                              {"cfx", vanto_cli::Json::parse(cfx::WriteCfx(file))}});
     } else {
         PrintReadable(file, where);
     }
@@ -197,11 +197,14 @@ vanto_cli::VerbGroup cfgxVerbs([](CLI::App& app) {
     show->add_option("TARGET", *target, "Queue name, or the path of a CFX file")->required();
     show->add_option("--category", *category, "Source to show when the queue has no saved file")
         ->check(CLI::IsMember({"erd", "inkjet", "page"}));
-    show->add_flag("--json", *bJson, "Print the file as one JSON object");
+    vanto_cli::AddJsonFlag(show, *bJson);
+    show->footer("Examples:\n  vanto cfgx show Office\n  vanto cfgx show Office --category inkjet --json\n"
+                 "  vanto cfgx show samples/driver/K_PAGE.CFX");
     show->callback([target, category, bJson] {
         if (int rc = RunShow(*target, *category, *bJson); rc != 0) throw CLI::RuntimeError(rc);
     });
     vanto_cli::AddCfgxUpdateVerb(*cfgx);
+    cfgx->footer("Examples:\n  vanto cfgx show Office --json\n  vanto cfgx update Office");
 });
 
 }  // namespace

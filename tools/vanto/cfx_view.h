@@ -3,6 +3,7 @@
 #pragma once
 
 #include "modules/cfgx/CfxFile.h"
+#include "tools/vanto/json_view.h"
 
 #include <CLI/CLI.hpp>
 
@@ -29,8 +30,11 @@ std::string ItemText(const cfx::CfxFile& file, const cfx::ProhibitItem& item);
 // `vanto cfgx update` under the `cfgx` verb (cfgx_update_verbs.cpp).
 void AddCfgxUpdateVerb(CLI::App& cfgx);
 
-// `vanto update`'s run (update_verbs.cpp): UpdatePrinterInfo and the stored values it changed.
-int RunUpdate(const std::string& queue, const std::string& elementsText, uint32_t option, uint32_t flags, bool asJson);
+// `vanto update`'s run (update_verbs.cpp): UpdatePrinterInfo and the stored values it changed,
+// printed, or put in `document` when that is given (which stays null when the run fails before
+// the update).
+int RunUpdate(const std::string& queue, const std::string& elementsText, uint32_t option, uint32_t flags,
+              Json* document);
 // Element bits from "model,cassettes,0x80": names of `vanto update` and numbers, OR'ed.
 bool ParseElements(const std::string& text, uint64_t& bits, std::string& bad);
 

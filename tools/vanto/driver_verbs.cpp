@@ -1,7 +1,7 @@
-// vanto driver add|list: installs a driver folder (plus extra built files) into the prefix's
-// driver folder and registers it with the spooler.
-#include "platform/TextUtil.h"
+// vanto driver add|list [--json]: installs a driver folder (plus extra built files) into the
+// prefix's driver folder and registers it with the spooler; lists the installed drivers.
 #include "tools/vanto/admin_common.h"
+#include "tools/vanto/json_view.h"
 
 #include <memory>
 #include <vector>
@@ -25,18 +25,18 @@ void Add(const AddRequest& request) {
                 request.extraFiles.size(), request.extraFiles.size() == 1 ? "" : "s");
 }
 
-void List() {
+void List(bool asJson) {
     vanto_cli::RequirePrefix("driver list");
     HKEY drivers = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vplat::kDriversKey, 0, KEY_READ, &drivers) != ERROR_SUCCESS)
-        AdminFail("driver list", "the prefix has no driver key (run: vanto prefix init)");
-    for (DWORD i = 0;; ++i) {
-        char16_t name[256];
-        DWORD chars = 256;
-        if (RegEnumKeyExW(drivers, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        std::printf("%s\n", vplat::detail::ToUtf8(std::u16string_view(name, chars)).c_str());
-    }
+        AdminFail("driver list", "the prefix has no driver key: complete it with `vanto prefix init`");
     RegCloseKey(drivers);
+    const std::vector<std::string> names = vanto_cli::Subkeys(vplat::kDriversKey);
+    if (asJson) {
+        vanto_cli::PrintJson({{"drivers", names}});
+        return;
+    }
+    for (const std::string& name : names) std::printf("%s\n", name.c_str());
 }
 
 vanto_cli::VerbGroup driverVerbs([](CLI::App& app) {
@@ -52,7 +52,13 @@ vanto_cli::VerbGroup driverVerbs([](CLI::App& app) {
     add->add_option("--config-file", request->files.configFile,
                     "The configuration module (default: the data file's [CommonDrvInfo] UIModule)");
     add->add_option("--driver-file", request->files.driverFile, "The driver module (default: the configuration module)");
+    add->footer("Example:\n  vanto driver add \"Vintal Universal Driver\" samples/driver build/VUD3AUDF.DLL build/VUD3*.BRT");
     add->callback([request] { Add(*request); });
-    driver->add_subcommand("list", "List the installed drivers")->callback(List);
+    auto asJson = std::make_shared<bool>(false);
+    auto* list = driver->add_subcommand("list", "List the installed drivers");
+    vanto_cli::AddJsonFlag(list, *asJson);
+    list->footer("Examples:\n  vanto driver list\n  vanto driver list --json");
+    list->callback([asJson] { List(*asJson); });
+    driver->footer("Examples:\n  vanto driver add NAME samples/driver build/VUD3AUDF.DLL\n  vanto driver list --json");
 });
 }  // namespace

@@ -2,7 +2,7 @@
 //
 //   vanto erd install DRIVER [--from FILE.json]  writes a record (with "Key" and "Mail") where the
 //                                                driver's installer leaves it in the registry
-//   vanto erd show QUEUE [--registry]            reads the queue's record through CBIDI_ERD and
+//   vanto erd show QUEUE [--registry] [--json]   reads the queue's record through CBIDI_ERD and
 //                                                prints model, defaults, paper capabilities and
 //                                                the forbidden pairs
 //
@@ -13,7 +13,9 @@
 #include "bidi/PrnCapRecord.h"
 #include "common/BIInfo.h"
 #include "platform/prefix.h"
+#include "tools/vanto/json_view.h"
 #include "tools/vanto/library.h"
+#include "tools/vanto/media_view.h"
 #include "tools/vanto/verbs.h"
 
 #include <nlohmann/json.hpp>
@@ -25,6 +27,7 @@
 
 namespace {
 
+using vanto_cli::Json;
 using vanto_cli::kExitFailure;
 using vanto_cli::kExitNoQueue;
 
@@ -34,8 +37,6 @@ constexpr char16_t kInstallerKeyPrefix[] = u"SOFTWARE\\KELDA\\PRINTER\\";
 constexpr const char* kDefaultNames[prncap::kDefaultCount] = {
     "MediaSizeID", "MediaTypeID", "Layout", "Quality", "PaperSource", "ColorMode",
     "Duplex", "ReverseOrder", "Copies", "Collate", "PaperDirection", "MultiPage"};
-
-constexpr const char* kFunctionNames[CAPFUNC_COUNT] = {"PaperSize", "PaperType", "PaperSource", "Quality", "Layout"};
 
 // The record written when no description is given: two sizes, three types, two sources.
 const char* const kSampleRecord = R"({
@@ -91,7 +92,8 @@ int RunInstall(const std::string& driver, const std::string& from) {
         } else {
             std::ifstream in(from);
             if (!in) {
-                std::fprintf(stderr, "vanto erd install: cannot read %s\n", from.c_str());
+                std::fprintf(stderr, "vanto erd install: cannot read %s: give a readable JSON description, or no "
+                                     "--from for the built-in sample\n", from.c_str());
                 return kExitFailure;
             }
             description = nlohmann::json::parse(in);
@@ -130,53 +132,83 @@ int RunInstall(const std::string& driver, const std::string& from) {
     return 0;
 }
 
-void PrintList(const char* title, const BIStringList* list) {
+void PrintList(const char* title, const Json& list) {
     std::printf("%s:", title);
-    if (list != nullptr)
-        for (const auto& entry : *list) std::printf(" %s", entry.c_str());
+    for (const auto& entry : list) std::printf(" %s", entry.get<std::string>().c_str());
     std::printf("\n");
 }
 
-int RunShow(const std::string& queue, bool registry) {
+Json ListJson(const BIStringList* list) { return list != nullptr ? Json(*list) : Json::array(); }
+
+// The plain view of what RunShow gathered.
+void PrintRecord(const Json& r, const CBIDI_ERD& erd) {
+    std::printf("model           : %s\n", r["model"].get<std::string>().c_str());
+    std::printf("colour          : %s\n", r["colour"].get<bool>() ? "yes" : "no");
+    std::printf("max copies      : %u\n", r["max_copies"].get<DWORD>());
+    std::printf("base resolution : %u\n", r["base_resolution"].get<DWORD>());
+    std::printf("record size     : %u bytes\n", r["record_size"].get<DWORD>());
+    std::printf("defaults:\n");
+    for (const auto& [name, value] : r["defaults"].items()) std::printf("  %-15s: %u\n", name.c_str(), value.get<DWORD>());
+    PrintList("paper sizes", r["paper_sizes"]);
+    PrintList("paper types", r["paper_types"]);
+    std::printf("paper sources:");
+    for (const auto& bit : r["paper_sources"]) std::printf(" 0x%x", bit.get<unsigned>());
+    std::printf("\nquality mask 0x%x, layout mask 0x%x\n", r["quality_mask"].get<DWORD>(), r["layout_mask"].get<DWORD>());
+    vanto_cli::PrintCombinations("paper capabilities", erd.CapabilitySet().Capabilities());
+    vanto_cli::PrintForbiddenPairs(erd.GetForbiddenPairs());
+}
+
+int RunShow(const std::string& queue, bool registry, bool asJson) {
     if (!vanto_cli::QueueFound("erd show", queue)) return kExitNoQueue;
     const std::u16string name = vanto_cli::Widen(queue);
     BIInfo context;
     if (!context.Build(name.c_str(), 0)) return kExitFailure;
     CBIDI_ERD erd;
     if (!erd.Initialize(&context, registry ? ERD_FLAG_REGISTRY_MODE : 0) || !erd.Open(name.c_str())) {
-        std::fprintf(stderr, "vanto erd show: no usable capability record for '%s' (%s)\n", queue.c_str(),
-                     registry ? "installer's registry values" : "printer data");
+        if (registry)
+            std::fprintf(stderr,
+                         "vanto erd show: no usable capability record for queue '%s' in its driver's installer values "
+                         "(HKLM\\SOFTWARE\\KELDA\\PRINTER\\<driver>): write one with `vanto erd install DRIVER`\n",
+                         queue.c_str());
+        else
+            std::fprintf(stderr,
+                         "vanto erd show: no usable capability record in the printer data of queue '%s': move the "
+                         "installer's record there with `vanto erd show %s --registry` (after `vanto erd install "
+                         "DRIVER`)\n",
+                         queue.c_str(), vanto_cli::ShellWord(queue).c_str());
         return kExitFailure;
     }
 
     DWORD colour = 0;
     erd.GetModelInfoBits(&colour);
-    std::printf("model           : %s\n", vanto_cli::Narrow(erd.GetModelName()).c_str());
-    std::printf("colour          : %s\n", colour ? "yes" : "no");
-    std::printf("max copies      : %u\n", erd.GetMaxCopies());
-    std::printf("base resolution : %u\n", erd.GetBaseResolution());
-    std::printf("record size     : %u bytes\n", erd.GetPrnCapInfoSize());
-
+    const WCHAR* model = erd.GetModelName();  // null when the record names none
     BIDefaultSettings defaults{};
     erd.GetDefaultSetting(&defaults);
     const DWORD* values = &defaults.dwMediaSizeID;
-    std::printf("defaults:\n");
-    for (size_t i = 0; i < prncap::kDefaultCount; ++i) std::printf("  %-15s: %u\n", kDefaultNames[i], values[i]);
-
-    PrintList("paper sizes", erd.GetSupportPaperSize(0));
-    PrintList("paper types", erd.GetSupportPaperType());
-    std::printf("paper sources:");
-    for (const auto& cassette : erd.PaperSources()) std::printf(" 0x%x", cassette.wPaperSourceBit);
-    std::printf("\nquality mask 0x%x, layout mask 0x%x\n", erd.GetQualityMask(), erd.GetLayoutMask());
-
-    std::printf("paper capabilities (%zu):\n", erd.CapabilitySet().Capabilities().size());
-    for (const auto& c : erd.CapabilitySet().Capabilities())
-        std::printf("  size %3u  type %3u  source 0x%08x  quality 0x%08x  layout 0x%08x\n", c.adwElement[0],
-                    c.adwElement[1], c.adwElement[2], c.adwElement[3], c.adwElement[4]);
-    std::printf("forbidden pairs (%zu):\n", erd.GetForbiddenPairs().size());
-    for (const auto& d : erd.GetForbiddenPairs())
-        std::printf("  %s %u with %s %u\n", kFunctionNames[d.dwFunc1], d.dwElement1, kFunctionNames[d.dwFunc2],
-                    d.dwElement2);
+    Json defaultsJson = Json::object();
+    for (size_t i = 0; i < prncap::kDefaultCount; ++i) defaultsJson[kDefaultNames[i]] = values[i];
+    Json sources = Json::array();
+    for (const auto& cassette : erd.PaperSources()) sources.push_back(cassette.wPaperSourceBit);
+    Json out = {{"queue", queue},
+                {"source", registry ? "installer's registry values" : "printer data"},
+                {"model", model != nullptr ? vanto_cli::Narrow(model) : std::string()},
+                {"colour", colour != 0},
+                {"max_copies", erd.GetMaxCopies()},
+                {"base_resolution", erd.GetBaseResolution()},
+                {"record_size", erd.GetPrnCapInfoSize()},
+                {"defaults", std::move(defaultsJson)},
+                {"paper_sizes", ListJson(erd.GetSupportPaperSize(0))},
+                {"paper_types", ListJson(erd.GetSupportPaperType())},
+                {"paper_sources", std::move(sources)},
+                {"quality_mask", erd.GetQualityMask()},
+                {"layout_mask", erd.GetLayoutMask()}};
+    if (!asJson) {
+        PrintRecord(out, erd);
+        return 0;
+    }
+    out["capabilities"] = vanto_cli::CombinationsJson(erd.CapabilitySet().Capabilities());
+    out["forbidden_pairs"] = vanto_cli::ForbiddenPairsJson(erd.GetForbiddenPairs());
+    vanto_cli::PrintJson(out);
     return 0;
 }
 
@@ -189,6 +221,8 @@ vanto_cli::VerbGroup erdVerbs([](CLI::App& app) {
     auto from = std::make_shared<std::string>();
     install->add_option("DRIVER", *driver, "Driver name")->required();
     install->add_option("--from", *from, "JSON description of the record (default: a built-in sample)");
+    install->footer("Examples:\n  vanto erd install \"Vintal Universal Driver\"\n"
+                    "  vanto erd install \"Vintal Universal Driver\" --from record.json");
     install->callback([driver, from] {
         if (int rc = RunInstall(*driver, *from); rc != 0) throw CLI::RuntimeError(rc);
     });
@@ -197,10 +231,14 @@ vanto_cli::VerbGroup erdVerbs([](CLI::App& app) {
     auto queue = std::make_shared<std::string>();
     auto registry = std::make_shared<bool>(false);
     show->add_option("QUEUE", *queue, "Print queue name")->required();
+    auto asJson = std::make_shared<bool>(false);
     show->add_flag("--registry", *registry, "Move the installer's registry values into the queue first");
-    show->callback([queue, registry] {
-        if (int rc = RunShow(*queue, *registry); rc != 0) throw CLI::RuntimeError(rc);
+    vanto_cli::AddJsonFlag(show, *asJson);
+    show->footer("Examples:\n  vanto erd show Office --registry\n  vanto erd show Office --json");
+    show->callback([queue, registry, asJson] {
+        if (int rc = RunShow(*queue, *registry, *asJson); rc != 0) throw CLI::RuntimeError(rc);
     });
+    erd->footer("Examples:\n  vanto erd install \"Vintal Universal Driver\"\n  vanto erd show Office --registry --json");
 });
 
 }  // namespace

@@ -53,7 +53,8 @@ bool Library::Load(std::string& error) {
     m_handle = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (m_handle == nullptr) {
         const char* reason = dlerror();
-        error = "cannot load " + m_path + ": " + (reason ? reason : "unknown reason");
+        error = "cannot load " + m_path + ": " + (reason ? reason : "unknown reason") +
+                " (build it beside the tool, or set VANTO_LIBRARY to the library's path)";
         return false;
     }
     return Resolve(m_handle, "Initialize", Initialize, error) && Resolve(m_handle, "Release", Release, error) &&

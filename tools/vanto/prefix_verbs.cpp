@@ -1,7 +1,8 @@
-// vanto prefix init|show: creates the prefix (VANTO_PREFIX, default ~/.vanto) and shows what it
-// holds.
+// vanto prefix init|show [--json]: creates the prefix (VANTO_PREFIX, default ~/.vanto) and shows
+// what it holds.
 #include "platform/TextUtil.h"
 #include "tools/vanto/admin_common.h"
+#include "tools/vanto/json_view.h"
 
 #include <unistd.h>
 
@@ -47,34 +48,36 @@ void Init() {
     std::printf("prefix ready: %s\n", vplat::PrefixRoot().c_str());
 }
 
-// Names of the subkeys of an HKLM key.
-std::vector<std::string> Subkeys(const char16_t* path) {
-    std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        char16_t name[256];
-        DWORD chars = 256;
-        if (RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.push_back(vplat::detail::ToUtf8(std::u16string_view(name, chars)));
-    }
-    RegCloseKey(key);
-    return names;
-}
-
-void Show() {
+void Show(bool asJson) {
     vanto_cli::RequirePrefix("prefix show");
+    const auto drivers = vanto_cli::Subkeys(vplat::kDriversKey);
+    const auto queues = vanto_cli::Subkeys(vplat::kPrintersKey);
+    if (asJson) {
+        vanto_cli::PrintJson({{"prefix", vplat::PrefixRoot()},
+                              {"drive_c", vplat::DriveCRoot()},
+                              {"ansi_code_page", GetACP()},
+                              {"drivers", drivers},
+                              {"queues", queues}});
+        return;
+    }
     std::printf("prefix:  %s\n", vplat::PrefixRoot().c_str());
     std::printf("drive C: %s\n", vplat::DriveCRoot().c_str());
     std::printf("ANSI code page: %u\n", GetACP());
-    for (const auto& d : Subkeys(vplat::kDriversKey)) std::printf("driver:  %s\n", d.c_str());
-    for (const auto& q : Subkeys(vplat::kPrintersKey)) std::printf("queue:   %s\n", q.c_str());
+    for (const auto& d : drivers) std::printf("driver:  %s\n", d.c_str());
+    for (const auto& q : queues) std::printf("queue:   %s\n", q.c_str());
 }
 
 vanto_cli::VerbGroup prefixVerbs([](CLI::App& app) {
     auto* prefix = app.add_subcommand("prefix", "The prefix: a Windows machine in a folder ($VANTO_PREFIX)");
     prefix->require_subcommand(1);
-    prefix->add_subcommand("init", "Create the prefix (or complete an existing one)")->callback(Init);
-    prefix->add_subcommand("show", "Show the prefix's folders, drivers and queues")->callback(Show);
+    auto* init = prefix->add_subcommand("init", "Create the prefix (or complete an existing one)");
+    init->footer("Examples:\n  vanto prefix init\n  VANTO_PREFIX=/tmp/p vanto prefix init");
+    init->callback(Init);
+    auto asJson = std::make_shared<bool>(false);
+    auto* show = prefix->add_subcommand("show", "Show the prefix's folders, drivers and queues");
+    vanto_cli::AddJsonFlag(show, *asJson);
+    show->footer("Examples:\n  vanto prefix show\n  vanto prefix show --json");
+    show->callback([asJson] { Show(*asJson); });
+    prefix->footer("Examples:\n  vanto prefix init\n  vanto prefix show --json");
 });
 }  // namespace

@@ -19,10 +19,10 @@
 #include "common/BILogging.h"
 #include "platform/prefix.h"
 #include "tools/vanto/bit_names.h"
+#include "tools/vanto/json_view.h"
 #include "tools/vanto/library.h"
+#include "tools/vanto/media_view.h"
 #include "tools/vanto/verbs.h"
-
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstring>
@@ -35,13 +35,10 @@
 
 namespace {
 
-// Keys in the order they are set, which is the order of the plain view.
-using json = nlohmann::ordered_json;
+using json = vanto_cli::Json;
 using vanto_cli::BitName;
 using vanto_cli::kExitFailure;
 using vanto_cli::kExitNoQueue;
-
-constexpr const char* kFunctionNames[CAPFUNC_COUNT] = {"PaperSize", "PaperType", "PaperSource", "Quality", "Layout"};
 
 // Tray levels as the Printer MIB's prtInputCurrentLevel codes them, cut to 16 bits.
 constexpr WORD kLevelAtLeastOne = 0xFFFD;  // -3: at least one sheet left
@@ -355,14 +352,8 @@ void PrintMedia(const MediaAnswer& media) {
         return;
     }
     std::printf("media format    : %s, resolution flag %u\n", media.bFormat17 ? "17" : "14/16", media.dwResolutionFlag);
-    std::printf("supported media (%zu):\n", media.combinations.size());
-    for (const auto& c : media.combinations)
-        std::printf("  size %3u  type %3u  source 0x%08x  quality 0x%08x  layout 0x%08x\n", c.adwElement[0],
-                    c.adwElement[1], c.adwElement[2], c.adwElement[3], c.adwElement[4]);
-    std::printf("forbidden pairs (%zu):\n", media.forbidden.size());
-    for (const auto& d : media.forbidden)
-        std::printf("  %s %u with %s %u\n", d.dwFunc1 < CAPFUNC_COUNT ? kFunctionNames[d.dwFunc1] : "?",
-                    d.dwElement1, d.dwFunc2 < CAPFUNC_COUNT ? kFunctionNames[d.dwFunc2] : "?", d.dwElement2);
+    vanto_cli::PrintCombinations("supported media", media.combinations);
+    vanto_cli::PrintForbiddenPairs(media.forbidden);
 }
 
 void PrintTrays(const BICassetteList& trays) {
@@ -442,10 +433,6 @@ void PrintAnswers(const Report& report) {
 
 // ---- JSON ---------------------------------------------------------------------------------------
 
-json BitsJson(DWORD value, std::span<const BitName> names) {
-    return {{"value", value}, {"names", vanto_cli::BitNameList(value, names.data(), names.size())}};
-}
-
 // Sets key to the answer, to null when its question failed; leaves it out when it was not asked.
 template <typename T, typename ToJson>
 void Put(json& object, const Report& report, const char* key, const std::optional<T>& answer, const char* question,
@@ -459,23 +446,10 @@ void Put(json& object, const Report& report, const char* key, const std::optiona
 
 json MediaJson(const MediaAnswer& media) {
     if (!media.bAvailable) return nullptr;
-    json combinations = json::array();
-    for (const auto& c : media.combinations)
-        combinations.push_back({{"size", c.adwElement[CAPFUNC_PAPERSIZE]},
-                                {"type", c.adwElement[CAPFUNC_PAPERTYPE]},
-                                {"source", c.adwElement[CAPFUNC_PAPERSOURCE]},
-                                {"quality", c.adwElement[CAPFUNC_QUALITY]},
-                                {"layout", c.adwElement[CAPFUNC_LAYOUT]}});
-    json forbidden = json::array();
-    for (const auto& d : media.forbidden)
-        forbidden.push_back({{"function1", d.dwFunc1 < CAPFUNC_COUNT ? kFunctionNames[d.dwFunc1] : "?"},
-                             {"element1", d.dwElement1},
-                             {"function2", d.dwFunc2 < CAPFUNC_COUNT ? kFunctionNames[d.dwFunc2] : "?"},
-                             {"element2", d.dwElement2}});
     return {{"format", media.bFormat17 ? "17" : "14/16"},
             {"resolution_flag", media.dwResolutionFlag},
-            {"combinations", std::move(combinations)},
-            {"forbidden_pairs", std::move(forbidden)}};
+            {"combinations", vanto_cli::CombinationsJson(media.combinations)},
+            {"forbidden_pairs", vanto_cli::ForbiddenPairsJson(media.forbidden)}};
 }
 
 json StatusJson(const Report& report) {
@@ -501,7 +475,7 @@ json ReportJson(const Report& report) {
     if (report.bStatusAsked) out["status"] = StatusJson(report);
     if (report.media) out["media"] = MediaJson(*report.media);
 
-    auto bits = [](std::span<const BitName> names) { return [names](DWORD v) { return BitsJson(v, names); }; };
+    auto bits = [](std::span<const BitName> names) { return [names](DWORD v) { return vanto_cli::BitsJson(v, names); }; };
     auto plain = [](const auto& v) { return json(v); };
     Put(out, report, "model_bits", report.modelBits, "GetModelInfoBits", bits(vanto_cli::kModelInfoBits));
     Put(out, report, "pdl_bits", report.pdlBits, "GetSupportPDLBits", bits(vanto_cli::kPDLBits));
@@ -519,14 +493,7 @@ json ReportJson(const Report& report) {
 
     Put(out, report, "trays", report.trays, "GetCassetteInfo", [](const BICassetteList& trays) {
         json list = json::array();
-        for (const VANTO_CASETTE_INFO& t : trays)
-            list.push_back({{"source_bit", t.wPaperSourceBit},
-                            {"source_id", t.wPaperSourceEID},
-                            {"paper_size_id", t.wPaperSizeID},
-                            {"paper_type_id", t.wPaperTypeID},
-                            {"direction", t.byDirection},
-                            {"max_capacity", t.wMaxCapacity},
-                            {"current_level", t.wCurrentLevel}});
+        for (const VANTO_CASETTE_INFO& t : trays) list.push_back(vanto_cli::CassetteJson(t));
         return list;
     });
     Put(out, report, "paper_sizes", report.paperSizes, "GetSupportPaperSize", [&](const BIStringList& sizes) {
@@ -540,12 +507,7 @@ json ReportJson(const Report& report) {
         return list;
     });
     Put(out, report, "paper_types", report.paperTypes, "GetSupportPaperType", plain);
-    Put(out, report, "user_defined_paper", report.userDefined, "GetUserDefMaxMin", [](const VANTO_USERDEF_MAXMIN& u) {
-        return json{{"tenth_mm", {{"height_min", u.lHeiMIN}, {"height_max", u.lHeiMAX},
-                                  {"width_min", u.lWidMIN}, {"width_max", u.lWidMAX}}},
-                    {"hundredth_inch", {{"height_min", u.lHeiMIN_Inch}, {"height_max", u.lHeiMAX_Inch},
-                                        {"width_min", u.lWidMIN_Inch}, {"width_max", u.lWidMAX_Inch}}}};
-    });
+    Put(out, report, "user_defined_paper", report.userDefined, "GetUserDefMaxMin", vanto_cli::UserDefinedPaperJson);
 
     json failures = json::array();
     for (const Failure& f : report.failures)
@@ -596,8 +558,7 @@ int RunPrinter(const std::string& queue, DWORD flags, DWORD timeoutMs, bool bJso
     }
 
     if (bJson) {
-        // Printer text need not be UTF-8: bytes that are not become U+FFFD rather than an error.
-        std::printf("%s\n", ReportJson(report).dump(2, ' ', false, json::error_handler_t::replace).c_str());
+        vanto_cli::PrintJson(ReportJson(report));
     } else {
         PrintPlain(report);
     }
@@ -619,7 +580,8 @@ vanto_cli::VerbGroup printerVerbs([](CLI::App& app) {
                         "Option flags of the printer access (0x20 ink-jet, 0x40 page, 0x80 large ink-jet)");
     printer->add_option("--timeout", *timeoutMs, "Receive time-out in ms (default: the library's, 10000)")
         ->check(CLI::Range(1u, 600000u));
-    printer->add_flag("--json", *bJson, "Print the answers as one JSON object");
+    vanto_cli::AddJsonFlag(printer, *bJson);
+    printer->footer("Example:\n  vanto printer Office --json --timeout 3000");
     printer->callback([queue, flags, timeoutMs, bJson] {
         if (int rc = RunPrinter(*queue, *flags, *timeoutMs, *bJson); rc != 0) throw CLI::RuntimeError(rc);
     });

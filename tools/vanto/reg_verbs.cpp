@@ -1,8 +1,10 @@
 // vanto reg get|set|delete|list: the prefix's registry, for example
 //   vanto reg set 'HKLM\SOFTWARE\KELDA\VANTO' VANTO_LOG dword 1
-// Types: sz (text), dword (decimal or 0x hex), binary (hex digits, spaces allowed).
+// Types: sz (text), dword (decimal or 0x hex), binary (hex digits, spaces allowed). get and list
+// take --json.
 #include "platform/TextUtil.h"
 #include "tools/vanto/admin_common.h"
+#include "tools/vanto/json_view.h"
 
 #include <cstring>
 #include <memory>
@@ -11,6 +13,7 @@
 
 namespace {
 using vanto_cli::AdminFail;
+using vanto_cli::Json;
 using vplat::detail::FromUtf8;
 using vplat::detail::ToUtf8;
 
@@ -32,7 +35,7 @@ KeyPath ParseKey(const char* verb, const std::string& text) {
     for (const auto& [name, handle] : kRoots)
         if (vplat::detail::EqualNoCaseUtf8(root, name))
             return {handle, slash == std::string::npos ? u"" : FromUtf8(text.substr(slash + 1))};
-    AdminFail(verb, "bad key '" + text + "' (begin with HKLM\\)");
+    AdminFail(verb, "bad key '" + text + "': begin it with HKLM\\ (or HKCU\\, HKCR\\), e.g. 'HKLM\\SOFTWARE\\KELDA\\VANTO'");
 }
 
 std::string Describe(LSTATUS status) {
@@ -82,38 +85,44 @@ std::optional<DWORD> ParseDword(const std::string& text) {
     return static_cast<DWORD>(value);
 }
 
-std::string FormatValue(DWORD type, const std::vector<BYTE>& data) {
-    auto hex = [&] {
-        std::string out;
-        char two[4];
-        for (BYTE b : data) {
-            std::snprintf(two, sizeof two, "%02x", b);
-            out += two;
-        }
-        return out;
-    };
+// A value decoded as far as its type says how: {"type": 4, "type_name": "dword", "value": 1}; the
+// value is text for sz, a number for dword, hex digits for anything else.
+Json DecodeValue(DWORD type, const std::vector<BYTE>& data) {
     if (type == REG_DWORD && data.size() == sizeof(DWORD)) {
         DWORD v = 0;
         std::memcpy(&v, data.data(), sizeof v);
-        char text[32];
-        std::snprintf(text, sizeof text, "dword %u (0x%08x)", static_cast<unsigned>(v), static_cast<unsigned>(v));
-        return text;
+        return {{"type", type}, {"type_name", "dword"}, {"value", v}};
     }
     if ((type == REG_SZ || type == REG_EXPAND_SZ) && data.size() % 2 == 0) {
         std::u16string text(data.size() / 2, u'\0');
         if (!text.empty()) std::memcpy(text.data(), data.data(), data.size());
         if (auto end = text.find(u'\0'); end != std::u16string::npos) text.resize(end);
-        return "sz \"" + ToUtf8(text) + "\"";
+        return {{"type", type}, {"type_name", "sz"}, {"value", ToUtf8(text)}};
     }
-    if (type == REG_BINARY) return "binary " + hex();
-    return "type " + std::to_string(type) + " " + hex();
+    const std::string name = type == REG_BINARY ? "binary" : "type " + std::to_string(type);
+    return {{"type", type}, {"type_name", name}, {"value", vanto_cli::HexText(data)}};
 }
 
-HKEY Open(const char* verb, const KeyPath& key, REGSAM access) {
+// The plain view of a decoded value: dword 1 (0x00000001), sz "text", binary 0102.
+std::string FormatValue(const Json& value) {
+    const std::string name = value["type_name"].get<std::string>();
+    if (name == "dword") {
+        const DWORD v = value["value"].get<DWORD>();
+        char text[32];
+        std::snprintf(text, sizeof text, "dword %u (0x%08x)", static_cast<unsigned>(v), static_cast<unsigned>(v));
+        return text;
+    }
+    if (name == "sz") return "sz \"" + value["value"].get<std::string>() + "\"";
+    return name + " " + value["value"].get<std::string>();
+}
+
+HKEY Open(const char* verb, const std::string& keyText, const KeyPath& key, REGSAM access) {
     vanto_cli::RequirePrefix(verb);
     HKEY h = nullptr;
     if (LSTATUS s = RegOpenKeyExW(key.root, key.path.c_str(), 0, access, &h); s != ERROR_SUCCESS)
-        AdminFail(verb, "cannot open key: " + Describe(s));
+        AdminFail(verb, "cannot open key '" + keyText + "': " + Describe(s) +
+                            (s == ERROR_FILE_NOT_FOUND ? " (`vanto reg list` of the key above shows the keys there are)"
+                                                       : ""));
     return h;
 }
 
@@ -128,15 +137,24 @@ bool Query(HKEY key, const std::u16string& name, DWORD& type, std::vector<BYTE>&
     return true;
 }
 
-void Get(const std::string& keyText, const std::string& name) {
+void Get(const std::string& keyText, const std::string& name, bool asJson) {
     const KeyPath key = ParseKey("reg get", keyText);
-    HKEY h = Open("reg get", key, KEY_READ);
+    HKEY h = Open("reg get", keyText, key, KEY_READ);
     DWORD type = 0;
     std::vector<BYTE> data;
     const bool found = Query(h, FromUtf8(name), type, data);
     RegCloseKey(h);
-    if (!found) AdminFail("reg get", "no value '" + name + "'");
-    std::printf("%s\n", FormatValue(type, data).c_str());
+    if (!found)
+        AdminFail("reg get", "no value '" + name + "' under '" + keyText + "': `vanto reg list " +
+                                 vanto_cli::ShellWord(keyText) + "` shows its values");
+    const Json value = DecodeValue(type, data);
+    if (asJson) {
+        Json out = {{"key", keyText}, {"name", name}};
+        out.update(value);
+        vanto_cli::PrintJson(out);
+        return;
+    }
+    std::printf("%s\n", FormatValue(value).c_str());
 }
 
 void Set(const std::string& keyText, const std::string& name, const std::string& typeText, const std::string& value) {
@@ -176,7 +194,7 @@ void Set(const std::string& keyText, const std::string& name, const std::string&
 void Delete(const std::string& keyText, const std::shared_ptr<std::string>& name) {
     const KeyPath key = ParseKey("reg delete", keyText);
     if (!name->empty()) {
-        HKEY h = Open("reg delete", key, KEY_SET_VALUE);
+        HKEY h = Open("reg delete", keyText, key, KEY_SET_VALUE);
         const LSTATUS s = RegDeleteValueW(h, FromUtf8(*name).c_str());
         RegCloseKey(h);
         if (s != ERROR_SUCCESS) AdminFail("reg delete", "cannot delete value: " + Describe(s));
@@ -188,15 +206,17 @@ void Delete(const std::string& keyText, const std::shared_ptr<std::string>& name
         AdminFail("reg delete", "cannot delete key: " + Describe(s));
 }
 
-void List(const std::string& keyText) {
+void List(const std::string& keyText, bool asJson) {
     const KeyPath key = ParseKey("reg list", keyText);
-    HKEY h = Open("reg list", key, KEY_READ);
+    HKEY h = Open("reg list", keyText, key, KEY_READ);
+    Json subkeys = Json::array();
     for (DWORD i = 0;; ++i) {
         char16_t name[256];
         DWORD chars = 256;
         if (RegEnumKeyExW(h, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        std::printf("%s\\\n", ToUtf8(std::u16string_view(name, chars)).c_str());
+        subkeys.push_back(ToUtf8(std::u16string_view(name, chars)));
     }
+    Json values = Json::array();
     for (DWORD i = 0;; ++i) {
         std::vector<char16_t> name(16384);
         DWORD chars = static_cast<DWORD>(name.size());
@@ -205,10 +225,20 @@ void List(const std::string& keyText) {
         DWORD type = 0;
         std::vector<BYTE> data;
         if (!Query(h, valueName, type, data)) continue;
-        std::printf("%s = %s\n", valueName.empty() ? "(default)" : ToUtf8(valueName).c_str(),
-                    FormatValue(type, data).c_str());
+        Json value = {{"name", ToUtf8(valueName)}};
+        value.update(DecodeValue(type, data));
+        values.push_back(std::move(value));
     }
     RegCloseKey(h);
+    if (asJson) {
+        vanto_cli::PrintJson({{"key", keyText}, {"subkeys", std::move(subkeys)}, {"values", std::move(values)}});
+        return;
+    }
+    for (const Json& subkey : subkeys) std::printf("%s\\\n", subkey.get<std::string>().c_str());
+    for (const Json& value : values) {
+        const std::string name = value["name"].get<std::string>();
+        std::printf("%s = %s\n", name.empty() ? "(default)" : name.c_str(), FormatValue(value).c_str());
+    }
 }
 
 vanto_cli::VerbGroup regVerbs([](CLI::App& app) {
@@ -219,25 +249,38 @@ vanto_cli::VerbGroup regVerbs([](CLI::App& app) {
     auto type = std::make_shared<std::string>();
     auto value = std::make_shared<std::string>();
 
+    auto asJson = std::make_shared<bool>(false);
     auto* get = reg->add_subcommand("get", "Print one value");
     get->add_option("KEY", *key)->required();
     get->add_option("NAME", *name)->required();
-    get->callback([=] { Get(*key, *name); });
+    vanto_cli::AddJsonFlag(get, *asJson);
+    get->footer("Examples:\n  vanto reg get 'HKLM\\SOFTWARE\\KELDA\\VANTO' VANTO_LOG\n"
+                "  vanto reg get 'HKLM\\SOFTWARE\\KELDA\\VANTO' VANTO_LOG --json");
+    get->callback([=] { Get(*key, *name, *asJson); });
 
     auto* set = reg->add_subcommand("set", "Create or replace a value (creating the key)");
     set->add_option("KEY", *key)->required();
     set->add_option("NAME", *name)->required();
     set->add_option("TYPE", *type, "sz, dword or binary")->required();
     set->add_option("VALUE", *value, "text, number, or hex bytes")->required();
+    set->footer("Examples:\n  vanto reg set 'HKLM\\SOFTWARE\\KELDA\\VANTO' VANTO_LOG dword 1\n"
+                "  vanto reg set 'HKLM\\SOFTWARE\\KELDA\\Test' Blob binary '01 02 0a'");
     set->callback([=] { Set(*key, *name, *type, *value); });
 
     auto* del = reg->add_subcommand("delete", "Delete a value, or without NAME the key and all below it");
     del->add_option("KEY", *key)->required();
     del->add_option("NAME", *name);
+    del->footer("Examples:\n  vanto reg delete 'HKLM\\SOFTWARE\\KELDA\\VANTO' VANTO_LOG\n"
+                "  vanto reg delete 'HKLM\\SOFTWARE\\KELDA\\Test'");
     del->callback([=] { Delete(*key, name); });
 
     auto* list = reg->add_subcommand("list", "List a key's subkeys and values");
     list->add_option("KEY", *key)->required();
-    list->callback([=] { List(*key); });
+    vanto_cli::AddJsonFlag(list, *asJson);
+    list->footer("Examples:\n  vanto reg list 'HKLM\\SOFTWARE\\KELDA\\VANTO'\n"
+                 "  vanto reg list 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers' --json");
+    list->callback([=] { List(*key, *asJson); });
+    reg->footer("Examples:\n  vanto reg list 'HKLM\\SOFTWARE\\KELDA\\VANTO' --json\n"
+                "  vanto reg set 'HKLM\\SOFTWARE\\KELDA\\VANTO' VANTO_LOG dword 1");
 });
 }  // namespace

@@ -12,6 +12,11 @@
 
 namespace vanto_cli {
 
+// What to do when an export fails: its result says little, the library's log says why.
+inline constexpr const char* kLogHint =
+    "switch the library's log on to see why (vanto reg set 'HKLM\\SOFTWARE\\KELDA\\VANTO' VANTO_LOG dword 1, "
+    "then mkdir \"$VANTO_PREFIX/drive_c/VANTOLOG\")";
+
 class Session {
 public:
     // Whether a queue without its identifier "KDPQGUID" gets one first (as an instance with flag
@@ -34,8 +39,10 @@ public:
         const DWORD contextFlags = identifier == kMakeIdentifier ? kCreateGUIDFlag : 0;
         if (!context.Build(name.c_str(), contextFlags) || context.GetQueueGUID()[0] == 0) {
             if (identifier == kMakeIdentifier)
-                std::fprintf(stderr, "vanto %s: the queue '%s' has no identifier and none can be made\n", verb,
-                             queue.c_str());
+                std::fprintf(stderr,
+                             "vanto %s: the queue '%s' has no identifier and none can be made: check its driver with "
+                             "`vanto queue show %s`\n",
+                             verb, queue.c_str(), ShellWord(queue).c_str());
             else
                 std::fprintf(stderr,
                              "vanto %s: the queue '%s' has no identifier (printer data KDPQGUID), so it has no store "
@@ -45,7 +52,8 @@ public:
         }
         m_instance = std::make_unique<Instance>(m_library, m_library.Initialize(name.c_str(), flags));
         if (!*m_instance) {
-            std::fprintf(stderr, "vanto %s: Initialize failed for '%s' with flags 0x%x\n", verb, queue.c_str(), flags);
+            std::fprintf(stderr, "vanto %s: Initialize failed for queue '%s' with flags 0x%x: %s\n", verb, queue.c_str(),
+                         flags, kLogHint);
             m_instance.reset();
         }
     }

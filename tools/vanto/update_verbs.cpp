@@ -14,8 +14,6 @@
 #include "tools/vanto/store_view.h"
 #include "tools/vanto/verbs.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -26,7 +24,7 @@
 
 namespace {
 
-using json = nlohmann::ordered_json;
+using json = vanto_cli::Json;
 using vanto_cli::kExitFailure;
 using vanto_cli::Session;
 
@@ -155,11 +153,12 @@ void PrintChange(const Change& c) {
 }  // namespace
 
 int vanto_cli::RunUpdate(const std::string& queue, const std::string& elementsText, uint32_t option, uint32_t flags,
-                         bool asJson) {
+                         Json* document) {
     uint64_t elements = kAllElements;
     std::string bad;
     if (!elementsText.empty() && !ParseElements(elementsText, elements, bad)) {
-        std::fprintf(stderr, "vanto update: '%s' is not an element name or number\n", bad.c_str());
+        std::fprintf(stderr, "vanto update: '%s' is not an element name or number: see `vanto update --help`\n",
+                     bad.c_str());
         return kExitFailure;
     }
     Session session("update", queue, flags, Session::kRequireIdentifier);
@@ -169,12 +168,11 @@ int vanto_cli::RunUpdate(const std::string& queue, const std::string& elementsTe
                  static_cast<unsigned long long>(elements), option);
     const int status = session.Lib().UpdatePrinterInfo(session.Handle(), elements, option);
     const auto changes = Changes(before, StoreBlocks(queue));
-    if (asJson) {
+    if (document != nullptr) {
         json list = json::array();
         for (const Change& c : changes) list.push_back({{"value", c.name}, {"before", c.before}, {"after", c.after}});
-        json out = {{"queue", queue}, {"elements", elements}, {"option", option}, {"status", status},
-                    {"status_text", UpdateStatusText(status)}, {"changes", std::move(list)}};
-        std::printf("%s\n", out.dump(2, ' ', false, json::error_handler_t::replace).c_str());
+        *document = {{"queue", queue}, {"elements", elements}, {"option", option}, {"status", status},
+                     {"status_text", UpdateStatusText(status)}, {"changes", std::move(list)}};
     } else {
         std::printf("update of '%s': status %d, %s\n", queue.c_str(), status, UpdateStatusText(status));
         if (changes.empty()) std::printf("  no stored value changed\n");
@@ -216,7 +214,7 @@ int RunCheckModel(const std::string& queue, uint32_t flags, bool asJson) {
     if (asJson) {
         json out = {{"queue", queue},        {"status", status}, {"stored_model", storedText},
                     {"printer_model", printerText}, {"text", text}};
-        std::printf("%s\n", out.dump(2, ' ', false, json::error_handler_t::replace).c_str());
+        vanto_cli::PrintJson(out);
     } else {
         std::printf("model of '%s': %s\n", queue.c_str(), text.c_str());
     }
@@ -235,15 +233,20 @@ vanto_cli::VerbGroup updateVerbs([](CLI::App& app) {
     for (CLI::App* verb : {update, check}) {
         verb->add_option("QUEUE", *queue, "Print queue name")->required();
         verb->add_option("--flags", *flags, "Flag word of Initialize (bit 1 is always added)")->capture_default_str();
-        verb->add_flag("--json", *asJson, "Print one JSON object");
+        vanto_cli::AddJsonFlag(verb, *asJson);
     }
+    update->footer("Examples:\n  vanto update Office\n  vanto update Office --elements model,cassettes,paper-sizes --json");
+    check->footer("Examples:\n  vanto check-model Office\n  vanto check-model Office --json");
     update->add_option("--elements", *elements,
                        "Element bits: numbers or names (model, model-info, languages, option-units, cassettes, "
                        "memory, paper-sizes, paper-types, default-language, paper-directions, user-defined, "
                        "prohibit, resolution, quality, max-copies, layout, default-settings, all), comma-separated");
     update->add_option("--option", *option, "Option word of the update")->capture_default_str();
     update->callback([=] {
-        const int rc = vanto_cli::RunUpdate(*queue, *elements, *option, *flags | VANTO_FLAG_PRINTERINFO, *asJson);
+        json document;
+        const int rc = vanto_cli::RunUpdate(*queue, *elements, *option, *flags | VANTO_FLAG_PRINTERINFO,
+                                            *asJson ? &document : nullptr);
+        if (!document.is_null()) vanto_cli::PrintJson(document);
         if (rc != 0) throw CLI::RuntimeError(rc);
     });
     check->callback([=] {

@@ -28,10 +28,31 @@ struct VerbGroup {
 constexpr int kExitFailure = 1;
 constexpr int kExitNoQueue = 2;
 
-// True when the prefix has the queue; otherwise says so on stderr, as "vanto VERB: ...".
+// The text as one shell word: as it is when it needs no quoting, else in single quotes.
+inline std::string ShellWord(const std::string& text) {
+    bool plain = !text.empty();
+    for (const char c : text)
+        plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          c == '_' || c == '-' || c == '.' || c == '/');
+    if (plain) return text;
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// True when the prefix has the queue; otherwise says on stderr, as "vanto VERB: ...", what is
+// missing and how to make it.
 inline bool QueueFound(const char* verb, const std::string& queue) {
+    if (!vplat::PrefixExists()) {
+        std::fprintf(stderr, "vanto %s: no prefix at %s: make one with `vanto prefix init`, or set VANTO_PREFIX\n", verb,
+                     vplat::PrefixRoot().c_str());
+        return false;
+    }
     if (vplat::QueueExists(queue)) return true;
-    std::fprintf(stderr, "vanto %s: no queue named '%s' in %s\n", verb, queue.c_str(), vplat::PrefixRoot().c_str());
+    std::fprintf(stderr,
+                 "vanto %s: queue '%s' does not exist in prefix %s: add it with `vanto queue add %s --driver DRIVER "
+                 "--port PORT` (`vanto queue list` shows the queues there are)\n",
+                 verb, queue.c_str(), vplat::PrefixRoot().c_str(), ShellWord(queue).c_str());
     return false;
 }
 

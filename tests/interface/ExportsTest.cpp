@@ -77,10 +77,15 @@ TEST(ExportsTest, LibraryExportsExactlyTheTwentyOneFunctions) {
     EXPECT_EQ(functions, expected);
 }
 
-TEST(ExportsTest, NullPrinterNameNeedsTheDiscoveryFlag) {
+// A null printer name needs the discovery flag; a sub-object that cannot be made (the discovery
+// object, not part of the library yet; printer information for a queue without a driver) fails
+// Initialize.
+TEST(ExportsTest, InitializeFailsWithoutNameOrSubObject) {
     TempPrefix prefix("Q1");
     EXPECT_EQ(Initialize(nullptr, 0), nullptr);
     EXPECT_EQ(Initialize(nullptr, VANTO_FLAG_PRINTERINFO), nullptr);
+    EXPECT_EQ(Initialize(u"Q1", VANTO_FLAG_PROBE), nullptr);
+    EXPECT_EQ(Initialize(u"NoSuchQueue", VANTO_FLAG_PRINTERINFO), nullptr);
 }
 
 TEST(ExportsTest, InstanceWithFlags0HasOnlyItsPrinterContext) {
@@ -143,48 +148,17 @@ TEST(ExportsTest, NullStaleAndForeignHandlesGiveFailureValues) {
     EXPECT_EQ(foreign, 0);
 }
 
-// A sub-object that cannot be made fails Initialize, logged, with nothing left behind: the
-// discovery object (not part of the library yet), and printer information for a queue that
-// does not exist (no driver, so no store).
-TEST(ExportsTest, SubObjectThatCannotBeMadeFailsInitializeWithItsLogLines) {
+// Release ends the log facility: the switch is read again by the next instance, and when it is
+// off nothing more is written.
+TEST(ExportsTest, ReleaseEndsTheLogAndTheSwitchIsReadAgain) {
     TempPrefix prefix("Q1");
     prefix.EnableLog();
-    EXPECT_EQ(Initialize(u"Q1", VANTO_FLAG_PROBE), nullptr);
-    EXPECT_EQ(Initialize(u"NoSuchQueue", VANTO_FLAG_PRINTERINFO), nullptr);
-    std::vector<std::string> messages;
-    for (const auto& line : LogLines(prefix)) messages.push_back(Message(line));
-    auto at = [&](const std::string& text, size_t from) -> size_t {
-        for (size_t i = from; i < messages.size(); ++i)
-            if (messages[i] == text) return i;
-        return messages.size();
-    };
-    size_t probe = at("#Failed to initialize CProbe class.", 0);
-    ASSERT_LT(probe, messages.size());
-    EXPECT_EQ(at("#Failed to alloc memory.", probe), probe + 1);
-    size_t info = at("#Failed to initialize CBIPrinterInfo class.", probe);
-    ASSERT_LT(info, messages.size());
-    EXPECT_EQ(at("#Failed to alloc memory.", info), info + 1);
-    EXPECT_EQ(at("CVANTO::Release", info), info + 2);
-    Release(Initialize(u"Q1", 0));  // a release ends the log facility for the next test
-}
-
-TEST(ExportsTest, InitializeAndReleaseLogTheirLinesAndReleaseEndsTheLog) {
-    TempPrefix prefix("Q1");
-    prefix.EnableLog();
-    HVANTO instance = Initialize(u"Q1", 0);
-    ASSERT_NE(instance, nullptr);
-    ASSERT_EQ(Release(instance), 1);
-    std::vector<std::string> messages;
-    for (const auto& line : LogLines(prefix)) messages.push_back(Message(line));
-    const std::vector<std::string> expected = {"CVANTODll::Initialize", "CVANTO::Initialize", "\tPrinterName : Q1",
-                                               "\tdwFlag : 0",           "CVANTODll::Release", "CVANTO::Release",
-                                               "Release Objects of BILogging."};
-    EXPECT_EQ(messages, expected);
-
-    // After the end call the switch is read again: switched off, nothing more is written.
+    ASSERT_EQ(Release(Initialize(u"Q1", 0)), 1);
+    const size_t written = LogLines(prefix).size();
+    EXPECT_GT(written, 0u);
     vanto_test::SetLogSwitch(0);
     HVANTO next = Initialize(u"Q1", 0);
-    EXPECT_EQ(LogLines(prefix).size(), expected.size());
+    EXPECT_EQ(LogLines(prefix).size(), written);
     Release(next);
 }
 

@@ -6,12 +6,11 @@
 
 #include "bidi/test_bp_live_printers.h"
 #include "interface/test_values_prefix.h"
+#include "support/ToolRun.h"
 #include "vanto.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <sys/wait.h>
 
 #include <map>
 #include <set>
@@ -46,8 +45,7 @@ inline std::vector<Sample> Fleet(const std::string& net, const std::string& usb)
 
 // build/vanto in this prefix, its output dropped; its exit code, or -1 when a signal ended it.
 inline int RunVanto(const std::string& args, const std::string& env = "") {
-    const int status = std::system((env + " " + VANTO_BUILD_DIR + "/vanto " + args + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return vanto_test::RunCommand(env + " " + VANTO_BUILD_DIR + "/vanto " + args + " >/dev/null 2>&1").status;
 }
 
 inline std::string PortOf(const std::string& where) { return where.rfind("USB", 0) == 0 ? where : "IP_" + where; }

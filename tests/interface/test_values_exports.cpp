@@ -2,7 +2,6 @@
 // store seeded from the built-in defaults, values and records read and written by identifier.
 #include "vanto.h"
 
-#include "common/LogFile.h"
 #include "interface/test_values_prefix.h"
 
 #include <gtest/gtest.h>
@@ -276,50 +275,4 @@ TEST(ValueExportsTest, StringValuesExistOnlyForTheModelName) {
     EXPECT_EQ(SetStringValueW(instance.get(), 11, 0, u"X"), 0);
     EXPECT_EQ(SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, nullptr), 0);
     EXPECT_EQ(ModelName(instance.get()), u"Vintal IJ-3");
-}
-
-TEST(ValueExportsTest, ValueExportsWriteTheirLogLines) {
-    ValuesPrefix prefix;
-    prefix.EnableLog();
-    {
-        Instance instance(u"V1", VANTO_FLAG_PRINTERINFO);
-        ASSERT_NE(instance.get(), nullptr);
-        Get(instance.get(), VANTO_DWID_MODELINFOBITS);
-        SetDWORDValue(instance.get(), VANTO_DWID_MODELINFOBITS, 0, 0x2);
-        uint32_t size = 0;
-        GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, nullptr, &size);
-        char16_t buffer[8];
-        GetStringValueW(instance.get(), 3, 0, buffer, 8);
-        SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, u"M");
-        VANTO_USERDEF_MAXMIN limits{};
-        SetStructValue(instance.get(), VANTO_STID_USERDEF_MAXMIN, 0, &limits);
-        UpdateCFGXFile(instance.get(), 0x1FFFFFFFEull, 0x10);
-    }
-    std::vector<std::string> messages;
-    for (const auto& line : vanto_test::LogLines(prefix)) messages.push_back(vanto_test::Message(line));
-    const std::vector<std::string> expected = {
-        "CBIPrinterInfo::Initialize",
-        "Initialize AUDF Entry Values.",
-        "CVANTODll::GetDWORDValue",
-        "CVANTO::GetDWORDValue",
-        "CBIPrinterInfo::GetDWORDValue enumDWID=10",
-        "ModelInfoBits = 0x0",
-        "Set ModelInfoBits = 0x2",
-        "Clear StoreFlag in AUDF.",
-        "CBIPrinterInfo::GetStructValue enumSTID=11, nRet=1",
-        "CBIPrinterInfo::GetStringValueW enumSZID=3",
-        "CBIPrinterInfo::SetStringValueW enumSZID = 10.",
-        "CBIPrinterInfo::SetStructValue enumSTID = 12.",
-        "llElementBit: -2",  // the low 32 bits, signed
-        "dwOption: 10",
-        "CVANTO::Release",
-        "CBIPrinterInfo::~CBIPrinterInfo",
-    };
-    // In this order, with other lines between them.
-    size_t at = 0;
-    for (const std::string& line : expected) {
-        auto found = std::find(messages.begin() + static_cast<std::ptrdiff_t>(at), messages.end(), line);
-        ASSERT_NE(found, messages.end()) << "missing or out of order: " << line;
-        at = static_cast<size_t>(found - messages.begin()) + 1;
-    }
 }

@@ -153,38 +153,6 @@ FakeSnmpAgent::~FakeSnmpAgent()
     m_thread.join();
 }
 
-FakeSnmpFleet::FakeSnmpFleet(const std::vector<std::string>& addresses)
-{
-    for (const std::string& a : addresses) m_sockets.push_back(Bound(SOCK_DGRAM, a, 161));
-    m_thread = std::thread([this] {
-        std::vector<pollfd> fds;
-        for (auto& s : m_sockets) fds.push_back({s.Get(), POLLIN, 0});
-        Bytes buffer(65536);
-        while (!m_stop) {
-            if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
-            for (size_t i = 0; i < fds.size(); ++i) {
-                if (!(fds[i].revents & POLLIN)) continue;
-                sockaddr_in from{};
-                socklen_t length = sizeof from;
-                const ssize_t n = ::recvfrom(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                                             reinterpret_cast<sockaddr*>(&from), &length);
-                if (n <= 0) continue;
-                const std::string k = std::to_string(i + 1);
-                const Bytes reply = SnmpResponseTo(Bytes(buffer.begin(), buffer.begin() + n),
-                                                   {{"1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1", "MFG:Vintal;MDL:Model-" + k + ";"},
-                                                    {"1.3.6.1.2.1.1.5.0", "prn-" + k}});
-                ::sendto(fds[i].fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
-            }
-        }
-    });
-}
-
-FakeSnmpFleet::~FakeSnmpFleet()
-{
-    m_stop = true;
-    m_thread.join();
-}
-
 FakeJobLanguagePort::FakeJobLanguagePort(const std::string& address, Behaviour behaviour)
     : m_listener(Bound(SOCK_STREAM, address, 9100)), m_behaviour(std::move(behaviour))
 {

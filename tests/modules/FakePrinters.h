@@ -50,19 +50,6 @@ private:
     std::thread m_thread;
 };
 
-// Several agents' sockets served by one thread (a fleet for searches).
-class FakeSnmpFleet {
-public:
-    // Every address answers the device-ID/sysName question with "MDL:Model-<n>;" and "prn-<n>".
-    explicit FakeSnmpFleet(const std::vector<std::string>& addresses);
-    ~FakeSnmpFleet();
-
-private:
-    std::vector<zk::CSocket> m_sockets;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 // A job-language port: every request is answered by the behaviour with chunks written in order
 // (each after its delay); an empty result with closeAfter closes the connection.
 struct StreamAnswer {

@@ -3,12 +3,14 @@
 #include "FakePrinters.h"
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
+#include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -66,6 +68,18 @@ std::vector<std::string> FleetAddresses(const std::string& net, int count)
     return out;
 }
 
+// build/vprinter serving a sample profile at each address (colour-page's name is CP4500C-2F).
+std::unique_ptr<vanto_test::VprinterProcess> Fleet(const std::vector<std::string>& addresses,
+                                                    const std::string& profile = "colour-page")
+{
+    std::vector<std::string> args;
+    for (const std::string& a : addresses)
+        args.insert(args.end(), {"-p", a + "=" + vanto_test::SampleProfile(profile)});
+    auto fleet = std::make_unique<vanto_test::VprinterProcess>(args);
+    EXPECT_TRUE(fleet->Ready()) << fleet->Stderr();
+    return fleet;
+}
+
 class TransportDiscovery : public ::testing::Test {
 protected:
     void SetUp() override
@@ -93,7 +107,7 @@ protected:
 TEST_F(TransportDiscovery, FleetInOneRangeIsFoundWholeAndOnce)
 {
     const auto addresses = FleetAddresses("127.0.156.", 50);
-    FakeSnmpFleet fleet(addresses);
+    const auto fleet = Fleet(addresses);
     const ZKProbeContext ctx = Range("127.0.156.1", "127.0.156.254", 300, 3);
     const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
     ASSERT_NE(probe, 0u);
@@ -105,12 +119,12 @@ TEST_F(TransportDiscovery, FleetInOneRangeIsFoundWholeAndOnce)
 
     std::lock_guard guard(m_col.lock);
     EXPECT_EQ(m_col.addresses, std::multiset<std::string>(addresses.begin(), addresses.end()));
-    EXPECT_EQ(m_col.names["127.0.156.8"], "prn-2|MFG:Vintal;MDL:Model-2;");
+    EXPECT_EQ(m_col.names["127.0.156.8"].rfind("CP4500C-2F|MFG:Vintal;MDL:Corvia CP-4500c;", 0), 0u);
 }
 
 TEST_F(TransportDiscovery, NoCallbackAfterStopEvenMidSearch)
 {
-    FakeSnmpFleet fleet(FleetAddresses("127.0.157.", 40));
+    const auto fleet = Fleet(FleetAddresses("127.0.157.", 40));
     m_col.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported
     ZKProbeContext ctx{};
     ctx.dwProbeType = kZkProbeSubnets;
@@ -135,7 +149,8 @@ TEST_F(TransportDiscovery, NoCallbackAfterStopEvenMidSearch)
 
 TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
 {
-    FakeSnmpFleet fleet({"127.0.159.7", "127.0.159.8"});  // prn-1, prn-2
+    const auto colour = Fleet({"127.0.159.7"});
+    const auto mono = Fleet({"127.0.159.8"}, "mono-page-jp");
     ZKProbeContext ctx{};
     ctx.dwProbeType = kZkProbeAddress;
     std::strcpy(reinterpret_cast<char*>(ctx.typeContext), "127.0.159.8");
@@ -153,7 +168,7 @@ TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
     Collector filtered;
     filtered.zk = &m_zk;
     const ZKProbeContext both = Range("127.0.159.7", "127.0.159.8", 200, 1);
-    const uint64_t named = m_zk.StartProbe("PRN-1", &both, OnHit, &filtered);
+    const uint64_t named = m_zk.StartProbe("cp4500c-2f", &both, OnHit, &filtered);
     ASSERT_NE(named, 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     m_zk.StopProbe(named);
@@ -191,7 +206,7 @@ TEST_F(TransportDiscovery, SearchesBeyondLoopbackOrMalformedAreRefused)
 
 TEST_F(TransportDiscovery, CallbackMayStopItsOwnSearch)
 {
-    FakeSnmpFleet fleet(FleetAddresses("127.0.159.", 20));
+    const auto fleet = Fleet(FleetAddresses("127.0.159.", 20));
     struct SelfStop {
         ZkModule* zk;
         std::atomic<int> calls{0};

@@ -77,8 +77,8 @@ TEST(ExportsTest, LibraryExportsExactlyTheTwentyOneFunctions) {
     EXPECT_EQ(functions, expected);
 }
 
-// A null printer name needs the discovery flag; a sub-object that cannot be made (the discovery
-// object, not part of the library yet; printer information for a queue without a driver) fails
+// A null printer name needs the discovery flag; a sub-object that cannot be made (discovery in a
+// prefix without the network module; printer information for a queue without a driver) fails
 // Initialize.
 TEST(ExportsTest, InitializeFailsWithoutNameOrSubObject) {
     TempPrefix prefix("Q1");

@@ -1,18 +1,54 @@
-// What the benchmarks that run sample printers share: which profiles sit on a USB port, the open
-// flags the live-printer tests use for a profile, and vprinter's --stats line.
+// What the benchmarks that run sample printers share: their options, the profile folders they
+// run, which profiles sit on a USB port, the open flags the live-printer tests use for a profile,
+// and vprinter's --stats line.
 #pragma once
 
 #include "bidi/CBIDI_BP.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace bench {
+
+// [--profiles DIR] [--runs N]: the folder of the printer profiles (default samples/printers) and
+// how many times each measurement runs.
+struct Options {
+    std::string profiles = std::string(VANTO_SOURCE_DIR) + "/samples/printers";
+    int runs = 1;
+};
+
+// Reads the options over the defaults in `options`; false, after the usage line, on anything else.
+inline bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; i += 2) {
+        const std::string option = argv[i];
+        if (i + 1 < argc && option == "--profiles") options.profiles = argv[i + 1];
+        else if (i + 1 < argc && option == "--runs") options.runs = std::max(1, std::atoi(argv[i + 1]));
+        else {
+            std::fprintf(stderr, "usage: %s [--profiles DIR] [--runs N]\n", argv[0]);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The profile folders below `dir` that `keep` accepts, sorted by name.
+template <typename Keep>
+std::vector<std::filesystem::path> ProfileFolders(const std::string& dir, Keep keep) {
+    std::vector<std::filesystem::path> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (keep(entry.path())) folders.push_back(entry.path());
+    std::sort(folders.begin(), folders.end());
+    return folders;
+}
 
 struct Counts {
     unsigned long long snmp = 0, opk = 0, usb = 0, exchanges = 0;

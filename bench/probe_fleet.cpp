@@ -13,6 +13,7 @@
 //   bench_probe_fleet [--profiles DIR] [--runs N]
 //
 // Packets stay on loopback. Needs the SNMP port 161 (root) unless VANTO_SNMP_PORT moves it.
+#include "BenchPrinters.h"
 #include "support/VprinterProcess.h"
 #include "vanto.h"
 
@@ -144,23 +145,13 @@ Run SearchOnce(const std::vector<std::string>& printerArgs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string profiles = std::string(VANTO_SOURCE_DIR) + "/samples/printers";
-    int runs = 3;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--profiles") profiles = argv[i + 1];
-        else if (option == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-        else {
-            std::fprintf(stderr, "usage: %s [--profiles DIR] [--runs N]\n", argv[0]);
-            return 2;
-        }
-    }
-    std::vector<fs::path> folders;
-    for (const auto& entry : fs::directory_iterator(profiles))
-        if (Searchable(entry.path())) folders.push_back(entry.path());
-    std::sort(folders.begin(), folders.end());
+    bench::Options options;
+    options.runs = 3;
+    if (!bench::ParseOptions(argc, argv, options)) return 2;
+    const int runs = options.runs;
+    const std::vector<fs::path> folders = bench::ProfileFolders(options.profiles, Searchable);
     if (folders.empty()) {
-        std::fprintf(stderr, "no network profile with an SNMP agent in %s\n", profiles.c_str());
+        std::fprintf(stderr, "no network profile with an SNMP agent in %s\n", options.profiles.c_str());
         return 2;
     }
     Prefix prefix;

@@ -155,21 +155,12 @@ size_t OneRowWalkRequests(const std::string& log, const std::string& snmprec) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string profiles = std::string(VANTO_SOURCE_DIR) + "/samples/printers";
-    int runs = 5;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string option = argv[i];
-        if (option == "--profiles") profiles = argv[i + 1];
-        else if (option == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-        else {
-            std::fprintf(stderr, "usage: %s [--profiles DIR] [--runs N]\n", argv[0]);
-            return 2;
-        }
-    }
-    std::vector<fs::path> folders;
-    for (const auto& entry : fs::directory_iterator(profiles))
-        if (fs::exists(entry.path() / "profile.json")) folders.push_back(entry.path());
-    std::sort(folders.begin(), folders.end());
+    bench::Options options;
+    options.runs = 5;
+    if (!bench::ParseOptions(argc, argv, options)) return 2;
+    const int runs = options.runs;
+    const std::vector<fs::path> folders =
+        bench::ProfileFolders(options.profiles, [](const fs::path& p) { return fs::exists(p / "profile.json"); });
 
     std::printf("%-18s %6s %9s %10s %10s %6s %8s %10s\n", "profile", "status", "exchanges", "wall ms", "x * 5 ms",
                 "ratio", "cpu ms", "1-row walk");

@@ -118,3 +118,8 @@ add_library(vanto_cfgx_module SHARED ${CMAKE_SOURCE_DIR}/modules/cfgx/KDCFGXExpo
             ${CMAKE_SOURCE_DIR}/modules/cfgx/CfgxQueue.cpp ${VANTO_WINDOWS_DIR}/cfgx.def)
 target_link_libraries(vanto_cfgx_module PRIVATE vanto_cfx vanto_platform)
 set_target_properties(vanto_cfgx_module PROPERTIES PREFIX "" OUTPUT_NAME "VUD3CFGX" SUFFIX ".DLL")
+
+# End to end under Wine: the spooler, vanto.dll and the modules against a vprinter that
+# scripts/test-windows starts (VANTO_WINE_PRINTER).
+vanto_windows_test(test_wine_end_to_end SOURCES ${t}/windows/WineEndToEndTest.cpp LIBS vanto_restable_compiler winspool shell32 advapi32)
+add_dependencies(test_wine_end_to_end vanto_library ZKAPI7x64 ZKNETx64 vanto_audf vanto_cfgx_module)

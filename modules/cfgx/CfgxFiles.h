@@ -1,7 +1,7 @@
 // Files of the CFGX module: bounded reads of CFX files, the search for a category's source in
-// a folder, and the atomic save. Paths here are Linux paths; the exports translate the Windows
-// paths they receive through the stand-in platform first. `vanto cfgx show` reads files with the
-// same code.
+// a folder, and the atomic save. Paths here are the system's own, in UTF-8: on Linux the exports
+// translate the Windows paths they receive through the stand-in platform first, on
+// Windows they are the Windows paths themselves. `vanto cfgx show` reads files with the same code.
 #pragma once
 
 #include "modules/cfgx/CfxFile.h"
@@ -13,6 +13,12 @@
 #include <vector>
 
 namespace cfgx_files {
+
+// The path joined with a name inside it.
+std::string Join(const std::string& folder, std::string_view name);
+bool IsRegularFile(const std::string& path);
+bool IsFolder(const std::string& path);
+bool RemoveFile(const std::string& path);
 
 inline constexpr size_t kMaxSources = 64;  // K_*.CFX files looked at in one folder
 

@@ -2,12 +2,15 @@
 #include "modules/cfgx/CfgxQueue.h"
 
 #include "modules/cfgx/kdcfgx.h"
-#include "platform/prefix.h"
+#include "modules/cfgx/CfgxFiles.h"
 #include "platform/win32.h"
+#ifndef _WIN32
+#include "platform/prefix.h"
+#endif
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 namespace cfgx_queue {
@@ -200,11 +203,27 @@ int32_t DeleteBinFiles(const std::u16string& queue) {
     int32_t result = KD_CFGX_OK;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        auto path = vplat::ToLinuxPath(folder + u"\\" + found.cFileName);
-        if (!path || ::unlink(path->c_str()) != 0) result = KD_CFGX_ERR_IO;
+        auto path = NativePath(folder + u"\\" + found.cFileName);
+        if (!path || !cfgx_files::RemoveFile(*path)) result = KD_CFGX_ERR_IO;
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return result;
+}
+
+std::optional<std::string> NativePath(std::u16string_view windowsPath) {
+#ifdef _WIN32
+    const int length = static_cast<int>(std::min<size_t>(windowsPath.size(), INT32_MAX));
+    const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, windowsPath.data(), length, nullptr, 0,
+                                          nullptr, nullptr);
+    if (bytes <= 0) return std::nullopt;
+    std::string path(static_cast<size_t>(bytes), '\0');
+    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, windowsPath.data(), length, path.data(), bytes, nullptr,
+                            nullptr) != bytes)
+        return std::nullopt;
+    return path;
+#else
+    return vplat::ToLinuxPath(windowsPath);
+#endif
 }
 
 }  // namespace cfgx_queue

@@ -25,9 +25,15 @@
 #include "vanto.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace cfgx_queue {
+
+// A caller's Windows path as this system's path (cfgx_files): through the stand-in platform on
+// Linux, the path itself in UTF-8 on Windows; nullopt when it cannot be translated.
+std::optional<std::string> NativePath(std::u16string_view windowsPath);
 
 inline constexpr size_t kMaxQueueUnits = 1023;  // UTF-16 units of a queue name
 

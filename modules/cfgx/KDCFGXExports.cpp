@@ -16,7 +16,6 @@
 #include "modules/cfgx/CCfgxSession.h"
 #include "modules/cfgx/CfgxFiles.h"
 #include "modules/cfgx/CfgxQueue.h"
-#include "platform/prefix.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,7 +25,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -95,12 +93,12 @@ std::optional<std::u16string> CallerText(const char16_t* text, size_t cap) {
 
 constexpr size_t kMaxPathUnits = 4096;  // UTF-16 units of a path argument
 
-// The caller's Windows path as a Linux path; nullopt for a null, empty, overlong or
+// The caller's Windows path as this system's path; nullopt for a null, empty, overlong or
 // untranslatable path.
-std::optional<std::string> LinuxPath(const char16_t* windowsPath) {
+std::optional<std::string> CallerPath(const char16_t* windowsPath) {
     auto text = CallerText(windowsPath, kMaxPathUnits);
     if (!text || text->empty()) return std::nullopt;
-    return vplat::ToLinuxPath(*text);
+    return cfgx_queue::NativePath(*text);
 }
 
 bool IsPrinterHandle(void* hPrinter) {
@@ -120,7 +118,7 @@ KDCFGX_API int32_t KD_CFGXInit(HKDCFGX* phCfgx, const char16_t* pszCfxFile) {
     if (phCfgx == nullptr) return KD_CFGX_ERR_BAD_ARGUMENT;
     *phCfgx = nullptr;
     try {
-        auto path = LinuxPath(pszCfxFile);
+        auto path = CallerPath(pszCfxFile);
         if (!path) return KD_CFGX_ERR_BAD_ARGUMENT;
         cfx::CfxFile file;
         if (int32_t result = cfgx_files::LoadCfx(*path, file); result != KD_CFGX_OK) return result;
@@ -136,13 +134,12 @@ KDCFGX_API int32_t KD_CFGXInitEx(HKDCFGX* phCfgx, const char16_t* pszVifPath, co
     *phCfgx = nullptr;
     if (dwCategory > KD_CFGX_CATEGORY_PAGE) return KD_CFGX_ERR_BAD_ARGUMENT;
     try {
-        auto vif = LinuxPath(pszVifPath);
-        auto folder = LinuxPath(pszSourceFolder);
+        auto vif = CallerPath(pszVifPath);
+        auto folder = CallerPath(pszSourceFolder);
         auto queue = CallerText(pszQueueName, cfgx_queue::kMaxQueueUnits);
         if (!vif || !folder || !queue || queue->empty()) return KD_CFGX_ERR_BAD_ARGUMENT;
         // The driver's data file must be there: a session belongs to an installed driver.
-        struct stat st {};
-        if (::stat(vif->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return KD_CFGX_ERR_IO;
+        if (!cfgx_files::IsRegularFile(*vif)) return KD_CFGX_ERR_IO;
         if (!cfgx_queue::QueueExists(*queue)) return KD_CFGX_ERR_PRINTER;
         cfx::CfxFile file;
         std::string name;
@@ -172,11 +169,10 @@ KDCFGX_API int32_t KD_CFGXExit(HKDCFGX hCfgx) {
 
 KDCFGX_API int32_t KD_CFGXSave(HKDCFGX hCfgx, const char16_t* pszDestination) {
     return WithSession(hCfgx, [&](CCfgxSession& session) {
-        auto destination = LinuxPath(pszDestination);
+        auto destination = CallerPath(pszDestination);
         if (!destination) return KD_CFGX_ERR_BAD_ARGUMENT;
-        struct stat st {};
         std::string target = *destination;
-        if (::stat(destination->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) target += "/" + session.SourceName();
+        if (cfgx_files::IsFolder(*destination)) target = cfgx_files::Join(*destination, session.SourceName());
         // A text the reader would refuse for its size is not written at all.
         const std::string text = cfx::WriteCfx(session.File());
         if (text.size() > cfx::kMaxFileSize) return KD_CFGX_ERR_LIMIT;

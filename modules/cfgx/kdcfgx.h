@@ -30,7 +30,12 @@
 #else
 #define KDCFGX_EXTERN_C
 #endif
+#ifdef _WIN32
+/* The module's .def file names the exports. */
+#define KDCFGX_API KDCFGX_EXTERN_C
+#else
 #define KDCFGX_API KDCFGX_EXTERN_C __attribute__((visibility("default")))
+#endif
 
 /* A session of the module: opaque, pointer-sized. Handles are never reused within a process, so
  * a handle after KD_CFGXExit (or a made-up one) is refused with KD_CFGX_ERR_BAD_HANDLE. */

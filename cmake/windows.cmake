@@ -123,3 +123,7 @@ set_target_properties(vanto_cfgx_module PROPERTIES PREFIX "" OUTPUT_NAME "VUD3CF
 # scripts/test-windows starts (VANTO_WINE_PRINTER).
 vanto_windows_test(test_wine_end_to_end SOURCES ${t}/windows/WineEndToEndTest.cpp LIBS vanto_restable_compiler winspool shell32 advapi32)
 add_dependencies(test_wine_end_to_end vanto_library ZKAPI7x64 ZKNETx64 vanto_audf vanto_cfgx_module)
+
+# The log tests with the Windows TempPrefix (tests/windows/support): the machine is the prefix.
+vanto_windows_test(test_log SOURCES ${t}/common/BILoggingTest.cpp LIBS vanto_common)
+target_include_directories(test_log BEFORE PRIVATE ${t}/windows)

@@ -62,19 +62,22 @@ void StoreText(void* field, size_t chars, const std::u16string& text) {
 BYTE* FieldOf(SBIProbeResult* record, size_t offset) { return reinterpret_cast<BYTE*>(record) + offset; }
 BYTE* FieldOf(SBIProbeAddress* entry, size_t offset) { return reinterpret_cast<BYTE*>(entry) + offset; }
 
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::strlen(prefix), prefix) == 0;
+unsigned char LowerAscii(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
+}
+
+// Printers differ in the case of their path descriptions ("Duplex long Edge Binding").
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    const size_t length = std::strlen(prefix);
+    if (text.size() < length) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
+    return true;
 }
 
 bool EqualsNoCase(const std::string& text, const char* other) {
-    const size_t length = std::strlen(other);
-    if (text.size() != length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        const auto a = static_cast<unsigned char>(text[i]);
-        const auto b = static_cast<unsigned char>(other[i]);
-        if ((a >= 'A' && a <= 'Z' ? a + 32 : a) != (b >= 'A' && b <= 'Z' ? b + 32 : b)) return false;
-    }
-    return true;
+    return text.size() == std::strlen(other) && StartsWithNoCase(text, other);
 }
 
 // Polls the binding's answer every 100 ms, at most 20 times.
@@ -325,7 +328,7 @@ DWORD CDeviceInfo::GetInfoProbe() {
         BI_LOG("Get Duplex info from MIB(Page) '\n");
         const auto has = [&](const char* prefix) {
             return std::any_of(mediaPaths.begin(), mediaPaths.end(),
-                               [&](const std::string& path) { return StartsWith(path, prefix); });
+                               [&](const std::string& path) { return StartsWithNoCase(path, prefix); });
         };
         if (has(kDuplexLong) && has(kDuplexShort)) record->dwDuplex = 1;
     } else {

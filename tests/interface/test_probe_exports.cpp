@@ -115,7 +115,7 @@ TEST_F(ProbeExports, SubnetAndRangeSearchesDescribeSupportedDevicesAndANewSearch
     EXPECT_EQ(colour.pdl, VANTO_PROBE_PDL_PCL | VANTO_PROBE_PDL_QLMPAGE_COL);  // PCL, PCLXL, QLMPAGECOLOR-01
     EXPECT_EQ(colour.obtained, 1u);
     EXPECT_EQ(colour.color, 1u);
-    EXPECT_EQ(colour.duplex, 0u);  // "Duplex long Edge Binding": not the name asked for
+    EXPECT_EQ(colour.duplex, 1u);  // "Duplex long Edge Binding" and "Duplex Short Edge Binding", in any case
     EXPECT_EQ(found[u"127.0.142.12"].pdl, VANTO_PROBE_PDL_PCL | VANTO_PROBE_PDL_QLMPAGE_S04);
     const Found& page = found[u"127.0.142.13"];
     EXPECT_EQ(page.location, u"\u00e9tage 2");

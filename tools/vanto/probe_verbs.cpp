@@ -249,6 +249,8 @@ std::vector<Device> ReadResults(const SBIProbeResult* record) {
         size_t entries = 0;
         for (const SBIProbeAddress* a = record->pAddressList; a != nullptr && entries < kMaxDevices; a = a->pNext, ++entries)
             d.addresses.emplace_back(FieldText(a->szAddress), a->dwValue);
+        // The record of a one-address search carries its address only in its list.
+        if (d.address.empty() && !d.addresses.empty()) d.address = d.addresses.front().first;
         devices.push_back(std::move(d));
     }
     return devices;

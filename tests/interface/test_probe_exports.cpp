@@ -190,4 +190,28 @@ TEST_F(ProbeExports, StopProbeFromAnotherThreadEndsTheSearchAtOnceAndUpdateEndsD
     EXPECT_EQ(Initialize(nullptr, VANTO_FLAG_PRINTERINFO), nullptr);
 }
 
+// A NAME search asks the whole default loopback block, so ctest runs it alone (RUN_SERIAL): the
+// hits of other tests' printers must not count, and they are filtered out by name anyway.
+TEST(ProbeNameSearch, KeepsDevicesWhoseNameBeginsWithTheTextInAnyCase) {
+    TempPrefix prefix;
+    TempFolder profiles;
+    const std::string office = probe_test::WriteProfile(profiles.Path(), "office", "MDL:P;CMD:PJL,PCL;", "PRN-Office");
+    const std::string mine = probe_test::WriteProfile(profiles.Path(), "mine", "MDL:P;CMD:PJL,PCL;", "MyPRN");
+    VprinterProcess printers({"-p", "127.0.143.20=" + office, "-p", "127.0.143.21=" + mine});
+    ASSERT_TRUE(printers.Ready()) << printers.Stderr();
+    HVANTO instance = Initialize(nullptr, VANTO_FLAG_PROBE);
+    ASSERT_NE(instance, nullptr);
+    ASSERT_EQ(SetSubnetAddress(instance, u"127.0.143.0", u"255.255.255.0"), 1);  // dropped by a NAME search
+    ASSERT_EQ(SetContextName(instance, u"prn"), 1);
+    ASSERT_EQ(SetProbeMode(instance, VANTO_PROBE_NAME, 300, 2, 161, 0, 0, 0), 1);
+    ASSERT_EQ(ProbePrinter(instance, nullptr), 1);
+    size_t count = 0;
+    auto found = Results(instance, &count);
+    EXPECT_EQ(count, 1u);
+    ASSERT_EQ(found.count(u"127.0.143.20"), 1u);
+    EXPECT_EQ(found[u"127.0.143.20"].name, u"PRN-Office");
+    EXPECT_EQ(found[u"127.0.143.20"].obtained, 1u);
+    EXPECT_EQ(Release(instance), 1);
+}
+
 }  // namespace

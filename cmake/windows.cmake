@@ -127,3 +127,44 @@ add_dependencies(test_wine_end_to_end vanto_library ZKAPI7x64 ZKNETx64 vanto_aud
 # The log tests with the Windows TempPrefix (tests/windows/support): the machine is the prefix.
 vanto_windows_test(test_log SOURCES ${t}/common/BILoggingTest.cpp LIBS vanto_common)
 target_include_directories(test_log BEFORE PRIVATE ${t}/windows)
+
+# The sample driver's binary resource tables, as samples/driver/tables makes them for Linux: the
+# compiler built for the build machine with its own compiler (the cross-built one would need Wine).
+find_program(VANTO_HOST_CXX NAMES c++ g++ REQUIRED)
+set(vanto_host_restable ${CMAKE_BINARY_DIR}/host/restable)
+set(restable_dir ${CMAKE_SOURCE_DIR}/tools/restable)
+add_custom_command(OUTPUT ${vanto_host_restable}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
+  COMMAND ${VANTO_HOST_CXX} -std=c++20 -O1 -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/include
+          ${restable_dir}/main.cpp ${restable_dir}/ResTableCompiler.cpp -o ${vanto_host_restable}
+  DEPENDS ${restable_dir}/main.cpp ${restable_dir}/ResTableCompiler.cpp ${restable_dir}/ResTableCompiler.h
+  COMMENT "Building the resource-table compiler for the build machine" VERBATIM)
+set(vanto_tables_out)
+foreach(table VUD3LP.BRT:lp_tables.json:--numeric-form VUD3LPN.BRT:lp_tables.json:--name-form
+              VUD3IJ.BRT:ij_tables.json: VUD3CFGX.BRT:cfgx_tables.json:)
+  string(REPLACE ":" ";" parts "${table}")
+  list(GET parts 0 out)
+  list(GET parts 1 json)
+  list(LENGTH parts n)
+  set(form)
+  if(n GREATER 2)
+    list(GET parts 2 form)
+  endif()
+  set(source ${CMAKE_SOURCE_DIR}/samples/driver/tables/${json})
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${out}
+    COMMAND ${vanto_host_restable} ${source} ${CMAKE_BINARY_DIR}/${out} ${form}
+    DEPENDS ${vanto_host_restable} ${source} COMMENT "Compiling resource table ${out}" VERBATIM)
+  list(APPEND vanto_tables_out ${CMAKE_BINARY_DIR}/${out})
+endforeach()
+add_custom_target(vanto_driver_tables ALL DEPENDS ${vanto_tables_out})
+
+# The stored values, the AUDF module, table loading, the paper lists and the prohibit set, with the
+# Windows TempPrefix: the sample driver and its queues installed through the spooler. The one
+# test that runs the Linux `vanto` tool (StoreShowVerbTest.cpp) is not built here.
+vanto_windows_test(test_printerinfo SOURCES
+  ${t}/printerinfo/AUDFModuleTest.cpp ${t}/printerinfo/BIStoreDataTest.cpp ${t}/printerinfo/BITableLoadTest.cpp
+  ${t}/printerinfo/FailingAllocator.cpp ${t}/printerinfo/PaperInfoTest.cpp ${t}/printerinfo/ProhibitInfoTest.cpp
+  ${t}/printerinfo/test_printerinfo_object.cpp
+  LIBS vanto_printerinfo vanto_restable_compiler winspool)
+target_include_directories(test_printerinfo BEFORE PRIVATE ${t}/windows)
+add_dependencies(test_printerinfo vanto_audf vanto_driver_tables ZKAPI7x64)

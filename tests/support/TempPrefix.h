@@ -13,6 +13,7 @@
 #pragma once
 
 #include "platform/prefix.h"
+#include "support/LogSwitch.h"
 
 #include <gtest/gtest.h>
 
@@ -66,24 +67,7 @@ public:
 
     // Switches the library's log on: HKLM "SOFTWARE\KELDA\VANTO" "VANTO_LOG" = 1 and the
     // folder C:\VANTOLOG. Returns the Linux path of that folder.
-    std::string EnableLog() const {
-        HKEY key = nullptr;
-        LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, vplat::kLogSwitchKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                         &key, nullptr);
-        EXPECT_EQ(status, static_cast<LSTATUS>(ERROR_SUCCESS)) << "cannot create the log switch key";
-        if (status == ERROR_SUCCESS) {
-            const DWORD on = 1;
-            EXPECT_EQ(RegSetValueExW(key, vplat::kLogSwitchValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
-                                     sizeof on),
-                      static_cast<LSTATUS>(ERROR_SUCCESS));
-            RegCloseKey(key);
-        }
-        const std::string folder = DriveC() + "/VANTOLOG";
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        EXPECT_FALSE(ec) << "cannot create " << folder;
-        return folder;
-    }
+    std::string EnableLog() const { return EnableLogOn(DriveC()); }
 
 private:
     bool Create() {

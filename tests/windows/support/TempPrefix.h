@@ -1,59 +1,82 @@
-// TempPrefix of the Windows test programs: the same name and calls as tests/support/TempPrefix.h,
-// for the tests that only need the log switch and the log folder. On Windows the machine itself
-// is the prefix (under Wine, the throw-away WINEPREFIX of scripts/test-windows): a TempPrefix
-// clears the switch and the folder C:\VANTOLOG when it is made and again when it ends.
+// TempPrefix of the Windows test programs: the same name and calls as tests/support/TempPrefix.h.
+// On Windows the machine itself is the prefix (under Wine, the throw-away WINEPREFIX of
+// scripts/test-windows): drivers and queues go through the spooler (platform/prefix.h of
+// tests/windows), and a TempPrefix clears what the tests leave behind - the queues and drivers
+// this process added, HKLM "SOFTWARE\KELDA" (the log switch and the queues' stores), the drivers'
+// shared folders and C:\VANTOLOG - when it is made and again when it ends.
 #pragma once
 
-#include "platform/win32.h"
+#include "platform/prefix.h"
+#include "support/LogSwitch.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <system_error>
-
-namespace vplat {
-inline constexpr const char16_t* kLogSwitchKey = u"SOFTWARE\\KELDA\\VANTO";
-inline constexpr const char16_t* kLogSwitchValue = u"VANTO_LOG";
-}  // namespace vplat
+#include <vector>
 
 namespace vanto_test {
 
+inline constexpr const char* kSampleDriverName = "Vintal Universal Driver";
+
 class TempPrefix {
 public:
-    TempPrefix() { Clear(); }
-    ~TempPrefix() { Clear(); }
+    static constexpr const char* kNoQueue = "";
+    static constexpr const char* kDefaultPort = "IP_127.0.1.1";
+
+    TempPrefix() { Create(); }
+    // Also installs the sample driver (with the built files `extraDriverFiles`) and, unless
+    // `queue` is kNoQueue, adds that queue on `port`.
+    explicit TempPrefix(const std::string& queue, const std::string& port = kDefaultPort,
+                        const std::vector<std::string>& extraDriverFiles = {}) {
+        Create();
+        std::string error;
+        if (!vplat::AddDriver(kSampleDriverName, std::string(VANTO_SOURCE_DIR) + "/samples/driver", extraDriverFiles, {},
+                              error)) {
+            ADD_FAILURE() << "driver add: " << error;
+            return;
+        }
+        if (!queue.empty() && !vplat::AddQueue(queue, kSampleDriverName, port, error))
+            ADD_FAILURE() << "queue add: " << error;
+    }
+    ~TempPrefix() {
+        Clear();
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
     TempPrefix(const TempPrefix&) = delete;
     TempPrefix& operator=(const TempPrefix&) = delete;
 
+    // A scratch folder of this test, removed when it ends.
+    const std::string& Root() const { return m_root; }
     std::string DriveC() const { return "C:"; }
 
-    // VANTO_LOG = 1 and the folder C:\VANTOLOG; returns the folder.
-    std::string EnableLog() const {
-        HKEY key = nullptr;
-        LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, vplat::kLogSwitchKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                         &key, nullptr);
-        EXPECT_EQ(status, static_cast<LSTATUS>(ERROR_SUCCESS)) << "cannot create the log switch key";
-        if (status == ERROR_SUCCESS) {
-            const DWORD on = 1;
-            EXPECT_EQ(RegSetValueExW(key, vplat::kLogSwitchValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
-                                     sizeof on),
-                      static_cast<LSTATUS>(ERROR_SUCCESS));
-            RegCloseKey(key);
-        }
-        const std::string folder = DriveC() + "/VANTOLOG";
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        EXPECT_FALSE(ec) << "cannot create " << folder;
-        return folder;
-    }
+    std::string EnableLog() const { return EnableLogOn(DriveC()); }
 
 private:
+    void Create() {
+        Clear();
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        static unsigned serial = 0;
+        m_root = (std::filesystem::path(temp) /
+                  ("vanto-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial)))
+                     .generic_string();
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+        std::filesystem::create_directories(m_root, ec);
+        if (ec) ADD_FAILURE() << "cannot make " << m_root;
+    }
     void Clear() const {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, vplat::kLogSwitchKey);
+        vplat::RemoveAddedDriversAndQueues();
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA");
         std::error_code ec;
         std::filesystem::remove_all(DriveC() + "/VANTOLOG", ec);
+        std::filesystem::remove_all("C:/ProgramData/KELDA", ec);
     }
+
+    std::string m_root;
 };
 
 }  // namespace vanto_test

@@ -6,6 +6,7 @@
 // removed afterwards. Compare items_per_second (or the time per iteration).
 #include <benchmark/benchmark.h>
 
+#include "BenchPrefix.h"
 #include "common/BILogging.h"
 #include "platform/prefix.h"
 #include "platform/win32.h"
@@ -28,10 +29,7 @@ constexpr const char16_t* kMissingKey = u"SOFTWARE\\KELDA\\Absent\\Deeper";
 class BenchPrefix {
 public:
     BenchPrefix() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vanto-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) return;
-        m_root = pattern;
-        ::setenv(vplat::kPrefixVariable, m_root.c_str(), 1);
+        if (!m_folder.Made()) return;
         std::string error;
         if (!vplat::InitPrefix(error)) {
             std::fprintf(stderr, "prefix init: %s\n", error.c_str());
@@ -46,18 +44,10 @@ public:
                ERROR_SUCCESS;
         RegCloseKey(key);
     }
-    ~BenchPrefix() {
-        std::error_code ec;
-        if (!m_root.empty()) std::filesystem::remove_all(m_root, ec);
-        ::unsetenv(vplat::kPrefixVariable);
-    }
-    BenchPrefix(const BenchPrefix&) = delete;
-    BenchPrefix& operator=(const BenchPrefix&) = delete;
-
     bool Ok() const { return m_ok; }
 
 private:
-    std::string m_root;
+    bench::PrefixFolder m_folder;
     bool m_ok = false;
 };
 

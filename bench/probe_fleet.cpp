@@ -13,6 +13,7 @@
 //   bench_probe_fleet [--profiles DIR] [--runs N]
 //
 // Packets stay on loopback. Needs the SNMP port 161 (root) unless VANTO_SNMP_PORT moves it.
+#include "BenchPrefix.h"
 #include "BenchPrinters.h"
 #include "support/VprinterProcess.h"
 #include "vanto.h"
@@ -49,24 +50,11 @@ int Shell(const std::string& command) { return std::system((command + " >/dev/nu
 // A fresh prefix in a temporary folder; removed at the end.
 class Prefix {
 public:
-    Prefix() {
-        std::string pattern = (fs::temp_directory_path() / "vanto-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) return;
-        m_root = pattern;
-        ::setenv("VANTO_PREFIX", m_root.c_str(), 1);
-        m_ok = Shell("'" + std::string(VANTO_BUILD_DIR) + "/vanto' prefix init") == 0;
-    }
-    ~Prefix() {
-        std::error_code ec;
-        if (!m_root.empty()) fs::remove_all(m_root, ec);
-        ::unsetenv("VANTO_PREFIX");
-    }
-    Prefix(const Prefix&) = delete;
-    Prefix& operator=(const Prefix&) = delete;
+    Prefix() { m_ok = m_folder.Made() && Shell("'" + std::string(VANTO_BUILD_DIR) + "/vanto' prefix init") == 0; }
     bool Ok() const { return m_ok; }
 
 private:
-    std::string m_root;
+    bench::PrefixFolder m_folder;
     bool m_ok = false;
 };
 

@@ -8,6 +8,7 @@
 // older build of the module can be measured against the same printers. Each profile gets a
 // fresh prefix, a queue of the sample driver on 127.0.210.n (or the profile's USB port) and a
 // vprinter of its own, so the counts are that one open's alone. Packets stay on loopback.
+#include "BenchPrefix.h"
 #include "BenchPrinters.h"
 #include "bidi/CBIDI_BP.h"
 #include "common/BIInfo.h"
@@ -51,10 +52,7 @@ struct Sample {
 class Prefix {
 public:
     Prefix(const std::string& module, const std::string& scratch) {
-        std::string pattern = (fs::temp_directory_path() / "vanto-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) return;
-        m_root = pattern;
-        ::setenv(vplat::kPrefixVariable, m_root.c_str(), 1);
+        if (!m_folder.Made()) return;
         std::string error;
         const std::string moduleCopy = scratch + "/ZKAPI7x64.Dll";
         std::error_code ec;
@@ -67,18 +65,13 @@ public:
         if (!m_ok) std::fprintf(stderr, "prefix: %s\n", ec ? ec.message().c_str() : error.c_str());
         fs::create_directories(vplat::UsbFolder(), ec);
     }
-    ~Prefix() {
-        BILogging::End();
-        std::error_code ec;
-        if (!m_root.empty()) fs::remove_all(m_root, ec);
-        ::unsetenv(vplat::kPrefixVariable);
-    }
+    ~Prefix() { BILogging::End(); }
     Prefix(const Prefix&) = delete;
     Prefix& operator=(const Prefix&) = delete;
     bool Ok() const { return m_ok; }
 
 private:
-    std::string m_root;
+    bench::PrefixFolder m_folder;
     bool m_ok = false;
 };
 

@@ -9,6 +9,7 @@
 //
 // Each profile gets a fresh prefix made with build/vanto (driver, queue with its identifier) on
 // 127.0.211.n or the profile's USB port. Packets stay on loopback. Needs the SNMP port 161 (root).
+#include "BenchPrefix.h"
 #include "BenchPrinters.h"
 #include "support/VprinterProcess.h"
 #include "vanto.h"
@@ -46,10 +47,7 @@ std::string Quote(const std::string& text) { return "'" + text + "'"; }
 class Prefix {
 public:
     Prefix(const std::string& port) {
-        std::string pattern = (fs::temp_directory_path() / "vanto-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) return;
-        m_root = pattern;
-        ::setenv("VANTO_PREFIX", m_root.c_str(), 1);
+        if (!m_folder.Made()) return;
         const std::string build = VANTO_BUILD_DIR, vanto = Quote(build + "/vanto");
         std::string files;
         for (const char* f : {"VUD3AUDF.DLL", "VUD3CFGX.DLL", "ZKAPI7x64.Dll", "VUD3LP.BRT", "VUD3LPN.BRT", "VUD3IJ.BRT",
@@ -60,27 +58,20 @@ public:
                                                                                "/samples/driver") + files) == 0 &&
                Shell(vanto + " queue add " + kQueue + " --driver " + Quote(kDriverName) + " --port " + port) == 0;
         std::error_code ec;
-        fs::create_directories(m_root + "/usb", ec);
+        fs::create_directories(Root() + "/usb", ec);
     }
-    ~Prefix() {
-        std::error_code ec;
-        if (!m_root.empty()) fs::remove_all(m_root, ec);
-        ::unsetenv("VANTO_PREFIX");
-    }
-    Prefix(const Prefix&) = delete;
-    Prefix& operator=(const Prefix&) = delete;
     bool Ok() const { return m_ok; }
-    const std::string& Root() const { return m_root; }
+    const std::string& Root() const { return m_folder.Root(); }
 
     // Switches the library's log on; the log of this process is then LogText().
     bool EnableLog() const {
-        fs::create_directories(m_root + "/drive_c/VANTOLOG");
+        fs::create_directories(Root() + "/drive_c/VANTOLOG");
         return Shell(Quote(std::string(VANTO_BUILD_DIR) + "/vanto") + " reg set 'HKLM\\SOFTWARE\\KELDA\\VANTO' VANTO_LOG dword 1") ==
                0;
     }
     std::string LogText() const {
         std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(m_root + "/drive_c/VANTOLOG", ec)) {
+        for (const auto& entry : fs::directory_iterator(Root() + "/drive_c/VANTOLOG", ec)) {
             std::ifstream in(entry.path());
             return std::string(std::istreambuf_iterator<char>(in), {});
         }
@@ -88,7 +79,7 @@ public:
     }
 
 private:
-    std::string m_root;
+    bench::PrefixFolder m_folder;
     bool m_ok = false;
 };
 

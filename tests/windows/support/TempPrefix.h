@@ -7,7 +7,7 @@
 #pragma once
 
 #include "platform/prefix.h"
-#include "support/LogSwitch.h"
+#include "support/PrefixSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,6 @@
 #include <vector>
 
 namespace vanto_test {
-
-inline constexpr const char* kSampleDriverName = "Vintal Universal Driver";
 
 class TempPrefix {
 public:
@@ -31,14 +29,7 @@ public:
     explicit TempPrefix(const std::string& queue, const std::string& port = kDefaultPort,
                         const std::vector<std::string>& extraDriverFiles = {}) {
         Create();
-        std::string error;
-        if (!vplat::AddDriver(kSampleDriverName, std::string(VANTO_SOURCE_DIR) + "/samples/driver", extraDriverFiles, {},
-                              error)) {
-            ADD_FAILURE() << "driver add: " << error;
-            return;
-        }
-        if (!queue.empty() && !vplat::AddQueue(queue, kSampleDriverName, port, error))
-            ADD_FAILURE() << "queue add: " << error;
+        InstallSampleDriver(queue, port, extraDriverFiles);
     }
     ~TempPrefix() {
         Clear();

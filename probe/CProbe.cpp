@@ -17,16 +17,6 @@ constexpr DWORD kQuietMs = 3000;          // a search ends this long after its l
 constexpr DWORD kSysOEMWaitMs = 10000;    // one-address search: the wait for the first hit or the stop
 constexpr DWORD kSysOEMAfterHitMs = 3000; // ... and after a hit, for the stop alone
 
-// 8-bit text in the thread's ANSI code page; false when it cannot be converted.
-bool ToAnsi(LPCWSTR text, std::string& out) {
-    const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return false;
-    out.assign(static_cast<size_t>(bytes), '\0');
-    if (WideCharToMultiByte(CP_THREAD_ACP, 0, text, -1, out.data(), bytes, nullptr, nullptr) != bytes) return false;
-    out.resize(static_cast<size_t>(bytes) - 1);
-    return true;
-}
-
 // The hit's device name (at most the copy's bound) in UTF-16; empty without a name.
 std::u16string HitName(const SProbeResult& hit) {
     std::u16string name;
@@ -168,7 +158,7 @@ int CProbe::ProbePrinter(LPCWSTR qualifier) {
 
     int result = 1;
     std::string search;
-    if (qualifier != nullptr && !ToAnsi(qualifier, search)) {
+    if (qualifier != nullptr && !ProbeTextToAnsi(qualifier, search)) {
         BI_LOG("#Failed to convert the search text.\n");
         result = 0;
     }

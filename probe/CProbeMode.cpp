@@ -2,6 +2,7 @@
 #include "probe/CProbeMode.h"
 
 #include "common/BILogging.h"
+#include "probe/ProbeText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -40,11 +41,9 @@ int CProbeMode::SetSubnetAddress(LPCWSTR networkAddress, LPCWSTR subnetMask) {
 // it: a NAME search asks every device and keeps those whose name matches.
 int CProbeMode::SetContextName(LPCWSTR deviceName) {
     if (!deviceName) return 0;
-    const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, deviceName, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return 0;
-    std::string name(static_cast<size_t>(bytes), '\0');
-    if (WideCharToMultiByte(CP_THREAD_ACP, 0, deviceName, -1, name.data(), bytes, nullptr, nullptr) != bytes) return 0;
-    name.resize(std::min(std::strlen(name.c_str()), kMaxNameBytes));
+    std::string name;
+    if (!ProbeTextToAnsi(deviceName, name)) return 0;
+    name.resize(std::min(name.size(), kMaxNameBytes));
     BI_LOG("CProbeMode::SetContextName DeviceName=%s\n", name.c_str());
     m_filterName = std::move(name);
     return 1;

@@ -21,37 +21,12 @@ void InitNetSnmp() {
 
 }  // namespace
 
-PeerValue PeerInt(long value) {
-    PeerValue v;
-    v.type = ASN_INTEGER;
-    v.integer = value;
-    return v;
-}
-PeerValue PeerString(const std::string& text) {
-    PeerValue v;
-    v.type = ASN_OCTET_STR;
-    v.bytes.assign(text.begin(), text.end());
-    return v;
-}
+PeerValue PeerInt(long value) { return PeerTyped(ASN_INTEGER, value); }
+PeerValue PeerString(const std::string& text) { return {ASN_OCTET_STR, {text.begin(), text.end()}, 0, {}}; }
 PeerValue PeerNull() { return PeerValue(); }
-PeerValue PeerTyped(unsigned char type, long value) {
-    PeerValue v;
-    v.type = type;
-    v.integer = value;
-    return v;
-}
-PeerValue PeerOid(std::vector<uint32_t> oid) {
-    PeerValue v;
-    v.type = ASN_OBJECT_ID;
-    v.oidValue = std::move(oid);
-    return v;
-}
-PeerValue PeerIpAddress() {
-    PeerValue v;
-    v.type = ASN_IPADDRESS;
-    v.bytes = {127, 0, 1, 1};
-    return v;
-}
+PeerValue PeerTyped(unsigned char type, long value) { return {type, {}, value, {}}; }
+PeerValue PeerOid(std::vector<uint32_t> oid) { return {ASN_OBJECT_ID, {}, 0, std::move(oid)}; }
+PeerValue PeerIpAddress() { return {ASN_IPADDRESS, {127, 0, 1, 1}, 0, {}}; }
 
 std::vector<uint32_t> PeerOidFromText(const std::string& text) {
     std::vector<uint32_t> arcs;
@@ -65,12 +40,10 @@ std::vector<uint32_t> PeerOidFromText(const std::string& text) {
     return arcs;
 }
 
-PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) { return PeerDecode(bytes.data(), bytes.size()); }
-
-PeerMessage PeerDecode(const uint8_t* bytes, size_t length) {
+PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) {
     InitNetSnmp();
     PeerMessage message;
-    std::vector<u_char> data(bytes, bytes + length);
+    std::vector<u_char> data(bytes.begin(), bytes.end());
     u_char community[256];
     size_t communityLength = sizeof(community);
     size_t remaining = data.size();
@@ -127,9 +100,6 @@ std::vector<uint8_t> PeerEncode(const PeerResponse& response) {
             snmp_pdu_add_variable(pdu, name.data(), name.size(), value.type, v.data(), v.size() * sizeof(oid));
             break;
         }
-        case ASN_NULL:
-            snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_NULL, nullptr, 0);
-            break;
         default:
             snmp_pdu_add_variable(pdu, name.data(), name.size(), value.type, value.bytes.data(), value.bytes.size());
             break;
@@ -153,7 +123,6 @@ std::vector<uint8_t> PeerEncode(const PeerResponse& response) {
 }
 
 std::vector<uint8_t> PeerAgent::Answer(const std::vector<uint8_t>& request) {
-    ++requests;
     PeerMessage message = PeerDecode(request);
     PeerResponse response;
     if (!message.ok) return {};

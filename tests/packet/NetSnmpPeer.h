@@ -43,7 +43,6 @@ std::vector<uint32_t> PeerOidFromText(const std::string& text);
 
 // Decodes a message with net-snmp's parser.
 PeerMessage PeerDecode(const std::vector<uint8_t>& bytes);
-PeerMessage PeerDecode(const uint8_t* bytes, size_t length);
 
 // Encodes a version-1 GetResponse with net-snmp's encoder.
 struct PeerResponse {
@@ -61,7 +60,6 @@ class PeerAgent {
 public:
     void Set(const std::string& fullText, PeerValue value) { table_[PeerOidFromText(fullText)] = std::move(value); }
     std::vector<uint8_t> Answer(const std::vector<uint8_t>& request);
-    int requests = 0;
 
 private:
     std::map<std::vector<uint32_t>, PeerValue> table_;

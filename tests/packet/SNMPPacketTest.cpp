@@ -60,20 +60,15 @@ TEST(SNMPPacketGet, RequestsDecodeWithNetSnmpIncludingLongIdentifiers) {
         EXPECT_EQ(message.bindings[0].oid, PeerOidFromText("1.3.6.1." + text));
         EXPECT_EQ(message.bindings[0].type, ASN_NULL);
     }
-}
-
-TEST(SNMPPacketGet, BuildGetRefusesGetNextPacketAndBuildsNothing) {
-    CSNMPPacket packet;
-    EXPECT_EQ(packet.BuildGet("2.1.1.6.0"), PACKET_ERR_BUILD);
-    EXPECT_EQ(packet.GetRequestLength(), 0);
+    CSNMPPacket getNext;
+    EXPECT_EQ(getNext.BuildGet("2.1.1.6.0"), PACKET_ERR_BUILD);
+    EXPECT_EQ(getNext.GetRequestLength(), 0);
 }
 
 TEST(SNMPPacketGet, StringValueIsKeptUnderReplyTextAndReadBackBySize) {
     GetFixture get;
     ASSERT_EQ(get.Answer(PeerString("Room 7, floor 2")), 0);
-    const auto& strings = get.packet.GetStringResults();
-    ASSERT_EQ(strings.count("2.1.1.6.0"), 1u);
-    EXPECT_EQ(PlainList(strings, "2.1.1.6.0"), std::vector<std::string>{"Room 7, floor 2"});
+    EXPECT_EQ(PlainList(get.packet.GetStringResults(), "2.1.1.6.0"), std::vector<std::string>{"Room 7, floor 2"});
     ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
 
     DWORD size = 0;
@@ -108,24 +103,18 @@ TEST(SNMPPacketGet, LaterResponseReplacesTheKeyAndStringsOutliveReset) {
     EXPECT_EQ(PlainList(get.packet.GetStringResults(), "2.1.1.6.0"), std::vector<std::string>{longText});
 }
 
-TEST(SNMPPacketGet, IntegersOfEveryWidthFromNetSnmp) {
+TEST(SNMPPacketGet, IntegersOfEveryWidthAndNullAsNoObject) {
     const std::vector<std::pair<long, int32_t>> cases = {
         {0, 0}, {-1, -1}, {127, 127}, {128, 128}, {65535, 65535}, {2147483647, 2147483647}, {-2147483647 - 1, INT32_MIN}};
     for (const auto& [sent, expected] : cases) {
         GetFixture get;
         ASSERT_EQ(get.Answer(PeerInt(sent)), 0) << sent;
-        ASSERT_EQ(get.packet.GetIntegerResults().count("2.1.1.6.0"), 1u);
         EXPECT_EQ(PlainList(get.packet.GetIntegerResults(), "2.1.1.6.0"), std::vector<int32_t>{expected}) << sent;
     }
-}
-
-TEST(SNMPPacketGet, NullValueIsKeptAsNoObject) {
     GetFixture get;
     ASSERT_EQ(get.Answer(PeerNull()), 0);
-    const auto& values = get.packet.GetValueResults();
-    ASSERT_EQ(values.count("2.1.1.6.0"), 1u);
-    ASSERT_EQ(values.at("2.1.1.6.0").size(), 1u);
-    EXPECT_EQ(values.at("2.1.1.6.0").front(), nullptr);
+    ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
+    EXPECT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").front(), nullptr);
     DWORD size = 99;
     EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), nullptr, &size), 0);
     EXPECT_EQ(size, 99u);

@@ -18,6 +18,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Transport = std::function<Bytes(const Bytes&)>;
+using Strings = std::vector<std::string>;
+using Ints = std::vector<int32_t>;
 
 constexpr int kExchangeLimit = 1000;  // far above any walk here; a walk reaching it never ends
 
@@ -43,18 +45,16 @@ WalkRun RunWalk(CSNMPPacket& packet, const Transport& transport) {
     return run;
 }
 
-Transport AgentTransport(PeerAgent& agent) {
-    return [&agent](const Bytes& request) { return agent.Answer(request); };
+WalkRun RunWalk(CSNMPPacket& packet, PeerAgent& agent) {
+    return RunWalk(packet, [&agent](const Bytes& request) { return agent.Answer(request); });
 }
 
-std::string Row(const std::string& column, int row) { return "1.3.6.1." + column + "." + std::to_string(row); }
-
-// Fills rows of a column (relative text of the column without its row arc).
+// Fills rows of a column (full text of the column without its row arc).
 void AddStrings(PeerAgent& agent, const std::string& column, const std::vector<int>& rows) {
-    for (int row : rows) agent.Set(Row(column, row), PeerString("row " + std::to_string(row)));
+    for (int row : rows) agent.Set(column + "." + std::to_string(row), PeerString("row " + std::to_string(row)));
 }
 void AddIntegers(PeerAgent& agent, const std::string& column, const std::vector<int>& rows) {
-    for (int row : rows) agent.Set(Row(column, row), PeerInt(row * 10));
+    for (int row : rows) agent.Set(column + "." + std::to_string(row), PeerInt(row * 10));
 }
 
 std::vector<int> Range(int first, int last) {
@@ -63,74 +63,84 @@ std::vector<int> Range(int first, int last) {
     return rows;
 }
 
+Strings StringsOf(const CSNMPPacket& packet, const std::string& key) {
+    return PlainList(packet.GetStringResults(), key);
+}
+Ints IntsOf(const CSNMPPacket& packet, const std::string& key) { return PlainList(packet.GetIntegerResults(), key); }
+
+// A column that ended without rows: an empty list under the integer results.
+void ExpectEmptyColumn(const CSNMPPacket& packet, const std::string& key) {
+    ASSERT_EQ(packet.GetIntegerResults().count(key), 1u) << key;
+    EXPECT_TRUE(IntsOf(packet, key).empty()) << key;
+}
+
+const std::string kNames = "2.1.43.8.2.1.13.1.1";  // a text column, walked from row 1
+const std::string kNamesFull = "1.3.6.1.2.1.43.8.2.1.13.1";
+
 }  // namespace
 
 TEST(SNMPWalk, FirstRequestAsksParentThenRowsAndEveryRequestDecodesWithNetSnmp) {
     PeerAgent agent;
-    AddStrings(agent, "2.1.43.8.2.1.13.1", {1, 2, 3});
+    AddStrings(agent, kNamesFull, {1, 2, 3});
     agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerInt(1));
     CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
-    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    packet.SetWalkList({{kNames, 2}});
+    const WalkRun run = RunWalk(packet, agent);
     ASSERT_EQ(run.result, 0);
     ASSERT_TRUE(packet.IsDone());
-    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1"),
-              (std::vector<std::string>{"row 1", "row 2", "row 3"}));
+    EXPECT_EQ(StringsOf(packet, kNames), (Strings{"row 1", "row 2", "row 3"}));
     ASSERT_EQ(run.requests.size(), 2u);
-    for (const PeerMessage& message : run.requests) {
+    const char* asked[] = {"", ".1", ".2", ".3"};
+    for (size_t i = 0; i < 4; ++i) {
+        const PeerMessage& message = run.requests[i / 2];
         ASSERT_TRUE(message.ok);
         EXPECT_EQ(message.command, SNMP_MSG_GETNEXT);
         ASSERT_EQ(message.bindings.size(), 2u);
+        EXPECT_EQ(message.bindings[i % 2].oid, PeerOidFromText(kNamesFull + asked[i])) << i;
     }
-    EXPECT_EQ(run.requests[0].bindings[0].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"));
-    EXPECT_EQ(run.requests[0].bindings[1].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.1"));
-    EXPECT_EQ(run.requests[1].bindings[0].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.2"));
-    EXPECT_EQ(run.requests[1].bindings[1].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.3"));
 }
 
 TEST(SNMPWalk, HoleInTextColumnLeavesOneEmptyStringButNoneInIntegerColumn) {
     PeerAgent agent;
-    AddStrings(agent, "2.1.43.8.2.1.13.1", {1, 2, 4});
-    AddIntegers(agent, "2.1.43.8.2.1.14.1", {1, 2, 4});
+    AddStrings(agent, kNamesFull, {1, 2, 4});
+    AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.14.1", {1, 2, 4});
     agent.Set("1.3.6.1.2.1.43.8.2.1.15.1.1", PeerInt(0));
     CSNMPPacket text;
-    text.SetWalkList({{"2.1.43.8.2.1.13.1.1", 3}});
-    WalkRun run = RunWalk(text, AgentTransport(agent));
+    text.SetWalkList({{kNames, 3}});
+    WalkRun run = RunWalk(text, agent);
     ASSERT_EQ(run.result, 0);
     EXPECT_EQ(run.exchanges, 2);
-    EXPECT_EQ(PlainList(text.GetStringResults(), "2.1.43.8.2.1.13.1.1"),
-              (std::vector<std::string>{"row 1", "row 2", "", "row 4"}));
+    EXPECT_EQ(StringsOf(text, kNames), (Strings{"row 1", "row 2", "", "row 4"}));
 
     CSNMPPacket numbers;
     numbers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 3}});
-    run = RunWalk(numbers, AgentTransport(agent));
-    ASSERT_EQ(run.result, 0);
-    EXPECT_EQ(PlainList(numbers.GetIntegerResults(), "2.1.43.8.2.1.14.1.1"), (std::vector<int32_t>{10, 20, 40, 40}));
+    ASSERT_EQ(RunWalk(numbers, agent).result, 0);
+    EXPECT_EQ(IntsOf(numbers, "2.1.43.8.2.1.14.1.1"), (Ints{10, 20, 40, 40}));
     EXPECT_EQ(numbers.GetStringResults().count("2.1.43.8.2.1.14.1.1"), 0u);
 }
 
 TEST(SNMPWalk, ColumnsShareRequestsUpTo24RowsAndWaitingColumnsStartWhenOneFinishes) {
     PeerAgent agent;
-    AddIntegers(agent, "2.1.43.8.2.1.9.1", Range(1, 3));
-    AddIntegers(agent, "2.1.43.8.2.1.10.1", Range(1, 25));
-    AddStrings(agent, "2.1.43.8.2.1.13.1", Range(1, 12));
+    AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.9.1", Range(1, 3));
+    AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.10.1", Range(1, 25));
+    AddStrings(agent, kNamesFull, Range(1, 12));
     agent.Set("1.3.6.1.2.1.43.9.1.1.1", PeerInt(0));
     CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {"2.1.43.8.2.1.13.1.1", 10}});
-    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    packet.SetWalkList({{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {kNames, 10}});
+    const WalkRun run = RunWalk(packet, agent);
     ASSERT_EQ(run.result, 0);
     ASSERT_TRUE(packet.IsDone());
+    ASSERT_GE(run.requests.size(), 2u);
     EXPECT_EQ(run.requests[0].bindings.size(), 20u);
     EXPECT_EQ(run.requests[0].bindings[10].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.10.1"));
     // The third column starts in the second request, after the first column has finished.
-    ASSERT_GE(run.requests.size(), 2u);
-    EXPECT_EQ(run.requests[1].bindings[10].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"));
-    EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.9.1.1"), (std::vector<int32_t>{10, 20, 30}));
-    std::vector<int32_t> expected;
+    EXPECT_EQ(run.requests[1].bindings[10].oid, PeerOidFromText(kNamesFull));
+    EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.9.1.1"), (Ints{10, 20, 30}));
+    Ints expected;
     for (int row : Range(1, 25)) expected.push_back(row * 10);
-    EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.10.1.1"), expected);
-    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1").size(), 12u);
-    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1").back(), "row 12");
+    EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.10.1.1"), expected);
+    EXPECT_EQ(StringsOf(packet, kNames).size(), 12u);
+    EXPECT_EQ(StringsOf(packet, kNames).back(), "row 12");
 }
 
 TEST(SNMPWalk, BindingsBeyond540BytesMoveToLaterRequestsWithoutMixingColumns) {
@@ -138,34 +148,33 @@ TEST(SNMPWalk, BindingsBeyond540BytesMoveToLaterRequestsWithoutMixingColumns) {
     std::string prefix = "4.1.4913";
     for (int i = 0; i < 48; ++i) prefix += ".100000";
     PeerAgent agent;
-    const std::vector<std::string> columns = {prefix + ".1.1", prefix + ".2.1", prefix + ".3.1"};
-    AddStrings(agent, prefix + ".1", Range(1, 5));
-    AddIntegers(agent, prefix + ".2", Range(1, 3));
-    AddStrings(agent, prefix + ".3", Range(1, 4));
+    AddStrings(agent, "1.3.6.1." + prefix + ".1", Range(1, 5));
+    AddIntegers(agent, "1.3.6.1." + prefix + ".2", Range(1, 3));
+    AddStrings(agent, "1.3.6.1." + prefix + ".3", Range(1, 4));
     agent.Set("1.3.6.1.4.1.4914.1", PeerInt(0));
     CSNMPPacket packet;
-    packet.SetWalkList({{columns[0], 2}, {columns[1], 2}, {columns[2], 2}});
-    const WalkRun run = RunWalk(packet, AgentTransport(agent));
+    packet.SetWalkList({{prefix + ".1.1", 2}, {prefix + ".2.1", 2}, {prefix + ".3.1", 2}});
+    const WalkRun run = RunWalk(packet, agent);
     ASSERT_EQ(run.result, 0);
     ASSERT_TRUE(packet.IsDone());
     EXPECT_LT(run.requests[0].bindings.size(), 6u);
-    EXPECT_EQ(PlainList(packet.GetStringResults(), columns[0]),
-              (std::vector<std::string>{"row 1", "row 2", "row 3", "row 4", "row 5"}));
-    EXPECT_EQ(PlainList(packet.GetIntegerResults(), columns[1]), (std::vector<int32_t>{10, 20, 30}));
-    EXPECT_EQ(PlainList(packet.GetStringResults(), columns[2]),
-              (std::vector<std::string>{"row 1", "row 2", "row 3", "row 4"}));
+    EXPECT_EQ(StringsOf(packet, prefix + ".1.1"), (Strings{"row 1", "row 2", "row 3", "row 4", "row 5"}));
+    EXPECT_EQ(IntsOf(packet, prefix + ".2.1"), (Ints{10, 20, 30}));
+    EXPECT_EQ(StringsOf(packet, prefix + ".3.1"), (Strings{"row 1", "row 2", "row 3", "row 4"}));
 }
 
-TEST(SNMPWalk, ColumnThatIsEmptyFinishesAtOnceUnderIntegerResults) {
-    PeerAgent agent;
-    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerString("next column"));
-    CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
-    const WalkRun run = RunWalk(packet, AgentTransport(agent));
-    ASSERT_EQ(run.result, 0);
-    EXPECT_EQ(run.exchanges, 1);
-    ASSERT_EQ(packet.GetIntegerResults().count("2.1.43.8.2.1.13.1.1"), 1u);
-    EXPECT_TRUE(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.13.1.1").empty());
+TEST(SNMPWalk, ColumnWithoutRowsFinishesAfterOneExchangeWhetherTheNextObjectOrTheMibEndFollows) {
+    for (const bool bMibEnd : {false, true}) {
+        PeerAgent agent;
+        agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
+        if (!bMibEnd) agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerString("next column"));
+        CSNMPPacket packet;
+        packet.SetWalkList({{kNames, 15}});
+        const WalkRun run = RunWalk(packet, agent);
+        ASSERT_EQ(run.result, 0) << bMibEnd;
+        EXPECT_EQ(run.exchanges, 1) << bMibEnd;
+        ExpectEmptyColumn(packet, kNames);
+    }
 }
 
 TEST(SNMPWalkMibEnd, ColumnLastInTheMibIsReadWholeWhicheverBindingMeetsTheEnd) {
@@ -176,99 +185,52 @@ TEST(SNMPWalkMibEnd, ColumnLastInTheMibIsReadWholeWhicheverBindingMeetsTheEnd) {
     for (const auto& [rows, exchanges] : cases) {
         PeerAgent agent;
         agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
-        AddStrings(agent, "4.1.4913.1.2.2.7.1.1.2.1", {1, 2, 3});
+        AddStrings(agent, "1.3.6.1.4.1.4913.1.2.2.7.1.1.2.1", {1, 2, 3});
         CSNMPPacket packet;
         packet.SetWalkList({{"4.1.4913.1.2.2.7.1.1.2.1.1", rows}});
-        const WalkRun run = RunWalk(packet, AgentTransport(agent));
+        const WalkRun run = RunWalk(packet, agent);
         ASSERT_EQ(run.result, 0) << rows;
         EXPECT_TRUE(packet.IsDone()) << rows;
         EXPECT_EQ(run.exchanges, exchanges) << rows;
-        EXPECT_EQ(PlainList(packet.GetStringResults(), "4.1.4913.1.2.2.7.1.1.2.1.1"),
-                  (std::vector<std::string>{"row 1", "row 2", "row 3"}))
-            << rows;
+        EXPECT_EQ(StringsOf(packet, "4.1.4913.1.2.2.7.1.1.2.1.1"), (Strings{"row 1", "row 2", "row 3"})) << rows;
     }
-
-    // A column with no rows at all: its parent's GetNext meets the end.
-    PeerAgent agent;
-    agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
-    CSNMPPacket packet;
-    packet.SetWalkList({{"4.1.4913.1.2.2.7.1.1.2.1.1", 15}});
-    const WalkRun run = RunWalk(packet, AgentTransport(agent));
-    ASSERT_EQ(run.result, 0);
-    EXPECT_EQ(run.exchanges, 1);
-    ASSERT_EQ(packet.GetIntegerResults().count("4.1.4913.1.2.2.7.1.1.2.1.1"), 1u);
-    EXPECT_TRUE(PlainList(packet.GetIntegerResults(), "4.1.4913.1.2.2.7.1.1.2.1.1").empty());
-}
-
-TEST(SNMPWalkMibEnd, ColumnPastTheEndIsDroppedAndTheOthersAskTheirRowsAgain) {
-    PeerAgent agent;
-    agent.Set("1.3.6.1.2.1.1.6.0", PeerString("Room 7"));
-    agent.Set("1.3.6.1.2.1.1.7.0", PeerInt(72));
-    agent.Set("1.3.6.1.2.1.43.10.2.1.6.1.1", PeerInt(4));
-    agent.Set("1.3.6.1.2.1.43.10.2.1.7.1.1", PeerInt(0));
-    AddStrings(agent, "2.1.43.13.4.1.10.1", {1, 2, 3});
-    agent.Set("1.3.6.1.4.1.2699.1.2.1.2.1.1.3.1", PeerString("MFG:Vintal;"));
-    CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.10.2.1.6.1.1", 2},
-                        {"2.1.1.6.0", 2},
-                        {"4.1.4913.1.1.3.1.1.78.0", 2},
-                        {"2.1.43.13.4.1.10.1.1", 7}});
-    const WalkRun run = RunWalk(packet, AgentTransport(agent));
-    ASSERT_EQ(run.result, 0);
-    ASSERT_TRUE(packet.IsDone());
-    EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.10.2.1.6.1.1"), (std::vector<int32_t>{4}));
-    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.1.6.0"), (std::vector<std::string>{"Room 7"}));
-    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.13.4.1.10.1.1"),
-              (std::vector<std::string>{"row 1", "row 2", "row 3"}));
-    ASSERT_EQ(packet.GetIntegerResults().count("4.1.4913.1.1.3.1.1.78.0"), 1u);
-    EXPECT_TRUE(PlainList(packet.GetIntegerResults(), "4.1.4913.1.1.3.1.1.78.0").empty());
-
-    // The refused request's other bindings, unchanged, are the whole of the next one.
-    ASSERT_EQ(run.requests.size(), 2u);
-    std::vector<PeerBinding> expected = run.requests[0].bindings;
-    ASSERT_EQ(expected.size(), 13u);
-    expected.erase(expected.begin() + 4, expected.begin() + 6);  // the maker's column
-    ASSERT_EQ(run.requests[1].bindings.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(run.requests[1].bindings[i].oid, expected[i].oid) << i;
 }
 
 TEST(SNMPWalkMibEnd, ErrorIndexNamingNoBindingStillFailsTheWalk) {
     // Two bindings asked; each reply refuses with noSuchName and this error-index contents.
-    const std::vector<std::vector<uint8_t>> refused = {{0x03}, {0x00, 0xC8}, {0xFF}, {0x01, 0x00, 0x00, 0x00, 0x01}};
-    for (const auto& index : refused) {
+    const std::vector<Bytes> refused = {{0x03}, {0x00, 0xC8}, {0xFF}, {0x01, 0x00, 0x00, 0x00, 0x01}};
+    for (const Bytes& index : refused) {
         PeerResponse response;
         response.errorStatus = SNMP_ERR_NOSUCHNAME;
         response.errorIndex = 0x5A;  // one contents byte, replaced below
-        response.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1"), PeerNull()});
-        response.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.1"), PeerNull()});
+        response.bindings.push_back({PeerOidFromText(kNamesFull), PeerNull()});
+        response.bindings.push_back({PeerOidFromText(kNamesFull + ".1"), PeerNull()});
         Bytes reply = PeerEncode(response);
-        // The error-index element: 02 01 5A after the error-status 02 01 02.
+        // The error-index element 02 01 5A follows the error-status 02 01 02; the enclosing
+        // lengths (message, PDU) grow by what the index gains.
         const Bytes pattern = {0x02, 0x01, 0x02, 0x02, 0x01, 0x5A};
         const auto at = std::search(reply.begin(), reply.end(), pattern.begin(), pattern.end());
         ASSERT_NE(at, reply.end());
-        const size_t offset = static_cast<size_t>(at - reply.begin()) + 4;
-        reply[offset] = static_cast<uint8_t>(index.size());
-        const auto contents = reply.begin() + static_cast<std::ptrdiff_t>(offset) + 1;
-        reply.insert(reply.erase(contents), index.begin(), index.end());
-        // The enclosing lengths (message, PDU) grow by what the index gained.
-        const int grown = static_cast<int>(index.size()) - 1;
+        const auto length = at + 4;
+        *length = static_cast<uint8_t>(index.size());
+        reply.insert(reply.erase(length + 1), index.begin(), index.end());
         ASSERT_EQ(reply[13], 0xA2);
-        reply[1] = static_cast<uint8_t>(reply[1] + grown);
-        reply[14] = static_cast<uint8_t>(reply[14] + grown);
+        reply[1] = static_cast<uint8_t>(reply[1] + index.size() - 1);
+        reply[14] = static_cast<uint8_t>(reply[14] + index.size() - 1);
         ASSERT_TRUE(PeerDecode(reply).ok) << index.size();  // still a well-formed message
 
         CSNMPPacket packet;
-        packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
+        packet.SetWalkList({{kNames, 2}});
         ASSERT_EQ(packet.BuildGetNext(), 0);
         EXPECT_EQ(packet.Parse(reply.data(), static_cast<int>(reply.size())), PACKET_ERR_AGENT_ERROR) << index.size();
         EXPECT_FALSE(packet.IsDone());
     }
 }
 
-TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestCannotKeepTheWalkGoing) {
+TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestOrNeverLeaveTheColumnCannotKeepTheWalkGoing) {
     // Refuses every request with noSuchName, naming its first or its last binding.
     for (const bool bLast : {false, true}) {
-        Transport refuse = [bLast](const Bytes& request) {
+        const Transport refuse = [bLast](const Bytes& request) {
             const PeerMessage message = PeerDecode(request);
             PeerResponse response;
             response.errorStatus = SNMP_ERR_NOSUCHNAME;
@@ -276,21 +238,33 @@ TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestCannotKeepTheWalkGoing) {
             for (const PeerBinding& binding : message.bindings) response.bindings.push_back({binding.oid, PeerNull()});
             return PeerEncode(response);
         };
+        const std::vector<WalkColumn> columns = {{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {kNames, 4}};
         CSNMPPacket packet;
-        packet.SetWalkList({{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {"2.1.43.8.2.1.13.1.1", 4}});
+        packet.SetWalkList(columns);
         const WalkRun run = RunWalk(packet, refuse);
         ASSERT_EQ(run.result, 0) << bLast;
         EXPECT_TRUE(packet.IsDone()) << bLast;
-        // Each refusal ends a column or moves its end back by a row: naming the first binding
-        // ends a column each time; naming the last one takes each column's bindings of a
-        // request down to its parent (4 + 10 + 10).
+        // Naming the first binding ends a column each time; naming the last one takes each
+        // column's bindings of a request down to its parent (4 + 10 + 10).
         EXPECT_EQ(run.exchanges, bLast ? 24 : 3) << bLast;
-        for (const char* column : {"2.1.43.8.2.1.9.1.1", "2.1.43.8.2.1.10.1.1", "2.1.43.8.2.1.13.1.1"})
-            EXPECT_TRUE(PlainList(packet.GetIntegerResults(), column).empty()) << column;
+        for (const WalkColumn& column : columns) ExpectEmptyColumn(packet, column.first);
     }
+
+    // Answers every binding with row 1 of the column, whatever was asked.
+    const Transport stuck = [](const Bytes& request) {
+        PeerResponse response;
+        for (size_t i = 0; i < PeerDecode(request).bindings.size(); ++i)
+            response.bindings.push_back({PeerOidFromText(kNamesFull + ".1"), PeerString("same")});
+        return PeerEncode(response);
+    };
+    CSNMPPacket packet;
+    packet.SetWalkList({{kNames, 2}});
+    const WalkRun run = RunWalk(packet, stuck);
+    EXPECT_EQ(run.result, PACKET_ERR_BUILD);
+    EXPECT_LT(run.exchanges, 130);
 }
 
-TEST(SNMPWalk, ObjectsOfApplicationTypesPastTheColumnAreIgnoredAndInsideItRefused) {
+TEST(SNMPWalk, ValuesOfOtherTypesAreIgnoredPastTheColumnSkippedWhenNullAndRefusedInsideIt) {
     PeerValue opaque;
     opaque.type = ASN_OPAQUE;
     opaque.bytes = {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00};
@@ -300,45 +274,51 @@ TEST(SNMPWalk, ObjectsOfApplicationTypesPastTheColumnAreIgnoredAndInsideItRefuse
                                                                  {"Counter64", PeerTyped(ASN_COUNTER, 0x55)}};
     for (const auto& [name, value] : next) {
         PeerAgent agent;
-        AddIntegers(agent, "2.1.43.8.2.1.10.1", {1, 2, 3});
+        AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.10.1", {1, 2, 3});
         agent.Set("1.3.6.1.2.1.43.10.2.1.4.1.1", value);
-        Transport transport = AgentTransport(agent);
-        if (std::string(name) == "Counter64") {
-            // net-snmp builds no Counter64 into a version-1 message: a Counter32 re-tagged.
-            transport = [&agent](const Bytes& request) {
-                Bytes reply = agent.Answer(request);
-                const Bytes counter = {0x41, 0x01, 0x55};
-                const auto at = std::search(reply.begin(), reply.end(), counter.begin(), counter.end());
-                if (at != reply.end()) *at = 0x46;
-                return reply;
-            };
-        }
+        // net-snmp builds no Counter64 into a version-1 message: a Counter32 re-tagged.
+        const bool bRetag = std::string(name) == "Counter64";
+        const Transport transport = [&agent, bRetag](const Bytes& request) {
+            Bytes reply = agent.Answer(request);
+            const Bytes counter = {0x41, 0x01, 0x55};
+            const auto at = std::search(reply.begin(), reply.end(), counter.begin(), counter.end());
+            if (bRetag && at != reply.end()) *at = 0x46;
+            return reply;
+        };
         CSNMPPacket packet;
         packet.SetWalkList({{"2.1.43.8.2.1.10.1.1", 2}});
-        const WalkRun run = RunWalk(packet, transport);
-        ASSERT_EQ(run.result, 0) << name;
-        EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.10.1.1"), (std::vector<int32_t>{10, 20, 30}))
-            << name;
+        ASSERT_EQ(RunWalk(packet, transport).result, 0) << name;
+        EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.10.1.1"), (Ints{10, 20, 30})) << name;
     }
 
-    // Rows of the column itself of an application type give no value the walk could keep.
     PeerAgent agent;
-    agent.Set("1.3.6.1.2.1.43.10.2.1.4.1.1", PeerTyped(ASN_COUNTER, 5));
-    agent.Set("1.3.6.1.2.1.43.10.2.1.5.1.1", PeerInt(0));
+    agent.Set(kNamesFull + ".1", PeerString("a"));
+    agent.Set(kNamesFull + ".2", PeerNull());
+    agent.Set(kNamesFull + ".3", PeerString("c"));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerOid({1, 3, 6, 1}));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.15.1.1", PeerTyped(ASN_COUNTER, 5));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.16.1.1", PeerInt(0));
     CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.10.2.1.4.1.1", 2}});
-    EXPECT_EQ(RunWalk(packet, AgentTransport(agent)).result, PACKET_ERR_STRUCTURE);
+    packet.SetWalkList({{kNames, 4}});
+    ASSERT_EQ(RunWalk(packet, agent).result, 0);
+    EXPECT_EQ(StringsOf(packet, kNames), (Strings{"a", "c"}));
+    // Rows of an identifier or an application type give no value the walk could keep.
+    for (const char* column : {"2.1.43.8.2.1.14.1.1", "2.1.43.8.2.1.15.1.1"}) {
+        CSNMPPacket refused;
+        refused.SetWalkList({{column, 1}});
+        EXPECT_EQ(RunWalk(refused, agent).result, PACKET_ERR_STRUCTURE) << column;
+    }
 }
 
 TEST(SNMPWalk, UnusableColumnListsAreRefusedByBuildGetNext) {
     const std::vector<std::vector<WalkColumn>> refused = {
-        {},                                                    // nothing to walk
-        {{"2.1.43.8.2.1.13.1.1", 25}},                         // never fits in one request
-        {{"2.1.43.8.2.1.13.1.1", 25}, {"2.1.1.6.0", 1}},       // blocks the column after it
-        {{"43", 2}},                                           // no parent to ask first
+        {},                                // nothing to walk
+        {{kNames, 25}},                    // never fits in one request
+        {{kNames, 25}, {"2.1.1.6.0", 1}},  // blocks the column after it
+        {{"43", 2}},                       // no parent to ask first
         {{"", 2}},
-        {{"2.1.43.8.2.1.13.1.1", 0}},                          // would never ask a row
-        {{"2.1.43.8.2.1.13.1.1", -3}}};
+        {{kNames, 0}},  // would never ask a row
+        {{kNames, -3}}};
     for (const auto& columns : refused) {
         CSNMPPacket packet;
         packet.SetWalkList(columns);
@@ -354,15 +334,15 @@ TEST(SNMPWalk, UnusableColumnListsAreRefusedByBuildGetNext) {
 TEST(SNMPWalk, ColumnOf127RowsCompletesAndALongerColumnFailsTheWalk) {
     for (int rows : {127, 128, 300}) {
         PeerAgent agent;
-        AddIntegers(agent, "2.1.43.8.2.1.10.1", Range(1, rows));
+        AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.10.1", Range(1, rows));
         agent.Set("1.3.6.1.2.1.43.8.2.1.11.1.1", PeerInt(0));
         CSNMPPacket packet;
         packet.SetWalkList({{"2.1.43.8.2.1.10.1.1", 4}});
-        const WalkRun run = RunWalk(packet, AgentTransport(agent));
+        const WalkRun run = RunWalk(packet, agent);
         EXPECT_LT(run.exchanges, 40) << rows;
         if (rows <= 127) {
             ASSERT_EQ(run.result, 0) << rows;
-            EXPECT_EQ(PlainList(packet.GetIntegerResults(), "2.1.43.8.2.1.10.1.1").size(), static_cast<size_t>(rows));
+            EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.10.1.1").size(), static_cast<size_t>(rows));
         } else {
             EXPECT_EQ(run.result, PACKET_ERR_BUILD) << rows;
             EXPECT_FALSE(packet.IsDone());
@@ -374,38 +354,4 @@ TEST(SNMPWalk, ColumnOf127RowsCompletesAndALongerColumnFailsTheWalk) {
         std::sort(asked.begin(), asked.end());
         EXPECT_EQ(std::adjacent_find(asked.begin(), asked.end()), asked.end()) << rows;
     }
-}
-
-TEST(SNMPWalk, AgentThatNeverLeavesTheColumnCannotKeepTheWalkGoing) {
-    // Answers every binding with row 1 of the column, whatever was asked.
-    Transport stuck = [](const Bytes& request) {
-        const PeerMessage message = PeerDecode(request);
-        PeerResponse response;
-        for (size_t i = 0; i < message.bindings.size(); ++i)
-            response.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.43.8.2.1.13.1.1"), PeerString("same")});
-        return PeerEncode(response);
-    };
-    CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 2}});
-    const WalkRun run = RunWalk(packet, stuck);
-    EXPECT_EQ(run.result, PACKET_ERR_BUILD);
-    EXPECT_LT(run.exchanges, 130);
-}
-
-TEST(SNMPWalk, NullValuesAreSkippedAndIdentifierValuesRefused) {
-    PeerAgent agent;
-    agent.Set("1.3.6.1.2.1.43.8.2.1.13.1.1", PeerString("a"));
-    agent.Set("1.3.6.1.2.1.43.8.2.1.13.1.2", PeerNull());
-    agent.Set("1.3.6.1.2.1.43.8.2.1.13.1.3", PeerString("c"));
-    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerOid({1, 3, 6, 1}));
-    CSNMPPacket packet;
-    packet.SetWalkList({{"2.1.43.8.2.1.13.1.1", 4}});
-    WalkRun run = RunWalk(packet, AgentTransport(agent));
-    ASSERT_EQ(run.result, 0);
-    EXPECT_EQ(PlainList(packet.GetStringResults(), "2.1.43.8.2.1.13.1.1"), (std::vector<std::string>{"a", "c"}));
-
-    CSNMPPacket identifiers;
-    identifiers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 1}});
-    run = RunWalk(identifiers, AgentTransport(agent));
-    EXPECT_EQ(run.result, PACKET_ERR_STRUCTURE);
 }

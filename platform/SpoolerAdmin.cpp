@@ -1,6 +1,7 @@
 // Administration of drivers, queues and jobs in a prefix (for `vanto`, the build and tests).
 // Every change to the registry is one transaction; files are copied under temporary names and
 // renamed only when all copies succeeded.
+#include "platform/DriverFileSet.h"
 #include "platform/IniFile.h"
 #include "platform/RegistryAccess.h"
 #include "platform/SpoolerStore.h"
@@ -40,7 +41,6 @@ bool ValidName(const std::string& name, const char* what, std::string& error) {
     return false;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return EqualNoCaseUtf8(a, b); }
 
 // REG_MULTI_SZ data of a list of names.
 std::vector<BYTE> MultiStringData(const std::vector<std::string>& names) {
@@ -85,71 +85,14 @@ bool AddDriver(const std::string& name, const std::string& folder, const std::ve
     if (!ValidName(name, "driver", error)) return false;
     auto db = OpenRegistry(error);
     if (!db) return false;
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
-        error = "no driver folder " + folder;
-        return false;
-    }
-    // Every file to install, by its name in the driver folder.
-    std::vector<fs::path> sources;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.is_regular_file()) sources.push_back(entry.path());
-    if (ec) {
-        error = "cannot read " + folder + ": " + ec.message();
-        return false;
-    }
-    for (const auto& extra : extraFiles) {
-        if (!fs::is_regular_file(extra, ec)) {
-            error = "no file " + extra;
-            return false;
-        }
-        sources.emplace_back(extra);
-    }
-    for (size_t i = 0; i < sources.size(); ++i)
-        for (size_t j = i + 1; j < sources.size(); ++j)
-            if (SameName(sources[i].filename().string(), sources[j].filename().string())) {
-                error = "two files named " + sources[j].filename().string();
-                return false;
-            }
-    auto find = [&](const std::string& bare) -> const fs::path* {
-        for (const auto& s : sources)
-            if (SameName(s.filename().string(), bare)) return &s;
-        return nullptr;
+    DriverFileSet set;
+    const auto uiModuleOf = [](const fs::path& dataFile) -> std::optional<std::u16string> {
+        auto ini = IniFile::Load(dataFile.string());
+        return ini ? ini->Get(kCommonSection, kUiModuleKey) : std::nullopt;
     };
-
-    // The data file: given, or the only .ini of the folder.
-    std::string dataFile = files.dataFile;
-    if (dataFile.empty()) {
-        for (const auto& s : sources)
-            if (SameName(s.extension().string(), ".ini")) {
-                if (!dataFile.empty()) {
-                    error = "several .ini files in " + folder + "; name the data file";
-                    return false;
-                }
-                dataFile = s.filename().string();
-            }
-    }
-    const fs::path* dataPath = dataFile.empty() ? nullptr : find(dataFile);
-    if (!dataPath) {
-        error = "no data file " + (dataFile.empty() ? std::string("(.ini)") : dataFile) + " among the driver's files";
-        return false;
-    }
-    std::string configFile = files.configFile;
-    if (configFile.empty()) {
-        auto ini = IniFile::Load(dataPath->string());
-        auto ui = ini ? ini->Get(kCommonSection, kUiModuleKey) : std::nullopt;
-        if (!ui || ui->empty() || ui->find_first_of(u"\\/") != std::u16string::npos) {
-            error = "the data file names no UIModule in [CommonDrvInfo]; name the configuration file";
-            return false;
-        }
-        configFile = ToUtf8(*ui);
-    }
-    const std::string driverFile = files.driverFile.empty() ? configFile : files.driverFile;
-    for (const std::string& bare : {configFile, driverFile})
-        if (bare.find_first_of("\\/") != std::string::npos || bare.empty()) {
-            error = "bad file name " + bare;
-            return false;
-        }
+    if (!GatherDriverFiles(folder, extraFiles, files, uiModuleOf, set, error)) return false;
+    const auto& sources = set.sources;
+    std::error_code ec;
 
     // Copy under temporary names, then rename them all.
     auto target = ToLinuxPath(kDriverFolder);
@@ -191,10 +134,10 @@ bool AddDriver(const std::string& name, const std::string& folder, const std::ve
         bool created = false;
         const std::u16string path = std::u16string(kDriversKey) + u"\\" + FromUtf8(name);
         if (LSTATUS s = db->CreateKey(RegistryDb::kLocalMachine, path, key, created); s != ERROR_SUCCESS) return s;
-        if (LSTATUS s = SetString(*db, key, kDriverValue, FromUtf8(driverFile)); s != ERROR_SUCCESS) return s;
-        if (LSTATUS s = SetString(*db, key, kDataFileValue, FromUtf8(dataPath->filename().string())); s != ERROR_SUCCESS)
+        if (LSTATUS s = SetString(*db, key, kDriverValue, FromUtf8(set.driverFile)); s != ERROR_SUCCESS) return s;
+        if (LSTATUS s = SetString(*db, key, kDataFileValue, FromUtf8(set.dataFile.filename().string())); s != ERROR_SUCCESS)
             return s;
-        if (LSTATUS s = SetString(*db, key, kConfigFileValue, FromUtf8(configFile)); s != ERROR_SUCCESS) return s;
+        if (LSTATUS s = SetString(*db, key, kConfigFileValue, FromUtf8(set.configFile)); s != ERROR_SUCCESS) return s;
         if (LSTATUS s = SetDword(*db, key, kVersionValue, kDriverVersion); s != ERROR_SUCCESS) return s;
         return db->SetValue(key, kDependentFilesValue, REG_MULTI_SZ, MultiStringData(dependent));
     });

@@ -170,9 +170,9 @@ int RunCfgxUpdate(const std::string& queue, const std::string& elementsText, uin
     Session session("cfgx update", queue, flags, Session::kRequireIdentifier);
     if (!session.Ok()) return session.FailureCode();
     // The category of the file the update opens follows the stored printer kind.
-    DWORD modelBits = 0;
+    uint32_t modelBits = 0;
     session.Lib().GetDWORDValue(session.Handle(), VANTO_DWID_MODELINFOBITS, 0, &modelBits);
-    constexpr DWORD kModelInfoInkjet = 0x8;
+    constexpr uint32_t kModelInfoInkjet = 0x8;
     const uint32_t category = (flags & VANTO_FLAG_ERD) ? cfx::kCategoryERD
                               : (modelBits & kModelInfoInkjet) ? cfx::kCategoryInkjet
                                                                : cfx::kCategoryPage;

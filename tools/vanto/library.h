@@ -1,6 +1,5 @@
-// The library as any caller sees it: libvanto.so loaded with dlopen and its exports resolved by
-// name. Verb groups that call the library (jobs, context, and later erd, store, get/set,
-// printer) share this loader.
+// The library as any caller sees it: libvanto.so (vanto.dll on Windows) loaded at run time and
+// its exports resolved by name. Every verb group that calls the library shares this loader.
 #pragma once
 
 #include "vanto.h"
@@ -13,12 +12,11 @@ namespace vanto_cli {
 class Library {
 public:
     Library() = default;
-    ~Library();
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 
-    // Loads the library from $VANTO_LIBRARY, else libvanto.so beside the vanto executable, and
-    // resolves all 21 exports. False, with a one-line reason, when the file or an export is missing.
+    // Loads the library from $VANTO_LIBRARY, else beside the vanto executable (or in ../lib), and
+    // resolves all 21 exports; it stays loaded until the process ends. False, with a one-line reason, when the file or an export is missing.
     bool Load(std::string& error);
     // The file that was loaded.
     const std::string& Path() const { return m_path; }

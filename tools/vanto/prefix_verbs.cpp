@@ -1,12 +1,10 @@
 // vanto prefix init|show [--json]: creates the prefix (VANTO_PREFIX, default ~/.vanto) and shows
 // what it holds.
 #include "platform/TextUtil.h"
+#include "platform/host.h"
 #include "tools/vanto/admin_common.h"
 #include "tools/vanto/json_view.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <filesystem>
 #include <memory>
 
@@ -17,16 +15,11 @@ namespace fs = std::filesystem;
 // Stand-in modules reached by a bare name, installed from the folder of the vanto executable.
 constexpr const char16_t* kSystemModules[] = {u"WSNMP32.DLL"};
 
-fs::path ToolFolder() {
-    std::error_code ec;
-    return fs::read_symlink("/proc/self/exe", ec).parent_path();
-}
-
 void Init() {
     std::string error;
     if (!vplat::InitPrefix(error)) AdminFail("prefix init", error);
     for (const char16_t* module : kSystemModules) {
-        const fs::path file = ToolFolder() / vplat::detail::ToUtf8(module);
+        const fs::path file = fs::path(vplat::host::ExecutableFolder()) / vplat::detail::ToUtf8(module);
         std::error_code ec;
         if (!fs::is_regular_file(file, ec)) continue;
         if (!vplat::InstallSystemModule(file.string(), module, error)) AdminFail("prefix init", error);

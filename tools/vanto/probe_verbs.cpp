@@ -13,24 +13,20 @@
 // The library reports nothing while ProbePrinter runs (no progress callback, and its result list
 // may not be read until the search has returned), so the live line on a terminal shows only what
 // the tool itself knows: the addresses asked, the time elapsed and how the search ends. Ctrl-C
-// is caught by a watching thread (the signal is blocked everywhere else), which calls StopProbe;
+// reaches only a watching thread, which calls StopProbe;
 // ProbePrinter then returns with what its examinations found so far, and that is shown.
 #include "modules/transport/CNetAddress.h"
 #include "modules/transport/zkapi.h"
+#include "platform/host.h"
 #include "tools/vanto/library.h"
 #include "tools/vanto/verbs.h"
 
 #include <nlohmann/json.hpp>
 
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -306,8 +302,7 @@ json DeviceJson(const Device& d) {
 
 // ---- Running the search ------------------------------------------------------------------------
 
-// Watches for Ctrl-C (SIGINT is blocked in every thread, so only sigtimedwait here takes it) and
-// calls StopProbe; on a terminal it also redraws the live line. Runs until Finish.
+// Watches for Ctrl-C (which reaches no other thread) and calls StopProbe; on a terminal it also redraws the live line. Runs until Finish.
 class Watcher {
 public:
     Watcher(const vanto_cli::Library& library, HVANTO handle, const Search& search, bool liveLine)
@@ -329,12 +324,8 @@ public:
 
 private:
     void Run() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        const timespec tick{0, std::chrono::nanoseconds(kLiveLineTick).count()};
         while (!m_done) {
-            if (sigtimedwait(&set, nullptr, &tick) == SIGINT) m_interrupted = true;
+            if (vplat::host::WaitForInterrupt(kLiveLineTick)) m_interrupted = true;
             // Again at every tick while the search runs: a Ctrl-C that came just before
             // ProbePrinter had made its stop event would otherwise be lost.
             if (m_interrupted && !m_done) m_library.StopProbe(m_handle);
@@ -395,12 +386,9 @@ int RunProbe(const Options& options) {
         std::fprintf(stderr, "vanto probe: %s\n", error.c_str());
         return kExitUsage;
     }
-    // Blocked before any thread exists, so the library's and the transport module's threads
-    // inherit the mask and only the watcher takes Ctrl-C.
-    sigset_t interrupt;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
+    // Before any thread exists, so that the library's and the transport module's threads never
+    // take Ctrl-C and only the watcher sees it.
+    vplat::host::CatchInterrupt();
 
     vanto_cli::Library library;
     if (!library.Load(error)) {
@@ -417,7 +405,7 @@ int RunProbe(const Options& options) {
     }
     if (!SetConditions(library, instance.Handle(), search)) return kExitFailure;
 
-    Watcher watcher(library, instance.Handle(), search, ::isatty(STDERR_FILENO) == 1);
+    Watcher watcher(library, instance.Handle(), search, vplat::host::IsTerminal(stderr));
     watcher.Start();
     const int started = library.ProbePrinter(instance.Handle(), nullptr);
     const double seconds = watcher.Seconds();

@@ -97,14 +97,14 @@ int ExitCodeOf(int status) {
 // The decoded store as blocks: a value's first line (name first) with its indented lines.
 std::vector<std::pair<std::string, std::vector<std::string>>> StoreBlocks(const std::string& queue) {
     std::vector<std::pair<std::string, std::vector<std::string>>> blocks;
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
+    std::unique_ptr<FILE, int (*)(FILE*)> out(std::tmpfile(), std::fclose);
     if (out == nullptr) return blocks;
-    vanto_cli::ShowStore(queue, out);
-    std::fclose(out);
-    std::stringstream in(std::string(text, size));
-    std::free(text);
+    vanto_cli::ShowStore(queue, out.get());
+    std::string text;
+    std::rewind(out.get());
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, out.get())) > 0;) text.append(chunk, n);
+    std::stringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty()) continue;

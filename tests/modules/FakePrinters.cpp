@@ -4,7 +4,6 @@
 #include "modules/transport/usb_protocol.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
@@ -15,24 +14,18 @@
 namespace zktest {
 namespace {
 
-sockaddr_in Inet(const std::string& address, uint16_t port)
+zk::CSocket Listening(const std::string& address, uint16_t port)
 {
+    zk::CSocket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int one = 1;
+    ::setsockopt(s.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
     sa.sin_addr.s_addr = htonl(*zk::ParseIPv4(address));
-    return sa;
-}
-
-zk::CSocket Bound(int type, const std::string& address, uint16_t port)
-{
-    zk::CSocket s(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
-    const int one = 1;
-    ::setsockopt(s.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    const sockaddr_in sa = Inet(address, port);
     if (::bind(s.Get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
         throw std::runtime_error("cannot bind " + address + ":" + std::to_string(port));
-    if (type == SOCK_STREAM) ::listen(s.Get(), 16);
+    ::listen(s.Get(), 16);
     return s;
 }
 
@@ -98,7 +91,7 @@ void WriteFrame(int fd, uint8_t selector, const Bytes& payload)
 
 Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answers, int32_t idDelta)
+Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answers)
 {
     const auto header = zk::ReadSnmpHeader(request);
     if (!header) return {};
@@ -109,7 +102,7 @@ Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answe
         PutTlv(pair, zk::kBerOctetString, ToBytes(a.value));
         PutTlv(list, zk::kBerSequence, pair);
     }
-    const int32_t id = header->requestId + idDelta;
+    const int32_t id = header->requestId;
     Bytes pdu;
     PutTlv(pdu, zk::kBerInteger,
            {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 8),
@@ -126,35 +119,8 @@ Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answe
     return message;
 }
 
-FakeSnmpAgent::FakeSnmpAgent(const std::string& address, Behaviour behaviour)
-    : m_socket(Bound(SOCK_DGRAM, address, 161)), m_behaviour(std::move(behaviour))
-{
-    m_thread = std::thread([this] {
-        Bytes buffer(65536);
-        while (!m_stop) {
-            if (!Readable(m_socket.Get(), 20)) continue;
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            const ssize_t n = ::recvfrom(m_socket.Get(), buffer.data(), buffer.size(), 0,
-                                         reinterpret_cast<sockaddr*>(&from), &length);
-            if (n <= 0) continue;
-            ++m_requests;
-            for (const Datagram& d : m_behaviour(Bytes(buffer.begin(), buffer.begin() + n))) {
-                SleepMs(d.delayMs);
-                ::sendto(m_socket.Get(), d.bytes.data(), d.bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
-            }
-        }
-    });
-}
-
-FakeSnmpAgent::~FakeSnmpAgent()
-{
-    m_stop = true;
-    m_thread.join();
-}
-
 FakeJobLanguagePort::FakeJobLanguagePort(const std::string& address, Behaviour behaviour)
-    : m_listener(Bound(SOCK_STREAM, address, 9100)), m_behaviour(std::move(behaviour))
+    : m_listener(Listening(address, 9100)), m_behaviour(std::move(behaviour))
 {
     m_thread = std::thread([this] {
         std::vector<std::thread> sessions;

@@ -1,6 +1,6 @@
-// Printers under the tests' own control, for faults that must happen exactly when a test wants
-// them: an SNMP agent, a job-language port and a USB device socket, each served by a thread on
-// its own loopback address (or socket path) and stopped on destruction.
+// Printers under the tests' own control, for replies vprinter never sends (split, layout-less,
+// hostile frame lengths): a job-language port and a USB device socket, each served by a thread
+// and stopped on destruction; and SNMP answers built byte by byte.
 #pragma once
 
 #include "modules/transport/CSnmpCodec.h"
@@ -9,8 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,33 +19,17 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes ToBytes(const std::string& text);
 
-// A GetResponse to `request` (a Get/GetNext), with `values` per requested binding: the binding's
-// identifier is replaced by the given one when the map has an entry for it.
+// A GetResponse to `request` with these bindings.
 struct AgentAnswer {
     std::string oid;    // dotted identifier to answer with
     std::string value;  // octet-string value
 };
-Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answers, int32_t idDelta = 0);
+Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answers);
 
-// One datagram to send back, after a delay.
+// One piece of a reply, sent after a delay.
 struct Datagram {
     Bytes bytes;
     int delayMs = 0;
-};
-
-class FakeSnmpAgent {
-public:
-    using Behaviour = std::function<std::vector<Datagram>(const Bytes& request)>;
-    FakeSnmpAgent(const std::string& address, Behaviour behaviour);
-    ~FakeSnmpAgent();
-    int Requests() const { return m_requests; }
-
-private:
-    zk::CSocket m_socket;
-    Behaviour m_behaviour;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_requests{0};
-    std::thread m_thread;
 };
 
 // A job-language port: every request is answered by the behaviour with chunks written in order

@@ -1,6 +1,5 @@
 // Searches over real loopback sockets: a fleet found whole and once, stop semantics, and the
 // refusal of searches that would leave loopback.
-#include "FakePrinters.h"
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
 #include "support/VprinterProcess.h"
@@ -10,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>

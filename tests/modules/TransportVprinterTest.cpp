@@ -1,8 +1,5 @@
-// The module against the virtual printer, end to end over loopback (127.0.160.x, USB sockets of
-// a temporary prefix): the sample profiles' channels, device IDs and replies; a late reply never
-// answers a later request on any channel, a "not available" PI reply ends its request at once,
-// the status wait follows the caller's time-out, and a size query and the read after it ask the
-// printer once.
+// The module against the virtual printer over loopback (127.0.160.x, USB sockets of a temporary
+// prefix): the sample profiles, and late, wrong, cut, lost and damaged replies on every channel.
 #include "ZkModule.h"
 #include "modules/transport/CSnmpCodec.h"
 #include "support/TempPrefix.h"
@@ -12,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -118,6 +116,7 @@ TEST_F(TransportVprinter, SampleProfilesGiveTheirChannelsDeviceIdsAndWholeReplie
         {"Colour", "IP_127.0.160.1", "colour-page", {kZkChannelSNMP, kZkChannelOPK}},
         {"Mono", "IP_127.0.160.2", "mono-page-opk", {kZkChannelOPK}},
         {"InkNet", "127.0.160.3", "inkjet-network", {kZkChannelSNMP}},
+        {"InkOpk", "IP_127.0.160.4", "inkjet-opk", {kZkChannelOPK}},
         {"InkUsb17", "USB001", "inkjet-usb-f17", {kZkChannelD4, kZkChannelTVD4}},
         {"InkUsb14", "USB002", "inkjet-usb-f14", {kZkChannelD4}},
     };
@@ -152,7 +151,19 @@ TEST_F(TransportVprinter, SampleProfilesGiveTheirChannelsDeviceIdsAndWholeReplie
     EXPECT_EQ(reply.substr(reply.size() - 3), "\"\r\n");
     m_zk.CloseChannel(opk);
 
-    // A paged PI request and the status on the USB socket.
+    // A PI request of a format the printer lacks is answered "not available", which ends the
+    // reply at once; a paged answer after it is framed by its own count.
+    const int32_t large = m_zk.OpenChannel(kZkPathQueue, "InkOpk", kZkChannelOPK);
+    ASSERT_GT(large, 0);
+    ASSERT_GT(Exchange(large, std::string("PI\x06\x00\x01\x80\x00\x00\x00\x08", 10), reply, 5000), 0);
+    EXPECT_EQ(reply, std::string("@BDC PI\r\n\x08\x00PI:\x80:NA;", 19));
+    ASSERT_GT(Exchange(large, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
+    ASSERT_GE(reply.size(), 26u);
+    EXPECT_EQ(reply.size(), 11u + (static_cast<uint8_t>(reply[9]) | static_cast<uint8_t>(reply[10]) << 8));
+    EXPECT_EQ(reply.substr(11, 5), "PI:\x82:");
+    m_zk.CloseChannel(large);
+
+    // The same paged request and the status on the USB socket.
     const int32_t tvd4 = m_zk.OpenChannel(kZkPathQueue, "InkUsb17", kZkChannelTVD4);
     ASSERT_GT(tvd4, 0);
     ASSERT_GT(Exchange(tvd4, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
@@ -165,29 +176,52 @@ TEST_F(TransportVprinter, SampleProfilesGiveTheirChannelsDeviceIdsAndWholeReplie
     m_zk.CloseChannel(tvd4);
 }
 
-// ---- Late replies -------------------------------------------------------------------------------
-
-TEST_F(TransportVprinter, LateSnmpReplyDoesNotAnswerTheNextRequestWithTheSameId)
+// The first reply comes 1 s late, so it arrives while the second request waits for its own (on
+// SNMP the second reply is held back too, or it would come first); a third request is in step.
+TEST_F(TransportVprinter, LateReplyAnswersNoLaterRequestOnAnyChannel)
 {
-    // The first reply comes 1 s late, the second 0.9 s late: the first is still on its way when
-    // the second request waits for its own.
-    const auto printer = Serve("127.0.160.20", "colour-page",
-                               {"--fault", "snmp:late,count=1,delay=1000", "--fault", "snmp:late,after=1,count=1,delay=900"});
-    const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.160.20", kZkChannelSNMP);
-    ASSERT_GT(h, 0);
-    std::string reply;
-    EXPECT_EQ(Exchange(h, LibraryGet(kSysName), reply, 300), kZkTimeout);
-    ASSERT_GT(Exchange(h, LibraryGet(kSysDescr), reply, 5000), 0);
-    EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.1.0=Vintal Corvia CP-4500c 2.04 / Vintal Network Printer");
-    m_zk.CloseChannel(h);
+    struct Case {
+        const char* port;
+        const char* profile;
+        std::vector<std::string> faults;
+        uint32_t channel;
+        std::string first, firstReply;  // the reply holds firstReply
+        std::string second, secondReply;
+    };
+    const std::string askName = "@OPK MDR CM=\"0000050201010500\"\r\n";   // sysName.0
+    const std::string askDescr = "@OPK MDR CM=\"0000050201010100\"\r\n";  // sysDescr.0
+    const Case cases[] = {
+        {"127.0.160.20", "colour-page",
+         {"--fault", "snmp:late,count=1,delay=1000", "--fault", "snmp:late,after=1,count=1,delay=900"},
+         kZkChannelSNMP, LibraryGet(kSysName), "CP4500C-2F", LibraryGet(kSysDescr), "Vintal Network Printer"},
+        {"IP_127.0.160.21", "colour-page", {"--fault", "opk:late,count=1,delay=1000"}, kZkChannelOPK, askName,
+         askName, askDescr, askDescr},  // a reply echoes its own request
+        {"USB001", "inkjet-usb-f17", {"--fault", "usb:late,count=1,delay=1000"}, kZkChannelD4,
+         std::string("pm\x05\x00\x03\x00\x00\x00\x08", 9), std::string("pm:\0\0\0\x08:", 8),
+         std::string("pm\x01\x00\x01", 5), "pm:NA;"},  // format 14: this printer has none
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        const std::string port = c.port, where = port.substr(port.rfind("IP_", 0) == 0 ? 3 : 0);
+        AddQueue(port, port);  // a queue named after its port
+        const auto printer = Serve(where, c.profile, c.faults);
+        const int32_t h = m_zk.OpenChannel(kZkPathQueue, c.port, c.channel);
+        ASSERT_GT(h, 0);
+        std::string reply;
+        EXPECT_EQ(Exchange(h, c.first, reply, 300), kZkTimeout);
+        ASSERT_GT(Exchange(h, c.second, reply, 5000), 0);
+        EXPECT_NE(reply.find(c.secondReply), std::string::npos);
+        ASSERT_GT(Exchange(h, c.first, reply, 5000), 0);
+        EXPECT_NE(reply.find(c.firstReply), std::string::npos);
+        m_zk.CloseChannel(h);
+    }
 }
 
 TEST_F(TransportVprinter, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
 {
-    // A reply meant for the request before (request ID 0 as the library asks) comes instead: once
-    // at the third request, and for good from the second on. Asked again, the printer sends the
-    // answer it held back, which is this request's own; a request already sent twice is not sent
-    // a third time, since its second answer may still be on its way.
+    // The reply to the request before comes instead, once at the third request and for good from
+    // the second on. A request is sent a second time (its held-back answer then comes), never a
+    // third, since its second answer may still be on its way.
     auto once = Serve("127.0.160.26", "colour-page", {"--stats", "--fault", "snmp:wrong,after=2,count=1"});
     auto always = Serve("127.0.160.27", "colour-page", {"--stats", "--fault", "snmp:wrong,after=1"});
     const std::string kObjectId = "1.3.6.1.2.1.1.2.0=" + std::string("\x2b\x06\x01\x04\x01\xa6\x31\x01\x01", 9);
@@ -200,8 +234,7 @@ TEST_F(TransportVprinter, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
         EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.1.0=Vintal Corvia CP-4500c 2.04 / Vintal Network Printer");
         ASSERT_GT(Exchange(h, LibraryGet(kSysName), reply, 2000), 0);
         EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
-        // The answer before (sysName.0) lies after sysDescr.0 as this GetNext's answer would:
-        // only the request ID tells it is not this request's.
+        // sysName.0 lies after sysDescr.0 as this GetNext's answer would; request IDs are all 0.
         const int32_t r = Exchange(h, LibraryGet(kSysDescr, zk::kPduGetNextRequest), reply, 500);
         if (std::string(address) == "127.0.160.26") {
             ASSERT_GT(r, 0);
@@ -218,65 +251,10 @@ TEST_F(TransportVprinter, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
     EXPECT_EQ(ReadStats(always->Stderr()).snmp, 4) << "the second request is sent once more";
 }
 
-TEST_F(TransportVprinter, LateJobLanguageReplyDoesNotAnswerTheNextRequest)
-{
-    AddQueue("Late", "IP_127.0.160.21");
-    const auto printer = Serve("127.0.160.21", "colour-page", {"--fault", "opk:late,count=1,delay=1000"});
-    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "Late", kZkChannelOPK);
-    ASSERT_GT(h, 0);
-    const std::string askName = "@OPK MDR CM=\"0000050201010500\"\r\n";   // sysName.0
-    const std::string askDescr = "@OPK MDR CM=\"0000050201010100\"\r\n";  // sysDescr.0
-    std::string reply;
-    EXPECT_EQ(Exchange(h, askName, reply, 300), kZkTimeout);
-    ASSERT_GT(Exchange(h, askDescr, reply, 5000), 0);
-    EXPECT_EQ(reply.substr(0, askDescr.size()), askDescr);  // the reply echoes its own request
-    m_zk.CloseChannel(h);
-}
-
-TEST_F(TransportVprinter, LateUsbFrameDoesNotAnswerTheNextCommand)
-{
-    AddQueue("LateInk", "USB001");
-    const auto printer = Serve("USB001", "inkjet-usb-f17", {"--fault", "usb:late,count=1,delay=1000"});
-    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "LateInk", kZkChannelD4);
-    ASSERT_GT(h, 0);
-    const std::string format17Page0("pm\x05\x00\x03\x00\x00\x00\x08", 9);
-    const std::string supportedMedia("pm\x01\x00\x01", 5);  // format 14: this printer has none
-    std::string reply;
-    EXPECT_EQ(Exchange(h, format17Page0, reply, 300), kZkTimeout);
-    ASSERT_GT(Exchange(h, supportedMedia, reply, 5000), 0);
-    EXPECT_EQ(reply, "pm:NA;");
-    // The channel goes on answering in step.
-    ASSERT_GT(Exchange(h, format17Page0, reply, 5000), 0);
-    EXPECT_EQ(reply.substr(0, 8), std::string("pm:\0\0\0\x08:", 8));
-    m_zk.CloseChannel(h);
-}
-
-// ---- Job-language framing -----------------------------------------------------------------------
-
-TEST_F(TransportVprinter, NotAvailablePiReplyEndsItsRequestAtOnce)
-{
-    AddQueue("LargeInk", "IP_127.0.160.22");
-    const auto printer = Serve("127.0.160.22", "inkjet-opk");
-    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "LargeInk", kZkChannelOPK);
-    ASSERT_GT(h, 0);
-    std::string reply;
-    // Format 14 (code 0x80): this printer has none and answers "not available".
-    ASSERT_GT(Exchange(h, std::string("PI\x06\x00\x01\x80\x00\x00\x00\x08", 10), reply, 5000), 0);
-    EXPECT_EQ(reply, std::string("@BDC PI\r\n\x08\x00PI:\x80:NA;", 19));
-    // A paged answer after it is framed by its own count as well.
-    ASSERT_GT(Exchange(h, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
-    ASSERT_GE(reply.size(), 26u);
-    EXPECT_EQ(reply.size(), 11u + (static_cast<uint8_t>(reply[9]) | static_cast<uint8_t>(reply[10]) << 8));
-    EXPECT_EQ(reply.substr(11, 5), "PI:\x82:");
-    m_zk.CloseChannel(h);
-}
-
-// ---- Status wait ---------------------------------------------------------------------------------
-
 TEST_F(TransportVprinter, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
 {
     AddQueue("Status", "IP_127.0.160.23");
-    // Job-language replies 1, 3 and 5 (the status replies below) come 1.5 s late.
+    // Replies 1, 3 and 5 (the status replies) come 1.5 s late.
     const auto printer = Serve("127.0.160.23", "mono-page-opk",
                                {"--fault", "opk:late,count=1,delay=1500", "--fault", "opk:late,after=2,count=1,delay=1500",
                                 "--fault", "opk:late,after=4,count=1,delay=1500"});
@@ -285,8 +263,7 @@ TEST_F(TransportVprinter, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
     int32_t size = 0;
     std::string reply;
     const std::string mdr = "@OPK MDR CM=\"0000050201010500\"\r\n";
-
-    // Before any receive: the documented default, far above 1.5 s.
+    // Before any receive the wait is the default, far above 1.5 s.
     ASSERT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkSizeQuery);
     std::string status(static_cast<size_t>(size), '\0');
     ASSERT_EQ(m_zk.GetStatus(h, status.data(), &size), size);
@@ -301,8 +278,6 @@ TEST_F(TransportVprinter, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
     EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkSizeQuery);
     m_zk.CloseChannel(h);
 }
-
-// ---- One question per size query and read -------------------------------------------------------
 
 TEST_F(TransportVprinter, SizeQueryAndReadAskThePrinterOnce)
 {
@@ -326,17 +301,35 @@ TEST_F(TransportVprinter, SizeQueryAndReadAskThePrinterOnce)
     EXPECT_EQ(ReadStats(usb->Stderr()).usb, 4) << "one control connection per pair";
 }
 
-// ---- Damaged SNMP replies -----------------------------------------------------------------------
-
-TEST_F(TransportVprinter, DamagedSnmpRepliesAreNeverDelivered)
+TEST_F(TransportVprinter, SnmpReplyIsFetchedOnceAndCutLostOrDamagedOnesNeverDelivered)
 {
-    // Every reply damaged: one byte in eight changed, so some keep an intact header.
-    const auto printer = Serve("127.0.160.25", "colour-page", {"--fault", "snmp:garbled", "--seed", "7"});
+    // Reply 2 is cut in half, reply 3 lost, and from 4 on one byte in eight is changed, so some
+    // keep an intact header.
+    const auto printer = Serve("127.0.160.25", "colour-page",
+                               {"--fault", "snmp:truncated,after=1,count=1", "--fault", "snmp:lost,after=2,count=1",
+                                "--fault", "snmp:garbled,after=3", "--seed", "7"});
     const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.160.25", kZkChannelSNMP);
     ASSERT_GT(h, 0);
+    int32_t size = 0;
+    EXPECT_EQ(m_zk.Receive(h, nullptr, &size, 100), kZkNoRequest);
+    const std::string get = LibraryGet(kSysName);
+    m_zk.Send(h, get.data(), static_cast<uint32_t>(get.size()));
+    ASSERT_EQ(m_zk.Receive(h, nullptr, &size, 2000), kZkSizeQuery);
+    std::string reply(static_cast<size_t>(size) - 1, '\0');
+    int32_t smallSize = size - 1;
+    EXPECT_EQ(m_zk.Receive(h, reply.data(), &smallSize, 2000), kZkSizeQuery);  // too small: the size again
+    EXPECT_EQ(smallSize, size);
+    reply.resize(static_cast<size_t>(size));
+    EXPECT_EQ(m_zk.Receive(h, reply.data(), &size, 2000), size);
+    EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
+    EXPECT_EQ(m_zk.Receive(h, reply.data(), &size, 100), kZkNoRequest) << "delivered once";
+
+    EXPECT_EQ(Exchange(h, get, reply, 300), kZkBadReply);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exchange(h, get, reply, 300), kZkTimeout);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(290));
     for (int i = 0; i < 30; ++i) {
-        std::string reply;
-        const int32_t r = Exchange(h, LibraryGet(kSysName), reply, 150);
+        const int32_t r = Exchange(h, get, reply, 150);
         if (r > 0) {
             EXPECT_NE(FirstBinding(reply), "") << "request " << i << " got a reply that does not read";
         } else {

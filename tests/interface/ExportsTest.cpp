@@ -22,7 +22,6 @@ using vanto_test::TempPrefix;
 
 namespace {
 
-
 // The queue's status word and job count through the spooler.
 struct QueueState {
     DWORD status = 0;
@@ -88,37 +87,40 @@ TEST(ExportsTest, InitializeFailsWithoutNameOrSubObject) {
     EXPECT_EQ(Initialize(u"NoSuchQueue", VANTO_FLAG_PRINTERINFO), nullptr);
 }
 
+// The exports that need a sub-object, on an instance without it or on a bad handle: failure
+// values, and the caller's buffers untouched.
+void ExpectNoValuesOrUpdates(HVANTO instance) {
+    EXPECT_EQ(CheckModelNameHasChanged(instance), VANTO_STATUS_NO_INSTANCE);
+    EXPECT_EQ(UpdatePrinterInfo(instance, 0x1, 0), VANTO_STATUS_NO_INSTANCE);
+    EXPECT_EQ(UpdateCFGXFile(instance, 0x1, 0), VANTO_STATUS_NO_INSTANCE);
+    uint32_t value = 0xABCD, size = 0;
+    EXPECT_EQ(GetDWORDValue(instance, VANTO_DWID_MODELINFOBITS, 0, &value), 0);
+    EXPECT_EQ(value, 0xABCDu);
+    char16_t buffer[8] = {u'k', u'e', u'e', u'p', 0};
+    EXPECT_EQ(GetStringValueW(instance, VANTO_SZID_MODELNAME, 0, buffer, 8), 0);
+    EXPECT_EQ(std::u16string(buffer), u"keep");
+    EXPECT_EQ(GetStructValue(instance, VANTO_STID_PRINTER_INFO, 0, nullptr, &size), 0);
+    EXPECT_EQ(SetDWORDValue(instance, VANTO_DWID_MODELINFOBITS, 0, 1), 0);
+    EXPECT_EQ(SetStringValueW(instance, VANTO_SZID_MODELNAME, 0, u"M"), 0);
+    EXPECT_EQ(StopProbe(instance), 0);
+    EXPECT_EQ(GetProbeResult(instance), nullptr);
+    EXPECT_EQ(SetContextIPADR(instance, u"127.0.1.1"), 0);
+}
+
 TEST(ExportsTest, InstanceWithFlags0HasOnlyItsPrinterContext) {
     TempPrefix prefix("Q1");
     HVANTO instance = Initialize(u"Q1", 0);
     ASSERT_NE(instance, nullptr);
     EXPECT_EQ(PrintJobsExists(instance), 0);
     EXPECT_EQ(DeletePrintJobs(instance), 1);
-
-    EXPECT_EQ(CheckModelNameHasChanged(instance), VANTO_STATUS_NO_INSTANCE);
-    EXPECT_EQ(UpdatePrinterInfo(instance, 0x1, 0), VANTO_STATUS_NO_INSTANCE);
-    EXPECT_EQ(UpdateCFGXFile(instance, 0x1, 0), VANTO_STATUS_NO_INSTANCE);
-    uint32_t value = 0xABCD;
-    EXPECT_EQ(GetDWORDValue(instance, VANTO_DWID_MODELINFOBITS, 0, &value), 0);
-    EXPECT_EQ(value, 0xABCDu);
-    char16_t buffer[8] = {u'k', u'e', u'e', u'p', 0};
-    EXPECT_EQ(GetStringValueW(instance, 11, 0, buffer, 8), 0);
-    EXPECT_EQ(std::u16string(buffer), u"keep");
-    uint32_t size = 0;
-    EXPECT_EQ(GetStructValue(instance, VANTO_STID_PRINTER_INFO, 0, nullptr, &size), 0);
-    EXPECT_EQ(SetDWORDValue(instance, VANTO_DWID_MODELINFOBITS, 0, 1), 0);
-    EXPECT_EQ(SetStringValueW(instance, VANTO_SZID_MODELNAME, 0, u"M"), 0);
+    ExpectNoValuesOrUpdates(instance);
     VANTO_USERDEF_MAXMIN limits = {};
     EXPECT_EQ(SetStructValue(instance, VANTO_STID_USERDEF_MAXMIN, 0, &limits), 0);
-
     EXPECT_EQ(SetSubnetAddress(instance, u"127.0.1.0", u"255.255.255.0"), 0);
     EXPECT_EQ(SetContextName(instance, u"P"), 0);
     EXPECT_EQ(SetContextIPRANGE(instance, u"127.0.1.1", u"127.0.1.9"), 0);
-    EXPECT_EQ(SetContextIPADR(instance, u"127.0.1.1"), 0);
     EXPECT_EQ(SetProbeMode(instance, VANTO_PROBE_IPADR, 0, 0, 0, 0, 0, 0), 0);
     EXPECT_EQ(ProbePrinter(instance, nullptr), 0);
-    EXPECT_EQ(StopProbe(instance), 0);
-    EXPECT_EQ(GetProbeResult(instance), nullptr);
     EXPECT_EQ(Release(instance), 1);
 }
 
@@ -129,40 +131,17 @@ TEST(ExportsTest, NullStaleAndForeignHandlesGiveFailureValues) {
     ASSERT_NE(released, nullptr);
     ASSERT_EQ(Release(released), 1);
     for (HVANTO handle : {static_cast<HVANTO>(nullptr), released, reinterpret_cast<HVANTO>(&foreign)}) {
-        uint32_t value = 0;
-        uint32_t size = 0;
-        char16_t buffer[4] = {};
         EXPECT_EQ(Release(handle), 0);
         EXPECT_EQ(PrintJobsExists(handle), 0);
         EXPECT_EQ(DeletePrintJobs(handle), 0);
-        EXPECT_EQ(StopProbe(handle), 0);
-        EXPECT_EQ(GetProbeResult(handle), nullptr);
-        EXPECT_EQ(SetContextIPADR(handle, u"127.0.1.1"), 0);
-        EXPECT_EQ(CheckModelNameHasChanged(handle), VANTO_STATUS_NO_INSTANCE);
-        EXPECT_EQ(UpdatePrinterInfo(handle, 1, 0), VANTO_STATUS_NO_INSTANCE);
-        EXPECT_EQ(UpdateCFGXFile(handle, 1, 0), VANTO_STATUS_NO_INSTANCE);
-        EXPECT_EQ(GetDWORDValue(handle, VANTO_DWID_MODELINFOBITS, 0, &value), 0);
-        EXPECT_EQ(GetStringValueW(handle, VANTO_SZID_MODELNAME, 0, buffer, 4), 0);
-        EXPECT_EQ(GetStructValue(handle, VANTO_STID_PRINTER_INFO, 0, nullptr, &size), 0);
+        ExpectNoValuesOrUpdates(handle);
     }
     EXPECT_EQ(foreign, 0);
 }
 
-// Release ends the log facility: the switch is read again by the next instance, and when it is
-// off nothing more is written.
-TEST(ExportsTest, ReleaseEndsTheLogAndTheSwitchIsReadAgain) {
-    TempPrefix prefix("Q1");
-    prefix.EnableLog();
-    ASSERT_EQ(Release(Initialize(u"Q1", 0)), 1);
-    const size_t written = LogLines(prefix).size();
-    EXPECT_GT(written, 0u);
-    vanto_test::SetLogSwitch(0);
-    HVANTO next = Initialize(u"Q1", 0);
-    EXPECT_EQ(LogLines(prefix).size(), written);
-    Release(next);
-}
-
-TEST(ExportsTest, InstancesOnManyThreadsWithTheLogOnLeaveWholeLines) {
+// Instances on many threads leave whole lines; Release ends the log facility, so the switch is
+// read again by the next instance, and when it is off nothing more is written.
+TEST(ExportsTest, InstancesOnManyThreadsLeaveWholeLogLinesAndReleaseEndsTheLog) {
     TempPrefix prefix("Q1");
     prefix.EnableLog();
     std::vector<std::thread> threads;
@@ -186,9 +165,13 @@ TEST(ExportsTest, InstancesOnManyThreadsWithTheLogOnLeaveWholeLines) {
         ASSERT_GT(vanto_test::TimeStampLength(line), 0u) << line;
         ASSERT_EQ(known.count(Message(line)), 1u) << line;
     }
+    vanto_test::SetLogSwitch(0);
+    HVANTO next = Initialize(u"Q1", 0);
+    EXPECT_EQ(LogLines(prefix).size(), lines.size());
+    Release(next);
 }
 
-TEST(ExportsTest, PausedQueueWithAJobIsEmptyAndResumedAfterDelete) {
+TEST(ExportsTest, JobControlEmptiesAndResumesAPausedQueueAndFailsWithoutTheQueueOrFullAccess) {
     TempPrefix prefix("Q1");
     std::string error;
     ASSERT_TRUE(vplat::SubmitJob("Q1", "report.txt", 1234, error)) << error;
@@ -202,13 +185,8 @@ TEST(ExportsTest, PausedQueueWithAJobIsEmptyAndResumedAfterDelete) {
     EXPECT_EQ(state.jobs, 0u);
     EXPECT_EQ(state.status & PRINTER_STATUS_PAUSED, 0u);
     Release(instance);
-}
 
-TEST(ExportsTest, JobControlFailsOnUnknownQueuesAndWithoutFullAccess) {
-    TempPrefix prefix("Q1");
-    std::string error;
     ASSERT_TRUE(vplat::SubmitJob("Q1", "a", 10, error)) << error;
-
     HVANTO unknown = Initialize(u"NoSuchQueue", 0);
     ASSERT_NE(unknown, nullptr);
     EXPECT_EQ(PrintJobsExists(unknown), 0);

@@ -155,16 +155,18 @@ protected:
         return printers;
     }
 
-    // Initialize with flag bit 1 (seeds the store), the update, Release; the update's status.
-    int Update(const std::string& queue, uint64_t elements = kAllElements, uint32_t option = 0, uint32_t flags = 0) {
+    // Initialize with flag bit 1 (seeds the store), the update (or `call`), Release; its status.
+    int Update(const std::string& queue, uint64_t elements = kAllElements, uint32_t option = 0, uint32_t flags = 0,
+               PFN_VANTO_UpdatePrinterInfo call = UpdatePrinterInfo) {
         const std::u16string name = Wide(queue);
         HVANTO h = Initialize(name.c_str(), VANTO_FLAG_PRINTERINFO | flags);
         EXPECT_NE(h, nullptr);
-        if (h == nullptr) return 1;
-        const int status = UpdatePrinterInfo(h, elements, option);
+        if (h == nullptr) return kNoInstance;
+        const int status = call(h, elements, option);
         Release(h);
         return status;
     }
+    static constexpr int kNoInstance = 12345;
 
     LivePrefix m_prefix;
     int m_next = 0;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 using values_test::ValuesPrefix;
@@ -15,19 +16,10 @@ using values_test::ValuesPrefix;
 namespace {
 
 // An instance released when the holder goes.
-class Instance {
-public:
-    Instance(const char16_t* queue, uint32_t flags) : m_handle(Initialize(queue, flags)) {}
-    ~Instance() {
-        if (m_handle) Release(m_handle);
-    }
-    Instance(const Instance&) = delete;
-    Instance& operator=(const Instance&) = delete;
-    HVANTO get() const { return m_handle; }
-
-private:
-    HVANTO m_handle;
-};
+using Instance = std::unique_ptr<VANTO_INSTANCE, PFN_VANTO_Release>;
+Instance Open(const char16_t* queue, uint32_t flags = VANTO_FLAG_PRINTERINFO) {
+    return Instance(Initialize(queue, flags), Release);
+}
 
 // A 32-bit value through GetDWORDValue; the sentinel when the export fails.
 constexpr uint32_t kUnset = 0xDEADBEEF;
@@ -43,74 +35,42 @@ std::u16string ModelName(HVANTO h) {
 
 }  // namespace
 
-TEST(ValueExportsTest, FirstInstanceSeedsDefaultsAndALaterOneKeepsValuesSetInBetween) {
+// The first instance seeds the store; a later one keeps what was set in between, unless the
+// model bits changed (that clears "BIStoreFlag"). Stores are per queue.
+TEST(ValueExportsTest, FirstInstanceSeedsALaterOneKeepsValuesAndNewModelBitsReseed) {
     ValuesPrefix prefix;
     {
-        Instance first(u"V1", VANTO_FLAG_PRINTERINFO);
+        Instance first = Open(u"V1");
         ASSERT_NE(first.get(), nullptr);
-        // The general record: the page-printer values, "BIDefaultPDL" 1, no "BISupportPDL".
         EXPECT_EQ(Get(first.get(), VANTO_DWID_MODELINFOBITS), 0u);
         EXPECT_EQ(Get(first.get(), VANTO_DWID_INSTALLEDMEMORY), 64u);
-        EXPECT_EQ(Get(first.get(), VANTO_DWID_OPTIONUNITBITS), 0u);
-        EXPECT_EQ(Get(first.get(), VANTO_DWID_CASSETTENUM), 2u);
-        EXPECT_EQ(Get(first.get(), VANTO_DWID_DEFAULTPDLBITS), 1u);
-        EXPECT_EQ(Get(first.get(), VANTO_DWID_SUPPORTPDLBITS), 0u);
         EXPECT_EQ(ModelName(first.get()), u"");
         VANTO_USERDEF_MAXMIN limits{};
         uint32_t size = sizeof limits;
         EXPECT_EQ(GetStructValue(first.get(), VANTO_STID_USERDEF_MAXMIN, 0, &limits, &size), 0) << "not seeded";
-
         EXPECT_EQ(SetDWORDValue(first.get(), VANTO_DWID_OPTIONUNITBITS, 0, 0x5), 1);
-        EXPECT_EQ(SetDWORDValue(first.get(), VANTO_DWID_INSTALLEDMEMORY, 0, 256), 1);
         EXPECT_EQ(SetStringValueW(first.get(), VANTO_SZID_MODELNAME, 0, u"Vintal LP-7"), 1);
-    }
-    Instance second(u"V1", VANTO_FLAG_PRINTERINFO);
-    ASSERT_NE(second.get(), nullptr);
-    EXPECT_EQ(Get(second.get(), VANTO_DWID_OPTIONUNITBITS), 0x5u);
-    EXPECT_EQ(Get(second.get(), VANTO_DWID_INSTALLEDMEMORY), 256u);
-    EXPECT_EQ(ModelName(second.get()), u"Vintal LP-7");
-
-    // Stores are per queue: the other queue starts from the defaults.
-    Instance other(u"V2", VANTO_FLAG_PRINTERINFO);
-    EXPECT_EQ(Get(other.get(), VANTO_DWID_OPTIONUNITBITS), 0u);
-    EXPECT_EQ(ModelName(other.get()), u"");
-}
-
-TEST(ValueExportsTest, InkjetFlagSeedsTheInkjetRecord) {
-    ValuesPrefix prefix;
-    Instance inkjet(u"V1", VANTO_FLAG_PRINTERINFO | VANTO_FLAG_BIJ_CUSTOM);
-    ASSERT_NE(inkjet.get(), nullptr);
-    EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_MODELINFOBITS), 0x8u);
-    EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_OPTIONUNITBITS), 1u);
-    EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_DEFAULTPDLBITS), 1u) << "always 1, not the record's 0x10";
-    EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_INSTALLEDMEMORY), kUnset) << "memory 0 reads as a failure";
-    EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_BINARYRESOURCEID), 0u) << "custom ink-jet";
-}
-
-// A changed ModelInfoBits clears "BIStoreFlag", so the next instance seeds the store again; the
-// same value keeps it.
-TEST(ValueExportsTest, ModelInfoBitsChangeMakesTheNextInstanceReseed) {
-    ValuesPrefix prefix;
-    {
-        Instance first(u"V1", VANTO_FLAG_PRINTERINFO);
-        ASSERT_NE(first.get(), nullptr);
-        EXPECT_EQ(SetDWORDValue(first.get(), VANTO_DWID_OPTIONUNITBITS, 0, 0x7), 1);
         EXPECT_EQ(SetDWORDValue(first.get(), VANTO_DWID_MODELINFOBITS, 0, 0), 1);  // as stored
     }
     {
-        Instance second(u"V1", VANTO_FLAG_PRINTERINFO);
-        EXPECT_EQ(Get(second.get(), VANTO_DWID_OPTIONUNITBITS), 0x7u) << "same bits must keep the store";
+        Instance second = Open(u"V1");
+        ASSERT_NE(second.get(), nullptr);
+        EXPECT_EQ(Get(second.get(), VANTO_DWID_OPTIONUNITBITS), 0x5u) << "same bits must keep the store";
+        EXPECT_EQ(ModelName(second.get()), u"Vintal LP-7");
+        Instance other = Open(u"V2");
+        EXPECT_EQ(Get(other.get(), VANTO_DWID_OPTIONUNITBITS), 0u);
+        EXPECT_EQ(ModelName(other.get()), u"");
         EXPECT_EQ(SetDWORDValue(second.get(), VANTO_DWID_MODELINFOBITS, 0, 0x2), 1);
         EXPECT_EQ(Get(second.get(), VANTO_DWID_MODELINFOBITS), 0x2u);
     }
-    Instance third(u"V1", VANTO_FLAG_PRINTERINFO);
+    Instance third = Open(u"V1");
     EXPECT_EQ(Get(third.get(), VANTO_DWID_OPTIONUNITBITS), 0u) << "new bits must reseed";
     EXPECT_EQ(Get(third.get(), VANTO_DWID_MODELINFOBITS), 0u);
 }
 
-TEST(ValueExportsTest, IdentifiersThatCannotBeSetOrDoNotExist) {
+TEST(ValueExportsTest, IdentifiersThatCannotBeSetOrDoNotExistAndStringsOnlyForTheModelName) {
     ValuesPrefix prefix;
-    Instance instance(u"V1", VANTO_FLAG_PRINTERINFO);
+    Instance instance = Open(u"V1");
     ASSERT_NE(instance.get(), nullptr);
     uint32_t value = 0x1234;
     EXPECT_EQ(GetDWORDValue(instance.get(), VANTO_DWID_RESERVED14, 0, &value), 1);
@@ -121,24 +81,38 @@ TEST(ValueExportsTest, IdentifiersThatCannotBeSetOrDoNotExist) {
     EXPECT_EQ(GetStructValue(instance.get(), 13, 0, &value, &value), 0);
     EXPECT_EQ(SetStructValue(instance.get(), 13, 0, &value), 0);
     EXPECT_EQ(SetStructValue(instance.get(), VANTO_STID_USERDEF_MAXMIN, 0, nullptr), 0);
+    ASSERT_EQ(SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, u"Vintal IJ-3"), 1);
+    char16_t buffer[16] = {u'k', u'e', u'e', u'p', 0};
+    EXPECT_EQ(GetStringValueW(instance.get(), 11, 0, buffer, 16), 0);
+    EXPECT_EQ(std::u16string(buffer), u"keep");
+    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, nullptr, 16), 0);
+    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, buffer, 0), 0);
+    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, buffer, 4), 0) << "too small for the name";
+    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, buffer, 12), 1);
+    EXPECT_EQ(std::u16string(buffer), u"Vintal IJ-3");
+    EXPECT_EQ(SetStringValueW(instance.get(), 11, 0, u"X"), 0);
+    EXPECT_EQ(SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, nullptr), 0);
+    EXPECT_EQ(ModelName(instance.get()), u"Vintal IJ-3");
 }
 
-TEST(ValueExportsTest, ResourceIDsFollowFlagsAndModelInfoBits) {
+TEST(ValueExportsTest, FlagsChooseTheSeededRecordAndResourceIDsFollowTheModelBits) {
     ValuesPrefix prefix;
     {
-        // The install-time record gives 101 whatever the stored bits say.
-        Instance erd(u"V1", VANTO_FLAG_PRINTERINFO | VANTO_FLAG_ERD);
-        ASSERT_NE(erd.get(), nullptr);
-        EXPECT_EQ(SetDWORDValue(erd.get(), VANTO_DWID_MODELINFOBITS, 0, 0x6), 1);
-        EXPECT_EQ(Get(erd.get(), VANTO_DWID_BINARYRESOURCEID), 101u);
+        Instance inkjet = Open(u"V1", VANTO_FLAG_PRINTERINFO | VANTO_FLAG_BIJ_CUSTOM);
+        ASSERT_NE(inkjet.get(), nullptr);
+        EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_MODELINFOBITS), 0x8u);
+        EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_DEFAULTPDLBITS), 1u) << "always 1, not the record's 0x10";
+        EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_INSTALLEDMEMORY), kUnset) << "memory 0 reads as a failure";
+        EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_BINARYRESOURCEID), 0u) << "custom ink-jet";
     }
-    {
-        Instance custom(u"V1", VANTO_FLAG_PRINTERINFO | VANTO_FLAG_LP_CUSTOM);
-        ASSERT_NE(custom.get(), nullptr);
-        EXPECT_EQ(SetDWORDValue(custom.get(), VANTO_DWID_MODELINFOBITS, 0, 0x6), 1);
-        EXPECT_EQ(Get(custom.get(), VANTO_DWID_BINARYRESOURCEID), 0u);
+    for (const auto& [flag, id] : {std::pair<uint32_t, uint32_t>{VANTO_FLAG_ERD, 101}, {VANTO_FLAG_LP_CUSTOM, 0}}) {
+        // The install-time record gives 101, a custom page printer 0, whatever the stored bits say.
+        Instance instance = Open(u"V1", VANTO_FLAG_PRINTERINFO | flag);
+        ASSERT_NE(instance.get(), nullptr);
+        EXPECT_EQ(SetDWORDValue(instance.get(), VANTO_DWID_MODELINFOBITS, 0, 0x6), 1);
+        EXPECT_EQ(Get(instance.get(), VANTO_DWID_BINARYRESOURCEID), id);
     }
-    Instance live(u"V1", VANTO_FLAG_PRINTERINFO);
+    Instance live = Open(u"V1");
     ASSERT_NE(live.get(), nullptr);
     struct Row {
         uint32_t bits, binary, cfgx;
@@ -152,30 +126,10 @@ TEST(ValueExportsTest, ResourceIDsFollowFlagsAndModelInfoBits) {
     }
 }
 
-TEST(ValueExportsTest, PrinterInfoSizeQueryAndShortBuffers) {
-    ValuesPrefix prefix;
-    Instance instance(u"V1", VANTO_FLAG_PRINTERINFO);
-    ASSERT_NE(instance.get(), nullptr);
-    uint32_t size = 0;
-    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, nullptr, &size), 1);
-    EXPECT_EQ(size, 416u);
-
-    VANTO_PRINTER_INFO record{};
-    std::memset(&record, 0xEE, sizeof record);
-    size = 415;
-    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, &record, &size), 0);
-    EXPECT_EQ(record.dwSize, 0xEEEEEEEEu) << "a short buffer must not be written";
-    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, &record, nullptr), 0);
-
-    VANTO_USERDEF_MAXMIN limits{};
-    EXPECT_EQ(SetStructValue(instance.get(), VANTO_STID_USERDEF_MAXMIN, 0, &limits), 1);
-    size = sizeof limits - 1;
-    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_USERDEF_MAXMIN, 0, &limits, &size), 0);
-}
 
 TEST(ValueExportsTest, RecordWrittenWithOneMaskIsReadBackWithAnother) {
     ValuesPrefix prefix;
-    Instance instance(u"V1", VANTO_FLAG_PRINTERINFO);
+    Instance instance = Open(u"V1");
     ASSERT_NE(instance.get(), nullptr);
 
     VANTO_PRINTER_INFO in{};
@@ -237,9 +191,9 @@ TEST(ValueExportsTest, RecordWrittenWithOneMaskIsReadBackWithAnother) {
     EXPECT_EQ(Get(instance.get(), VANTO_DWID_CASSETTENUM), 3u);
 }
 
-TEST(ValueExportsTest, CassetteRecordsExistOnlyBelowTheStoredCount) {
+TEST(ValueExportsTest, CassettesExistOnlyBelowTheStoredCountAndShortBuffersAreRefused) {
     ValuesPrefix prefix;
-    Instance instance(u"V1", VANTO_FLAG_PRINTERINFO);
+    Instance instance = Open(u"V1");
     ASSERT_NE(instance.get(), nullptr);  // seeded with two zero cassettes
     VANTO_CASETTE_INFO entry{};
     entry.wPaperSizeID = 12;
@@ -257,22 +211,19 @@ TEST(ValueExportsTest, CassetteRecordsExistOnlyBelowTheStoredCount) {
     size = sizeof out - 1;
     EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_CASETTE_INFO, 0, &out, &size), 0);
     EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_CASETTE_INFO, 0, nullptr, &size), 0);
-}
 
-TEST(ValueExportsTest, StringValuesExistOnlyForTheModelName) {
-    ValuesPrefix prefix;
-    Instance instance(u"V1", VANTO_FLAG_PRINTERINFO);
-    ASSERT_NE(instance.get(), nullptr);
-    ASSERT_EQ(SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, u"Vintal IJ-3"), 1);
-    char16_t buffer[16] = {u'k', u'e', u'e', u'p', 0};
-    EXPECT_EQ(GetStringValueW(instance.get(), 11, 0, buffer, 16), 0);
-    EXPECT_EQ(std::u16string(buffer), u"keep");
-    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, nullptr, 16), 0);
-    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, buffer, 0), 0);
-    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, buffer, 4), 0) << "too small for the name";
-    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, buffer, 12), 1);
-    EXPECT_EQ(std::u16string(buffer), u"Vintal IJ-3");
-    EXPECT_EQ(SetStringValueW(instance.get(), 11, 0, u"X"), 0);
-    EXPECT_EQ(SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, nullptr), 0);
-    EXPECT_EQ(ModelName(instance.get()), u"Vintal IJ-3");
+    size = 0;
+    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, nullptr, &size), 1);
+    EXPECT_EQ(size, 416u);
+    VANTO_PRINTER_INFO record{};
+    std::memset(&record, 0xEE, sizeof record);
+    size = 415;
+    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, &record, &size), 0);
+    EXPECT_EQ(record.dwSize, 0xEEEEEEEEu) << "a short buffer must not be written";
+    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, &record, nullptr), 0);
+
+    VANTO_USERDEF_MAXMIN limits{};
+    EXPECT_EQ(SetStructValue(instance.get(), VANTO_STID_USERDEF_MAXMIN, 0, &limits), 1);
+    size = sizeof limits - 1;
+    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_USERDEF_MAXMIN, 0, &limits, &size), 0);
 }

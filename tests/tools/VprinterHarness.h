@@ -1,11 +1,10 @@
 // Test helpers for the virtual printer: run build/vprinter as a child process, talk to it with
-// net-snmp's tools, raw UDP, TCP and USB-socket clients. Every test uses its own addresses in
+// raw UDP, TCP and USB-socket clients. Every test uses its own addresses in
 // 127.0.77.0/24 and 127.0.78.0/24 and non-privileged ports, so tests can run in parallel.
 #pragma once
 
 #include "Bytes.h"
 #include "support/TempFolder.h"
-#include "support/ToolRun.h"
 #include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +16,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -50,16 +48,6 @@ private:
         return args;
     }
 };
-
-// Runs a shell command and returns what it printed on both streams (net-snmp's tools, snmpsimd).
-inline std::string RunShell(const std::string& command) { return vanto_test::RunCommand(command + " 2>&1").out; }
-
-// net-snmp tool invocation against a vprinter address: numeric OIDs, no MIB files, no retries.
-inline std::string Snmp(const std::string& tool, const std::string& address, const std::string& args,
-                        const std::string& community = "vintal") {
-    return RunShell("MIBS= MIBDIRS=/nonexistent " + tool + " -v1 -c " + community + " -t 1 -r 0 -On " + address + ":" +
-               std::to_string(kSnmpPort) + " " + args);
-}
 
 inline sockaddr_in Inet(const std::string& address, int port) {
     sockaddr_in sa{};

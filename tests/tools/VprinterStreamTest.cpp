@@ -6,24 +6,13 @@
 namespace vp_test {
 namespace {
 
-// "@OPK MDR CM=" request for `count` consecutive rows starting at the relative identifier.
+// "@OPK MDR CM=" request for `count` consecutive rows starting at the relative identifier (its
+// arcs below 0x80).
 std::string MdrRequest(std::vector<uint32_t> arcs, int count) {
     Bytes elements;
     for (int i = 0; i < count; ++i, ++arcs.back()) {
-        Bytes oid;
-        for (uint32_t a : arcs) {
-            if (a < 0x80) {
-                oid.push_back(static_cast<uint8_t>(a));
-            } else {
-                Bytes digits;
-                for (uint32_t v = a; v; v >>= 8) digits.insert(digits.begin(), static_cast<uint8_t>(v));
-                oid.push_back(static_cast<uint8_t>(0x80 | digits.size()));
-                oid.insert(oid.end(), digits.begin(), digits.end());
-            }
-        }
-        elements.push_back(0x00);
-        elements.push_back(static_cast<uint8_t>(oid.size()));
-        elements.insert(elements.end(), oid.begin(), oid.end());
+        elements.insert(elements.end(), {0x00, static_cast<uint8_t>(arcs.size())});
+        elements.insert(elements.end(), arcs.begin(), arcs.end());
     }
     return "@OPK MDR CM=\"00" + vprinter::ToHex(elements.data(), elements.size()) + "\"\r\n";
 }

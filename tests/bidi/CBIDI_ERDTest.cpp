@@ -101,15 +101,6 @@ TEST(ErdRecord, TruncatedRecordsOfEveryKindAreRefused) {
     EXPECT_EQ(erd.AnalyzePrintCapability(longer), 1);
 }
 
-TEST(ErdRecord, ResolutionBitsGiveTheFirstListedBaseResolution) {
-    const std::pair<DWORD, DWORD> cases[] = {{0x1001, 4}, {0x1, 4}, {0x1000, 2}, {0, 0}, {0x2, 0}};
-    for (const auto& [bits, expected] : cases) {
-        CBIDI_ERD erd;
-        ASSERT_EQ(erd.AnalyzePrintCapability(prncap::Builder().SetResolutionBits(bits).Bytes()), 1);
-        EXPECT_EQ(erd.GetBaseResolution(), expected) << std::hex << bits;
-    }
-}
-
 TEST(ErdRecord, DefaultSettingsFillOnly108BytesWithNormalisedValues) {
     prncap::Builder builder;
     builder.SetDefault(prncap::kDefMediaSizeID, 9).SetDefault(prncap::kDefMediaTypeID, 0xFFFFFFFF);
@@ -154,6 +145,11 @@ TEST(ErdRecord, HeadAnswersAndTheirAbsenceWithoutRecord) {
     EXPECT_EQ(erd.GetMaxCopies(), 999u);
     ASSERT_EQ(erd.GetOptionUnitBits(&value), 1);
     EXPECT_EQ(value, 0u);
+    // The first listed resolution bit gives the base resolution.
+    for (const auto& [bits, expected] : {std::pair<DWORD, DWORD>{0x1001, 4}, {0x1, 4}, {0x1000, 2}, {0, 0}, {0x2, 0}}) {
+        ASSERT_EQ(erd.AnalyzePrintCapability(prncap::Builder().SetResolutionBits(bits).Bytes()), 1);
+        EXPECT_EQ(erd.GetBaseResolution(), expected) << std::hex << bits;
+    }
 
     // A colour field other than 1 is a monochrome model.
     ASSERT_EQ(erd.AnalyzePrintCapability(prncap::Builder().SetColor(2).Bytes()), 1);
@@ -220,6 +216,13 @@ protected:
         const auto* p = reinterpret_cast<const BYTE*>(text);
         return Bytes(p, p + bytes);
     }
+    // Puts the record and the mail value, then opens in registry mode.
+    int OpenWithInstallerValues(const Bytes& record, bool mail, CBIDI_ERD& erd) {
+        PutInstallerValue(u"ERDPrintCapability", REG_BINARY, record);
+        if (mail) PutInstallerValue(u"Mail", REG_SZ, Text(u"m", 2));
+        EXPECT_EQ(erd.Initialize(&m_info, ERD_FLAG_REGISTRY_MODE), 1);
+        return erd.Open(kQueueW);
+    }
 
     vanto_test::TempPrefix m_prefix{kQueue};
     BIInfo m_info;
@@ -262,11 +265,8 @@ TEST_F(ErdQueue, RegistryRecordIsMovedAndReadLaterFromPrinterData) {
 }
 
 TEST_F(ErdQueue, RecordWithoutKeyIsMovedWithoutKey) {
-    PutInstallerValue(u"ERDPrintCapability", REG_BINARY, TwoBlockRecord().Bytes());
-    PutInstallerValue(u"Mail", REG_SZ, Text(u"m", 2));
     CBIDI_ERD erd;
-    ASSERT_EQ(erd.Initialize(&m_info, ERD_FLAG_REGISTRY_MODE), 1);
-    ASSERT_EQ(erd.Open(kQueueW), 1);
+    ASSERT_EQ(OpenWithInstallerValues(TwoBlockRecord().Bytes(), true, erd), 1);
     EXPECT_TRUE(PrinterData(u"ERDPrintCapability").has_value());
     EXPECT_FALSE(PrinterData(u"Key").has_value());
     EXPECT_FALSE(InstallerValueExists(u"ERDPrintCapability"));
@@ -274,11 +274,9 @@ TEST_F(ErdQueue, RecordWithoutKeyIsMovedWithoutKey) {
 }
 
 TEST_F(ErdQueue, RecordWithoutMailStaysInTheRegistry) {
-    PutInstallerValue(u"ERDPrintCapability", REG_BINARY, TwoBlockRecord().Bytes());
     PutInstallerValue(u"Key", REG_BINARY, {1});
     CBIDI_ERD erd;
-    ASSERT_EQ(erd.Initialize(&m_info, ERD_FLAG_REGISTRY_MODE), 1);
-    EXPECT_EQ(erd.Open(kQueueW), 0);
+    EXPECT_EQ(OpenWithInstallerValues(TwoBlockRecord().Bytes(), false, erd), 0);
     EXPECT_EQ(erd.GetPrnCapInfo(), nullptr);
     EXPECT_FALSE(PrinterData(u"ERDPrintCapability").has_value());
     EXPECT_TRUE(InstallerValueExists(u"ERDPrintCapability"));
@@ -289,13 +287,9 @@ TEST_F(ErdQueue, BadRecordIsMovedButRefused) {
     // The move happens before the analysis: a record that does not analyse fails the open.
     Bytes cut = TwoBlockRecord().Bytes();
     cut.pop_back();
-    PutInstallerValue(u"ERDPrintCapability", REG_BINARY, cut);
-    PutInstallerValue(u"Mail", REG_SZ, Text(u"m", 2));
     CBIDI_ERD erd;
-    ASSERT_EQ(erd.Initialize(&m_info, ERD_FLAG_REGISTRY_MODE), 1);
-    EXPECT_EQ(erd.Open(kQueueW), 0);
+    EXPECT_EQ(OpenWithInstallerValues(cut, true, erd), 0);
     EXPECT_EQ(erd.IsReady(), 0u);
-    EXPECT_EQ(erd.GetPrnCapInfo(), nullptr);
     EXPECT_EQ(PrinterData(u"ERDPrintCapability"), cut);
 }
 

@@ -1,6 +1,8 @@
-// The MIB query layer against virtual printers: SNMP table walks with their rows per request,
-// MDR walks in batches with the end of a column, row-by-row reads with placeholders, retries of
-// unanswered MDR requests, and the packet channels that have no MIB to ask.
+// The MIB query layer against virtual printers: SNMP table walks with their rows per request, MDR
+// walks in batches with the end of a column, row-by-row reads with placeholders, retries of
+// unanswered MDR requests, the packet channels that have no MIB to ask, and what real agents hold
+// around the columns read: the end of the MIB and objects of the SMI's application types.
+// Printers live on 127.0.88.21-25, 127.0.94.1-5 and USB001-002.
 #include "test_bp_live_printers.h"
 
 #include <gtest/gtest.h>
@@ -13,18 +15,25 @@ using namespace bp_test;
 
 namespace {
 
-const char* const kColourAddress = "127.0.88.21";
-const char* const kMonoAddress = "127.0.88.22";
-const char* const kGapsAddress = "127.0.88.23";
-const char* const kRetryAddress = "127.0.88.24";
-const char* const kNoAnswerAddress = "127.0.88.25";
-
 const char* const kPaperSizeColumn = "4.1.4913.1.2.2.6.1.1.2.1.1";
-const char* const kInputNameColumn = "2.1.43.8.2.1.13.1.1";       // two rows per request
-const char* const kInputCapacityColumn = "2.1.43.8.2.1.9.1.1";    // two rows per request
-const char* const kInputDimUnitColumn = "2.1.43.8.2.1.3.1.1";     // not in the table: one row
+const char* const kPaperTypeColumn = "4.1.4913.1.2.2.7.1.1.2.1.1";  // 15 rows per request
+const char* const kInputNameColumn = "2.1.43.8.2.1.13.1.1";         // two rows per request
+const char* const kInputCapacityColumn = "2.1.43.8.2.1.9.1.1";      // two rows per request
+const char* const kInputDimUnitColumn = "2.1.43.8.2.1.3.1.1";       // not in the table: one row
 
 const char* const kMonoDeviceId = "MFG:Vintal;MDL:Corvia LP-2200;CMD:PJL,OPK,PCL,QLMPAGES-04;CLS:PRINTER;";
+const char* const kPageDeviceId = "MFG:Vintal;MDL:Corvia CP-3100s;CMD:PJL,PCLXL,QLMPAGES-04;CLS:PRINTER;";
+
+// What discovery reads, ahead of the device ID the virtual printer adds at 4.1.2699.
+const char* const kDiscoveryObjects =
+    "1.3.6.1.2.1.1.5.0|4|ROOM7-PRN\n"
+    "1.3.6.1.2.1.1.6.0|4|Room 7, east wing\n"
+    "1.3.6.1.2.1.43.7.1.1.2.1.1|4|en\n"
+    "1.3.6.1.2.1.43.7.1.1.2.1.2|4|ja\n"
+    "1.3.6.1.2.1.43.10.2.1.6.1.1|2|4\n"
+    "1.3.6.1.2.1.43.13.4.1.10.1.1|4|Simplex\n"
+    "1.3.6.1.2.1.43.13.4.1.10.1.2|4|Duplex Long Edge Binding\n"
+    "1.3.6.1.2.1.43.13.4.1.10.1.3|4|Duplex Short Edge Binding\n";
 
 // The values of a column in an snmprec file, in row order (text as written).
 std::vector<std::string> Recorded(const std::string& snmprec, const std::string& column) {
@@ -44,40 +53,92 @@ std::vector<int32_t> Numbers(const std::vector<std::string>& texts) {
     return numbers;
 }
 
-// An OPK-only copy of the mono page printer with other profile settings.
-std::string MonoVariant(const TempFolder& folder, const std::string& name, const std::string& extraJson,
-                        const std::string& snmprec) {
-    return WriteProfile(folder, name,
-                        std::string("{\"device_id\": \"") + kMonoDeviceId + "\", \"channels\": [\"opk\"]" + extraJson +
-                            "}",
-                        snmprec);
+// A profile with this device ID, more profile settings and MIB.
+std::string Profile(const TempFolder& folder, const std::string& name, const char* deviceId, const std::string& extraJson,
+                    const std::string& snmprec) {
+    return WriteProfile(folder, name, std::string("{\"device_id\": \"") + deviceId + "\"" + extraJson + "}", snmprec);
 }
 
 class MIBQueries : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string monoMib = ReadFile(SampleProfile("mono-page-opk") + "/mib.snmprec");
+        const std::string mono = ReadFile(SampleProfile("mono-page-opk") + "/mib.snmprec");
+        const std::string opk = ", \"channels\": [\"opk\"]";
         // Paper directions of rows 1, 2 and 4 only.
-        const std::string gapsMib =
-                                    "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.1|4|SEF\n"
-                                    "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.2|4|LEF\n"
-                                    "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.4|4|LEF\n";
-        const std::string gaps = MonoVariant(m_profiles, "gaps", "", gapsMib);
+        const std::string gaps = Profile(m_profiles, "gaps", kMonoDeviceId, opk,
+                                         "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.1|4|SEF\n"
+                                         "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.2|4|LEF\n"
+                                         "1.3.6.1.4.1.4913.1.2.2.6.1.1.14.1.4|4|LEF\n");
         // Every MDR and status reply after the device ID (asked once) and the first walk request
         // answers the request before it, for 55 replies: five unanswered walk requests, each
         // followed by a drain of ten status calls; the sixth walk request is answered.
-        const std::string retry =
-            MonoVariant(m_profiles, "retry", ", \"faults\": [\"opk:wrong,after=2,count=55\"]", monoMib);
-        const std::string noAnswer = MonoVariant(m_profiles, "noanswer", ", \"faults\": [\"opk:wrong,after=2\"]", monoMib);
-
-        m_printers = Serve(m_live, {{"Colour", kColourAddress, SampleProfile("colour-page")},
-                                    {"Mono", kMonoAddress, SampleProfile("mono-page-opk")},
-                                    {"Gaps", kGapsAddress, gaps},
-                                    {"Retry", kRetryAddress, retry},
-                                    {"NoAnswer", kNoAnswerAddress, noAnswer},
+        const std::string retry = Profile(m_profiles, "retry", kMonoDeviceId,
+                                          opk + ", \"faults\": [\"opk:wrong,after=2,count=55\"]", mono);
+        const std::string noAnswer =
+            Profile(m_profiles, "noanswer", kMonoDeviceId, opk + ", \"faults\": [\"opk:wrong,after=2\"]", mono);
+        // The maker's common-location object is the last in the MIB: its first binding of a
+        // request finds it, the second meets the end.
+        const std::string endsAtMaker = Profile(m_profiles, "ends-at-maker", kPageDeviceId, "",
+                                                std::string(kDiscoveryObjects) + "1.3.6.1.4.1.4913.1.1.3.1.1.78.0|4x|8000\n");
+        // The maker's paper type column is the last in the MIB; no common-location object at all.
+        const std::string endsAtPaperTypes =
+            Profile(m_profiles, "ends-at-paper-types", kPageDeviceId, "",
+                    std::string(kDiscoveryObjects) +
+                        "1.3.6.1.4.1.4913.1.2.2.7.1.1.2.1.1|4|Plain\n"
+                        "1.3.6.1.4.1.4913.1.2.2.7.1.1.2.1.2|4|Thick\n"
+                        "1.3.6.1.4.1.4913.1.2.2.7.1.1.2.1.3|4|Labels\n");
+        // Every column discovery reads is followed by an object of an application type, and the
+        // MIB goes on after the maker's object.
+        const std::string applicationTypes = Profile(
+            m_profiles, "application-types", kPageDeviceId, "",
+            "1.3.6.1.2.1.1.6.0|4|Room 7, east wing\n"
+            "1.3.6.1.2.1.1.8.0|67|3721980054\n"               // TimeTicks
+            "1.3.6.1.2.1.43.7.1.1.2.1.1|4|en\n"
+            "1.3.6.1.2.1.43.7.1.1.2.1.2|4|ja\n"
+            "1.3.6.1.2.1.43.7.1.1.3.1.1|64|127.0.94.3\n"     // IpAddress
+            "1.3.6.1.2.1.43.8.2.1.13.1.1|4|Tray 1\n"
+            "1.3.6.1.2.1.43.8.2.1.13.1.2|4|MP Tray\n"
+            "1.3.6.1.2.1.43.10.2.1.4.1.1|65|123456\n"         // Counter32
+            "1.3.6.1.2.1.43.10.2.1.6.1.1|2|4\n"
+            "1.3.6.1.2.1.43.10.2.1.7.1.1|68x|9f78043f800000\n"  // Opaque
+            "1.3.6.1.2.1.43.13.4.1.10.1.1|4|Simplex\n"
+            "1.3.6.1.2.1.43.13.4.1.10.1.2|4|Duplex Long Edge Binding\n"
+            "1.3.6.1.2.1.43.13.4.1.10.1.3|4|Duplex Short Edge Binding\n"
+            "1.3.6.1.2.1.43.13.4.1.11.1.1|66|7\n"             // Gauge32
+            "1.3.6.1.4.1.4913.1.1.3.1.1.78.0|4x|8000\n"
+            "1.3.6.1.4.1.4913.1.1.3.1.1.79.0|65|1\n");
+        const std::string integers = mono +
+                                     "1.3.6.1.2.1.43.8.2.1.9.1.7|2|524288\n"
+                                     "1.3.6.1.2.1.43.8.2.1.10.1.7|2|-3\n"
+                                     "1.3.6.1.2.1.43.8.2.1.11.1.7|2|0\n";
+        const std::string integersSnmp = Profile(m_profiles, "int-snmp", kMonoDeviceId, "", integers);
+        const std::string integersOpk = Profile(m_profiles, "int-opk", kMonoDeviceId, opk, integers);
+        m_printers = Serve(m_live, {{"Colour", "127.0.88.21", SampleProfile("colour-page")},
+                                    {"Mono", "127.0.88.22", SampleProfile("mono-page-opk")},
+                                    {"Gaps", "127.0.88.23", gaps},
+                                    {"Retry", "127.0.88.24", retry},
+                                    {"NoAnswer", "127.0.88.25", noAnswer},
+                                    {"EndsAtMaker", "127.0.94.1", endsAtMaker},
+                                    {"EndsAtPaperTypes", "127.0.94.2", endsAtPaperTypes},
+                                    {"ApplicationTypes", "127.0.94.3", applicationTypes},
+                                    {"IntegersSnmp", "127.0.94.4", integersSnmp},
+                                    {"IntegersOpk", "127.0.94.5", integersOpk},
                                     {"Ink17", "USB001", SampleProfile("inkjet-usb-f17")},
                                     {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")}});
         ASSERT_TRUE(m_printers->Ready());
+    }
+
+    // The discovery examination reads every object of kDiscoveryObjects.
+    void ExpectDiscoveryObjects(CBIDI_BP& bidi, DWORD common) {
+        std::string location;
+        DWORD colorants = 99, readCommon = 0;
+        BIStringList paths, languages;
+        ASSERT_TRUE(bidi.GetInfoProbe(&location, &colorants, &readCommon, &paths, &languages, TRUE)) << m_live.NewLog();
+        EXPECT_EQ(readCommon, common);
+        EXPECT_EQ(location, "Room 7, east wing");
+        EXPECT_EQ(colorants, 4u);
+        EXPECT_EQ(paths, (BIStringList{"Simplex", "Duplex Long Edge Binding", "Duplex Short Edge Binding"}));
+        EXPECT_EQ(languages, (BIStringList{"en", "ja"}));
     }
 
     TempFolder m_profiles;
@@ -137,13 +198,12 @@ TEST_F(MIBQueries, MdrWalkReadsSevenRowsInABatchOfFiveThenRowByRowToTheEnd) {
     // Rows 1-5, then 6-10 (end of column), then 6, 7 and 8 (end): five requests.
     BIStringList sizes = {"stale"};
     ASSERT_EQ(bidi->GetStringList(kPaperSizeColumn, &sizes), 1);
-    ASSERT_EQ(Recorded(mib, kPaperSizeColumn).size(), 7u);
-    EXPECT_EQ(sizes, Recorded(mib, kPaperSizeColumn));
+    const std::vector<std::string> all = Recorded(mib, kPaperSizeColumn);
+    ASSERT_EQ(all.size(), 7u);
+    EXPECT_EQ(sizes, all);
     EXPECT_EQ(m_live.Sends(), 5u);
-
     // From a later row on.
     ASSERT_EQ(bidi->GetStringList("4.1.4913.1.2.2.6.1.1.2.1.3", &sizes), 1);
-    const std::vector<std::string> all = Recorded(mib, kPaperSizeColumn);
     EXPECT_EQ(sizes, std::vector<std::string>(all.begin() + 2, all.end()));
 
     // Other columns one row per request: three trays, four requests.
@@ -158,23 +218,16 @@ TEST_F(MIBQueries, MdrWalkReadsSevenRowsInABatchOfFiveThenRowByRowToTheEnd) {
     EXPECT_EQ(bidi->GetLastMIBResult(), BP_ERR_BAD_ARGUMENT);
     EXPECT_EQ(bidi->GetValueList(kPaperSizeColumn, &capacities), 0);
     EXPECT_EQ(bidi->GetLastMIBResult(), BP_ERR_BAD_ARGUMENT);
-
-    // A single object over OPK.
     std::vector<BYTE> value;
-    ASSERT_GE(bidi->GetMIBValue("2.1.1.5.0", &value), 0);
-    EXPECT_EQ(std::string(value.begin(), value.end()), Recorded(mib, "2.1.1.5.0").at(0));
     EXPECT_EQ(bidi->GetMIBValue("2.1.1.99.0", &value), PACKET_ERR_AGENT_ERROR);
-}
 
-TEST_F(MIBQueries, RowByRowReadKeepsMissingRowsInPlace) {
-    auto bidi = OpenQueue("Gaps");
+    // Row by row, missing rows keep their place; only over MDR.
+    auto gaps = OpenQueue("Gaps");
     BIStringList directions = {"kept"};
-    ASSERT_EQ(bidi->GetTableStringsByIndex(&directions, 5), 1);
+    ASSERT_EQ(gaps->GetTableStringsByIndex(&directions, 5), 1);
     EXPECT_EQ(directions, (std::vector<std::string>{"kept", "SEF", "LEF", "", "LEF", ""}));
-
-    EXPECT_EQ(bidi->GetTableStringsByIndex(nullptr, 5), BP_ERR_BAD_ARGUMENT);
-    auto snmp = OpenQueue("Colour");
-    EXPECT_EQ(snmp->GetTableStringsByIndex(&directions, 5), BP_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(gaps->GetTableStringsByIndex(nullptr, 5), BP_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(OpenQueue("Colour")->GetTableStringsByIndex(&directions, 5), BP_ERR_BAD_ARGUMENT);
 }
 
 TEST_F(MIBQueries, UnansweredMdrRequestsAreRetriedFiveTimesWithABufferDrainEach) {
@@ -196,7 +249,7 @@ TEST_F(MIBQueries, UnansweredMdrRequestsAreRetriedFiveTimesWithABufferDrainEach)
     EXPECT_EQ(m_live.CountInNewLog("CBIDI_BP::FirmBufClear"), 5u);
 }
 
-TEST_F(MIBQueries, PacketChannelsHaveNoMibToAsk) {
+TEST_F(MIBQueries, PacketChannelsAndClosedChannelsHaveNoMibToAsk) {
     for (const char* queue : {"Ink14", "Ink17"}) {
         SCOPED_TRACE(queue);
         auto bidi = OpenQueue(queue, BP_FLAG_FORCE_INKJET);
@@ -211,9 +264,7 @@ TEST_F(MIBQueries, PacketChannelsHaveNoMibToAsk) {
         EXPECT_EQ(bidi->GetTableStringsByIndex(&strings, 3), BP_ERR_BAD_ARGUMENT);
         EXPECT_EQ(bidi->FirmBufClear(), 0);  // ink-jets have no buffer to drain
     }
-}
 
-TEST_F(MIBQueries, TransactNeedsItsArgumentsAndAnOpenChannel) {
     auto bidi = OpenQueue("Mono");
     std::vector<BYTE> reply;
     const BYTE request[] = "@OPK ST2\r\n";
@@ -236,4 +287,62 @@ TEST(MIBIdentifiers, RowsAreAppendedAsOneByteAndSplitFromTheLastArc) {
     EXPECT_EQ(index, 12u);
     for (const char* bad : {"", "12", "2.1.", "2.1.x", "2.1.3x", "2.1.99999999999"})
         EXPECT_FALSE(CBIDI_BP::SplitIndex(bad, &column, &index)) << bad;
+}
+
+TEST_F(MIBQueries, DiscoveryReadsEveryObjectWhenTheMakersObjectEndsTheMibOrLiesPastIt) {
+    m_live.EnableLog();
+    // The maker's object is the last: the bindings the refusal withheld are asked again, so its
+    // value (0x80: the location is UTF-8) is still read.
+    ExpectDiscoveryObjects(*OpenQueue("EndsAtMaker").bidi, 1);
+    // No maker's object at all: that column is dropped, the others are read.
+    ExpectDiscoveryObjects(*OpenQueue("EndsAtPaperTypes").bidi, 0);
+    // An object of an application type after each column ends it and is no value.
+    ExpectDiscoveryObjects(*OpenQueue("ApplicationTypes").bidi, 1);
+}
+
+TEST_F(MIBQueries, ColumnsAtTheEndOfTheMibOrBesideApplicationTypesAreReadWhole) {
+    auto bidi = OpenQueue("EndsAtPaperTypes");
+    m_live.EnableLog();
+    BIStringList types = {"stale"};
+    ASSERT_EQ(bidi->GetStringList(kPaperTypeColumn, &types), 1) << m_live.NewLog();
+    EXPECT_EQ(types, (BIStringList{"Plain", "Thick", "Labels"}));
+    // The first request asks 15 rows; the agent refuses the fourth binding (GetNext of row 3),
+    // so the second asks the parent and rows 1 and 2 again, which end the column.
+    EXPECT_EQ(m_live.Sends(), 2u);
+    // A column past the end, with no row at all, is an empty column.
+    std::vector<int32_t> numbers = {7};
+    ASSERT_EQ(bidi->GetValueList("4.1.4913.1.2.2.25.1.1.3.1.1", &numbers), 1);
+    EXPECT_TRUE(numbers.empty());
+
+    auto applicationTypes = OpenQueue("ApplicationTypes");
+    BIStringList names;
+    ASSERT_EQ(applicationTypes->GetStringList(kInputNameColumn, &names), 1);
+    EXPECT_EQ(names, (BIStringList{"Tray 1", "MP Tray"}));
+    // Asked by itself, a Counter32 is no value the query layer can hand out.
+    std::vector<BYTE> value = {1};
+    EXPECT_EQ(applicationTypes->GetMIBValue("2.1.43.10.2.1.4.1.1", &value), PACKET_ERR_STRUCTURE);
+    EXPECT_TRUE(value.empty());
+    int32_t number = 0;
+    EXPECT_EQ(applicationTypes->GetMIBInteger("2.1.43.10.2.1.4.1.1", &number), 0);
+}
+
+TEST_F(MIBQueries, ObjectsReadAsTheSameBytesOverSnmpAndTheJobLanguagePort) {
+    auto snmp = OpenQueue("IntegersSnmp");
+    auto opk = OpenQueue("IntegersOpk");
+    ASSERT_EQ(snmp->GetChannelKind(), kZkChannelSNMP);
+    ASSERT_EQ(opk->GetChannelKind(), kZkChannelOPK);
+    const std::vector<std::pair<const char*, std::vector<BYTE>>> objects = {
+        {"2.1.43.8.2.1.9.1.7", {0x08, 0x00, 0x00}},  // 524288
+        {"2.1.43.8.2.1.10.1.7", {0xFD}},             // -3
+        {"2.1.43.8.2.1.11.1.7", {0x00}},             // 0
+        {"2.1.1.7.0", {0x48}},                       // sysServices 72, from the sample
+        {"2.1.1.5.0", {'L', 'P', '2', '2', '0', '0', '-', '1', 'F'}}};
+    for (const auto& [oid, bytes] : objects) {
+        SCOPED_TRACE(oid);
+        for (CBIDI_BP* bidi : {snmp.bidi.get(), opk.bidi.get()}) {
+            std::vector<BYTE> value;
+            EXPECT_GE(bidi->GetMIBValue(oid, &value), 0) << bidi->GetChannelKind();
+            EXPECT_EQ(value, bytes) << bidi->GetChannelKind();
+        }
+    }
 }

@@ -1,0 +1,584 @@
+// What CBIDI_BP answers about page, ink-jet and System OEM printers served by vprinter: model and
+// language bits, memory, option units, trays, paper lists and user-defined limits; the
+// tray-details reply read on its own. Printers live on 127.0.89.101-130 and USB021-USB025.
+#include "test_bp_live_printers.h"
+#include "bidi/InfoReplies.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <initializer_list>
+#include <optional>
+#include <tuple>
+
+using namespace bp_test;
+
+namespace {
+
+const char* const kQlmPage04 = "MFG:Vintal;MDL:Corvia LP-700;CMD:PJL,QLMPAGE-04;CLS:PRINTER;";
+const char* const kQlmPageS04 = "MFG:Vintal;MDL:Corvia LP-900;CMD:PJL,QLMPAGES-04;CLS:PRINTER;";
+const char* const kInkjetId = "MFG:Vintal;MDL:Aquila IJ-300;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;";
+constexpr int kUnknown = 0xFFFE, kNoId = 0xFFFF;
+
+// MIB columns (relative to 1.3.6.1) the temporary printers fill.
+const std::string kStorageDescr = "2.1.25.2.3.1.3";
+const std::string kStorageSize = "2.1.25.2.3.1.5";
+const std::string kColorants = "2.1.43.10.2.1.6.1";
+const std::string kInputCapacity = "2.1.43.8.2.1.9.1";
+const std::string kInputLevel = "2.1.43.8.2.1.10.1";
+const std::string kInputName = "2.1.43.8.2.1.13.1";
+const std::string kOutputName = "2.1.43.9.2.1.7.1";
+const std::string kOffsetStacking = "2.1.43.9.2.1.24.1";
+const std::string kPathType = "2.1.43.13.4.1.9.1";
+const std::string kPathDescription = "2.1.43.13.4.1.10.1";
+const std::string kInputPaperSize = "4.1.4913.1.2.2.23.1.1.2.1";
+const std::string kInputPaperType = "4.1.4913.1.2.2.23.1.1.6.1";
+
+// snmprec lines of one column from row 1 on: integers (type 2) or texts (type 4).
+std::string Ints(const std::string& column, std::initializer_list<int64_t> values) {
+    std::string text;
+    int row = 1;
+    for (const int64_t v : values)
+        text += "1.3.6.1." + column + "." + std::to_string(row++) + "|2|" + std::to_string(v) + "\n";
+    return text;
+}
+std::string Texts(const std::string& column, std::initializer_list<const char*> values) {
+    std::string text;
+    int row = 1;
+    for (const char* v : values) text += "1.3.6.1." + column + "." + std::to_string(row++) + "|4|" + v + "\n";
+    return text;
+}
+
+// The media path table: types, then per row unit, maximum and minimum feed and cross-feed.
+std::string Paths(std::initializer_list<int64_t> types, std::initializer_list<int64_t> units,
+                  std::initializer_list<int64_t> maxFeed, std::initializer_list<int64_t> maxXFeed,
+                  std::initializer_list<int64_t> minFeed, std::initializer_list<int64_t> minXFeed) {
+    return Ints(kPathType, types) + Ints("2.1.43.13.4.1.3.1", units) + Ints("2.1.43.13.4.1.5.1", maxFeed) +
+           Ints("2.1.43.13.4.1.6.1", maxXFeed) + Ints("2.1.43.13.4.1.7.1", minFeed) +
+           Ints("2.1.43.13.4.1.8.1", minXFeed);
+}
+
+// A page printer on SNMP with this device ID and only these MIB lines, besides its name and one
+// object of the agent's own after all printer objects (so that every walk ends inside the view).
+std::string PagePrinter(const TempFolder& folder, const std::string& name, const std::string& deviceId,
+                        const std::string& mib) {
+    return WriteProfile(folder, name, R"({"channels": ["snmp"], "device_id": ")" + deviceId + R"("})",
+                        "1.3.6.1.2.1.1.5.0|4|" + name + "\n" + mib + "1.3.6.1.6.3.10.2.1.3.0|2|4213\n");
+}
+
+// An ink-jet on a D4 channel with these status fields (and confidential-job data), answering the
+// media information of the formats-14/16 sample so that it opens.
+std::string InkjetD4(const TempFolder& folder, const std::string& name, const std::string& port,
+                     const std::string& deviceId, const std::string& statusHex, const std::string& pcHex = "") {
+    nlohmann::json profile = {{"device_id", deviceId}, {"channels", {"d4"}}, {"usb_port", port},
+                              {"status", "status.hex"}, {"replies", {{"pm14", "pm14.hex"}, {"pm16", "pm16.hex"}}}};
+    folder.Write(name + "/status.hex", statusHex);
+    for (const char* file : {"pm14.hex", "pm16.hex"})
+        folder.Write(name + "/" + file, ReadFile(SampleProfile("inkjet-usb-f14") + "/" + file));
+    if (!pcHex.empty()) {
+        folder.Write(name + "/pc.hex", pcHex);
+        profile["replies"]["pc"] = "pc.hex";
+    }
+    return WriteProfile(folder, name, profile.dump(), "");
+}
+
+// An input tray as (source bit, source ID, size, type, direction, capacity, level).
+using Tray = std::array<int, 7>;
+std::vector<Tray> Trays(const BICassetteList& list) {
+    std::vector<Tray> trays;
+    for (const VANTO_CASETTE_INFO& c : list)
+        trays.push_back({c.wPaperSourceBit, c.wPaperSourceEID, c.wPaperSizeID, c.wPaperTypeID, c.byDirection,
+                         c.wMaxCapacity, c.wCurrentLevel});
+    return trays;
+}
+
+// The eight user-defined limits in record order.
+using Limits = std::array<int32_t, 8>;
+Limits LimitsOf(const VANTO_USERDEF_MAXMIN& l) {
+    return {l.lHeiMAX, l.lWidMAX, l.lHeiMIN, l.lWidMIN, l.lHeiMAX_Inch, l.lWidMAX_Inch, l.lHeiMIN_Inch, l.lWidMIN_Inch};
+}
+
+class Answers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // QLMPAGES-04 whose colorant count and media path type are text, and no other column.
+        const std::string bare = PagePrinter(m_files, "bare", kQlmPageS04,
+                                             Texts(kColorants, {"four"}) + Texts(kPathType, {"simplex"}));
+        // Colorants and languages but neither paper sizes nor a "Printer RAM" / "Storage RAM" row.
+        const std::string noSizes =
+            PagePrinter(m_files, "nosizes", kQlmPageS04,
+                        Ints(kColorants, {1}) + Texts("2.1.43.7.1.1.2.1", {"en", "ja"}) +
+                            Texts(kStorageDescr, {"RAM", "printer ram"}) + Ints(kStorageSize, {1048576, 268435456}));
+        // QLMPAGE-04 on a model of the System OEM list without the System OEM bits (row bit
+        // 0x400); four colorants that must not be asked; a negative storage size.
+        const std::string listed = PagePrinter(
+            m_files, "listed", "MFG:Vintal;MDL:Model-K 7;CMD:PJL,QLMPAGE-04;CLS:PRINTER;",
+            Ints(kColorants, {4}) + Texts(kStorageDescr, {"Storage RAM"}) + Ints(kStorageSize, {-16777216}) +
+                Texts("4.1.4913.1.2.2.6.1.1.2.1", {"A3"}));
+        // A stacker whose offset-stacking list ends before its row; capital-L duplex text only;
+        // storage named "Storage HDD" beside a lower-case "printer cf".
+        const std::string shortOffsets = PagePrinter(
+            m_files, "short", kQlmPage04,
+            Texts(kStorageDescr, {"printer cf", "Storage HDD"}) + Texts(kPathDescription, {"Duplex Long Edge Binding"}) +
+                Texts(kOutputName, {"Face-down Tray", "Stacker"}) + Ints(kOffsetStacking, {3}));
+        // A stacker whose offset-stacking column answers text; a lower-case RAM disk.
+        const std::string noOffsets = PagePrinter(
+            m_files, "nooffsets", kQlmPage04,
+            Texts(kStorageDescr, {"printer ram disk"}) + Texts(kPathDescription, {"Simplex"}) +
+                Texts(kOutputName, {"Stacker"}) + Texts(kOffsetStacking, {"on"}));
+        // No simplex path: row 1, in micrometres, 9 m long (only x100 is computed for this unit);
+        // "MP Tray" second, and a paper-type column one row short.
+        const std::string wide = PagePrinter(
+            m_files, "wide", kQlmPage04,
+            Paths({3, 4}, {4, 3}, {9000000, 140000}, {1000000, 85000}, {100001, 50000}, {99999, 30000}) +
+                Texts(kInputName, {"Tray 1", "MP Tray", "Tray 2"}) + Ints(kInputPaperSize, {9, 1, 8}) +
+                Ints(kInputPaperType, {1, 2}) + Ints(kInputCapacity, {500, 100, 500}) + Ints(kInputLevel, {10, 20, 30}));
+        // Limits whose 32-bit arithmetic would overflow: x254 in unit 3, x100 in unit 4; simplex at
+        // row 2 with a unit at row 1 only.
+        const std::string over3 =
+            PagePrinter(m_files, "over3", kQlmPage04, Paths({5}, {3}, {8454661}, {85000}, {50000}, {30000}));
+        const std::string over4 = PagePrinter(m_files, "over4", kQlmPage04,
+                                              Paths({4, 5}, {4, 4}, {1, 297000}, {1, 210000}, {1, 30000000}, {1, 90000}));
+        const std::string noUnit = PagePrinter(m_files, "nounit", kQlmPage04,
+                                               Paths({4, 5}, {3}, {1, 140000}, {1, 85000}, {1, 50000}, {1, 30000}));
+        // System OEM Model-J (bits 0x200 only) and Model-H with two inputs.
+        const std::string oemH = ReadFile(SampleProfile("system-oem-h") + "/mib.snmprec");
+        std::string modelJ = oemH;
+        modelJ.replace(modelJ.find("MDL:Model-H 20;"), 15, "MDL:Model-J 5;");
+        std::string twoInputs = oemH;
+        const std::string third = "1.3.6.1.2.1.43.8.2.1.2.1.3|2|3\n";
+        twoInputs.erase(twoInputs.find(third), third.size());
+        const std::string snmp = R"({"channels": ["snmp"]})";
+        // Ink-jets on D4: a status without ink field; a storage field of version 16 and a
+        // confidential-job element running past the reply's end.
+        const std::string noInk = InkjetD4(m_files, "noink", "USB023", kInkjetId, "01 01 04 0A 03 11 00 08");
+        const std::string broken = InkjetD4(m_files, "broken", "USB024",
+                                            "MFG:Vintal;MDL:Aquila IJ-300;CMD:BDC,D4PX,QLMPR1;FID:DPA;CLS:PRINTER;",
+                                            "0A 03 10 00 08 0F 03 03 00 01", "00 00 04 00 01");
+        m_printers = Serve(m_live, {{"Colour", "127.0.89.101", SampleProfile("colour-page")},
+                                    {"ColourS04", "127.0.89.102", SampleProfile("colour-page-s04")},
+                                    {"MonoJ", "127.0.89.103", SampleProfile("mono-page-jp")},
+                                    {"MonoOpk", "127.0.89.104", SampleProfile("mono-page-opk")},
+                                    {"NetInk", "127.0.89.105", SampleProfile("inkjet-network")},
+                                    {"OpkInk", "127.0.89.106", SampleProfile("inkjet-opk")},
+                                    {"OemB", "127.0.89.107", SampleProfile("system-oem-b")},
+                                    {"OemH", "127.0.89.108", SampleProfile("system-oem-h")},
+                                    {"OemLocal", "127.0.89.109", SampleProfile("system-oem-local")},
+                                    {"OemJ", "127.0.89.110", WriteProfile(m_files, "oemj", snmp, modelJ)},
+                                    {"OemH2", "127.0.89.111", WriteProfile(m_files, "oemh2", snmp, twoInputs)},
+                                    {"Bare", "127.0.89.112", bare},
+                                    {"NoSizes", "127.0.89.113", noSizes},
+                                    {"Listed", "127.0.89.114", listed},
+                                    {"Short", "127.0.89.115", shortOffsets},
+                                    {"NoOffsets", "127.0.89.116", noOffsets},
+                                    {"Wide", "127.0.89.117", wide},
+                                    {"Over3", "127.0.89.118", over3},
+                                    {"Over4", "127.0.89.119", over4},
+                                    {"NoUnit", "127.0.89.120", noUnit},
+                                    {"Ink17", "USB021", SampleProfile("inkjet-usb-f17")},
+                                    {"Ink14", "USB022", SampleProfile("inkjet-usb-f14")},
+                                    {"NoInk", "USB023", noInk},
+                                    {"Broken", "USB024", broken},
+                                    {"Busy", "USB025", SampleProfile("inkjet-usb-busy")}});
+        ASSERT_TRUE(m_printers->Ready());
+    }
+
+    std::vector<Tray> TraysOf(const std::string& queue, DWORD flags = 0) {
+        Opened printer(queue, flags);
+        EXPECT_EQ(printer.result, 1) << queue;
+        BICassetteList list;
+        EXPECT_EQ(printer->GetCassetteInfo(&list), 1) << queue;
+        return Trays(list);
+    }
+    // The limits of a queue; nothing when the query fails.
+    std::optional<Limits> LimitsOfQueue(const std::string& queue) {
+        Opened printer(queue);
+        EXPECT_EQ(printer.result, 1) << queue;
+        VANTO_USERDEF_MAXMIN limits{};
+        if (printer->GetUserDefMaxMin(&limits) != 1) return std::nullopt;
+        return LimitsOf(limits);
+    }
+
+    TempFolder m_files;
+    LivePrefix m_live;
+    std::unique_ptr<Printers> m_printers;
+};
+
+}  // namespace
+
+TEST_F(Answers, ModelLanguageAndMemoryAnswers) {
+    struct Case {
+        const char* queue;
+        int result;
+        DWORD modelBits, pdlBits, memoryMB;
+    };
+    const Case cases[] = {
+        // QLMPAGECOLOR-01, "A3", character set 106 beside the paper-type mask; "Printer RAM" bytes.
+        {"Colour", 1, 0x10003, 0x302, 536870912 / 1024 / 1024},
+        // QLMPAGES-04: four colorants, "JA", "A3", character set 3; "Storage RAM" KB at row 3
+        // (row 1 is a lower-case "printer ram").
+        {"ColourS04", 1, 0x7, 0x304, 393216 / 1024},
+        // QLMPAGEJ-04 with a MIB saying "en": Japanese from the device ID; no character set;
+        // "Printer RAM" at row 3 after "Storage RAM" at row 1.
+        {"MonoJ", 1, 0x4, 0x301, 268435456 / 1024 / 1024},
+        // QLMPAGES-04 over MDR: one colorant, "ja" second, character set 3; "Storage RAM".
+        {"MonoOpk", 1, 0x4, 0x304, 131072 / 1024},
+        // QLMPAGE-04 asks no colorants; record bit 0x400 of a listed model; negative size.
+        {"Listed", 1, 0x402, 0x301, 0},
+        // Failures end the query and leave what was found: a text colorant count; no paper sizes
+        // with the Japanese bit already set ("printer ram" is not "Printer RAM": memory unknown).
+        {"Bare", 0, 0, 0x304, 0},
+        {"NoSizes", 0, 0x4, 0x304, 0},
+        // Ink-jets: format 17 over TVD4 (colour inks, QLMPR, resolution 360, "62"/"69" sizes,
+        // P-section words 5 (14) and 21 (11), format-17 mark); formats 14/16 over D4 (black inks
+        // only); a status reply without the ink field fails the query.
+        {"Ink17", 1, 0x1 | 0x2 | 0x8 | 0x10 | 0xE0000 | 0x700000 | 0x10000000u, 0x310, 0},
+        {"Ink14", 1, 0x2 | 0x8 | 0x10u, 0x310, 0},
+        {"NoInk", 0, 0, 0x310, 0},
+        // System OEM: Model-H (row bits 0x500, 128 MB) over SNMP gives the printer's 768 MB and
+        // 0x800 for a channel; without a channel the record's bits and memory.
+        {"OemH", 1, 0xD00, 0x304, 786432 / 1024},
+        {"OemLocal", 1, 0x500, 0x304, 128},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.queue);
+        Opened printer(c.queue);
+        ASSERT_EQ(printer.result, 1);
+        DWORD bits = 0xDEAD0000;
+        EXPECT_EQ(printer->GetModelInfoBits(&bits), c.result);
+        EXPECT_EQ(bits, c.modelBits);
+        EXPECT_EQ(printer->GetSupportPDLBits(), c.pdlBits);
+        EXPECT_EQ(printer->GetInstalledMemory(), c.memoryMB);
+    }
+
+    // The character set is read at its own object, also where the paper-type mask lies before it.
+    Opened colour("Colour");
+    DWORD charSet = 0;
+    EXPECT_EQ(colour->GetJobCtrlLangCharSet(&charSet), 1);
+    EXPECT_EQ(charSet, 106u);
+    EXPECT_EQ(colour->GetJobCtrlLangCharSet(nullptr), 0);
+    EXPECT_EQ(colour->GetModelInfoBits(nullptr), 0);
+    // The colorant count sets and clears the colour bit and leaves the others.
+    DWORD colour1 = 0x81;
+    EXPECT_EQ(Opened("MonoOpk")->GetColorInfoBitsByMIB(&colour1), 1);
+    EXPECT_EQ(colour1, 0x80u);
+
+    // The System OEM model bits come from the record, not the printer.
+    Opened oem("OemH");
+    m_live.EnableLog();
+    DWORD bits = 0;
+    EXPECT_EQ(oem->GetModelInfoBits(&bits), 1);
+    EXPECT_EQ(m_live.Sends(), 0u);
+}
+
+TEST_F(Answers, OptionUnitBits) {
+    const std::tuple<const char*, DWORD, int64_t> cases[] = {
+        // HDD and RAM disk; both duplex texts; face-up tray, stacker with a stapler.
+        {"Colour", 0, 0x507},
+        // CF and RAM disk; short-edge duplex; face-up tray, offset stacking (4) at the stacker's
+        // row, no finisher column (only logged).
+        {"ColourS04", 0, 0x907},
+        // HDD; "Duplex long Edge Binding"; stacker at row 2 with 5 there (4 is the face-down tray's).
+        {"MonoJ", 0, 0x205},
+        // Over MDR: CF; "Duplex Long Edge Binding" is not the duplex text; face-down tray only.
+        {"MonoOpk", 0, 0x4},
+        // "Storage HDD" (not "printer cf"); offset list too short for the stacker's row.
+        {"Short", 0, 0x204},
+        // Ink-jets: storage from the status field (version 17, bit 0x08), duplex from FID:DPA,
+        // confidential kinds 0 and 1, over SNMP and TVD4; D4 without storage or DPA, "pc"
+        // answering NA quietly; a damaged confidential-job element fails instead of reading as
+        // none.
+        {"NetInk", 0, 0x30005},
+        {"Ink17", 0, 0x30005},
+        {"Ink14", 0, 0},
+        {"Broken", 0, -1},
+        // A large ink-jet on the job-language port asks neither storage nor confidential jobs.
+        {"OpkInk", BP_FLAG_FORCE_LARGE_INKJET, 0x1},
+        // Model-B: duplex option in the record; bits 0x300 ask the storage ("CF", "HDD").
+        // Model-H: no duplex option, so the media path types (3) tell. Without a channel: only
+        // the record's duplex option.
+        {"OemB", 0, 0x5},
+        {"OemH", 0, 0x1},
+        {"OemLocal", 0, 0},
+    };
+    for (const auto& [queue, flags, expected] : cases) {
+        SCOPED_TRACE(queue);
+        Opened printer(queue, flags);
+        ASSERT_EQ(printer.result, 1);
+        DWORD bits = 0;
+        EXPECT_EQ(printer->GetOptionUnitBits(&bits) == 1 ? int64_t{bits} : -1, expected);
+    }
+
+    // A failing sub-query ends the query: the later ones are not asked.
+    m_live.EnableLog();
+    DWORD bits = 0;
+    EXPECT_EQ(Opened("Bare")->GetOptionUnitBits(&bits), 0);
+    EXPECT_EQ(m_live.CountInNewLog("CBIDI_BP::GetOptionUnitBitsDuplexUnit"), 0u);
+    // Sub-queries only add bits; lower-case names and a simplex path add nothing.
+    Opened noOffsets("NoOffsets");
+    bits = 0x8000;
+    EXPECT_EQ(noOffsets->GetOptionUnitBitsFinisher(&bits), 0);
+    EXPECT_EQ(noOffsets->GetOptionUnitBitsStorage(&bits), 1);
+    EXPECT_EQ(noOffsets->GetOptionUnitBitsDuplexUnit(&bits), 1);
+    EXPECT_EQ(bits, 0x8000u);
+    EXPECT_EQ(noOffsets->GetOptionUnitBits(nullptr), 0);
+
+    // Confidential jobs: PI requests on the job-language port (kind 0 with the two-byte value 1,
+    // kind 5 skipped, kind 1 with value 2 not supported); not supported on D4; damaged.
+    DWORD kinds = 0;
+    EXPECT_EQ(Opened("OpkInk", BP_FLAG_FORCE_LARGE_INKJET)->IsSupportConfidentialJobFunction(&kinds), 1);
+    EXPECT_EQ(kinds, 0x1u);
+    EXPECT_EQ(Opened("Ink14")->IsSupportConfidentialJobFunction(&kinds), 0);
+    Opened broken("Broken");
+    EXPECT_EQ(broken->IsSupportConfidentialJobFunction(&kinds), 0);
+    DWORD flag = 7;
+    EXPECT_EQ(broken->GetOptionStorageInfoBySTReply(&flag), 1);
+    EXPECT_EQ(flag, 0u) << "storage field version 16";
+
+    // Model-H lacks bit 0x200, so its "CF" row is never asked for.
+    Opened oemH("OemH");
+    m_live.MarkLog();
+    EXPECT_EQ(oemH->GetOptionUnitBitsStorage(&bits), 1);
+    EXPECT_EQ(m_live.Sends(), 0u);
+    ::setenv("VANTO_TEST_CHANNELS", "opk", 1);
+    EXPECT_EQ(Opened("OemB")->GetOptionUnitBits(&bits), 1);
+    EXPECT_EQ(bits, 0x1u) << "Model-B without a channel";
+}
+
+TEST_F(Answers, PageTraysFromMpTrayOrAfterAuto) {
+    // From "MP Tray" on; a current level of -3 (at least one sheet) kept as its 16 bits.
+    EXPECT_EQ(TraysOf("Colour"), (std::vector<Tray>{{0, 0, 9, 1, 0, 100, 0}, {0, 0, 9, 1, 0, 550, 330},
+                                                     {0, 0, 8, 1, 0, 550, 550}, {0, 0, 1, 2, 0, 550, 0xFFFD}}));
+    // After "Auto", over MDR.
+    EXPECT_EQ(TraysOf("MonoOpk"), (std::vector<Tray>{{0, 0, 9, 1, 0, 250, 120}, {0, 0, 9, 1, 0, 500, 500}}));
+    // No capacity or level column: unknown for every tray.
+    EXPECT_EQ(TraysOf("MonoJ"),
+              (std::vector<Tray>{{0, 0, 9, 1, 0, kUnknown, kUnknown}, {0, 0, 11, 2, 0, kUnknown, kUnknown}}));
+    // "MP Tray" second: the first tray is skipped; the walk stops where the type column ends.
+    EXPECT_EQ(TraysOf("Wide"), (std::vector<Tray>{{0, 0, 1, 2, 0, 100, 20}}));
+
+    // Neither name; no input table at all. The caller's list is appended to, never cleared.
+    BICassetteList list(1);
+    EXPECT_EQ(Opened("ColourS04")->GetCassetteInfo(&list), 0);
+    EXPECT_EQ(Opened("Bare")->GetCassetteInfo(&list), 0);
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(Opened("Colour")->GetCassetteInfo(&list), 1);
+    EXPECT_EQ(list.size(), 5u);
+}
+
+TEST_F(Answers, PaperListsAreCachedUntilClose) {
+    Opened colour("Colour");
+    const BIStringList* sizes = colour->GetSupportPaperSize(7);
+    ASSERT_NE(sizes, nullptr);
+    EXPECT_EQ(*sizes, (BIStringList{"A4", "A3", "A5", "B5", "Letter", "Legal", "Executive"}));
+    // The mask 0x84040000 adds "Letterhead" and "Labels"; "Plain" is there already.
+    const BIStringList* types = colour->GetSupportPaperType();
+    ASSERT_NE(types, nullptr);
+    EXPECT_EQ(*types, (BIStringList{"Plain", "Thick", "Recycled", "Transparency", "Letterhead", "Labels"}));
+    const BIStringList* directions = colour->GetPaperDirection();
+    ASSERT_NE(directions, nullptr);
+    EXPECT_EQ(*directions, (BIStringList{"SEF", "SEF", "LEF", "SEF", "SEF", "SEF", "LEF"}));
+    m_live.EnableLog();
+    EXPECT_EQ(colour->GetSupportPaperSize(0), sizes);
+    EXPECT_EQ(colour->GetSupportPaperType(), types);
+    EXPECT_EQ(colour->GetPaperDirection(), directions);
+    EXPECT_EQ(m_live.Sends(), 0u);
+    colour->Close();
+    ASSERT_EQ(colour->Open(u"Colour"), 1);
+    m_live.MarkLog();
+    EXPECT_EQ(colour->GetSupportPaperSize(0)->size(), 7u);
+    EXPECT_GT(m_live.Sends(), 0u) << "Close empties the caches";
+
+    // Fewer directions than sizes over SNMP: padded; the mask's "Thick" is not repeated.
+    Opened colourS04("ColourS04");
+    EXPECT_EQ(*colourS04->GetPaperDirection(), (BIStringList{"SEF", "LEF", "", ""}));
+    EXPECT_EQ(*colourS04->GetSupportPaperType(), (BIStringList{"Plain", "Thick", "Extra Thick", "High Quality"}));
+    // Row by row over MDR; no mask object.
+    EXPECT_EQ(Opened("MonoOpk")->GetPaperDirection()->size(), 7u);
+    EXPECT_EQ(*Opened("MonoJ")->GetSupportPaperType(), (BIStringList{"Plain", "Recycled"}));
+
+    Opened bare("Bare");
+    EXPECT_EQ(bare->GetSupportPaperSize(0), nullptr);
+    EXPECT_EQ(bare->GetSupportPaperType(), nullptr);
+    EXPECT_EQ(bare->GetPaperDirection(), nullptr);
+    // System OEM printers have no paper sizes to ask and no directions.
+    Opened oem("OemH");
+    ASSERT_NE(oem->GetSupportPaperSize(0), nullptr);
+    EXPECT_TRUE(oem->GetSupportPaperSize(0)->empty());
+    EXPECT_EQ(oem->GetPaperDirection(), nullptr);
+}
+
+TEST_F(Answers, UserDefinedLimitsAtTheChosenRowInBothUnits) {
+    // Unit 3 at row 1: 140000 -> 3556 and 1400; minimum 50000 -> 1270 (1270.9999 truncated).
+    EXPECT_EQ(LimitsOfQueue("Colour"), (Limits{3556, 2159, 1270, 889, 1400, 850, 500, 350}));
+    // Unit 3 at row 2 (simplex) after a unit-4 duplex row; minima round up: 50001 -> 501.
+    EXPECT_EQ(LimitsOfQueue("MonoJ"), (Limits{3556, 2159, 1271, 762, 1400, 850, 501, 300}));
+    // Unit 4 at row 2 after a unit-3 duplex row.
+    EXPECT_EQ(LimitsOfQueue("ColourS04"), (Limits{4318, 2970, 1481, 990, 1700, 1169, 583, 390}));
+    // Over MDR, row 1.
+    EXPECT_EQ(LimitsOfQueue("MonoOpk"), (Limits{3556, 2159, 1270, 762, 1400, 850, 500, 300}));
+    // Paths [3, 4] take row 1; 9 m in micrometres fits the unit's arithmetic.
+    EXPECT_EQ(LimitsOfQueue("Wide"), (Limits{90000, 10000, 1001, 1000, 35433, 3937, 394, 394}));
+    for (const char* queue : {"Over3", "Over4", "NoUnit", "Bare"}) EXPECT_EQ(LimitsOfQueue(queue), std::nullopt) << queue;
+
+    // System OEM printers copy the record; ink-jets leave the record as it was.
+    EXPECT_EQ(LimitsOfQueue("OemLocal"), (Limits{2970, 2100, 1000, 900, 1169, 826, 394, 354}));
+    EXPECT_EQ(LimitsOfQueue("OemB"), (Limits{3556, 2159, 1480, 980, 1400, 850, 583, 386}));
+    Opened ink("Ink14");
+    VANTO_USERDEF_MAXMIN untouched{};
+    untouched.lHeiMAX = 77;
+    EXPECT_EQ(ink->GetUserDefMaxMin(&untouched), 1);
+    EXPECT_EQ(LimitsOf(untouched), (Limits{77, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ink->GetUserDefMaxMin(nullptr), 0);
+}
+
+TEST_F(Answers, InkjetTraysMergeTheTrayDetailsIntoTheMediaSources) {
+    // Media analysis found sources 0x1, 0x100 and 0x1000; the tray details update 0x1 (code
+    // 0x0100) and add 0x10 (code 0x0200). Over SNMP and TVD4 alike.
+    const std::vector<Tray> format17 = {{0x1, 0, 15, 0, 0, 100, 0},
+                                        {0x100, 0, kNoId, kNoId, 0, kUnknown, kUnknown},
+                                        {0x1000, 0, kNoId, kNoId, 0, kUnknown, kUnknown},
+                                        {0x10, 0, 15, 0, 1, 250, 0}};
+    EXPECT_EQ(TraysOf("NetInk"), format17);
+    EXPECT_EQ(TraysOf("Ink17"), format17);
+    // D4, formats 14/16: sources 0x100 and 0x1000 only, so both trays are added.
+    EXPECT_EQ(TraysOf("Ink14"), (std::vector<Tray>{{0x100, 0, kNoId, kNoId, 0, kUnknown, kUnknown},
+                                                    {0x1000, 0, kNoId, kNoId, 0, kUnknown, kUnknown},
+                                                    {0x1, 0, 15, 0, 0, 100, 0},
+                                                    {0x10, 0, 15, 0, 1, 250, 0}}));
+    // Job-language port, no media analysis: an unknown code skipped, capacity 0xFFFF unknown,
+    // invalid paper fields zero, the second record of code 0x0100 updating the first, nothing
+    // read after ";".
+    EXPECT_EQ(TraysOf("OpkInk", BP_FLAG_FORCE_LARGE_INKJET),
+              (std::vector<Tray>{{0x1, 0, 9, 1, 0, 100, 0}, {0x400, 0, 0, 0, 0, kUnknown, 0}}));
+
+    // A busy printer: the trays are those of the media analysis, the caller's list replaced.
+    Opened busy("Busy");
+    ASSERT_EQ(busy.result, 1);
+    BICassetteList list(3);
+    EXPECT_EQ(busy->GetCassetteInfo(&list), 1);
+    EXPECT_EQ(Trays(list), (std::vector<Tray>{{0x100, 0, kNoId, kNoId, 0, kUnknown, kUnknown},
+                                              {0x1000, 0, kNoId, kNoId, 0, kUnknown, kUnknown}}));
+    EXPECT_EQ(busy->GetCassetteDetailInfoByD4Cmd(&list), 0);
+}
+
+TEST_F(Answers, SystemOemTraysFromTheRecordAndTheInputCount) {
+    auto ids = [this](const std::string& queue) {
+        std::vector<int> eids;
+        for (const Tray& t : TraysOf(queue)) eids.push_back(t[1]);
+        return eids;
+    };
+    // Model-B (0x300, two trays of sources 7, 1, 2, 3) with three inputs: one more.
+    EXPECT_EQ(ids("OemB"), (std::vector<int>{7, 1, 2, 3}));
+    // Model-H (0x100, one tray of 7, 1, 2): one more with three inputs, none with two.
+    EXPECT_EQ(ids("OemH"), (std::vector<int>{7, 1, 2}));
+    EXPECT_EQ(ids("OemH2"), (std::vector<int>{7, 1}));
+    // Model-J (0x200): never one more.
+    EXPECT_EQ(ids("OemJ"), (std::vector<int>{7, 1}));
+    // Without a channel the inputs are not asked.
+    m_live.EnableLog();
+    EXPECT_EQ(ids("OemLocal"), (std::vector<int>{7, 1}));
+    EXPECT_EQ(m_live.Sends(), 0u);
+}
+
+// ---- The tray-details reply on its own ----
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+Bytes Record(WORD code, WORD capacity, BYTE valid, BYTE type, BYTE size, BYTE direction) {
+    Bytes r(22, 0xEE);
+    r[0] = static_cast<BYTE>(code >> 8), r[1] = static_cast<BYTE>(code);
+    r[2] = static_cast<BYTE>(capacity), r[3] = static_cast<BYTE>(capacity >> 8);
+    r[8] = valid, r[9] = type, r[14] = size, r[15] = direction;
+    return r;
+}
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+// The reply to "sr": "sr:", status, ":", 16-bit length, ":", block, ";" (with a byte before it).
+Bytes Command(const Bytes& block, const std::string& status = "00") {
+    return Join({Text("\x01sr:" + status + ":"), {static_cast<BYTE>(block.size()), 0, ':'}, block, Text(";")});
+}
+
+int Analyze(const Bytes& reply, int form, BICassetteList* list) {
+    CBIDI_BP bidi;
+    return bidi.AnalyzeCassetteDetialInfo(reply.data(), static_cast<DWORD>(reply.size()), list, form);
+}
+
+}  // namespace
+
+TEST(CassetteDetails, RecordsUpdateKnownTraysAddNewOnesAndStopAtTheEnd) {
+    const Bytes block = Join({{0x01, 0x16},
+                              Record(0x0101, 0xFFFF, 1, 3, 9, 1),  // tray of bit 0x2: in the list
+                              Record(0x0999, 10, 1, 1, 1, 1),      // unknown code
+                              Record(0x0104, 300, 0, 5, 5, 5),     // bit 0x200, paper not valid
+                              Text(";"),
+                              Record(0x0102, 20, 1, 1, 1, 1)});
+    VANTO_CASETTE_INFO known{};
+    known.wPaperSourceBit = 0x2;
+    known.wPaperSourceEID = 4;
+    known.wCurrentLevel = 7;
+    const std::vector<Tray> expected = {{0x2, 4, 9, 3, 1, kUnknown, 0}, {0x200, 0, 0, 0, 0, 300, 0}};
+    for (int form : {BP_CASSETTE_FORM_COMMAND, BP_CASSETTE_FORM_PI}) {
+        SCOPED_TRACE(form);
+        BICassetteList list = {known};
+        EXPECT_EQ(Analyze(form == BP_CASSETTE_FORM_PI ? block : Command(block), form, &list), 1);
+        EXPECT_EQ(Trays(list), expected);
+    }
+    // A last record with the 16 bytes read is whole; the shortest command reply has no record.
+    BICassetteList list;
+    Bytes last = Join({{0x01, 0x0E}, Record(0x0300, 5, 0, 0, 0, 0)});
+    last.resize(2 + 16);
+    EXPECT_EQ(Analyze(last, BP_CASSETTE_FORM_PI, &list), 1);
+    EXPECT_EQ(Trays(list), (std::vector<Tray>{{0x400, 0, 0, 0, 0, 5, 0}}));
+    Bytes shortest = Command(Join({{0x01, 0x16}, Bytes(13, ';')}));
+    ASSERT_EQ(shortest.size(), 26u);
+    shortest.erase(shortest.begin());
+    EXPECT_EQ(Analyze(shortest, BP_CASSETTE_FORM_COMMAND, &list), 1);
+}
+
+// A printer that says it has no details is told apart from a reply that is damaged or not a
+// tray-details reply at all, and a failed analysis leaves the list as it was.
+TEST(CassetteDetails, DamagedRepliesFail) {
+    const Bytes good = Join({{0x01, 0x16}, Record(0x0100, 50, 1, 1, 9, 0), Record(0x0101, 20, 1, 1, 9, 0)});
+    // A record with fewer bytes before the end than its length of 22 (the command form's ";" counts).
+    const Bytes cut14(good.begin(), good.begin() + 2 + 22 + 14), cut21(good.begin(), good.begin() + 2 + 22 + 21);
+    Bytes noS(40, 'x'), sLast(40, 'x');
+    sLast.back() = 's';
+    Bytes shortCommand = Command(Join({{0x01, 0x16}, Bytes(13, ';')}));
+    shortCommand.resize(24);
+    Bytes otherCommand = Command(good);
+    otherCommand[2] = 't';  // "st:": the status command's reply
+    const std::vector<std::tuple<const char*, Bytes, int, CassetteReply>> cases = {
+        {"status 01", Command(good, "01"), kCassetteReplyCommand, CassetteReply::NoDetails},
+        {"NA", Join({Text("sr:00:NA;"), {0x01, 0x16, ';'}, Bytes(17, 0)}), kCassetteReplyCommand,
+         CassetteReply::NoDetails},
+        {"BUSY", Join({Text("sr:00:BUSY;;"), Bytes(19, 0)}), kCassetteReplyCommand, CassetteReply::NoDetails},
+        {"24 bytes", shortCommand, kCassetteReplyCommand, CassetteReply::Damaged},
+        {"no s", noS, kCassetteReplyCommand, CassetteReply::Damaged},
+        {"s at the end", sLast, kCassetteReplyCommand, CassetteReply::Damaged},
+        {"another command", otherCommand, kCassetteReplyCommand, CassetteReply::Damaged},
+        {"record length 13", Command(Join({{0x01, 0x0D}, Record(0x0100, 50, 1, 1, 9, 0)})), kCassetteReplyCommand,
+         CassetteReply::Damaged},
+        {"record cut short", Command(cut14), kCassetteReplyCommand, CassetteReply::Damaged},
+        // A record merged before the damage is undone.
+        {"PI record cut short", cut21, kCassetteReplyPI, CassetteReply::Damaged},
+    };
+    VANTO_CASETTE_INFO known = {};
+    known.wPaperSourceBit = 0x1;
+    for (const auto& [what, reply, form, result] : cases) {
+        BICassetteList list = {known};
+        EXPECT_EQ(AnalyzeCassetteReply(reply, form, &list), result) << what;
+        EXPECT_EQ(Trays(list), Trays({known})) << what;
+    }
+    BICassetteList list;
+    Bytes fifteen = {0x01, 0x16, ';'};
+    fifteen.resize(15);
+    EXPECT_EQ(Analyze(fifteen, BP_CASSETTE_FORM_PI, &list), 0) << "15 bytes";
+    EXPECT_EQ(CBIDI_BP().AnalyzeCassetteDetialInfo(nullptr, 30, &list, BP_CASSETTE_FORM_PI), 0);
+}

@@ -17,16 +17,13 @@ protected:
     CBITableData table;
 };
 
-WORD RowDirection(const CBITableData& t, WORD id) {
+// The paper size row's (shown, direction); (0xFFFF, 0xFFFF) without such a row.
+std::pair<WORD, WORD> Row(const CBITableData& t, WORD id) {
     for (const auto& r : t.PaperSizes())
-        if (r.wID == id) return r.wDirection;
-    return 0xFFFF;
+        if (r.wID == id) return {r.wShow, r.wDirection};
+    return {0xFFFF, 0xFFFF};
 }
-WORD RowShow(const CBITableData& t, WORD id) {
-    for (const auto& r : t.PaperSizes())
-        if (r.wID == id) return r.wShow;
-    return 0xFFFF;
-}
+using Shown = std::pair<WORD, WORD>;
 
 }  // namespace
 
@@ -87,19 +84,15 @@ TEST_F(BITableLoadTest, StoredPaperSizesOverlayTheTableOnlyWhenFlagged) {
     ASSERT_TRUE(store.WriteDWORD(u"BIStoreFlag", 0x2));
 
     ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
-    EXPECT_EQ(RowShow(table, 9), 1) << "without flag 0x4 the table stands as compiled";
-    EXPECT_EQ(RowDirection(table, 9), 0);
+    EXPECT_EQ(Row(table, 9), Shown(1, 0)) << "without flag 0x4 the table stands as compiled";
 
     ASSERT_TRUE(store.WriteDWORD(u"BIStoreFlag", 0x6));
-    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
-    EXPECT_EQ(RowShow(table, 9), 0);
-    EXPECT_EQ(RowDirection(table, 9), 1);
-    EXPECT_EQ(RowShow(table, 5), 1);
-    EXPECT_EQ(RowDirection(table, 5), 1) << "stored direction 2 keeps the table's";
-    EXPECT_EQ(RowShow(table, 1), 1) << "rows without an entry are untouched";
-
     // A count larger than the blob reads only the entries present.
-    ASSERT_TRUE(store.WriteDWORD(u"BIPaperSizeNum", 500));
-    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
-    EXPECT_EQ(RowShow(table, 9), 0);
+    for (DWORD count : {2u, 500u}) {
+        ASSERT_TRUE(store.WriteDWORD(u"BIPaperSizeNum", count));
+        ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
+        EXPECT_EQ(Row(table, 9), Shown(0, 1)) << count;
+        EXPECT_EQ(Row(table, 5), Shown(1, 1)) << "stored direction 2 keeps the table's";
+        EXPECT_EQ(Row(table, 1).first, 1) << "rows without an entry are untouched";
+    }
 }

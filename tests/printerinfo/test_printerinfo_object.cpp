@@ -1,6 +1,6 @@
-// CBIPrinterInfo on a queue of the sample driver: the seeded store value by value, "BIStoreFlag",
-// the BiDi choice and the printer kind, clean failure without a store, and stored texts that lack
-// their terminating zero.
+// CBIPrinterInfo on a queue of the sample driver: the seeded store value by value, the BiDi choice
+// and the printer kind, clean failure without a store, and stored texts that lack their zero.
+// Keeping or reseeding the store by the model bits: ValueExportsTest in tests/interface.
 #include "printerinfo/CBIPrinterInfo.h"
 
 #include "bidi/CBIDI_BP.h"
@@ -76,23 +76,12 @@ TEST(PrinterInfoObjectTest, SeedingWritesTheChosenDefaultRecordValueByValue) {
     }
 }
 
-TEST(PrinterInfoObjectTest, StoreFlagKeptForTheSameModelBitsAndClearedForOthers) {
-    InfoPrefix prefix;
-    Opened opened(0x2);
-    ASSERT_TRUE(opened.ok);
-    EXPECT_FALSE(opened.info.Initialize(&opened.context, 0x2)) << "a second Initialize must fail";
-    EXPECT_TRUE(opened.info.SetDWORDValue(DWID_ModelInfoBits, 0));
-    EXPECT_EQ(Stored(opened.info, u"BIStoreFlag"), 1u);
-    EXPECT_TRUE(opened.info.SetDWORDValue(DWID_ModelInfoBits, 0x10));
-    EXPECT_EQ(Stored(opened.info, u"BIStoreFlag"), 0u);
-    EXPECT_EQ(Stored(opened.info, u"BIModelInfoBits"), 0x10u);
-}
-
 TEST(PrinterInfoObjectTest, BiDiChoiceAndPrinterKind) {
     InfoPrefix prefix;
     {
         Opened erd(0x12);
         ASSERT_TRUE(erd.ok);
+        EXPECT_FALSE(erd.info.Initialize(&erd.context, 0x12)) << "a second Initialize must fail";
         EXPECT_NE(dynamic_cast<CBIDI_ERD*>(erd.info.GetBIDI()), nullptr);
         EXPECT_EQ(erd.info.GetTableData()->GetFlags(), 0x12u);
         EXPECT_TRUE(erd.info.SetDWORDValue(DWID_ModelInfoBits, 0x8));

@@ -2,15 +2,14 @@
 // driver, and the PCL preference.
 #include "common/BIInfo.h"
 
+#include "common/BILogging.h"
+#include "common/CRegistry.h"
 #include "platform/prefix.h"
 #include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cctype>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,11 +18,7 @@ using vanto_test::TempPrefix;
 
 namespace {
 
-std::string Narrow(std::u16string_view text) {
-    std::string out;
-    for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return out;
-}
+std::string Narrow(const char16_t* text) { return BILogging::Narrow(text); }
 
 std::string Path(BIInfo& context, DWORD kind) {
     WCHAR path[MAX_PATH] = {};
@@ -66,12 +61,10 @@ void WritePrinterDWORD(const char16_t* queue, const char16_t* name, DWORD value)
 }
 
 void WriteDriverRegistryDWORD(const char16_t* name, DWORD value) {
-    std::u16string key = u"SOFTWARE\\KELDA\\PRINTER\\" + std::u16string(u"Vintal Universal Driver");
-    HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-              static_cast<LSTATUS>(ERROR_SUCCESS));
-    RegSetValueExW(hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
-    RegCloseKey(hKey);
+    CRegistry key;
+    ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\PRINTER\\Vintal Universal Driver", KEY_ALL_ACCESS),
+              ERROR_SUCCESS);
+    ASSERT_EQ(key.SetDWORD(name, value), ERROR_SUCCESS);
 }
 
 TEST(BIInfoTest, PrinterNameOf1024OrMoreCharactersIsCutTo1023) {
@@ -114,9 +107,8 @@ TEST(BIInfoTest, DiscoveryOnlyContextNamesFilesBesideTheModule) {
     BIInfo context;
     ASSERT_TRUE(context.Build(nullptr, 0x1));
     // Linked into this test, the module is the test executable itself.
-    char self[PATH_MAX] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof(self) - 1), 0);
-    std::string folder = Narrow(vplat::ToWindowsPath(std::filesystem::path(self).parent_path().string())) + "\\";
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
+    const std::string folder = Narrow(vplat::ToWindowsPath(self.parent_path().string()).c_str()) + "\\";
     EXPECT_EQ(Narrow(context.GetModuleFolder()), folder);
     EXPECT_EQ(Path(context, BIInfo::NetworkModule), folder + "ZKNETx64.DLL");
     EXPECT_EQ(Path(context, BIInfo::TransportModule), folder + "ZKAPI7x64.Dll");
@@ -161,38 +153,30 @@ TEST(BIInfoTest, DriverPathsComeFromTheDataFileAndItsIniValues) {
     EXPECT_FALSE(longer.GetPath(BIInfo::TransportModule, small));
 }
 
-TEST(BIInfoTest, CFXFolderFallsBackToTheDriverDirectoryWithoutACFGXFile) {
+// The CFX folder and the work folder are both in the driver's shared folder.
+TEST(BIInfoTest, CFXFolderNeedsACFGXFileAndTheWorkFolderIsCreatedWhenItsParentExists) {
     TempPrefix prefix("Q1");
     BIInfo context;
     ASSERT_TRUE(context.Build(u"Q1", 0x1));
-    std::string shared = "C:\\ProgramData\\KELDA\\" + std::string(vanto_test::kSampleDriverName);
-    std::string linuxShared = prefix.DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName;
-
-    EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no folder";
-    std::filesystem::create_directories(linuxShared);
-    std::ofstream(linuxShared + "/K_OTHER.TXT") << "x";
-    EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no K_*.CFX";
-    std::ofstream(linuxShared + "/k_model.cfx") << "x";
-    EXPECT_EQ(Path(context, BIInfo::CFXFolder), shared);
-}
-
-TEST(BIInfoTest, WorkFolderIsCreatedWhenItsParentExists) {
-    TempPrefix prefix("Q1");
-    BIInfo context;
-    ASSERT_TRUE(context.Build(u"Q1", 0x1));
-    std::string guid = Narrow(context.GetQueueGUID());
+    const std::string guid = Narrow(context.GetQueueGUID());
     ASSERT_FALSE(guid.empty());
-    std::string linuxShared = prefix.DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName;
-    std::string expected = "C:\\ProgramData\\KELDA\\" + std::string(vanto_test::kSampleDriverName) + "\\" + guid;
+    const std::string shared = "C:\\ProgramData\\KELDA\\" + std::string(vanto_test::kSampleDriverName);
+    const std::string linuxShared = prefix.DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName;
 
     // The driver's installer makes its shared folder; without it, only a path.
     ASSERT_TRUE(std::filesystem::is_directory(linuxShared)) << "vanto driver add makes the shared folder";
     std::filesystem::remove_all(linuxShared);
-    EXPECT_EQ(Path(context, BIInfo::WorkFolder), expected) << "parents are not created; still a path";
+    EXPECT_EQ(Path(context, BIInfo::WorkFolder), shared + "\\" + guid) << "parents are not created; still a path";
     EXPECT_FALSE(std::filesystem::exists(linuxShared));
+    EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no folder";
     std::filesystem::create_directories(linuxShared);
-    EXPECT_EQ(Path(context, BIInfo::WorkFolder), expected);
+    EXPECT_EQ(Path(context, BIInfo::WorkFolder), shared + "\\" + guid);
     EXPECT_TRUE(std::filesystem::is_directory(linuxShared + "/" + guid));
+
+    std::ofstream(linuxShared + "/K_OTHER.TXT") << "x";
+    EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no K_*.CFX";
+    std::ofstream(linuxShared + "/k_model.cfx") << "x";
+    EXPECT_EQ(Path(context, BIInfo::CFXFolder), shared);
 }
 
 TEST(BIInfoTest, PCLPriorityPrinterDataWinsOverTheDriverRegistry) {

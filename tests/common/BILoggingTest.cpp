@@ -42,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(BILoggingTest, SwitchZeroIsNotReadAgainUntilTheEndCall) {
+TEST_F(BILoggingTest, SwitchZeroIsNotReadAgainUntilTheEndCallAndAMissingOneIsReadByEveryCall) {
     TempPrefix prefix;
     std::filesystem::create_directories(vanto_test::LogFolder(prefix));
     SetLogSwitch(0);
@@ -50,25 +50,14 @@ TEST_F(BILoggingTest, SwitchZeroIsNotReadAgainUntilTheEndCall) {
     SetLogSwitch(1);
     BI_LOG("second\n");
     EXPECT_TRUE(LogLines(prefix).empty()) << "the switch was read again before the end call";
-
     BILogging::End();
+    SetLogSwitch(std::nullopt);
+    BI_LOG("missing\n");
+    SetLogSwitch(7);  // any non-zero value switches the log on
     BI_LOG("third\n");
     auto lines = LogLines(prefix);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Message(lines[0]), "third");
-}
-
-TEST_F(BILoggingTest, MissingSwitchValueIsReadAgainByEveryCall) {
-    TempPrefix prefix;
-    std::filesystem::create_directories(vanto_test::LogFolder(prefix));
-    SetLogSwitch(std::nullopt);
-    BI_LOG("before\n");
-    EXPECT_TRUE(LogLines(prefix).empty());
-    SetLogSwitch(7);  // any non-zero value switches the log on
-    BI_LOG("after\n");
-    auto lines = LogLines(prefix);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(Message(lines[0]), "after");
 }
 
 TEST_F(BILoggingTest, MissingFolderWritesNothingAndIsNotCreated) {

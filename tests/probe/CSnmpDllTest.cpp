@@ -32,14 +32,6 @@ std::shared_ptr<const CSnmpDll::Answer> WaitForAnswer(const CSnmpDll& snmp) {
     return snmp.GetAnswer();
 }
 
-TEST(CSnmpDll, WithoutTheWinSnmpModuleNothingStartsAndNothingIsSent) {
-    vanto_test::TempPrefix prefix;
-    CSnmpDll snmp;
-    EXPECT_EQ(snmp.Initialize(), 0);
-    EXPECT_FALSE(snmp.IsLoaded());
-    EXPECT_EQ(snmp.Send("1.3.6.1.2.1.1.5.0", kPrinterAddress, 0), 0);
-}
-
 TEST(CSnmpDll, AnswersAreKeptAsTerminatedTextOrFourByteIntegers) {
     vanto_test::TempPrefix prefix;
     InstallWinSnmp();

@@ -112,35 +112,26 @@ TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
     const std::string echo = "@OPK MDR CM=\"00\"\r\n";
     FakeJobLanguagePort port("127.0.155.20", [&](const Bytes& req) -> StreamAnswer {
         const std::string text(req.begin(), req.end());
-        if (text == "@OPK INFO ID\r\n") return {{{ToBytes("MFG:Vintal;MDL:Mono-2;CMD:PJL,QLMPAGE-04;\r\n")}}};
         if (text == echo) return {{{ToBytes(echo + "\"80")}, {ToBytes("00\"\r\n"), 150}}};  // in two pieces
         if (text == "cut\r\n") return {{{ToBytes(echo + "\"8000")}}};
         if (text == "odd\r\n") return {{{ToBytes("no layout")}, {ToBytes(" at all"), 50}}};
         if (text == "@OPK ST2\r\n") return {{{ToBytes("@BDC ST2\r\n" + std::string("\x02\0\x0f\0", 4))}}};
         return {{}, true};  // anything else: the printer goes away
     });
-    std::string id;
-    EXPECT_GE(Zk().DeviceId(kZkPathQueue, "OpkQueue", id), 0);
-    EXPECT_EQ(id, "MFG:Vintal;MDL:Mono-2;CMD:PJL,QLMPAGE-04;");
     std::vector<ZKChannelEntry> channels;
     ASSERT_EQ(Zk().Channels(kZkPathQueue, "OpkQueue", channels), 1);  // no SNMP agent there
-    EXPECT_EQ(channels[0].dwChannelKind, kZkChannelOPK);
     EXPECT_EQ(channels[0].wPortOrSelector, 9100);
-
     const int32_t h = Zk().OpenChannel(kZkPathQueue, "OpkQueue", kZkChannelOPK);
     ASSERT_GT(h, 0);
     std::string reply;
-    Zk().Send(h, echo.data(), echo.size());
-    ASSERT_GT(Zk().ReceiveWhole(h, reply, 3000), 0);
+    ASSERT_GT(Zk().Exchange(h, echo, reply, 3000), 0);
     EXPECT_EQ(reply, echo + "\"8000\"\r\n");
 
-    Zk().Send(h, "odd\r\n", 5);  // no known layout: ends after a quiet gap
-    ASSERT_GT(Zk().ReceiveWhole(h, reply, 3000), 0);
+    ASSERT_GT(Zk().Exchange(h, "odd\r\n", reply, 3000), 0);  // no known layout: ends after a quiet gap
     EXPECT_EQ(reply, "no layout at all");
 
-    Zk().Send(h, "cut\r\n", 5);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 400), kZkBadReply);
+    EXPECT_EQ(Zk().Exchange(h, "cut\r\n", reply, 400), kZkBadReply);
     EXPECT_GE(ElapsedMs(start), 390);
 
     int32_t size = 0;
@@ -149,8 +140,7 @@ TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
     EXPECT_EQ(Zk().GetStatus(h, status.data(), &size), size);
     EXPECT_EQ(status.substr(0, 10), "@BDC ST2\r\n");
 
-    Zk().Send(h, "bye\r\n", 5);  // the printer vanishes mid-exchange
-    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 3000), kZkConnectionLost);
+    EXPECT_EQ(Zk().Exchange(h, "bye\r\n", reply, 3000), kZkConnectionLost);  // the printer vanishes
     EXPECT_EQ(Zk().Send(h, "again", 5), kZkConnectionLost);
     Zk().CloseChannel(h);
 }
@@ -171,15 +161,11 @@ TEST_F(TransportQueues, UsbDeviceOffersItsChannelsAndAnswersCommands)
     FakeUsbDevice device(vplat::UsbFolder() + "/USB001.sock", "MFG:Vintal;MDL:Ink-5;CMD:D4,TVD4;", {2, 1},
                          [](uint8_t selector, const Bytes& req) -> std::vector<Datagram> {
                              const std::string text(req.begin(), req.end());
-                             if (text.rfind("st", 0) == 0) return {{ToBytes("@BDC ST2\r\n\x00\x00")}};
                              if (text == "lost") return {};
                              if (text == "huge") return {{Bytes{0xEE, selector, 0xFF, 0xFF, 0xFF, 0x7F}}};
                              if (text == "cut") return {{Bytes{0xEE, selector, 10, 0, 0, 0, 'a', 'b'}}};
                              return {{ToBytes("re:" + text)}};
                          });
-    std::string id;
-    EXPECT_GE(Zk().DeviceId(kZkPathQueue, "UsbQueue", id), 0);
-    EXPECT_EQ(id, "MFG:Vintal;MDL:Ink-5;CMD:D4,TVD4;");
     std::vector<ZKChannelEntry> channels;
     ASSERT_EQ(Zk().Channels(kZkPathQueue, "UsbQueue", channels), 2);
     EXPECT_EQ(channels[0].dwChannelKind, kZkChannelTVD4);  // in the device's order
@@ -189,25 +175,18 @@ TEST_F(TransportQueues, UsbDeviceOffersItsChannelsAndAnswersCommands)
     const int32_t d4 = Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelD4);
     ASSERT_GT(d4, 0);
     std::string reply;
-    Zk().Send(d4, "pm\x01\x00\x01", 5);
-    ASSERT_GT(Zk().ReceiveWhole(d4, reply, 2000), 0);
+    ASSERT_GT(Zk().Exchange(d4, std::string("pm\x01\x00\x01", 5), reply, 2000), 0);
     EXPECT_EQ(reply, std::string("re:pm\x01\x00\x01", 8));
-    int32_t size = 0;
-    EXPECT_EQ(Zk().GetStatus(d4, nullptr, &size), kZkSizeQuery);
-    Zk().Send(d4, "lost", 4);
-    EXPECT_EQ(Zk().ReceiveWhole(d4, reply, 200), kZkTimeout);
-    Zk().Send(d4, "huge", 4);
-    EXPECT_EQ(Zk().ReceiveWhole(d4, reply, 2000), kZkBadReply);
+    EXPECT_EQ(Zk().Exchange(d4, "lost", reply, 200), kZkTimeout);
+    EXPECT_EQ(Zk().Exchange(d4, "huge", reply, 2000), kZkBadReply);
     // The stream lost its place: the next request goes out on a new connection.
-    Zk().Send(d4, "x", 1);
-    ASSERT_GT(Zk().ReceiveWhole(d4, reply, 2000), 0);
+    ASSERT_GT(Zk().Exchange(d4, "x", reply, 2000), 0);
     EXPECT_EQ(reply, "re:x");
     Zk().CloseChannel(d4);
 
     const int32_t tvd4 = Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelTVD4);
     ASSERT_GT(tvd4, 0);
-    Zk().Send(tvd4, "cut", 3);
-    EXPECT_EQ(Zk().ReceiveWhole(tvd4, reply, 300), kZkBadReply);
+    EXPECT_EQ(Zk().Exchange(tvd4, "cut", reply, 300), kZkBadReply);
     Zk().CloseChannel(tvd4);
 }
 

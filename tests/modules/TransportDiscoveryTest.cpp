@@ -1,5 +1,5 @@
-// Searches over real loopback sockets: a fleet found whole and once, stop semantics, and the
-// refusal of searches that would leave loopback.
+// Searches against vprinter fleets: found whole and once, stop semantics, and the refusal of
+// searches that would leave loopback or are malformed.
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
 #include "support/VprinterProcess.h"
@@ -61,6 +61,15 @@ ZKProbeContext Range(const std::string& first, const std::string& last, uint32_t
     return ctx;
 }
 
+ZKProbeContext Subnets(const ZKProbeSubnet* head, uint32_t waitMs = 0)
+{
+    ZKProbeContext ctx{};
+    ctx.dwProbeType = kZkProbeSubnets;
+    ctx.dwParam[0] = waitMs;
+    std::memcpy(ctx.typeContext, &head, sizeof head);
+    return ctx;
+}
+
 std::vector<std::string> FleetAddresses(const std::string& net, int count)
 {
     std::vector<std::string> out;
@@ -92,10 +101,8 @@ protected:
     // Waits until `count` callbacks came or the bound passed.
     bool WaitForHits(int count, int boundMs)
     {
-        for (int waited = 0; waited < boundMs; waited += 10) {
-            if (m_col.callbacks >= count) return true;
+        for (int waited = 0; m_col.callbacks < count && waited < boundMs; waited += 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
         return m_col.callbacks >= count;
     }
     ZkModule m_zk{"ZKNETx64.DLL"};
@@ -126,13 +133,9 @@ TEST_F(TransportDiscovery, NoCallbackAfterStopEvenMidSearch)
 {
     const auto fleet = Fleet(FleetAddresses("127.0.157.", 40));
     m_col.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported
-    ZKProbeContext ctx{};
-    ctx.dwProbeType = kZkProbeSubnets;
     ZKProbeSubnet second{nullptr, "127.0.158.0", "255.255.255.0"};
     ZKProbeSubnet first{&second, "127.0.157.0", "255.255.255.0"};
-    const ZKProbeSubnet* head = &first;
-    std::memcpy(ctx.typeContext, &head, sizeof head);
-    ctx.dwParam[0] = 10000;  // a long wait: only the stop ends this search
+    const ZKProbeContext ctx = Subnets(&first, 10000);  // a long wait: only the stop ends this search
     const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
     ASSERT_NE(probe, 0u);
     ASSERT_TRUE(WaitForHits(3, 5000));
@@ -178,25 +181,15 @@ TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
 TEST_F(TransportDiscovery, SearchesBeyondLoopbackOrMalformedAreRefused)
 {
     const std::string outside = zk::FormatIPv4(zk::kLoopbackNetwork + 0x01000001);
-    const ZKProbeContext away = Range("127.0.159.1", outside);
-    EXPECT_EQ(m_zk.StartProbe(nullptr, &away, OnHit, &m_col), 0u);
-    ZKProbeContext wide{};
-    wide.dwProbeType = kZkProbeSubnets;
     ZKProbeSubnet all{nullptr, "127.0.0.0", "255.0.0.0"};  // more addresses than a search may ask
-    const ZKProbeSubnet* head = &all;
-    std::memcpy(wide.typeContext, &head, sizeof head);
-    EXPECT_EQ(m_zk.StartProbe(nullptr, &wide, OnHit, &m_col), 0u);
     ZKProbeSubnet loop{nullptr, "127.0.159.0", "255.255.255.0"};
     loop.pNext = &loop;  // a list that never ends
-    head = &loop;
-    std::memcpy(wide.typeContext, &head, sizeof head);
-    EXPECT_EQ(m_zk.StartProbe(nullptr, &wide, OnHit, &m_col), 0u);
     ZKProbeContext unterminated = Range("127.0.159.1", "127.0.159.2");
     std::memset(unterminated.typeContext, '1', 64);
-    EXPECT_EQ(m_zk.StartProbe(nullptr, &unterminated, OnHit, &m_col), 0u);
     ZKProbeContext type5 = Range("127.0.159.1", "127.0.159.2");
     type5.dwProbeType = 5;
-    EXPECT_EQ(m_zk.StartProbe(nullptr, &type5, OnHit, &m_col), 0u);
+    for (const ZKProbeContext& ctx : {Range("127.0.159.1", outside), Subnets(&all), Subnets(&loop), unterminated, type5})
+        EXPECT_EQ(m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col), 0u);
     const ZKProbeContext fine = Range("127.0.159.1", "127.0.159.2");
     EXPECT_EQ(m_zk.StartProbe(nullptr, &fine, nullptr, &m_col), 0u);
     EXPECT_EQ(m_zk.StartProbe(nullptr, nullptr, OnHit, &m_col), 0u);

@@ -16,7 +16,7 @@ ReplyAssessment Assess(const std::string& text) { return AssessJobLanguageReply(
 
 }  // namespace
 
-TEST(SnmpCodec, RequestRoundTripsThroughAnAgentAnswer)
+TEST(SnmpCodec, RequestsAndTheirAnswersRoundTripWithAnyRequestId)
 {
     const Oid column = *ParseOidText("1.3.6.1.4.1.2699.1.2.1.2.1.1.3");
     const Bytes request = BuildSnmpRequest(kPduGetNextRequest, 0x7FFFFFF0, "vintal", {column});
@@ -24,8 +24,7 @@ TEST(SnmpCodec, RequestRoundTripsThroughAnAgentAnswer)
     ASSERT_TRUE(header);
     EXPECT_EQ(header->pduTag, kPduGetNextRequest);
     EXPECT_EQ(header->requestId, 0x7FFFFFF0);
-    // A request is not a response.
-    EXPECT_FALSE(ParseSnmpResponse(request));
+    EXPECT_FALSE(ParseSnmpResponse(request));  // a request is not a response
 
     const std::string longValue(300, 'x');  // needs a long-form length
     const auto response =
@@ -35,14 +34,11 @@ TEST(SnmpCodec, RequestRoundTripsThroughAnAgentAnswer)
     ASSERT_EQ(response->bindings.size(), 1u);
     EXPECT_TRUE(OidIsBelow(response->bindings[0].oid, column));
     EXPECT_EQ(response->bindings[0].value, longValue);
-}
 
-TEST(SnmpCodec, NegativeAndLargeRequestIdsSurvive)
-{
     for (int32_t id : {0, 1, 127, 128, 255, 256, -1, -128, -129, INT32_MIN, INT32_MAX}) {
-        const auto header = ReadSnmpHeader(BuildSnmpRequest(kPduGetRequest, id, "vintal", {{1, 3, 6, 1}}));
-        ASSERT_TRUE(header) << id;
-        EXPECT_EQ(header->requestId, id);
+        const auto h = ReadSnmpHeader(BuildSnmpRequest(kPduGetRequest, id, "vintal", {{1, 3, 6, 1}}));
+        ASSERT_TRUE(h) << id;
+        EXPECT_EQ(h->requestId, id);
     }
 }
 
@@ -159,7 +155,7 @@ TEST(JobLanguageFraming, StatusAndLinesAndStrangers)
     EXPECT_EQ(AssessLineReply(ToBytes("MDL:X;\r\n")).length, 6u);
 }
 
-TEST(NetAddress, ParsingIsStrictAndOnlyLoopbackIsPermitted)
+TEST(NetAddress, ParsingIsStrictOnlyLoopbackIsPermittedAndRangesAreBounded)
 {
     EXPECT_EQ(ParseIPv4("127.0.1.2"), 0x7F000102u);
     for (const char* bad : {"", "127.0.1", "127.0.1.2.3", "127.0.1.256", "127.0.01.2x", " 127.0.0.1", "1270.0.0.1"})
@@ -168,10 +164,7 @@ TEST(NetAddress, ParsingIsStrictAndOnlyLoopbackIsPermitted)
     EXPECT_FALSE(IsPermittedAddress(*ParseIPv4("128.0.0.1")));
     EXPECT_FALSE(IsPermittedAddress(*ParseIPv4("126.255.255.255")));
     EXPECT_EQ(FormatIPv4(0x7F00FE01), "127.0.254.1");
-}
 
-TEST(NetAddress, SubnetsAndRangesAreBounded)
-{
     const auto c = SubnetHosts(*ParseIPv4("127.0.9.77"), 0xFFFFFF00, 1000);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->size(), 254u);

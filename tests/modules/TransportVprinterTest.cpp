@@ -90,12 +90,6 @@ protected:
         return printer;
     }
 
-    int32_t Exchange(int32_t h, const std::string& request, std::string& reply, uint32_t timeoutMs)
-    {
-        if (m_zk.Send(h, request.data(), static_cast<uint32_t>(request.size())) < 0) return kZkConnectionLost;
-        return m_zk.ReceiveWhole(h, reply, timeoutMs);
-    }
-
     vanto_test::TempPrefix m_prefix{vanto_test::TempPrefix::kNoQueue};
     ZkModule m_zk;
 };
@@ -146,7 +140,7 @@ TEST_F(TransportVprinter, SampleProfilesGiveTheirChannelsDeviceIdsAndWholeReplie
     ASSERT_GT(opk, 0);
     const std::string mdr = "@OPK MDR CM=\"00000902012B080201020101000902012B080201020102\"\r\n";
     std::string reply;
-    ASSERT_GT(Exchange(opk, mdr, reply, 5000), 0);
+    ASSERT_GT(m_zk.Exchange(opk, mdr, reply, 5000), 0);
     EXPECT_EQ(reply.substr(0, mdr.size() + 3), mdr + "\"80");
     EXPECT_EQ(reply.substr(reply.size() - 3), "\"\r\n");
     m_zk.CloseChannel(opk);
@@ -155,9 +149,9 @@ TEST_F(TransportVprinter, SampleProfilesGiveTheirChannelsDeviceIdsAndWholeReplie
     // reply at once; a paged answer after it is framed by its own count.
     const int32_t large = m_zk.OpenChannel(kZkPathQueue, "InkOpk", kZkChannelOPK);
     ASSERT_GT(large, 0);
-    ASSERT_GT(Exchange(large, std::string("PI\x06\x00\x01\x80\x00\x00\x00\x08", 10), reply, 5000), 0);
+    ASSERT_GT(m_zk.Exchange(large, std::string("PI\x06\x00\x01\x80\x00\x00\x00\x08", 10), reply, 5000), 0);
     EXPECT_EQ(reply, std::string("@BDC PI\r\n\x08\x00PI:\x80:NA;", 19));
-    ASSERT_GT(Exchange(large, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
+    ASSERT_GT(m_zk.Exchange(large, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
     ASSERT_GE(reply.size(), 26u);
     EXPECT_EQ(reply.size(), 11u + (static_cast<uint8_t>(reply[9]) | static_cast<uint8_t>(reply[10]) << 8));
     EXPECT_EQ(reply.substr(11, 5), "PI:\x82:");
@@ -166,7 +160,7 @@ TEST_F(TransportVprinter, SampleProfilesGiveTheirChannelsDeviceIdsAndWholeReplie
     // The same paged request and the status on the USB socket.
     const int32_t tvd4 = m_zk.OpenChannel(kZkPathQueue, "InkUsb17", kZkChannelTVD4);
     ASSERT_GT(tvd4, 0);
-    ASSERT_GT(Exchange(tvd4, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
+    ASSERT_GT(m_zk.Exchange(tvd4, std::string("PI\x06\x00\x01\x82\x00\x00\x00\x08", 10), reply, 5000), 0);
     EXPECT_EQ(reply.substr(0, 9), "@BDC PI\r\n");
     int32_t size = 0;
     ASSERT_EQ(m_zk.GetStatus(tvd4, nullptr, &size), kZkSizeQuery);
@@ -208,10 +202,10 @@ TEST_F(TransportVprinter, LateReplyAnswersNoLaterRequestOnAnyChannel)
         const int32_t h = m_zk.OpenChannel(kZkPathQueue, c.port, c.channel);
         ASSERT_GT(h, 0);
         std::string reply;
-        EXPECT_EQ(Exchange(h, c.first, reply, 300), kZkTimeout);
-        ASSERT_GT(Exchange(h, c.second, reply, 5000), 0);
+        EXPECT_EQ(m_zk.Exchange(h, c.first, reply, 300), kZkTimeout);
+        ASSERT_GT(m_zk.Exchange(h, c.second, reply, 5000), 0);
         EXPECT_NE(reply.find(c.secondReply), std::string::npos);
-        ASSERT_GT(Exchange(h, c.first, reply, 5000), 0);
+        ASSERT_GT(m_zk.Exchange(h, c.first, reply, 5000), 0);
         EXPECT_NE(reply.find(c.firstReply), std::string::npos);
         m_zk.CloseChannel(h);
     }
@@ -230,12 +224,12 @@ TEST_F(TransportVprinter, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
         const int32_t h = m_zk.OpenChannel(kZkPathAddress, address, kZkChannelSNMP);
         ASSERT_GT(h, 0);
         std::string reply;
-        ASSERT_GT(Exchange(h, LibraryGet(kSysDescr), reply, 2000), 0);
+        ASSERT_GT(m_zk.Exchange(h, LibraryGet(kSysDescr), reply, 2000), 0);
         EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.1.0=Vintal Corvia CP-4500c 2.04 / Vintal Network Printer");
-        ASSERT_GT(Exchange(h, LibraryGet(kSysName), reply, 2000), 0);
+        ASSERT_GT(m_zk.Exchange(h, LibraryGet(kSysName), reply, 2000), 0);
         EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
         // sysName.0 lies after sysDescr.0 as this GetNext's answer would; request IDs are all 0.
-        const int32_t r = Exchange(h, LibraryGet(kSysDescr, zk::kPduGetNextRequest), reply, 500);
+        const int32_t r = m_zk.Exchange(h, LibraryGet(kSysDescr, zk::kPduGetNextRequest), reply, 500);
         if (std::string(address) == "127.0.160.26") {
             ASSERT_GT(r, 0);
             EXPECT_EQ(FirstBinding(reply), kObjectId);
@@ -270,10 +264,10 @@ TEST_F(TransportVprinter, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
     EXPECT_EQ(status.substr(0, 10), "@BDC ST2\r\n");
 
     // After a receive of 300 ms the late status is not waited for ...
-    ASSERT_GT(Exchange(h, mdr, reply, 300), 0);
+    ASSERT_GT(m_zk.Exchange(h, mdr, reply, 300), 0);
     EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkNoStatus);
     // ... after one of 5 s it is, and the exchange before it got its own reply.
-    ASSERT_GT(Exchange(h, mdr, reply, 5000), 0);
+    ASSERT_GT(m_zk.Exchange(h, mdr, reply, 5000), 0);
     EXPECT_EQ(reply.substr(0, mdr.size()), mdr);
     EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkSizeQuery);
     m_zk.CloseChannel(h);
@@ -324,12 +318,12 @@ TEST_F(TransportVprinter, SnmpReplyIsFetchedOnceAndCutLostOrDamagedOnesNeverDeli
     EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
     EXPECT_EQ(m_zk.Receive(h, reply.data(), &size, 100), kZkNoRequest) << "delivered once";
 
-    EXPECT_EQ(Exchange(h, get, reply, 300), kZkBadReply);
+    EXPECT_EQ(m_zk.Exchange(h, get, reply, 300), kZkBadReply);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Exchange(h, get, reply, 300), kZkTimeout);
+    EXPECT_EQ(m_zk.Exchange(h, get, reply, 300), kZkTimeout);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(290));
     for (int i = 0; i < 30; ++i) {
-        const int32_t r = Exchange(h, get, reply, 150);
+        const int32_t r = m_zk.Exchange(h, get, reply, 150);
         if (r > 0) {
             EXPECT_NE(FirstBinding(reply), "") << "request " << i << " got a reply that does not read";
         } else {

@@ -10,39 +10,23 @@
 
 namespace zktest {
 
+#define ZK_FUNCTIONS(X)                                                                                  \
+    X(Initialize) X(Release) X(GetDeviceID) X(GetAvailableChannel) X(OpenChannel) X(CloseChannel) X(Send) \
+    X(Receive) X(GetStatus) X(StartProbe) X(StopProbe) X(GetProbeResult) X(DeleteProbeResult)
+
 struct ZkModule {
     void* handle = nullptr;
-    PFN_ZKInitialize Initialize = nullptr;
-    PFN_ZKRelease Release = nullptr;
-    PFN_ZKGetDeviceID GetDeviceID = nullptr;
-    PFN_ZKGetAvailableChannel GetAvailableChannel = nullptr;
-    PFN_ZKOpenChannel OpenChannel = nullptr;
-    PFN_ZKCloseChannel CloseChannel = nullptr;
-    PFN_ZKSend Send = nullptr;
-    PFN_ZKReceive Receive = nullptr;
-    PFN_ZKGetStatus GetStatus = nullptr;
-    PFN_ZKStartProbe StartProbe = nullptr;
-    PFN_ZKStopProbe StopProbe = nullptr;
-    PFN_ZKGetProbeResult GetProbeResult = nullptr;
-    PFN_ZKDeleteProbeResult DeleteProbeResult = nullptr;
+#define ZK_MEMBER(name) PFN_ZK##name name = nullptr;
+    ZK_FUNCTIONS(ZK_MEMBER)
+#undef ZK_MEMBER
 
     explicit ZkModule(const char* file = "ZKAPI7x64.Dll")
     {
         handle = dlopen((std::string(VANTO_BUILD_DIR) + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) return;
-        Bind(Initialize, "ZKInitialize");
-        Bind(Release, "ZKRelease");
-        Bind(GetDeviceID, "ZKGetDeviceID");
-        Bind(GetAvailableChannel, "ZKGetAvailableChannel");
-        Bind(OpenChannel, "ZKOpenChannel");
-        Bind(CloseChannel, "ZKCloseChannel");
-        Bind(Send, "ZKSend");
-        Bind(Receive, "ZKReceive");
-        Bind(GetStatus, "ZKGetStatus");
-        Bind(StartProbe, "ZKStartProbe");
-        Bind(StopProbe, "ZKStopProbe");
-        Bind(GetProbeResult, "ZKGetProbeResult");
-        Bind(DeleteProbeResult, "ZKDeleteProbeResult");
+#define ZK_BIND(name) name = reinterpret_cast<PFN_ZK##name>(dlsym(handle, "ZK" #name));
+        ZK_FUNCTIONS(ZK_BIND)
+#undef ZK_BIND
     }
     ~ZkModule()
     {
@@ -50,12 +34,6 @@ struct ZkModule {
     }
     ZkModule(const ZkModule&) = delete;
     ZkModule& operator=(const ZkModule&) = delete;
-
-    template <typename T>
-    void Bind(T& fn, const char* name)
-    {
-        fn = reinterpret_cast<T>(dlsym(handle, name));
-    }
 
     // Size query then fetch, as the library does. Returns the fetch's result; `out` the bytes.
     int32_t ReceiveWhole(int32_t channel, std::string& out, uint32_t timeoutMs)
@@ -65,6 +43,12 @@ struct ZkModule {
         if (r != kZkSizeQuery) return r;
         out.assign(static_cast<size_t>(size), '\0');
         return Receive(channel, out.data(), &size, timeoutMs);
+    }
+    // Sends the request and receives its whole reply.
+    int32_t Exchange(int32_t channel, const std::string& request, std::string& reply, uint32_t timeoutMs)
+    {
+        const int32_t sent = Send(channel, request.data(), static_cast<uint32_t>(request.size()));
+        return sent < 0 ? sent : ReceiveWhole(channel, reply, timeoutMs);
     }
     int32_t DeviceId(int32_t pathType, const char* name, std::string& out)
     {

@@ -1,6 +1,5 @@
-// What the CFGX module writes about a queue: the registry data from the printer information
-// record, the custom version kept in the queue's printer data, and the deletion of the compiled
-// configuration files from the queue's work folder.
+// What the CFGX module writes about a queue: registry data from the printer information record,
+// the custom version in the queue's printer data, and deleting the queue's compiled files.
 #include "CfgxModule.h"
 
 #include <cstdlib>
@@ -19,16 +18,14 @@ namespace fs = std::filesystem;
 void* const kPrinter = reinterpret_cast<void*>(static_cast<uintptr_t>(0x2468));
 
 // The queue's printer data value, as this process's platform reads it; nullopt when absent.
-std::optional<std::vector<BYTE>> PrinterData(const char16_t* name, DWORD* type = nullptr) {
+std::optional<std::vector<BYTE>> PrinterData(const char16_t* name) {
     HANDLE h = nullptr;
     if (!OpenPrinterW(const_cast<LPWSTR>(kQueueW), &h, nullptr)) return std::nullopt;
-    DWORD cb = 0;
-    DWORD t = 0;
+    DWORD cb = 0, type = 0;
     std::vector<BYTE> data(4096);
-    const DWORD status = GetPrinterDataW(h, const_cast<LPWSTR>(name), &t, data.data(), 4096, &cb);
+    const DWORD status = GetPrinterDataW(h, const_cast<LPWSTR>(name), &type, data.data(), 4096, &cb);
     ClosePrinter(h);
     if (status != ERROR_SUCCESS) return std::nullopt;
-    if (type) *type = t;
     data.resize(cb);
     return data;
 }

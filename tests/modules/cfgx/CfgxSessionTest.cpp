@@ -199,7 +199,7 @@ TEST_F(CfgxTest, ProhibitGroupsDecideAvailabilityAndCurrentSettings) {
     EXPECT_EQ(m.AddProhibitData(h, nullptr, 1, 0), KD_CFGX_ERR_BAD_ARGUMENT);
 }
 
-TEST_F(CfgxTest, VersionStringAndCustomVersion) {
+TEST_F(CfgxTest, VersionStringIsSizedAndChecked) {
     Session s;
     ASSERT_EQ(Open(s, 1), KD_CFGX_OK);
     const HKDCFGX h = s.Get();
@@ -225,11 +225,6 @@ TEST_F(CfgxTest, VersionStringAndCustomVersion) {
     for (const char16_t* bad : {tooLong.c_str(), u"tab\there", u"csi\u009b2J", lone,
                                 static_cast<const char16_t*>(nullptr)})
         EXPECT_EQ(m.SetVersionString(h, bad), KD_CFGX_ERR_BAD_ARGUMENT);
-
-    uint32_t custom = 99;
-    EXPECT_EQ(m.SetCustomVersion(h, 41), KD_CFGX_OK);
-    EXPECT_EQ(m.GetCustomVersion(h, &custom), KD_CFGX_OK);
-    EXPECT_EQ(custom, 41u);
 }
 
 TEST_F(CfgxTest, DefaultsFromADevmode) {

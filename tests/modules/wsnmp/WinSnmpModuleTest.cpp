@@ -1,6 +1,5 @@
 // WSNMP32.DLL through dlopen, as the library's binding reaches it: requests to a virtual printer
-// on loopback, the timeout event, descriptor ownership and the error codes of bad arguments.
-// Addresses 127.0.130.x.
+// on 127.0.130.x, the timeout event, descriptor ownership and the error codes of bad arguments.
 #include "modules/wsnmp/winsnmp.h"
 #include "support/VprinterProcess.h"
 
@@ -9,7 +8,6 @@
 
 #include <condition_variable>
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <thread>
 #include <string>
@@ -97,7 +95,6 @@ protected:
         HSNMP_VBL vbl = m.SnmpCreateVbl(session, &oid, nullptr);
         HSNMP_PDU pdu = m.SnmpCreatePdu(session, type, requestId, 0, 0, vbl);
         HSNMP_ENTITY to = m.SnmpStrToEntity(session, address);
-        smiOCTETS community{6, reinterpret_cast<smiBYTE*>(const_cast<char*>(kCommunity))};
         HSNMP_CONTEXT context = m.SnmpStrToContext(session, &community);
         EXPECT_TRUE(vbl && pdu && to && context);
         EXPECT_EQ(m.SnmpSendMsg(session, nullptr, to, context, pdu), SNMPAPI_SUCCESS);
@@ -120,7 +117,6 @@ protected:
         smiUINT32 syntax = 0;
         std::string text;
         smiINT number = 0;
-        std::string community;
     };
 
     // Receives one waiting answer, reads its first binding and frees everything it was given.
@@ -158,6 +154,7 @@ protected:
     WinSnmp m;
     Events events;
     HSNMP_SESSION session = nullptr;
+    smiOCTETS community{6, reinterpret_cast<smiBYTE*>(const_cast<char*>(kCommunity))};
 };
 
 TEST_F(WinSnmpModuleTest, GetAndGetNextReadTheVirtualPrintersValuesThroughTheCallback) {
@@ -212,7 +209,6 @@ TEST_F(WinSnmpModuleTest, ACallbackThatFailsClosesItsSession) {
     events.reply = SNMPAPI_FAILURE;
     Send("1.3.6.1.2.1.1.5.0", kSilentAddress, SNMP_PDU_GET);
     ASSERT_TRUE(events.WaitFor(1));
-    smiOCTETS community{6, reinterpret_cast<smiBYTE*>(const_cast<char*>(kCommunity))};
     for (int i = 0; i < 100 && m.SnmpStrToContext(session, &community); ++i)  // the close follows the return
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(m.SnmpStrToContext(session, &community), nullptr);
@@ -272,7 +268,6 @@ TEST_F(WinSnmpModuleTest, BadArgumentsFailWithTheirErrorCodes) {
 TEST_F(WinSnmpModuleTest, EveryStartupNeedsItsCleanupBeforeSessionsEnd) {
     ASSERT_EQ(m.SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr), SNMPAPI_SUCCESS);
     EXPECT_EQ(m.SnmpCleanup(), SNMPAPI_SUCCESS);
-    smiOCTETS community{6, reinterpret_cast<smiBYTE*>(const_cast<char*>(kCommunity))};
     HSNMP_CONTEXT context = m.SnmpStrToContext(session, &community);
     EXPECT_NE(context, nullptr);  // the session of the first startup still works
 

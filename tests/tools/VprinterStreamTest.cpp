@@ -56,43 +56,33 @@ TEST(VprinterJobLanguage, MdrAnswersEchoTheRequestAndCarryTheValues) {
     Stream s = Stream::Tcp("127.0.77.20");
     ASSERT_TRUE(s.Ok());
 
-    std::string req = MdrRequest(kInputName, 3);
-    s.Send(req);
-    MdrAnswer a = ReadMdr(s, req);
+    const auto ask = [&s](const std::string& req) {
+        s.Send(req);
+        return ReadMdr(s, req);
+    };
+    MdrAnswer a = ask(MdrRequest(kInputName, 3));
     EXPECT_TRUE(a.echoed);
     ASSERT_GE(a.data.size(), 2u);
-    EXPECT_EQ(a.data[0], 0x80);
-    EXPECT_EQ(a.data[1], 0x00);
+    EXPECT_EQ(Bytes(a.data.begin(), a.data.begin() + 2), (Bytes{0x80, 0x00}));
     ASSERT_EQ(a.values.size(), 3u);
     EXPECT_EQ(a.values[0], std::make_pair(uint8_t{0x14}, B("Auto")));
     EXPECT_EQ(a.values[2], std::make_pair(uint8_t{0x14}, B("Tray 2")));
-
-    req = MdrRequest(kInputMaxCapacity, 1);
-    s.Send(req);
-    a = ReadMdr(s, req);
+    a = ask(MdrRequest(kInputMaxCapacity, 1));
     ASSERT_EQ(a.values.size(), 1u);
     EXPECT_EQ(a.values[0], std::make_pair(uint8_t{0x08}, Bytes{0x00, 0xFA}));  // 250, two's complement
 
     // Past the end of the column (3 inputs): status 0x82 and no elements.
     std::vector<uint32_t> row3 = kInputName;
     row3.back() = 3;
-    req = MdrRequest(row3, 2);
-    s.Send(req);
-    a = ReadMdr(s, req);
-    EXPECT_EQ(a.data, (Bytes{0x80, 0x82}));
+    EXPECT_EQ(ask(MdrRequest(row3, 2)).data, (Bytes{0x80, 0x82}));
 
     // An unreadable request: status 0x81. Command 1 answers with 0x81 first.
-    req = "@OPK MDR CM=\"00ZZ\"\r\n";
-    s.Send(req);
-    EXPECT_EQ(ReadMdr(s, req).data, (Bytes{0x80, 0x81}));
-    req = MdrRequest(kInputName, 1);
-    req[13] = '0';
+    EXPECT_EQ(ask("@OPK MDR CM=\"00ZZ\"\r\n").data, (Bytes{0x80, 0x81}));
+    std::string req = MdrRequest(kInputName, 1);
     req[14] = '1';
-    s.Send(req);
-    a = ReadMdr(s, req);
+    a = ask(req);
     ASSERT_GE(a.data.size(), 2u);
-    EXPECT_EQ(a.data[0], 0x81);
-    EXPECT_EQ(a.data[1], 0x00);
+    EXPECT_EQ(Bytes(a.data.begin(), a.data.begin() + 2), (Bytes{0x81, 0x00}));
 
     // A request split across writes, after print-job noise, is answered once.
     req = MdrRequest(kInputName, 1);

@@ -138,28 +138,20 @@ TEST_F(ToolJson, EveryDataVerbPrintsOneDocumentWithWhatItFound) {
 }
 
 TEST_F(ToolJson, FailuresLeaveStdoutEmptyAndSayWhatToDoOnStderr) {
+    const auto expectFailure = [](const std::string& args, const std::vector<std::string>& hints,
+                                  const std::string& env = "") {
+        const Outcome run = Vanto(args + " --json", env);
+        EXPECT_NE(run.status, 0) << args;
+        EXPECT_EQ(run.out, "") << args;
+        for (const std::string& hint : hints) EXPECT_NE(run.err.find(hint), std::string::npos) << args << ": " << run.err;
+    };
     for (const std::string verb : {"store show", "info", "context", "queue show", "job list", "jobs", "erd show",
-                                    "cfgx show", "printer", "update", "check-model", "cfgx update", "configure"}) {
-        const Outcome run = Vanto(verb + " Absent --json");
-        EXPECT_NE(run.status, 0) << verb;
-        EXPECT_EQ(run.out, "") << verb;
-        EXPECT_NE(run.err.find("'Absent'"), std::string::npos) << verb << ": " << run.err;
-        EXPECT_NE(run.err.find("vanto queue"), std::string::npos) << verb << " says how to add or list queues: " << run.err;
-    }
-    const Outcome badId = Vanto(std::string("get ") + kQueue + " NoSuchValue --json");
-    EXPECT_NE(badId.status, 0);
-    EXPECT_EQ(badId.out, "");
-    EXPECT_NE(badId.err.find("ModelInfoBits"), std::string::npos) << "names the IDs there are: " << badId.err;
-    const Outcome noValue = Vanto(std::string("reg get ") + kLogKey + " Absent --json");
-    EXPECT_NE(noValue.status, 0);
-    EXPECT_EQ(noValue.out, "");
-    EXPECT_NE(noValue.err.find("vanto reg list"), std::string::npos) << noValue.err;
-    for (const std::string verb : {"prefix show", "driver list", "queue list"}) {
-        const Outcome run = Vanto(verb + " --json", "VANTO_PREFIX=" + m_prefix.Root() + "/absent");
-        EXPECT_NE(run.status, 0) << verb;
-        EXPECT_EQ(run.out, "") << verb;
-        EXPECT_NE(run.err.find("vanto prefix init"), std::string::npos) << verb << ": " << run.err;
-    }
+                                    "cfgx show", "printer", "update", "check-model", "cfgx update", "configure"})
+        expectFailure(verb + " Absent", {"'Absent'", "vanto queue"});  // names the queue, says how to list them
+    expectFailure(std::string("get ") + kQueue + " NoSuchValue", {"ModelInfoBits"});  // names the IDs there are
+    expectFailure(std::string("reg get ") + kLogKey + " Absent", {"vanto reg list"});
+    for (const std::string verb : {"prefix show", "driver list", "queue list"})
+        expectFailure(verb, {"vanto prefix init"}, "VANTO_PREFIX=" + m_prefix.Root() + "/absent");
 }
 
 TEST(ToolHelp, TheToolAndEachVerbShowExamples) {

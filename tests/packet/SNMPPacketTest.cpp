@@ -1,10 +1,14 @@
-// CSNMPPacket single Get: requests checked by net-snmp's decoder, responses built by net-snmp's
-// encoder, and the header and tokeniser failures.
+// CSNMPPacket against net-snmp's decoder and encoder. Single Get: the request, the values of a
+// response, the header and tokeniser failures. Column walk with net-snmp playing a version-1
+// agent: batching of columns, holes in the rows, the end of a column, and the walk ending on
+// agents that would keep it going.
 #include <gtest/gtest.h>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,12 +19,68 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-const std::vector<uint32_t> kSysLocation = {1, 3, 6, 1, 2, 1, 1, 6, 0};
+using Transport = std::function<Bytes(const Bytes&)>;
+using Strings = std::vector<std::string>;
+using Ints = std::vector<int32_t>;
 
 Bytes RequestOf(const CPacket& packet) {
     return Bytes(packet.GetRequest(), packet.GetRequest() + packet.GetRequestLength());
 }
+
+constexpr int kExchangeLimit = 1000;  // far above any walk here; a walk reaching it never ends
+
+struct WalkRun {
+    int result = 0;
+    int exchanges = 0;
+    std::vector<PeerMessage> requests;
+};
+
+// Runs the walk the way the query layer does: build, send, receive, parse, until done.
+WalkRun RunWalk(CSNMPPacket& packet, const Transport& transport) {
+    WalkRun run;
+    while (!packet.IsDone() && run.exchanges < kExchangeLimit) {
+        run.result = packet.BuildGetNext();
+        if (run.result != 0) break;
+        const Bytes request = RequestOf(packet);
+        run.requests.push_back(PeerDecode(request));
+        const Bytes reply = transport(request);
+        ++run.exchanges;
+        run.result = packet.Parse(reply.data(), static_cast<int>(reply.size()));
+        if (run.result != 0) break;
+    }
+    return run;
+}
+
+WalkRun RunWalk(CSNMPPacket& packet, PeerAgent& agent) {
+    return RunWalk(packet, [&agent](const Bytes& request) { return agent.Answer(request); });
+}
+
+// Fills rows of a column (full text of the column without its row arc).
+void AddStrings(PeerAgent& agent, const std::string& column, const std::vector<int>& rows) {
+    for (int row : rows) agent.Set(column + "." + std::to_string(row), PeerString("row " + std::to_string(row)));
+}
+void AddIntegers(PeerAgent& agent, const std::string& column, const std::vector<int>& rows) {
+    for (int row : rows) agent.Set(column + "." + std::to_string(row), PeerInt(row * 10));
+}
+
+std::vector<int> Range(int first, int last) {
+    std::vector<int> rows;
+    for (int i = first; i <= last; ++i) rows.push_back(i);
+    return rows;
+}
+
+Strings StringsOf(const CSNMPPacket& packet, const std::string& key) {
+    return PlainList(packet.GetStringResults(), key);
+}
+Ints IntsOf(const CSNMPPacket& packet, const std::string& key) { return PlainList(packet.GetIntegerResults(), key); }
+
+// A column that ended without rows: an empty list under the integer results.
+void ExpectEmptyColumn(const CSNMPPacket& packet, const std::string& key) {
+    ASSERT_EQ(packet.GetIntegerResults().count(key), 1u) << key;
+    EXPECT_TRUE(IntsOf(packet, key).empty()) << key;
+}
+
+const std::vector<uint32_t> kSysLocation = {1, 3, 6, 1, 2, 1, 1, 6, 0};
 
 // A Get packet for sysLocation, ready to parse its response.
 struct GetFixture {
@@ -41,7 +101,287 @@ struct GetFixture {
     }
 };
 
+const std::string kNames = "2.1.43.8.2.1.13.1.1";  // a text column, walked from row 1
+const std::string kNamesFull = "1.3.6.1.2.1.43.8.2.1.13.1";
+
 }  // namespace
+
+TEST(SNMPWalk, FirstRequestAsksParentThenRowsAndEveryRequestDecodesWithNetSnmp) {
+    PeerAgent agent;
+    AddStrings(agent, kNamesFull, {1, 2, 3});
+    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerInt(1));
+    CSNMPPacket packet;
+    packet.SetWalkList({{kNames, 2}});
+    const WalkRun run = RunWalk(packet, agent);
+    ASSERT_EQ(run.result, 0);
+    ASSERT_TRUE(packet.IsDone());
+    EXPECT_EQ(StringsOf(packet, kNames), (Strings{"row 1", "row 2", "row 3"}));
+    ASSERT_EQ(run.requests.size(), 2u);
+    const char* asked[] = {"", ".1", ".2", ".3"};
+    for (size_t i = 0; i < 4; ++i) {
+        const PeerMessage& message = run.requests[i / 2];
+        ASSERT_TRUE(message.ok);
+        EXPECT_EQ(message.command, SNMP_MSG_GETNEXT);
+        ASSERT_EQ(message.bindings.size(), 2u);
+        EXPECT_EQ(message.bindings[i % 2].oid, PeerOidFromText(kNamesFull + asked[i])) << i;
+    }
+}
+
+TEST(SNMPWalk, HoleInTextColumnLeavesOneEmptyStringButNoneInIntegerColumn) {
+    PeerAgent agent;
+    AddStrings(agent, kNamesFull, {1, 2, 4});
+    AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.14.1", {1, 2, 4});
+    agent.Set("1.3.6.1.2.1.43.8.2.1.15.1.1", PeerInt(0));
+    CSNMPPacket text;
+    text.SetWalkList({{kNames, 3}});
+    WalkRun run = RunWalk(text, agent);
+    ASSERT_EQ(run.result, 0);
+    EXPECT_EQ(run.exchanges, 2);
+    EXPECT_EQ(StringsOf(text, kNames), (Strings{"row 1", "row 2", "", "row 4"}));
+
+    CSNMPPacket numbers;
+    numbers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 3}});
+    ASSERT_EQ(RunWalk(numbers, agent).result, 0);
+    EXPECT_EQ(IntsOf(numbers, "2.1.43.8.2.1.14.1.1"), (Ints{10, 20, 40, 40}));
+    EXPECT_EQ(numbers.GetStringResults().count("2.1.43.8.2.1.14.1.1"), 0u);
+}
+
+TEST(SNMPWalk, ColumnsShareRequestsUpTo24RowsAndWaitingColumnsStartWhenOneFinishes) {
+    PeerAgent agent;
+    AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.9.1", Range(1, 3));
+    AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.10.1", Range(1, 25));
+    AddStrings(agent, kNamesFull, Range(1, 12));
+    agent.Set("1.3.6.1.2.1.43.9.1.1.1", PeerInt(0));
+    CSNMPPacket packet;
+    packet.SetWalkList({{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {kNames, 10}});
+    const WalkRun run = RunWalk(packet, agent);
+    ASSERT_EQ(run.result, 0);
+    ASSERT_TRUE(packet.IsDone());
+    ASSERT_GE(run.requests.size(), 2u);
+    EXPECT_EQ(run.requests[0].bindings.size(), 20u);
+    EXPECT_EQ(run.requests[0].bindings[10].oid, PeerOidFromText("1.3.6.1.2.1.43.8.2.1.10.1"));
+    // The third column starts in the second request, after the first column has finished.
+    EXPECT_EQ(run.requests[1].bindings[10].oid, PeerOidFromText(kNamesFull));
+    EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.9.1.1"), (Ints{10, 20, 30}));
+    Ints expected;
+    for (int row : Range(1, 25)) expected.push_back(row * 10);
+    EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.10.1.1"), expected);
+    EXPECT_EQ(StringsOf(packet, kNames).size(), 12u);
+    EXPECT_EQ(StringsOf(packet, kNames).back(), "row 12");
+}
+
+TEST(SNMPWalk, BindingsBeyond540BytesMoveToLaterRequestsWithoutMixingColumns) {
+    // Long column identifiers: each binding is about 250 bytes, so a request carries three.
+    std::string prefix = "4.1.4913";
+    for (int i = 0; i < 48; ++i) prefix += ".100000";
+    PeerAgent agent;
+    AddStrings(agent, "1.3.6.1." + prefix + ".1", Range(1, 5));
+    AddIntegers(agent, "1.3.6.1." + prefix + ".2", Range(1, 3));
+    AddStrings(agent, "1.3.6.1." + prefix + ".3", Range(1, 4));
+    agent.Set("1.3.6.1.4.1.4914.1", PeerInt(0));
+    CSNMPPacket packet;
+    packet.SetWalkList({{prefix + ".1.1", 2}, {prefix + ".2.1", 2}, {prefix + ".3.1", 2}});
+    const WalkRun run = RunWalk(packet, agent);
+    ASSERT_EQ(run.result, 0);
+    ASSERT_TRUE(packet.IsDone());
+    EXPECT_LT(run.requests[0].bindings.size(), 6u);
+    EXPECT_EQ(StringsOf(packet, prefix + ".1.1"), (Strings{"row 1", "row 2", "row 3", "row 4", "row 5"}));
+    EXPECT_EQ(IntsOf(packet, prefix + ".2.1"), (Ints{10, 20, 30}));
+    EXPECT_EQ(StringsOf(packet, prefix + ".3.1"), (Strings{"row 1", "row 2", "row 3", "row 4"}));
+}
+
+TEST(SNMPWalk, ColumnWithoutRowsFinishesAfterOneExchangeWhetherTheNextObjectOrTheMibEndFollows) {
+    for (const bool bMibEnd : {false, true}) {
+        PeerAgent agent;
+        agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
+        if (!bMibEnd) agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerString("next column"));
+        CSNMPPacket packet;
+        packet.SetWalkList({{kNames, 15}});
+        const WalkRun run = RunWalk(packet, agent);
+        ASSERT_EQ(run.result, 0) << bMibEnd;
+        EXPECT_EQ(run.exchanges, 1) << bMibEnd;
+        ExpectEmptyColumn(packet, kNames);
+    }
+}
+
+TEST(SNMPWalkMibEnd, ColumnLastInTheMibIsReadWholeWhicheverBindingMeetsTheEnd) {
+    // Rows per request -> exchanges. The GetNext of row 3 is refused: as the first binding of its
+    // request (1 and 3 rows per request), or as a later one (2, 4, 24), when the bindings before
+    // it in the same request are asked again.
+    const std::vector<std::pair<int, int>> cases = {{1, 4}, {2, 3}, {3, 2}, {4, 2}, {24, 2}};
+    for (const auto& [rows, exchanges] : cases) {
+        PeerAgent agent;
+        agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
+        AddStrings(agent, "1.3.6.1.4.1.4913.1.2.2.7.1.1.2.1", {1, 2, 3});
+        CSNMPPacket packet;
+        packet.SetWalkList({{"4.1.4913.1.2.2.7.1.1.2.1.1", rows}});
+        const WalkRun run = RunWalk(packet, agent);
+        ASSERT_EQ(run.result, 0) << rows;
+        EXPECT_TRUE(packet.IsDone()) << rows;
+        EXPECT_EQ(run.exchanges, exchanges) << rows;
+        EXPECT_EQ(StringsOf(packet, "4.1.4913.1.2.2.7.1.1.2.1.1"), (Strings{"row 1", "row 2", "row 3"})) << rows;
+    }
+}
+
+TEST(SNMPWalkMibEnd, ErrorIndexNamingNoBindingStillFailsTheWalk) {
+    // Two bindings asked; each reply refuses with noSuchName and this error-index contents.
+    const std::vector<Bytes> refused = {{0x03}, {0x00, 0xC8}, {0xFF}, {0x01, 0x00, 0x00, 0x00, 0x01}};
+    for (const Bytes& index : refused) {
+        PeerResponse response;
+        response.errorStatus = SNMP_ERR_NOSUCHNAME;
+        response.errorIndex = 0x5A;  // one contents byte, replaced below
+        response.bindings.push_back({PeerOidFromText(kNamesFull), PeerNull()});
+        response.bindings.push_back({PeerOidFromText(kNamesFull + ".1"), PeerNull()});
+        Bytes reply = PeerEncode(response);
+        // The error-index element 02 01 5A follows the error-status 02 01 02; the enclosing
+        // lengths (message, PDU) grow by what the index gains.
+        const Bytes pattern = {0x02, 0x01, 0x02, 0x02, 0x01, 0x5A};
+        const auto at = std::search(reply.begin(), reply.end(), pattern.begin(), pattern.end());
+        ASSERT_NE(at, reply.end());
+        const auto length = at + 4;
+        *length = static_cast<uint8_t>(index.size());
+        reply.insert(reply.erase(length + 1), index.begin(), index.end());
+        ASSERT_EQ(reply[13], 0xA2);
+        reply[1] = static_cast<uint8_t>(reply[1] + index.size() - 1);
+        reply[14] = static_cast<uint8_t>(reply[14] + index.size() - 1);
+        ASSERT_TRUE(PeerDecode(reply).ok) << index.size();  // still a well-formed message
+
+        CSNMPPacket packet;
+        packet.SetWalkList({{kNames, 2}});
+        ASSERT_EQ(packet.BuildGetNext(), 0);
+        EXPECT_EQ(packet.Parse(reply.data(), static_cast<int>(reply.size())), PACKET_ERR_AGENT_ERROR) << index.size();
+        EXPECT_FALSE(packet.IsDone());
+    }
+}
+
+TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestOrNeverLeaveTheColumnCannotKeepTheWalkGoing) {
+    // Refuses every request with noSuchName, naming its first or its last binding.
+    for (const bool bLast : {false, true}) {
+        const Transport refuse = [bLast](const Bytes& request) {
+            const PeerMessage message = PeerDecode(request);
+            PeerResponse response;
+            response.errorStatus = SNMP_ERR_NOSUCHNAME;
+            response.errorIndex = bLast ? static_cast<long>(message.bindings.size()) : 1;
+            for (const PeerBinding& binding : message.bindings) response.bindings.push_back({binding.oid, PeerNull()});
+            return PeerEncode(response);
+        };
+        const std::vector<WalkColumn> columns = {{"2.1.43.8.2.1.9.1.1", 10}, {"2.1.43.8.2.1.10.1.1", 10}, {kNames, 4}};
+        CSNMPPacket packet;
+        packet.SetWalkList(columns);
+        const WalkRun run = RunWalk(packet, refuse);
+        ASSERT_EQ(run.result, 0) << bLast;
+        EXPECT_TRUE(packet.IsDone()) << bLast;
+        // Naming the first binding ends a column each time; naming the last one takes each
+        // column's bindings of a request down to its parent (4 + 10 + 10).
+        EXPECT_EQ(run.exchanges, bLast ? 24 : 3) << bLast;
+        for (const WalkColumn& column : columns) ExpectEmptyColumn(packet, column.first);
+    }
+
+    // Answers every binding with row 1 of the column, whatever was asked.
+    const Transport stuck = [](const Bytes& request) {
+        PeerResponse response;
+        for (size_t i = 0; i < PeerDecode(request).bindings.size(); ++i)
+            response.bindings.push_back({PeerOidFromText(kNamesFull + ".1"), PeerString("same")});
+        return PeerEncode(response);
+    };
+    CSNMPPacket packet;
+    packet.SetWalkList({{kNames, 2}});
+    const WalkRun run = RunWalk(packet, stuck);
+    EXPECT_EQ(run.result, PACKET_ERR_BUILD);
+    EXPECT_LT(run.exchanges, 130);
+}
+
+TEST(SNMPWalk, ValuesOfOtherTypesAreIgnoredPastTheColumnSkippedWhenNullAndRefusedInsideIt) {
+    PeerValue opaque;
+    opaque.type = ASN_OPAQUE;
+    opaque.bytes = {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00};
+    const std::vector<std::pair<const char*, PeerValue>> next = {{"Counter32", PeerTyped(ASN_COUNTER, 3721980054L)},
+                                                                 {"IpAddress", PeerIpAddress()},
+                                                                 {"Opaque", opaque},
+                                                                 {"Counter64", PeerTyped(ASN_COUNTER, 0x55)}};
+    for (const auto& [name, value] : next) {
+        PeerAgent agent;
+        AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.10.1", {1, 2, 3});
+        agent.Set("1.3.6.1.2.1.43.10.2.1.4.1.1", value);
+        // net-snmp builds no Counter64 into a version-1 message: a Counter32 re-tagged.
+        const bool bRetag = std::string(name) == "Counter64";
+        const Transport transport = [&agent, bRetag](const Bytes& request) {
+            Bytes reply = agent.Answer(request);
+            const Bytes counter = {0x41, 0x01, 0x55};
+            const auto at = std::search(reply.begin(), reply.end(), counter.begin(), counter.end());
+            if (bRetag && at != reply.end()) *at = 0x46;
+            return reply;
+        };
+        CSNMPPacket packet;
+        packet.SetWalkList({{"2.1.43.8.2.1.10.1.1", 2}});
+        ASSERT_EQ(RunWalk(packet, transport).result, 0) << name;
+        EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.10.1.1"), (Ints{10, 20, 30})) << name;
+    }
+
+    PeerAgent agent;
+    agent.Set(kNamesFull + ".1", PeerString("a"));
+    agent.Set(kNamesFull + ".2", PeerNull());
+    agent.Set(kNamesFull + ".3", PeerString("c"));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerOid({1, 3, 6, 1}));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.15.1.1", PeerTyped(ASN_COUNTER, 5));
+    agent.Set("1.3.6.1.2.1.43.8.2.1.16.1.1", PeerInt(0));
+    CSNMPPacket packet;
+    packet.SetWalkList({{kNames, 4}});
+    ASSERT_EQ(RunWalk(packet, agent).result, 0);
+    EXPECT_EQ(StringsOf(packet, kNames), (Strings{"a", "c"}));
+    // Rows of an identifier or an application type give no value the walk could keep.
+    for (const char* column : {"2.1.43.8.2.1.14.1.1", "2.1.43.8.2.1.15.1.1"}) {
+        CSNMPPacket refused;
+        refused.SetWalkList({{column, 1}});
+        EXPECT_EQ(RunWalk(refused, agent).result, PACKET_ERR_STRUCTURE) << column;
+    }
+}
+
+TEST(SNMPWalk, UnusableColumnListsAreRefusedByBuildGetNext) {
+    const std::vector<std::vector<WalkColumn>> refused = {
+        {},                                // nothing to walk
+        {{kNames, 25}},                    // never fits in one request
+        {{kNames, 25}, {"2.1.1.6.0", 1}},  // blocks the column after it
+        {{"43", 2}},                       // no parent to ask first
+        {{"", 2}},
+        {{kNames, 0}},  // would never ask a row
+        {{kNames, -3}}};
+    for (const auto& columns : refused) {
+        CSNMPPacket packet;
+        packet.SetWalkList(columns);
+        EXPECT_EQ(packet.BuildGetNext(), PACKET_ERR_BUILD) << (columns.empty() ? "" : columns[0].first);
+        EXPECT_FALSE(packet.IsDone());
+    }
+    CSNMPPacket getPacket;
+    getPacket.SetRequestType(PDU_GET_REQUEST);
+    getPacket.SetWalkList({{"2.1.1.6.0", 2}});
+    EXPECT_EQ(getPacket.BuildGetNext(), PACKET_ERR_BUILD);
+}
+
+TEST(SNMPWalk, ColumnOf127RowsCompletesAndALongerColumnFailsTheWalk) {
+    for (int rows : {127, 128, 300}) {
+        PeerAgent agent;
+        AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.10.1", Range(1, rows));
+        agent.Set("1.3.6.1.2.1.43.8.2.1.11.1.1", PeerInt(0));
+        CSNMPPacket packet;
+        packet.SetWalkList({{"2.1.43.8.2.1.10.1.1", 4}});
+        const WalkRun run = RunWalk(packet, agent);
+        EXPECT_LT(run.exchanges, 40) << rows;
+        if (rows <= 127) {
+            ASSERT_EQ(run.result, 0) << rows;
+            EXPECT_EQ(IntsOf(packet, "2.1.43.8.2.1.10.1.1").size(), static_cast<size_t>(rows));
+        } else {
+            EXPECT_EQ(run.result, PACKET_ERR_BUILD) << rows;
+            EXPECT_FALSE(packet.IsDone());
+        }
+        // No request ever asks the same row twice.
+        std::vector<std::vector<uint32_t>> asked;
+        for (const PeerMessage& message : run.requests)
+            for (const PeerBinding& binding : message.bindings) asked.push_back(binding.oid);
+        std::sort(asked.begin(), asked.end());
+        EXPECT_EQ(std::adjacent_find(asked.begin(), asked.end()), asked.end()) << rows;
+    }
+}
 
 TEST(SNMPPacketGet, RequestsDecodeWithNetSnmpIncludingLongIdentifiers) {
     std::string longText = "4.1.4913";
@@ -68,7 +408,7 @@ TEST(SNMPPacketGet, RequestsDecodeWithNetSnmpIncludingLongIdentifiers) {
 TEST(SNMPPacketGet, StringValueIsKeptUnderReplyTextAndReadBackBySize) {
     GetFixture get;
     ASSERT_EQ(get.Answer(PeerString("Room 7, floor 2")), 0);
-    EXPECT_EQ(PlainList(get.packet.GetStringResults(), "2.1.1.6.0"), std::vector<std::string>{"Room 7, floor 2"});
+    EXPECT_EQ(StringsOf(get.packet, "2.1.1.6.0"), Strings{"Room 7, floor 2"});
     ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
 
     DWORD size = 0;
@@ -90,9 +430,9 @@ TEST(SNMPPacketGet, LaterResponseReplacesTheKeyAndStringsOutliveReset) {
     const std::string longText(6000, 'x');
     ASSERT_EQ(get.Answer(PeerString("first")), 0);
     ASSERT_EQ(get.Answer(PeerString(longText)), 0);
-    EXPECT_EQ(PlainList(get.packet.GetStringResults(), "2.1.1.6.0"), std::vector<std::string>{longText});
+    EXPECT_EQ(StringsOf(get.packet, "2.1.1.6.0"), Strings{longText});
     ASSERT_EQ(get.Answer(PeerInt(7)), 0);
-    EXPECT_EQ(PlainList(get.packet.GetIntegerResults(), "2.1.1.6.0"), std::vector<int32_t>{7});
+    EXPECT_EQ(IntsOf(get.packet, "2.1.1.6.0"), Ints{7});
     ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
     BYTE byte = 0;
     DWORD size = 1;
@@ -100,7 +440,7 @@ TEST(SNMPPacketGet, LaterResponseReplacesTheKeyAndStringsOutliveReset) {
     EXPECT_EQ(byte, 7);
     get.packet.Reset();
     EXPECT_TRUE(get.packet.GetValueResults().empty());
-    EXPECT_EQ(PlainList(get.packet.GetStringResults(), "2.1.1.6.0"), std::vector<std::string>{longText});
+    EXPECT_EQ(StringsOf(get.packet, "2.1.1.6.0"), Strings{longText});
 }
 
 TEST(SNMPPacketGet, IntegersOfEveryWidthAndNullAsNoObject) {
@@ -109,7 +449,7 @@ TEST(SNMPPacketGet, IntegersOfEveryWidthAndNullAsNoObject) {
     for (const auto& [sent, expected] : cases) {
         GetFixture get;
         ASSERT_EQ(get.Answer(PeerInt(sent)), 0) << sent;
-        EXPECT_EQ(PlainList(get.packet.GetIntegerResults(), "2.1.1.6.0"), std::vector<int32_t>{expected}) << sent;
+        EXPECT_EQ(IntsOf(get.packet, "2.1.1.6.0"), Ints{expected}) << sent;
     }
     GetFixture get;
     ASSERT_EQ(get.Answer(PeerNull()), 0);

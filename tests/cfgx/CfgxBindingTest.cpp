@@ -1,17 +1,79 @@
-// The CFGX module binding: opening the sample driver's module and source through the queue's
-// paths, the Open failures, and the functions a module lacks.
-#include "CfgxTestUtil.h"
-
+// The CFGX module binding against the real module (the sample driver's VUD3CFGX.DLL and sources,
+// opened through the queue's paths) and a module that exports only a few functions: the Open
+// failures, the functions a module lacks, and adding and deleting single prohibit rules, seen in
+// the file the module saves.
+#include "cfgx/CCfgxDll.h"
+#include "common/BIInfo.h"
 #include "platform/prefix.h"
+#include "printerinfo/CBIProhibitInfo.h"
+#include "support/ErrorLines.h"
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
-using namespace cfgxtest;
+using vanto_test::ErrorLines;
 
 namespace {
+
+constexpr const char* kQueue = "Cfgx Queue";
+constexpr const char16_t* kQueueW = u"Cfgx Queue";
+constexpr DWORD kCategoryPage = 2;
+
+// A prefix with the sample driver, its built CFGX and AUDF modules and a queue with its
+// identifier; the driver's paths as the queue's printer context gives them.
+class CfgxPrefix : public vanto_test::TempPrefix {
+public:
+    CfgxPrefix()
+        : TempPrefix(kQueue, kDefaultPort,
+                     {std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.DLL", std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL"}) {
+        // The driver's shared folder, in which the queue's work folder is made (without sources,
+        // so the sources are those of the driver directory).
+        std::filesystem::create_directories(DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName);
+        EXPECT_TRUE(context.Build(kQueueW, 1));  // flag 1: the queue gets its identifier
+        EXPECT_TRUE(context.GetPath(BIInfo::UIModule, szModule));
+        EXPECT_TRUE(context.GetPath(BIInfo::DataFile, szVIF));
+        EXPECT_TRUE(context.GetPath(BIInfo::CFXFolder, szSource));
+        EXPECT_TRUE(context.GetPath(BIInfo::WorkFolder, szWork));
+    }
+    // Opens the sample page-printer source on kQueue.
+    int32_t Open(CCfgxDll& cfgx) const { return cfgx.Open(szModule, szVIF, szSource, kQueueW, kCategoryPage); }
+    // Saves the session into the work folder and reads the file back.
+    nlohmann::json Saved(const CCfgxDll& cfgx) const {
+        EXPECT_EQ(cfgx.Save(szWork), 0);
+        const auto onDisk = vplat::ToLinuxPath(std::u16string(szWork) + u"\\K_PAGE.CFX");
+        EXPECT_TRUE(onDisk.has_value());
+        std::ifstream in(onDisk.value_or(""));
+        EXPECT_TRUE(in.good()) << "no saved file";
+        return in.good() ? nlohmann::json::parse(in) : nlohmann::json::object();
+    }
+
+    BIInfo context;
+    WCHAR szModule[MAX_PATH] = {};
+    WCHAR szVIF[MAX_PATH] = {};
+    WCHAR szSource[MAX_PATH] = {};
+    WCHAR szWork[MAX_PATH] = {};
+};
+
+// Whether a saved file holds a prohibit group of exactly these (function, element) items.
+using Group = std::set<std::pair<uint32_t, uint32_t>>;
+bool HasGroup(const nlohmann::json& file, const Group& group) {
+    for (const auto& g : file.value("prohibits", nlohmann::json::array())) {
+        Group items;
+        for (const auto& it : g["items"]) items.emplace(it["function"].get<uint32_t>(), it["element"].get<uint32_t>());
+        if (items == group) return true;
+    }
+    return false;
+}
 
 std::u16string WinPath(const std::string& linuxPath) { return vplat::ToWindowsPath(linuxPath); }
 
@@ -37,6 +99,28 @@ std::vector<int32_t> CallEveryWrapper(const CCfgxDll& cfgx) {
             cfgx.UpdateREGData(nullptr, 12, &record, 1)};
 }
 
+constexpr DWORD kPaperSize = 9;
+constexpr DWORD kOutputPaperSize = 35;
+constexpr WORD kA4 = 9, kA5 = 11, kB5 = 13;                // no flag in the sample
+constexpr WORD kStatement = 6, kFolio = 14, kOficio = 259; // flag 0x08000000 in the sample
+constexpr WORD kNoSuchSize = 9999;
+
+class ProhibitEdit : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(prefix.Open(cfgx), 0); }
+    DWORD Available(DWORD f, DWORD e) {
+        DWORD value = 0xFFFF;
+        return cfgx.GetFunctionElementAttribute(f, e, KD_CFGX_ATTR_AVAILABLE, &value) == 0 ? value : 0xFFFF;
+    }
+    void AddOne(DWORD f, DWORD e) {
+        const KD_CFGX_PROHIBIT_ITEM item{f, e, 0, 0};
+        ASSERT_EQ(cfgx.AddProhibitData(&item, 1, 0), 0);
+    }
+
+    CfgxPrefix prefix;
+    CCfgxDll cfgx;
+};
+
 }  // namespace
 
 TEST(CfgxBinding, OpensTheSampleSourceFoundThroughTheQueuesPathsAndClosesAgain) {
@@ -59,32 +143,33 @@ TEST(CfgxBinding, OpensTheSampleSourceFoundThroughTheQueuesPathsAndClosesAgain) 
     for (int32_t result : CallEveryWrapper(cfgx)) EXPECT_EQ(result, kCfgxMissingFunction);
 }
 
-TEST(CfgxBinding, OpenFailures) {
-    CfgxPrefix prefix;
-    const DriverPaths& p = prefix.paths;
-    CCfgxDll cfgx;
-    EXPECT_EQ(cfgx.Open(nullptr, p.szVIF, p.szSource, kQueueW, kCategoryPage), kCfgxOpenNullPath);
-    EXPECT_EQ(cfgx.Open(p.szModule, nullptr, p.szSource, kQueueW, kCategoryPage), kCfgxOpenNullPath);
-    EXPECT_EQ(cfgx.Open(p.szModule, p.szVIF, nullptr, kQueueW, kCategoryPage), kCfgxOpenNullPath);
-    EXPECT_FALSE(cfgx.IsLoaded());
-
-    // No module at the path; a module without KD_CFGXInitEx (the AUDF module) is unloaded again.
+TEST(CfgxBinding, OpenFailuresKeepNoSession) {
+    CfgxPrefix p;
     const std::u16string missing = std::u16string(p.szModule) + u".missing";
-    EXPECT_EQ(cfgx.Open(missing.c_str(), p.szVIF, p.szSource, kQueueW, kCategoryPage), kCfgxOpenNotLoaded);
-    EXPECT_FALSE(cfgx.IsLoaded());
     const std::u16string audf = WinPath(std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL");
-    EXPECT_EQ(cfgx.Open(audf.c_str(), p.szVIF, p.szSource, kQueueW, kCategoryPage), kCfgxOpenNotLoaded);
-    EXPECT_FALSE(cfgx.IsLoaded());
-    EXPECT_EQ(cfgx.GetHandle(), nullptr);
-
-    // The module's own refusal is the result: a folder without a source of the category, and a
-    // null queue name. No session is kept.
-    const std::u16string empty = WinPath(prefix.DriveC() + "/ProgramData");
-    EXPECT_EQ(cfgx.Open(p.szModule, p.szVIF, empty.c_str(), kQueueW, kCategoryPage), KD_CFGX_ERR_NO_SOURCE);
-    EXPECT_EQ(cfgx.GetHandle(), nullptr);
-    EXPECT_TRUE(cfgx.IsLoaded());
-    EXPECT_EQ(cfgx.Open(p.szModule, p.szVIF, p.szSource, nullptr, kCategoryPage), KD_CFGX_ERR_BAD_ARGUMENT);
-    EXPECT_EQ(cfgx.GetHandle(), nullptr);
+    const std::u16string empty = WinPath(p.DriveC() + "/ProgramData");
+    struct Case {
+        const char16_t *module, *vif, *source, *queue;
+        int32_t result;
+        bool loaded;
+    };
+    // Null paths; no module at the path, or one without KD_CFGXInitEx (the AUDF module), which is
+    // unloaded again; then the module's own refusals (a folder without a source of the category,
+    // a null queue name), passed on with the module still loaded.
+    const Case cases[] = {{nullptr, p.szVIF, p.szSource, kQueueW, kCfgxOpenNullPath, false},
+                          {p.szModule, nullptr, p.szSource, kQueueW, kCfgxOpenNullPath, false},
+                          {p.szModule, p.szVIF, nullptr, kQueueW, kCfgxOpenNullPath, false},
+                          {missing.c_str(), p.szVIF, p.szSource, kQueueW, kCfgxOpenNotLoaded, false},
+                          {audf.c_str(), p.szVIF, p.szSource, kQueueW, kCfgxOpenNotLoaded, false},
+                          {p.szModule, p.szVIF, empty.c_str(), kQueueW, KD_CFGX_ERR_NO_SOURCE, true},
+                          {p.szModule, p.szVIF, p.szSource, nullptr, KD_CFGX_ERR_BAD_ARGUMENT, true}};
+    CCfgxDll cfgx;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(cfgx.Open(c.module, c.vif, c.source, c.queue, kCategoryPage), c.result) << i;
+        EXPECT_EQ(cfgx.IsLoaded(), c.loaded) << i;
+        EXPECT_EQ(cfgx.GetHandle(), nullptr) << i;
+    }
     cfgx.Close();
     EXPECT_FALSE(cfgx.IsLoaded());
 }
@@ -118,4 +203,72 @@ TEST(CfgxBinding, FunctionsTheModuleLacksAnswerMinusThree) {
     EXPECT_EQ(calls,
               "KD_CFGXInitEx\nKD_CFGXGetFunctionElementStatus\nKD_CFGXGetFunctionElementAttribute\n"
               "KD_CFGXSetFunctionElementAttribute\nKD_CFGXExit\n");
+}
+
+TEST_F(ProhibitEdit, AddProhibitMarksTheElementAndForbidsItWhenUnavailable) {
+    ErrorLines errors;
+    EXPECT_TRUE(AddProhibitInfo(&cfgx, kPaperSize, kB5, FALSE));
+    EXPECT_EQ(Available(kPaperSize, kB5), 0u);
+    EXPECT_TRUE(AddProhibitInfo(&cfgx, kPaperSize, kA5, TRUE));
+    EXPECT_EQ(Available(kPaperSize, kA5), 1u);
+    // An element the file lacks: refused at the attribute, nothing added.
+    EXPECT_FALSE(AddProhibitInfo(&cfgx, kPaperSize, kNoSuchSize, FALSE));
+    EXPECT_FALSE(AddProhibitInfo(nullptr, kPaperSize, kB5, FALSE));
+    EXPECT_EQ(errors.Count(), 0u) << "a refused attribute is not a failed add";
+
+    const nlohmann::json saved = prefix.Saved(cfgx);
+    EXPECT_TRUE(HasGroup(saved, {{kPaperSize, kB5}}));
+    EXPECT_FALSE(HasGroup(saved, {{kPaperSize, kA5}}));
+    EXPECT_FALSE(HasGroup(saved, {{kPaperSize, kNoSuchSize}}));
+}
+
+TEST_F(ProhibitEdit, DeleteRemovesTheRulesOfShownDroppableSizesOnly) {
+    for (WORD id : {kStatement, kFolio, kA4}) {
+        AddOne(kPaperSize, id);
+        AddOne(kOutputPaperSize, id);
+    }
+    ErrorLines errors;
+    const SBIPaperEntry entries[] = {
+        {kStatement, 1, 2, 0},   // droppable and shown: both rules go
+        {kFolio, 0, 2, 0},       // droppable, not shown: handled, rules stay
+        {kA4, 1, 2, 0},          // not droppable: skipped
+        {kNoSuchSize, 1, 2, 0},  // not in the file: skipped
+        {kOficio, 1, 2, 0},      // droppable and shown, without rules: nothing to delete
+    };
+    EXPECT_TRUE(DeletePaperSizeProhibitInfo(&cfgx, entries, static_cast<int>(std::size(entries))));
+    EXPECT_EQ(errors.Count(), 0u);
+
+    const nlohmann::json saved = prefix.Saved(cfgx);
+    EXPECT_FALSE(HasGroup(saved, {{kPaperSize, kStatement}}));
+    EXPECT_FALSE(HasGroup(saved, {{kOutputPaperSize, kStatement}}));
+    for (WORD id : {kFolio, kA4}) {
+        EXPECT_TRUE(HasGroup(saved, {{kPaperSize, id}})) << id;
+        EXPECT_TRUE(HasGroup(saved, {{kOutputPaperSize, id}})) << id;
+    }
+    EXPECT_TRUE(HasGroup(saved, {{1, 4}, {26, 1}})) << "the source's own rules stay";
+
+    // Nothing handled, and nothing to handle.
+    EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, entries + 2, 2));
+    EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, nullptr, 3));
+    EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, entries, 0));
+    EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, entries, -1));
+    EXPECT_FALSE(DeletePaperSizeProhibitInfo(nullptr, entries, 1));
+}
+
+TEST(ProhibitEditPartialModule, MissingFunctionsFailTheEditsAsAnyRefusalWould) {
+    vanto_test::TempPrefix prefix;
+    CCfgxDll cfgx;
+    const std::u16string module = vplat::ToWindowsPath(VANTO_TEST_PARTIAL_CFGX);
+    ASSERT_EQ(cfgx.Open(module.c_str(), u"C:\\vif", u"C:\\src", kQueueW, kCategoryPage), 0);
+    ErrorLines errors;
+    // The attribute is set; adding the group needs a function the module lacks.
+    EXPECT_FALSE(AddProhibitInfo(&cfgx, kPaperSize, kB5, FALSE));
+    EXPECT_TRUE(errors.Has("#Failed to add Prohibit Info fid=9 eid=13."));
+    EXPECT_TRUE(AddProhibitInfo(&cfgx, kPaperSize, kB5, TRUE));
+    // The entry qualifies, but neither rule can be deleted: both failures are logged and the
+    // entry still counts as handled.
+    const SBIPaperEntry entry{kStatement, 1, 2, 0};
+    EXPECT_TRUE(DeletePaperSizeProhibitInfo(&cfgx, &entry, 1));
+    EXPECT_TRUE(errors.Has("#Failed to delete Prohibit Info of PaperSize."));
+    EXPECT_TRUE(errors.Has("#Failed to delete Prohibit Info of OutputPaperSize."));
 }

@@ -213,26 +213,21 @@ TEST_F(BITableDataDamaged, InconsistentDirectoryFails) {
     auto more = good;
     tabletest::Put16(more, L::kOffDirCount, 0xFFFF);
     EXPECT_FALSE(LoadsDamaged(more)) << "directory longer than the file";
-
-    auto past = good;
-    tabletest::Put32(past, DirEntry(0) + L::kDirOffRowsOffset, static_cast<uint32_t>(good.size() - 8));
-    EXPECT_FALSE(LoadsDamaged(past)) << "rows past the end";
-
-    auto wrap = good;
-    tabletest::Put32(wrap, DirEntry(0) + L::kDirOffRowsOffset, 0xFFFFFFF0u);
-    EXPECT_FALSE(LoadsDamaged(wrap)) << "offset that would wrap";
-
-    auto count = good;
-    tabletest::Put32(count, DirEntry(0) + L::kDirOffRowCount, 0x10000000u);
-    EXPECT_FALSE(LoadsDamaged(count)) << "row count beyond the file";
-
-    auto small = good;  // table 0 is 3010, whose fields reach byte 112
-    tabletest::Put32(small, DirEntry(0) + L::kDirOffRowSize, L::kPSOffCode2);
-    EXPECT_FALSE(LoadsDamaged(small)) << "row size below the fields read";
-
-    auto header = good;
-    tabletest::Put32(header, DirEntry(0) + L::kDirOffRowsOffset, 0);
-    EXPECT_FALSE(LoadsDamaged(header)) << "rows overlapping the header";
+    struct Case {
+        size_t field;  // in table 0's directory entry (3010, whose fields reach byte 112)
+        uint32_t value;
+        const char* fault;
+    };
+    const Case cases[] = {{L::kDirOffRowsOffset, static_cast<uint32_t>(good.size() - 8), "rows past the end"},
+                          {L::kDirOffRowsOffset, 0xFFFFFFF0u, "offset that would wrap"},
+                          {L::kDirOffRowsOffset, 0, "rows overlapping the header"},
+                          {L::kDirOffRowCount, 0x10000000u, "row count beyond the file"},
+                          {L::kDirOffRowSize, L::kPSOffCode2, "row size below the fields read"}};
+    for (const Case& c : cases) {
+        auto damaged = good;
+        tabletest::Put32(damaged, DirEntry(0) + c.field, c.value);
+        EXPECT_FALSE(LoadsDamaged(damaged)) << c.fault;
+    }
 }
 
 TEST_F(BITableDataDamaged, UnterminatedTextStaysInsideItsField) {
@@ -253,12 +248,10 @@ TEST(ResTableCompiler, RejectsWhatWouldNotLoadAsWritten) {
     json longName = {{"tables", {{{"id", 3050}, {"rows", {{{"name", std::string(30, 'M')}}}}}}}};
     EXPECT_FALSE(restable::Compile(longName, file, error));
     EXPECT_NE(error.find("name"), std::string::npos) << error;
-    json typo = {{"tables", {{{"id", 3010}, {"rows", {{{"nmae", "A4"}}}}}}}};
-    EXPECT_FALSE(restable::Compile(typo, file, error));
-    json range = {{"tables", {{{"id", 3010}, {"rows", {{{"id", 70000}}}}}}}};
-    EXPECT_FALSE(restable::Compile(range, file, error));
-    json tooSmall = {{"tables", {{{"id", 3010}, {"rowSize", 100}, {"rows", json::array()}}}}};
-    EXPECT_FALSE(restable::Compile(tooSmall, file, error));
-    json rawUnknown = {{"tables", {{{"id", 3030}, {"rows", {{{"hex", "01"}}}}}}}};
-    EXPECT_FALSE(restable::Compile(rawUnknown, file, error)) << "table 3030 needs a row size";
+    const json refused[] = {
+        {{"tables", {{{"id", 3010}, {"rows", {{{"nmae", "A4"}}}}}}}},                 // unknown field
+        {{"tables", {{{"id", 3010}, {"rows", {{{"id", 70000}}}}}}}},                  // out of range
+        {{"tables", {{{"id", 3010}, {"rowSize", 100}, {"rows", json::array()}}}}},    // rows too small
+        {{"tables", {{{"id", 3030}, {"rows", {{{"hex", "01"}}}}}}}}};                 // no row size
+    for (const json& source : refused) EXPECT_FALSE(restable::Compile(source, file, error)) << source.dump();
 }

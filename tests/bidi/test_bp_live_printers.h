@@ -1,8 +1,7 @@
 // Live printers for the CBIDI_BP tests: a temporary prefix with the sample driver, the
-// channel-list relay as its transport module and the sample driver's resource tables as the build
-// compiles them; virtual printers (build/vprinter) on loopback addresses (127.0.87.x and 127.0.88.x
-// for these tests) and on USB sockets; temporary printer profiles; the library's log of this
-// process.
+// channel-list relay as its transport module and the driver's resource tables as the build
+// compiles them; virtual printers (build/vprinter) on loopback addresses and USB sockets;
+// temporary printer profiles; the library's log of this process.
 #pragma once
 
 #include "bidi/CBIDI_BP.h"
@@ -19,11 +18,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,16 +45,13 @@ inline std::u16string WinPath(const std::string& path) {
 // build/vprinter serving "-p WHERE=PROFILE" pairs.
 class Printers : public vanto_test::VprinterProcess {
 public:
-    explicit Printers(const std::vector<std::pair<std::string, std::string>>& printers,
-                      const std::vector<std::string>& extra = {})
-        : VprinterProcess(Arguments(printers, extra)) {}
+    explicit Printers(const std::vector<std::pair<std::string, std::string>>& printers)
+        : VprinterProcess(Arguments(printers)) {}
 
 private:
-    static std::vector<std::string> Arguments(const std::vector<std::pair<std::string, std::string>>& printers,
-                                              const std::vector<std::string>& extra) {
+    static std::vector<std::string> Arguments(const std::vector<std::pair<std::string, std::string>>& printers) {
         std::vector<std::string> args;
         for (const auto& [where, profile] : printers) args.insert(args.end(), {"-p", where + "=" + profile});
-        args.insert(args.end(), extra.begin(), extra.end());
         return args;
     }
 };
@@ -66,20 +60,17 @@ private:
 // on to the real module of the build.
 class LivePrefix {
 public:
-    // extraDriverFiles: more built files to install with the sample driver (a store module, ...).
-    explicit LivePrefix(const std::vector<std::string>& extraDriverFiles = {}) {
+    LivePrefix() {
         const std::string relay = m_files.Path() + "/ZKAPI7x64.Dll";
         std::error_code ec;
         fs::copy_file(VANTO_TEST_RELAY_MODULE, relay, ec);
         EXPECT_FALSE(ec) << "cannot copy the relay module";
         ::setenv("VANTO_TEST_REAL_ZKAPI", (std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll").c_str(), 1);
         ::unsetenv("VANTO_TEST_CHANNELS");
-        std::vector<std::string> files{relay, std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.BRT",
-                                       std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT",
-                                       std::string(VANTO_BUILD_DIR) + "/VUD3LPN.BRT"};
-        files.insert(files.end(), extraDriverFiles.begin(), extraDriverFiles.end());
-        m_prefix = std::make_unique<vanto_test::TempPrefix>(vanto_test::TempPrefix::kNoQueue,
-                                                            vanto_test::TempPrefix::kDefaultPort, files);
+        const std::string build = VANTO_BUILD_DIR;
+        m_prefix = std::make_unique<vanto_test::TempPrefix>(
+            vanto_test::TempPrefix::kNoQueue, vanto_test::TempPrefix::kDefaultPort,
+            std::vector<std::string>{relay, build + "/VUD3CFGX.BRT", build + "/VUD3LP.BRT", build + "/VUD3LPN.BRT"});
         fs::create_directories(vplat::UsbFolder(), ec);
     }
     ~LivePrefix() {
@@ -109,7 +100,6 @@ public:
         for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++count;
         return count;
     }
-
     // Requests sent to printers since EnableLog or the last MarkLog.
     size_t Sends() const { return CountInNewLog("Call 'Send' function of ZKAPI Module."); }
 
@@ -117,10 +107,8 @@ public:
 
 private:
     std::string Log() const {
-        const std::string folder = m_prefix->DriveC() + "/VANTOLOG";
         std::error_code ec;
-        if (!fs::is_directory(folder, ec)) return {};
-        for (const auto& entry : fs::directory_iterator(folder, ec))
+        for (const auto& entry : fs::directory_iterator(m_prefix->DriveC() + "/VANTOLOG", ec))
             if (entry.path().filename().string().find("(pid" + std::to_string(::getpid()) + ")") != std::string::npos)
                 return ReadFile(entry.path().string());
         return {};
@@ -151,8 +139,7 @@ inline std::unique_ptr<Printers> Serve(LivePrefix& live, const std::vector<LiveQ
 // A printer context for a queue, built as the library builds it.
 inline std::unique_ptr<BIInfo> Context(const std::string& queue) {
     auto context = std::make_unique<BIInfo>();
-    const std::u16string name = Wide(queue);
-    EXPECT_TRUE(context->Build(name.c_str(), 0));
+    EXPECT_TRUE(context->Build(Wide(queue).c_str(), 0));
     return context;
 }
 
@@ -183,6 +170,31 @@ inline std::string WriteProfile(const TempFolder& folder, const std::string& nam
     folder.Write(name + "/profile.json", profileJson);
     folder.Write(name + "/mib.snmprec", snmprec);
     return folder.Path() + "/" + name;
+}
+
+// The values of the rows directly under a column (full identifier text) in snmprec text, in row
+// order; hex values ("4x") as their bytes.
+inline std::vector<std::string> SnmprecColumn(const std::string& snmprec, const std::string& column) {
+    std::vector<std::pair<unsigned long, std::string>> rows;
+    std::istringstream in(snmprec);
+    for (std::string line; std::getline(in, line);) {
+        const size_t bar1 = line.find('|'), bar2 = line.find('|', bar1 + 1);
+        if (bar2 == std::string::npos || line.rfind(column + ".", 0) != 0) continue;
+        const std::string row = line.substr(column.size() + 1, bar1 - column.size() - 1);
+        if (row.empty() || row.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string value = line.substr(bar2 + 1);
+        if (line.compare(bar1, bar2 - bar1, "|4x") == 0) {
+            std::string bytes;
+            for (size_t i = 0; i + 1 < value.size(); i += 2)
+                bytes.push_back(static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16)));
+            value = bytes;
+        }
+        rows.emplace_back(std::stoul(row), value);
+    }
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::string> values;
+    for (auto& row : rows) values.push_back(std::move(row.second));
+    return values;
 }
 
 }  // namespace bp_test

@@ -1,7 +1,7 @@
-// System OEM printers through the sample driver's own tables: the System OEM rows of the
-// configuration table source compile into 200-byte rows whose model-information word lies where
-// CBIDI_BP reads it, and a printer whose model matches a row with bit 0x100 or 0x200 there opens
-// as a System OEM printer with that row as its record. Printers live on 127.0.86.x.
+// System OEM printers through the sample driver's own tables: a printer whose model matches a row
+// with bit 0x100 or 0x200 in its model-information word opens as a System OEM printer with that
+// row as its record; rows whose fields would overrun their place are refused by the compiler.
+// Printers live on 127.0.86.x.
 #include "test_bp_live_printers.h"
 
 #include "tables/CBITableData.h"
@@ -37,8 +37,6 @@ DWORD Word(const SBISystemOEMRow& row, size_t offset) {
     return row[offset] | (row[offset + 1] << 8) | (row[offset + 2] << 16) | (static_cast<DWORD>(row[offset + 3]) << 24);
 }
 
-WORD Half(const SBISystemOEMRow& row, size_t offset) { return static_cast<WORD>(row[offset] | (row[offset + 1] << 8)); }
-
 // A table object loaded from a compiled source; the compiler must accept it.
 CBITableData Loaded(const nlohmann::json& source) {
     std::vector<uint8_t> file;
@@ -49,18 +47,16 @@ CBITableData Loaded(const nlohmann::json& source) {
     return table;
 }
 
-// A source with one System OEM table of these rows.
-nlohmann::json OemSource(const std::vector<nlohmann::json>& rows) {
-    nlohmann::json table = {{"id", BITableLayout::kTableSystemOEM}, {"rows", nlohmann::json::array()}};
-    for (const auto& row : rows) table["rows"].push_back(row);
-    return {{"tables", nlohmann::json::array({table})}};
+// A source with one System OEM table of this row.
+nlohmann::json OemSource(const nlohmann::json& row) {
+    return {{"tables", nlohmann::json::array({{{"id", BITableLayout::kTableSystemOEM}, {"rows", {row}}}})}};
 }
 
 // Compiling a single row fails, with a message that names the field at fault.
 void ExpectRowRefused(const nlohmann::json& row, const std::string& field) {
     std::vector<uint8_t> file;
     std::string error;
-    EXPECT_FALSE(restable::Compile(OemSource({row}), file, error)) << row.dump();
+    EXPECT_FALSE(restable::Compile(OemSource(row), file, error)) << row.dump();
     EXPECT_NE(error.find(field), std::string::npos) << error;
 }
 
@@ -72,32 +68,10 @@ std::string ModelFor(const std::string& pattern) {
 
 }  // namespace
 
-TEST(SystemOemRows, CompiledFieldsLieWhereTheRecordIsRead) {
-    const nlohmann::json row = {{"pattern", "Model-Q*"}, {"modelInfo", "0x80000301"}, {"pdl", 0x104},
-                                {"options", 1},         {"memory", 768},              {"sources", {7, 1, 2, 0xFFFF}},
-                                {"trays", 3},           {"userDef", {3556, 2159, 1480, 980, 1400, 850, 583, 386}}};
-    CBITableData table = Loaded(OemSource({row}));
-    SBISystemOEMRow record{};
-    ASSERT_TRUE(table.GetSystemOEMModel("model-q 5", &record));
-    EXPECT_STREQ(reinterpret_cast<const char*>(record.data()), "Model-Q*");
-    EXPECT_EQ(Word(record, BP_OEM_MODELINFO_OFFSET), 0x80000301u) << "the word the connection code tests";
-    EXPECT_EQ(Word(record, BITableLayout::kOEMOffPDL), 0x104u);
-    EXPECT_EQ(Word(record, BITableLayout::kOEMOffOptions), 1u);
-    EXPECT_EQ(Word(record, BITableLayout::kOEMOffMemory), 768u);
-    const std::vector<WORD> sources = {7, 1, 2, 0xFFFF, 0};
-    for (size_t i = 0; i < sources.size(); ++i)
-        EXPECT_EQ(Half(record, BITableLayout::kOEMOffSources + 2 * i), sources[i]) << "source " << i;
-    EXPECT_EQ(Half(record, BITableLayout::kOEMOffTrayCount), 3);
-    for (size_t i = 0; i < BITableLayout::kOEMUserDefCount; ++i)
-        EXPECT_EQ(Word(record, BITableLayout::kOEMOffUserDef + 4 * i), row["userDef"][i].get<uint32_t>()) << i;
-    EXPECT_EQ(Word(record, BITableLayout::kOEMOffUserDef + 4 * BITableLayout::kOEMUserDefCount), 0u)
-        << "bytes no field names stay zero";
-}
-
 TEST(SystemOemRows, FieldsThatWouldOverrunTheirPlaceAreRefused) {
     const std::string longest(BITableLayout::kOEMPatternWidth - 1, 'P');
     SBISystemOEMRow record{};
-    EXPECT_TRUE(Loaded(OemSource({{{"pattern", longest}}})).GetSystemOEMModel(longest.c_str(), &record));
+    EXPECT_TRUE(Loaded(OemSource({{"pattern", longest}})).GetSystemOEMModel(longest.c_str(), &record));
     ExpectRowRefused({{"pattern", longest + "P"}}, "pattern");  // would reach the model-information word
     ExpectRowRefused({{"pattern", "M"}, {"sources", std::vector<int>(12, 1)}}, "sources");  // reaches the tray count
     ExpectRowRefused({{"pattern", "M"}, {"userDef", std::vector<int>(9, 1)}}, "userDef");
@@ -111,76 +85,53 @@ TEST(SystemOemRows, PatternWithoutTerminatorStopsBeforeTheModelInformationWord) 
     std::string hex;
     for (size_t i = 0; i < BITableLayout::kOEMPatternWidth; ++i) hex += "4d";  // 'M'
     hex += "01030000";                                                          // model information 0x301
-    CBITableData table = Loaded(OemSource({{{"hex", hex}}}));
+    CBITableData table = Loaded(OemSource({{"hex", hex}}));
     SBISystemOEMRow record{};
     const std::string name = std::string(BITableLayout::kOEMPatternWidth, 'M') + " and more";
     ASSERT_TRUE(table.GetSystemOEMModel(name.c_str(), &record));
     EXPECT_EQ(Word(record, BP_OEM_MODELINFO_OFFSET), 0x301u);
 }
 
-// ---- Opening System OEM printers with the sample driver's tables ----
-
-namespace {
-
-class BPSystemOem : public ::testing::Test {
-protected:
-    // One virtual printer per sample row, each a copy of system-oem-b answering with a model
-    // the row's pattern matches.
-    void SetUp() override {
-        m_rows = SystemOemRows(SampleCfgxSource());
-        ASSERT_FALSE(m_rows.empty());
-        const std::string profile = ReadFile(SampleProfile("system-oem-b") + "/profile.json");
-        const std::string mib = ReadFile(SampleProfile("system-oem-b") + "/mib.snmprec");
-        const std::string sampleMdl = "MDL:Model-B;";
-        ASSERT_NE(mib.find(sampleMdl), std::string::npos);
-        std::vector<LiveQueue> queues;
-        for (size_t i = 0; i < m_rows.size(); ++i) {
-            std::string rowMib = mib;
-            rowMib.replace(rowMib.find(sampleMdl), sampleMdl.size(), "MDL:" + ModelFor(Pattern(i)) + ";");
-            queues.push_back({Queue(i), Address(i), WriteProfile(m_files, "row" + std::to_string(i), profile, rowMib)});
-        }
-        m_printers = Serve(m_live, queues);
-        ASSERT_TRUE(m_printers->Ready());
+// One virtual printer per sample row, each a copy of system-oem-b answering with a model the
+// row's pattern matches.
+TEST(BPSystemOem, EverySampleRowDecidesTheCategoryByItsSystemOemBits) {
+    const nlohmann::json source = SampleCfgxSource();
+    const nlohmann::json rows = SystemOemRows(source);
+    ASSERT_FALSE(rows.empty());
+    const std::string profile = ReadFile(SampleProfile("system-oem-b") + "/profile.json");
+    const std::string mib = ReadFile(SampleProfile("system-oem-b") + "/mib.snmprec");
+    const std::string sampleMdl = "MDL:Model-B;";
+    ASSERT_NE(mib.find(sampleMdl), std::string::npos);
+    LivePrefix live;
+    TempFolder files;
+    std::vector<LiveQueue> queues;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        std::string rowMib = mib;
+        rowMib.replace(rowMib.find(sampleMdl), sampleMdl.size(), "MDL:" + ModelFor(rows[i]["pattern"]) + ";");
+        queues.push_back({"OEM" + std::to_string(i), "127.0.86." + std::to_string(i + 1),
+                          WriteProfile(files, "row" + std::to_string(i), profile, rowMib)});
     }
+    const auto printers = Serve(live, queues);
+    ASSERT_TRUE(printers->Ready());
+    const CBITableData table = Loaded(source);
 
-    static std::string Address(size_t n) { return "127.0.86." + std::to_string(n + 1); }
-    static std::string Queue(size_t n) { return "OEM" + std::to_string(n); }
-    std::string Pattern(size_t i) const { return m_rows[i]["pattern"].get<std::string>(); }
-
-    // The row of the sample source that a model name selects, compiled and looked up as the
-    // driver's file would be.
-    SBISystemOEMRow CompiledRow(const std::string& model) {
-        SBISystemOEMRow row{};
-        CBITableData table = Loaded(SampleCfgxSource());
-        EXPECT_TRUE(table.GetSystemOEMModel(model.c_str(), &row)) << model;
-        return row;
-    }
-
-    nlohmann::json m_rows;
-    TempFolder m_files;
-    LivePrefix m_live;
-    std::unique_ptr<Printers> m_printers;
-};
-
-}  // namespace
-
-TEST_F(BPSystemOem, EverySampleRowDecidesTheCategoryByItsSystemOemBits) {
     size_t systemOemRows = 0;
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        SCOPED_TRACE(Pattern(i));
-        const uint32_t modelInfo = JsonNumber(m_rows[i], "modelInfo");
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i]["pattern"].get<std::string>());
+        const uint32_t modelInfo = JsonNumber(rows[i], "modelInfo");
         const bool systemOem = (modelInfo & BP_OEM_SYSTEM_BITS) != 0;
         systemOemRows += systemOem ? 1 : 0;
-        Opened printer(Queue(i));
+        Opened printer(queues[i].name);
         ASSERT_EQ(printer.result, 1);
         // The device ID names no page language, so a row without the bits leaves the category of
         // a new object.
         EXPECT_EQ(printer->GetPrinterCategory(), systemOem ? PRINTER_CATEGORY_SYSTEM_OEM : PRINTER_CATEGORY_PAGE);
         // The matching row is copied whole, its model-information word where it is read.
-        const SBISystemOEMRow& record = printer->GetSystemOEMRecord();
-        EXPECT_EQ(record, CompiledRow(ModelFor(Pattern(i))));
-        EXPECT_EQ(Word(record, BP_OEM_MODELINFO_OFFSET), modelInfo);
+        SBISystemOEMRow compiled{};
+        ASSERT_TRUE(table.GetSystemOEMModel(ModelFor(rows[i]["pattern"]).c_str(), &compiled));
+        EXPECT_EQ(printer->GetSystemOEMRecord(), compiled);
+        EXPECT_EQ(Word(compiled, BP_OEM_MODELINFO_OFFSET), modelInfo);
     }
     EXPECT_GT(systemOemRows, 0u);
-    EXPECT_LT(systemOemRows, m_rows.size()) << "the sample keeps a row without the System OEM bits";
+    EXPECT_LT(systemOemRows, rows.size()) << "the sample keeps a row without the System OEM bits";
 }

@@ -9,8 +9,6 @@
 
 #include "packet/CPacket.h"
 
-#include <sstream>
-
 using namespace bp_test;
 
 namespace {
@@ -35,16 +33,10 @@ const char* const kDiscoveryObjects =
     "1.3.6.1.2.1.43.13.4.1.10.1.2|4|Duplex Long Edge Binding\n"
     "1.3.6.1.2.1.43.13.4.1.10.1.3|4|Duplex Short Edge Binding\n";
 
-// The values of a column in an snmprec file, in row order (text as written).
-std::vector<std::string> Recorded(const std::string& snmprec, const std::string& column) {
-    std::vector<std::string> values;
-    std::istringstream in(ReadFile(snmprec));
-    const std::string prefix = "1.3.6.1." + column.substr(0, column.rfind('.')) + ".";
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0 && line.find('.', prefix.size()) > line.find('|'))
-            values.push_back(line.substr(line.find('|', line.find('|') + 1) + 1));
-    return values;
+// The values the sample profile holds in the column a walk from this row identifier reads.
+std::vector<std::string> Recorded(const std::string& profile, const std::string& first) {
+    return SnmprecColumn(ReadFile(SampleProfile(profile) + "/mib.snmprec"),
+                         "1.3.6.1." + first.substr(0, first.rfind('.')));
 }
 
 std::vector<int32_t> Numbers(const std::vector<std::string>& texts) {
@@ -149,7 +141,7 @@ protected:
 }  // namespace
 
 TEST_F(MIBQueries, SnmpWalksAskTheTablesRowsPerRequestAndReplaceTheList) {
-    const std::string mib = SampleProfile("colour-page") + "/mib.snmprec";
+    const std::string mib = "colour-page";
     auto bidi = OpenQueue("Colour");
     ASSERT_EQ(bidi->GetChannelKind(), kZkChannelSNMP);
     m_live.EnableLog();
@@ -190,7 +182,7 @@ TEST_F(MIBQueries, SnmpWalksAskTheTablesRowsPerRequestAndReplaceTheList) {
 }
 
 TEST_F(MIBQueries, MdrWalkReadsSevenRowsInABatchOfFiveThenRowByRowToTheEnd) {
-    const std::string mib = SampleProfile("mono-page-opk") + "/mib.snmprec";
+    const std::string mib = "mono-page-opk";
     auto bidi = OpenQueue("Mono");
     ASSERT_EQ(bidi->GetChannelKind(), kZkChannelOPK);
     m_live.EnableLog();
@@ -231,7 +223,7 @@ TEST_F(MIBQueries, MdrWalkReadsSevenRowsInABatchOfFiveThenRowByRowToTheEnd) {
 }
 
 TEST_F(MIBQueries, UnansweredMdrRequestsAreRetriedFiveTimesWithABufferDrainEach) {
-    const std::string mib = SampleProfile("mono-page-opk") + "/mib.snmprec";
+    const std::string mib = "mono-page-opk";
     m_live.EnableLog();
     auto retry = OpenQueue("Retry");
     BIStringList sizes;

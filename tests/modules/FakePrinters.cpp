@@ -119,87 +119,79 @@ Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answe
     return message;
 }
 
-FakeJobLanguagePort::FakeJobLanguagePort(const std::string& address, Behaviour behaviour)
-    : m_listener(Listening(address, 9100)), m_behaviour(std::move(behaviour))
+FakePort::FakePort(zk::CSocket listener, Session session)
+    : m_listener(std::move(listener)), m_session(std::move(session))
 {
     m_thread = std::thread([this] {
         std::vector<std::thread> sessions;
         while (!m_stop) {
             if (!Readable(m_listener.Get(), 20)) continue;
             zk::CSocket c(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (c.Valid()) sessions.emplace_back([this, s = std::move(c)]() mutable { Serve(std::move(s)); });
+            if (c.Valid()) sessions.emplace_back([this, s = std::move(c)] { m_session(s, m_stop); });
         }
         for (auto& t : sessions) t.join();
     });
 }
 
-void FakeJobLanguagePort::Serve(zk::CSocket connection)
-{
-    Bytes buffer(65536);
-    while (!m_stop) {
-        if (!Readable(connection.Get(), 20)) continue;
-        const ssize_t n = ::recv(connection.Get(), buffer.data(), buffer.size(), 0);
-        if (n <= 0) return;
-        const StreamAnswer answer = m_behaviour(Bytes(buffer.begin(), buffer.begin() + n));
-        for (const Datagram& chunk : answer.chunks) {
-            SleepMs(chunk.delayMs);
-            ::send(connection.Get(), chunk.bytes.data(), chunk.bytes.size(), MSG_NOSIGNAL);
-        }
-        if (answer.close) return;
-    }
-}
-
-FakeJobLanguagePort::~FakeJobLanguagePort()
+FakePort::~FakePort()
 {
     m_stop = true;
     m_thread.join();
 }
 
-FakeUsbDevice::FakeUsbDevice(const std::string& path, std::string deviceId, Bytes selectors, Behaviour behaviour)
-    : m_deviceId(std::move(deviceId)), m_selectors(std::move(selectors)), m_behaviour(std::move(behaviour))
+std::unique_ptr<FakePort> FakeJobLanguagePort(const std::string& address,
+                                              std::function<StreamAnswer(const Bytes& request)> behaviour)
 {
-    m_listener = zk::CSocket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    auto session = [=](const zk::CSocket& c, const std::atomic<bool>& stop) {
+        Bytes buffer(65536);
+        while (!stop) {
+            if (!Readable(c.Get(), 20)) continue;
+            const ssize_t n = ::recv(c.Get(), buffer.data(), buffer.size(), 0);
+            if (n <= 0) return;
+            const StreamAnswer answer = behaviour(Bytes(buffer.begin(), buffer.begin() + n));
+            for (const Datagram& chunk : answer.chunks) {
+                SleepMs(chunk.delayMs);
+                ::send(c.Get(), chunk.bytes.data(), chunk.bytes.size(), MSG_NOSIGNAL);
+            }
+            if (answer.close) return;
+        }
+    };
+    return std::make_unique<FakePort>(Listening(address, 9100), session);
+}
+
+std::unique_ptr<FakePort> FakeUsbDevice(const std::string& path, std::string deviceId, Bytes selectors,
+                                        UsbBehaviour behaviour)
+{
+    zk::CSocket listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un sa{};
     sa.sun_family = AF_UNIX;
     path.copy(sa.sun_path, sizeof sa.sun_path - 1);
     ::unlink(path.c_str());
-    if (::bind(m_listener.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) throw std::runtime_error("bind " + path);
-    ::listen(m_listener.Get(), 16);
-    m_thread = std::thread([this] {
-        std::vector<std::thread> sessions;
-        while (!m_stop) {
-            if (!Readable(m_listener.Get(), 20)) continue;
-            zk::CSocket c(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (!c.Valid()) continue;
-            sessions.emplace_back([this, s = std::move(c)] {
-                uint8_t header[5];
-                while (!m_stop && ReadAll(s.Get(), header, 5)) {
-                    const uint32_t n = header[1] | header[2] << 8 | header[3] << 16 | uint32_t(header[4]) << 24;
-                    Bytes payload(n);
-                    if (n > 65536 || !ReadAll(s.Get(), payload.data(), n)) return;
-                    if (header[0] == zkusb::kUsbControl) {
-                        const bool id = !payload.empty() && payload[0] == zkusb::kControlDeviceId;
-                        WriteFrame(s.Get(), 0, id ? ToBytes(m_deviceId) : m_selectors);
-                        continue;
-                    }
-                    for (const Datagram& d : m_behaviour(header[0], payload)) {
-                        SleepMs(d.delayMs);
-                        if (d.bytes.size() >= 5 && d.bytes[0] == 0xEE)  // a raw, possibly broken frame
-                            ::send(s.Get(), d.bytes.data() + 1, d.bytes.size() - 1, MSG_NOSIGNAL);
-                        else
-                            WriteFrame(s.Get(), header[0], d.bytes);
-                    }
-                }
-            });
+    if (::bind(listener.Get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0)
+        throw std::runtime_error("bind " + path);
+    ::listen(listener.Get(), 16);
+    auto session = [=](const zk::CSocket& s, const std::atomic<bool>& stop) {
+        uint8_t header[5];
+        while (!stop && ReadAll(s.Get(), header, 5)) {
+            const uint32_t n = header[1] | header[2] << 8 | header[3] << 16 | uint32_t(header[4]) << 24;
+            if (n > 65536) return;
+            Bytes payload(n);
+            if (!ReadAll(s.Get(), payload.data(), n)) return;
+            if (header[0] == zkusb::kUsbControl) {
+                const bool id = !payload.empty() && payload[0] == zkusb::kControlDeviceId;
+                WriteFrame(s.Get(), 0, id ? ToBytes(deviceId) : selectors);
+                continue;
+            }
+            for (const Datagram& d : behaviour(header[0], payload)) {
+                SleepMs(d.delayMs);
+                if (d.bytes.size() >= 5 && d.bytes[0] == 0xEE)
+                    ::send(s.Get(), d.bytes.data() + 1, d.bytes.size() - 1, MSG_NOSIGNAL);
+                else
+                    WriteFrame(s.Get(), header[0], d.bytes);
+            }
         }
-        for (auto& t : sessions) t.join();
-    });
-}
-
-FakeUsbDevice::~FakeUsbDevice()
-{
-    m_stop = true;
-    m_thread.join();
+    };
+    return std::make_unique<FakePort>(std::move(listener), session);
 }
 
 }  // namespace zktest

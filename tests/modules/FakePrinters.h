@@ -7,8 +7,8 @@
 #include "modules/transport/CSocket.h"
 
 #include <atomic>
-#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,41 +32,35 @@ struct Datagram {
     int delayMs = 0;
 };
 
-// A job-language port: every request is answered by the behaviour with chunks written in order
-// (each after its delay); an empty result with closeAfter closes the connection.
+// A listening socket served by a thread; each connection gets a thread of its own running the
+// session, which returns when the peer closes or `stop` is set. Stopped on destruction.
+class FakePort {
+public:
+    using Session = std::function<void(const zk::CSocket& connection, const std::atomic<bool>& stop)>;
+    FakePort(zk::CSocket listener, Session session);
+    ~FakePort();
+
+private:
+    zk::CSocket m_listener;
+    Session m_session;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// A job-language port on address:9100: every request is answered by the behaviour with chunks
+// written in order, each after its delay; `close` then closes the connection.
 struct StreamAnswer {
     std::vector<Datagram> chunks;
     bool close = false;
 };
-class FakeJobLanguagePort {
-public:
-    using Behaviour = std::function<StreamAnswer(const Bytes& request)>;
-    FakeJobLanguagePort(const std::string& address, Behaviour behaviour);
-    ~FakeJobLanguagePort();
+std::unique_ptr<FakePort> FakeJobLanguagePort(const std::string& address,
+                                              std::function<StreamAnswer(const Bytes& request)> behaviour);
 
-private:
-    void Serve(zk::CSocket connection);
-    zk::CSocket m_listener;
-    Behaviour m_behaviour;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-// A USB device socket speaking the frame protocol; data requests go to the behaviour, which gives
-// the reply payloads (none: no reply).
-class FakeUsbDevice {
-public:
-    using Behaviour = std::function<std::vector<Datagram>(uint8_t selector, const Bytes& request)>;
-    FakeUsbDevice(const std::string& path, std::string deviceId, Bytes selectors, Behaviour behaviour);
-    ~FakeUsbDevice();
-
-private:
-    zk::CSocket m_listener;
-    std::string m_deviceId;
-    Bytes m_selectors;
-    Behaviour m_behaviour;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+// A USB device socket speaking the frame protocol: the device ID and channel selectors on the
+// control channel; data requests answered by the behaviour's payloads (none: no reply). A payload
+// starting with 0xEE is sent as it is after that byte, as a raw and possibly broken frame.
+using UsbBehaviour = std::function<std::vector<Datagram>(uint8_t selector, const Bytes& request)>;
+std::unique_ptr<FakePort> FakeUsbDevice(const std::string& path, std::string deviceId, Bytes selectors,
+                                        UsbBehaviour behaviour);
 
 }  // namespace zktest

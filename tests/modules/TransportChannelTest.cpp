@@ -35,10 +35,6 @@ protected:
         EXPECT_GT(h, 0);
         return h;
     }
-    static long ElapsedMs(std::chrono::steady_clock::time_point start)
-    {
-        return static_cast<long>(std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start).count());
-    }
 };
 
 Bytes Request(int32_t id) { return zk::BuildSnmpRequest(zk::kPduGetRequest, id, "vintal", {{1, 3, 6, 1, 2, 1, 1, 5, 0}}); }
@@ -53,7 +49,7 @@ TEST_F(TransportChannels, SnmpToAnAddressWithoutAgentFailsFast)
     std::string reply;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Zk().ReceiveWhole(h, reply, 5000), kZkUnreachable);
-    EXPECT_LT(ElapsedMs(start), 4000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, Ms(4000));
     std::vector<ZKChannelEntry> channels;
     EXPECT_EQ(Zk().Channels(kZkPathAddress, "127.0.155.3", channels), kZkUnreachable);
     Zk().CloseChannel(h);
@@ -110,7 +106,7 @@ protected:
 TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
 {
     const std::string echo = "@OPK MDR CM=\"00\"\r\n";
-    FakeJobLanguagePort port("127.0.155.20", [&](const Bytes& req) -> StreamAnswer {
+    const auto port = FakeJobLanguagePort("127.0.155.20", [&](const Bytes& req) -> StreamAnswer {
         const std::string text(req.begin(), req.end());
         if (text == echo) return {{{ToBytes(echo + "\"80")}, {ToBytes("00\"\r\n"), 150}}};  // in two pieces
         if (text == "cut\r\n") return {{{ToBytes(echo + "\"8000")}}};
@@ -132,7 +128,7 @@ TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Zk().Exchange(h, "cut\r\n", reply, 400), kZkBadReply);
-    EXPECT_GE(ElapsedMs(start), 390);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, Ms(390));
 
     int32_t size = 0;
     ASSERT_EQ(Zk().GetStatus(h, nullptr, &size), kZkSizeQuery);
@@ -147,7 +143,8 @@ TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
 
 TEST_F(TransportQueues, StatusWithoutStatusReplyCountsAsLiveAnswer)
 {
-    FakeJobLanguagePort port("127.0.155.21", [](const Bytes&) -> StreamAnswer { return {{{ToBytes("busy")}}}; });
+    const auto port =
+        FakeJobLanguagePort("127.0.155.21", [](const Bytes&) { return StreamAnswer{{{ToBytes("busy")}}}; });
     const int32_t h = Zk().OpenChannel(kZkPathQueue, "BareQueue", kZkChannelOPK);
     ASSERT_GT(h, 0);
     int32_t size = 0;
@@ -158,14 +155,14 @@ TEST_F(TransportQueues, StatusWithoutStatusReplyCountsAsLiveAnswer)
 
 TEST_F(TransportQueues, UsbDeviceOffersItsChannelsAndAnswersCommands)
 {
-    FakeUsbDevice device(vplat::UsbFolder() + "/USB001.sock", "MFG:Vintal;MDL:Ink-5;CMD:D4,TVD4;", {2, 1},
-                         [](uint8_t selector, const Bytes& req) -> std::vector<Datagram> {
-                             const std::string text(req.begin(), req.end());
-                             if (text == "lost") return {};
-                             if (text == "huge") return {{Bytes{0xEE, selector, 0xFF, 0xFF, 0xFF, 0x7F}}};
-                             if (text == "cut") return {{Bytes{0xEE, selector, 10, 0, 0, 0, 'a', 'b'}}};
-                             return {{ToBytes("re:" + text)}};
-                         });
+    const auto answer = [](uint8_t selector, const Bytes& req) -> std::vector<Datagram> {
+        const std::string text(req.begin(), req.end());
+        if (text == "lost") return {};
+        if (text == "huge") return {{Bytes{0xEE, selector, 0xFF, 0xFF, 0xFF, 0x7F}}};
+        if (text == "cut") return {{Bytes{0xEE, selector, 10, 0, 0, 0, 'a', 'b'}}};
+        return {{ToBytes("re:" + text)}};
+    };
+    const auto device = FakeUsbDevice(vplat::UsbFolder() + "/USB001.sock", "MFG:Vintal;MDL:Ink-5;", {2, 1}, answer);
     std::vector<ZKChannelEntry> channels;
     ASSERT_EQ(Zk().Channels(kZkPathQueue, "UsbQueue", channels), 2);
     EXPECT_EQ(channels[0].dwChannelKind, kZkChannelTVD4);  // in the device's order

@@ -29,13 +29,15 @@ struct Collector {
     std::atomic<int> lateCallbacks{0};
     std::atomic<int> callbacks{0};
     int sleepMs = 0;
+    bool stopOnFirstHit = false;
+    std::atomic<int32_t> stopResult{1};
 };
 
 void OnHit(uint64_t a, uint32_t b, uint32_t c, void* context)
 {
     auto* col = static_cast<Collector*>(context);
     if (col->stopReturned) ++col->lateCallbacks;
-    ++col->callbacks;
+    if (++col->callbacks == 1 && col->stopOnFirstHit) col->stopResult = col->zk->StopProbe(a);  // on its own thread
     SProbeResult* result = nullptr;
     if (col->zk->GetProbeResult(a, b, c, &result) == kZkOk && result != nullptr) {
         std::lock_guard guard(col->lock);
@@ -188,7 +190,8 @@ TEST_F(TransportDiscovery, SearchesBeyondLoopbackOrMalformedAreRefused)
     std::memset(unterminated.typeContext, '1', 64);
     ZKProbeContext type5 = Range("127.0.159.1", "127.0.159.2");
     type5.dwProbeType = 5;
-    for (const ZKProbeContext& ctx : {Range("127.0.159.1", outside), Subnets(&all), Subnets(&loop), unterminated, type5})
+    const ZKProbeContext away = Range("127.0.159.1", outside);
+    for (const ZKProbeContext& ctx : {away, Subnets(&all), Subnets(&loop), unterminated, type5})
         EXPECT_EQ(m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col), 0u);
     const ZKProbeContext fine = Range("127.0.159.1", "127.0.159.2");
     EXPECT_EQ(m_zk.StartProbe(nullptr, &fine, nullptr, &m_col), 0u);
@@ -200,22 +203,13 @@ TEST_F(TransportDiscovery, SearchesBeyondLoopbackOrMalformedAreRefused)
 TEST_F(TransportDiscovery, CallbackMayStopItsOwnSearch)
 {
     const auto fleet = Fleet(FleetAddresses("127.0.159.", 20));
-    struct SelfStop {
-        ZkModule* zk;
-        std::atomic<int> calls{0};
-        std::atomic<int32_t> stopResult{1};
-    } state{&m_zk};
-    const auto onHit = [](uint64_t a, uint32_t, uint32_t, void* context) {
-        auto* s = static_cast<SelfStop*>(context);
-        if (++s->calls == 1) s->stopResult = s->zk->StopProbe(a);  // from the search thread itself
-    };
+    m_col.stopOnFirstHit = true;
     const ZKProbeContext ctx = Range("127.0.159.1", "127.0.159.254", 300, 2);
-    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, onHit, &state);
+    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
     ASSERT_NE(probe, 0u);
-    for (int waited = 0; waited < 3000 && state.calls == 0; waited += 10)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(WaitForHits(1, 3000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(state.stopResult, kZkOk);
-    EXPECT_EQ(state.calls, 1);
+    EXPECT_EQ(m_col.stopResult, kZkOk);
+    EXPECT_EQ(m_col.callbacks, 1);
     EXPECT_EQ(m_zk.StopProbe(probe), kZkBadHandle);
 }

@@ -34,7 +34,7 @@ std::u16string FromAnsi(UINT cp, std::string_view bytes, DWORD flags = 0) {
     return out;
 }
 
-TEST(CodePage, DefaultIs1252WithWindowsMappingAndDefaultCharacter) {
+TEST(CodePage, DefaultIs1252WithWindowsMappingAndDefaultCharacterAndResultsThatDoNotFitFail) {
     TempPrefix prefix;
     EXPECT_EQ(GetACP(), 1252u);
     EXPECT_EQ(FromAnsi(CP_ACP, "\x80\x81 Caf\xe9"), u"\u20ac\u0081 Caf\u00e9");
@@ -43,10 +43,8 @@ TEST(CodePage, DefaultIs1252WithWindowsMappingAndDefaultCharacter) {
     EXPECT_FALSE(usedDefault);
     EXPECT_EQ(ToAnsi(CP_ACP, u"\u65e5 \U0001F600", &usedDefault), "? ?") << "a surrogate pair is one character";
     EXPECT_TRUE(usedDefault);
-}
 
-TEST(CodePage, ResultThatDoesNotFitFailsAfterWritingWhatFits) {
-    TempPrefix prefix;
+    // A result that does not fit fails after writing what fits.
     const char16_t text[] = u"abcdef";
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr), 7) << "terminator counted";
     char out[4] = {'x', 'x', 'x', 'x'};
@@ -66,7 +64,6 @@ TEST(CodePage, ResultThatDoesNotFitFailsAfterWritingWhatFits) {
 }
 
 TEST(CodePage, Utf8InvalidInputAndFlags) {
-    TempPrefix prefix;
     EXPECT_EQ(FromAnsi(CP_UTF8, "a\xff" "b\xe6\x97\xa5"), u"a\ufffdb\u65e5");
     char16_t out[8];
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xff", 2, out, 8), 0);

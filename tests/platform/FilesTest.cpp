@@ -14,7 +14,7 @@ void WriteLinuxFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-TEST(Files, BothDrivesAndCaseInsensitiveLookup) {
+TEST(Files, BothDrivesCaseInsensitiveLookupAndErrorCodes) {
     TempPrefix prefix;
     const std::string folder = prefix.DriveC() + "/Data";
     ASSERT_TRUE(CreateDirectoryW(u"C:\\Data", nullptr));
@@ -39,10 +39,8 @@ TEST(Files, BothDrivesAndCaseInsensitiveLookup) {
     EXPECT_EQ(GetFileAttributesW(z.c_str()), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(GetFileAttributesW(u"C:\\data"), FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(GetFileAttributesW(u"D:\\data"), INVALID_FILE_ATTRIBUTES) << "only C: and Z: exist";
-}
 
-TEST(Files, ErrorCodesTellMissingFileFromMissingFolder) {
-    TempPrefix prefix;
+    // Error codes tell a missing file from a missing folder.
     EXPECT_EQ(CreateFileW(u"C:\\absent.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(CreateFileW(u"C:\\NoFolder\\x.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),

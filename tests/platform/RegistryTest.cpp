@@ -32,7 +32,26 @@ LSTATUS SetString(HKEY key, const char16_t* name, std::u16string_view text, bool
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(copy.c_str()), bytes);
 }
 
-TEST(Registry, SizeQueryExactBufferShortBufferAndMissingValue) {
+LSTATUS OpenKey(const char16_t* path, HKEY& key) {
+    key = nullptr;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
+}
+
+// Open + query + close of a DWORD value, as a log switch read does.
+LSTATUS ReadDword(const char16_t* path, const char16_t* name, DWORD& value) {
+    HKEY key = nullptr;
+    if (LSTATUS s = OpenKey(path, key); s != kOk) return s;
+    DWORD size = sizeof value, type = 0;
+    LSTATUS s = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return s;
+}
+
+LSTATUS WriteDword(HKEY key, const char16_t* name, DWORD value) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+TEST(Registry, SizeProtocolStringsWithoutTerminatorAndShortStringsReadAsDword) {
     TempPrefix prefix;
     HKEY key = CreateKey(kTestKey);
     ASSERT_EQ(SetString(key, u"Name", u"abc"), kOk);
@@ -56,37 +75,29 @@ TEST(Registry, SizeQueryExactBufferShortBufferAndMissingValue) {
 
     EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, nullptr, nullptr, nullptr), kOk) << "existence test";
     EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
-    RegCloseKey(key);
-}
 
-TEST(Registry, StringsWithoutTerminatorAndShortStringsReadAsDword) {
-    TempPrefix prefix;
-    HKEY key = CreateKey(kTestKey);
     // A 38-character text stored without terminator keeps its exact size; a roomy buffer gets
     // a terminator that is not counted.
     const std::u16string guid = u"{01234567-89AB-CDEF-0123-456789ABCDEF}";
     ASSERT_EQ(SetString(key, u"Guid", guid, false), kOk);
     char16_t text[48];
     std::fill(std::begin(text), std::end(text), u'x');
-    DWORD size = sizeof text;
+    size = sizeof text;
     ASSERT_EQ(RegQueryValueExW(key, u"Guid", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), kOk);
     EXPECT_EQ(size, 76u);
     EXPECT_EQ(std::u16string(text), guid);
 
     // "1" read into a DWORD: four bytes fit, the number reads as 0x31.
     ASSERT_EQ(SetString(key, u"Flag", u"1"), kOk);
-    DWORD value = 0, bytes = sizeof value;
-    EXPECT_EQ(RegQueryValueExW(key, u"Flag", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &bytes), kOk);
+    DWORD value = 0;
+    EXPECT_EQ(ReadDword(kTestKey, u"Flag", value), kOk);
     EXPECT_EQ(value, 0x31u);
-    // A longer string does not fit a DWORD.
     ASSERT_EQ(SetString(key, u"Flag", u"123"), kOk);
-    bytes = sizeof value;
-    EXPECT_EQ(RegQueryValueExW(key, u"Flag", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &bytes),
-              ERROR_MORE_DATA);
+    EXPECT_EQ(ReadDword(kTestKey, u"Flag", value), ERROR_MORE_DATA) << "a longer string does not fit a DWORD";
     RegCloseKey(key);
 }
 
-TEST(Registry, NamesAreCaseInsensitiveAndCasePreserving) {
+TEST(Registry, NamesAreCaseInsensitiveAndCasePreservingAndSubkeysGoOnlyAsATree) {
     TempPrefix prefix;
     HKEY key = CreateKey(u"SOFTWARE\\Kelda\\MixedCase");
     ASSERT_EQ(SetString(key, u"VaLuE", u"one"), kOk);
@@ -114,6 +125,14 @@ TEST(Registry, NamesAreCaseInsensitiveAndCasePreserving) {
     ASSERT_EQ(RegEnumKeyExW(parent, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), kOk);
     EXPECT_EQ(std::u16string(name), u"MixedCase") << "key names keep the creator's spelling";
     RegCloseKey(parent);
+
+    // Keys with subkeys are deleted only as a tree.
+    RegCloseKey(CreateKey(u"SOFTWARE\\KELDA\\Tree\\Leaf"));
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree"), kOk);
+    HKEY gone = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree\\Leaf", 0, KEY_READ, &gone),
+              ERROR_FILE_NOT_FOUND);
 }
 
 TEST(Registry, HandleAccessMasksAndUnprivilegedCallers) {
@@ -151,16 +170,6 @@ TEST(Registry, HandleAccessMasksAndUnprivilegedCallers) {
     // Nothing is created directly below the root.
     EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"TopLevel", 0, nullptr, 0, KEY_WRITE, nullptr, &none, nullptr),
               ERROR_ACCESS_DENIED);
-}
-
-TEST(Registry, KeysWithSubkeysAreDeletedOnlyAsATree) {
-    TempPrefix prefix;
-    RegCloseKey(CreateKey(u"SOFTWARE\\KELDA\\Tree\\Leaf"));
-    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree"), kOk);
-    HKEY gone = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\Tree\\Leaf", 0, KEY_READ, &gone),
-              ERROR_FILE_NOT_FOUND);
 }
 
 // Run by the test below as a caller that may not write the prefix: reads work, every change is
@@ -250,25 +259,6 @@ constexpr LSTATUS kKeyDeleted = 1018;
 constexpr const char16_t* kKey = u"SOFTWARE\\KELDA\\CacheTest";
 constexpr const char16_t* kDeepKey = u"SOFTWARE\\KELDA\\CacheTest\\Deep";
 constexpr const char* kChildVariable = "VANTO_TEST_CACHE_CHILD";
-
-LSTATUS OpenKey(const char16_t* path, HKEY& key) {
-    key = nullptr;
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
-}
-
-// Open + query + close of a DWORD value, as a log switch read does.
-LSTATUS ReadDword(const char16_t* path, const char16_t* name, DWORD& value) {
-    HKEY key = nullptr;
-    if (LSTATUS s = OpenKey(path, key); s != kOk) return s;
-    DWORD size = sizeof value, type = 0;
-    LSTATUS s = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
-    return s;
-}
-
-LSTATUS WriteDword(HKEY key, const char16_t* name, DWORD value) {
-    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
 
 // Distinct value names: a letter, then a run of 'x' that grows every 26 names.
 std::u16string ValueName(DWORD i) {

@@ -1,5 +1,6 @@
-// The administration verbs of the vanto tool, run as a separate process on a test prefix:
-// bad input fails with a message and leaves the prefix as it was.
+// `vanto reg set`, run as a separate process on a test prefix: bad input fails with a message and
+// leaves the prefix as it was. The queue verbs' refusals are checked by SpoolerAdmin
+// (test_platform), the tool's failure messages by ToolJson (test_tool_json).
 #include "support/TempPrefix.h"
 #include "support/ToolRun.h"
 
@@ -44,36 +45,6 @@ TEST(VantoAdmin, RegistryValuesAreWrittenOnlyWhenTheWholeRequestIsValid) {
     HKEY none = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\New", 0, KEY_READ, &none), ERROR_FILE_NOT_FOUND)
         << "a refused request creates no key";
-}
-
-TEST(VantoAdmin, QueueAndJobVerbsCheckTheirInput) {
-    TempPrefix prefix(TempPrefix::kNoQueue);
-    vanto_test::ToolRun run = Vanto({"queue", "add", "Q", "--driver", "Unknown", "--port", "USB001"});
-    EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.out.find("no driver"), std::string::npos) << run.out;
-    EXPECT_FALSE(vplat::QueueExists("Q"));
-
-    ASSERT_EQ(Vanto({"queue", "add", "Q", "--driver", vanto_test::kSampleDriverName, "--port", "USB001"}).status, 0);
-    EXPECT_EQ(Vanto({"job", "submit", "Q"}).status, 0);
-    EXPECT_NE(Vanto({"job", "submit", "Absent"}).status, 0);
-    EXPECT_NE(Vanto({"job", "submit", "Q", "/nonexistent/file"}).status, 0);
-    std::string error;
-    EXPECT_EQ(vplat::ListJobs("Q", error)->size(), 1u);
-
-    EXPECT_EQ(Vanto({"queue", "refuse", "Q", "--full-access"}).status, 0);
-    run = Vanto({"queue", "pause", "Q"});
-    EXPECT_NE(run.status, 0) << "pausing needs full access";
-    EXPECT_NE(run.out.find("refused"), std::string::npos) << run.out;
-}
-
-TEST(VantoAdmin, VerbsWithoutAPrefixSaySo) {
-    TempPrefix prefix;
-    const std::string root = prefix.Root();
-    ::setenv(vplat::kPrefixVariable, (root + "/absent").c_str(), 1);
-    const vanto_test::ToolRun run = Vanto({"queue", "show", "Q"});
-    ::setenv(vplat::kPrefixVariable, root.c_str(), 1);
-    EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.out.find("no prefix"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -170,10 +170,9 @@ TEST_F(PaperInfoTest, FailuresStoreTheCountZero) {
     EXPECT_FALSE(Paper().GetSupportPaperSizeInfo(nullptr, &sizes));
     EXPECT_TRUE(failalloc::Disarm());
     EXPECT_EQ(Count(u"BIPaperSizeNum"), 0);
-
 }
 
-TEST_F(PaperInfoTest, TypesByNameSkipNamelessRowsAndShowUnspecifiedAndBlackVariants) {
+TEST_F(PaperInfoTest, TypesByNameSkipNamelessRowsAndShowBlackVariantsAndByCodeKeepEveryRow) {
     Load(Tables(false, json::array(), {TypeRow(1, "Unspecified", 0), TypeRow(2, "Plain", 0), TypeRow(20, "", 0),
                             TypeRow(9, "Plain(BK)", 0), TypeRow(4, "Thick", 0), TypeRow(10, "Extra Plain(BK)", 0),
                             TypeRow(11, "Plain (BK)", 0), TypeRow(12, "(BK)", 0)}));
@@ -182,9 +181,8 @@ TEST_F(PaperInfoTest, TypesByNameSkipNamelessRowsAndShowUnspecifiedAndBlackVaria
     // Eight rows are counted; the nameless one gives no entry, so the last entry stays zero.
     EXPECT_EQ(Types(), (std::vector<Entry>{{1, 1, 0}, {2, 1, 0}, {9, 1, 0}, {4, 0, 0}, {10, 0, 0}, {11, 0, 0},
                                            {12, 0, 0}, {0, 0, 0}}));
-}
 
-TEST_F(PaperInfoTest, TypesByCodeKeepEveryRowAndMatchEitherCode) {
+    // By code, every row has an entry (the nameless one too) and either code matches.
     Load(Tables(true, json::array(), {TypeRow(1, "Unspecified", 0, 90, 91), TypeRow(2, "Plain", 0, 1, 0),
                            TypeRow(3, "Thick", 0, 5, 0), TypeRow(12, "Extra Thick", 0, 5, 13), TypeRow(20, "", 0, 30, 0),
                            TypeRow(9, "Plain(BK)", 0, 21, 1)}));

@@ -90,17 +90,13 @@ protected:
 
 }  // namespace
 
-TEST_F(ProhibitInfoTest, PlainFormGivesTwoItemGroupsForEveryKind) {
+TEST_F(ProhibitInfoTest, PlainFormGivesTwoItemGroupsAndPagePrintersNameTheFirstPaperTypesSubType) {
     bidi.SetForbiddenPairs(kAllKinds);
     SBIProhibitSet set = Sentinel();
     ASSERT_TRUE(Prohibit().MakeProhibitInfo(&set, FALSE, FALSE));
     EXPECT_EQ(set.dwKind, 1u);
     EXPECT_EQ(Flatten(set), kAllKindsPlain);
-}
 
-TEST_F(ProhibitInfoTest, PagePrintersNameTheSubPaperTypeOfTheFirstPaperTypeItem) {
-    bidi.SetForbiddenPairs(kAllKinds);
-    SBIProhibitSet set;
     ASSERT_TRUE(Prohibit().MakeProhibitInfo(&set, FALSE, TRUE));
     Groups expected = kAllKindsPlain;
     expected[0][1][3] = 12;  // kind B is the paper type with code 5

@@ -1,23 +1,18 @@
 // The supported-media analysis and the status replies against virtual ink-jet printers over
 // real sockets: format 17 over D4 (second form), TVD4 (first form) and SNMP, formats 14/16
 // when format 17 is not answered, the status fields, and faults of the printer during the
-// exchanges. Printers live on 127.0.89.x and on this test's own USB sockets.
+// exchanges. Printers live on 127.0.89.1-3 and on USB001-017.
 #include "test_bp_live_printers.h"
 
 #include "bidi/StatusReply.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 using namespace bp_test;
 
 namespace {
-
-const char* const kNetworkInkjetAddress = "127.0.89.1";
-const char* const kOpkPageAddress = "127.0.89.2";
-const char* const kColourPageAddress = "127.0.89.3";
 
 // The capability set holds (size, type, source bit, quality bit, layout).
 bool HasCapability(const CBIDI& bidi, DWORD size, DWORD type, DWORD sourceBit, DWORD qualityBit, DWORD layout) {
@@ -46,23 +41,15 @@ std::string CopyProfile(const TempFolder& folder, const std::string& sample, con
     return folder.Path() + "/" + name;
 }
 
-// The network ink-jet, also answering the status identifier over SNMP: "@BDC ST2\r\n", the
-// length 0x18 and the fields of its status.hex with the closing empty field.
-std::string NetworkInkjetWithStatus(const TempFolder& folder) {
-    const std::string path = CopyProfile(folder, "inkjet-network", "net", [](nlohmann::json&) {});
-    folder.Write("net/mib.snmprec", ReadFile(SampleProfile("inkjet-network") + "/mib.snmprec") +
-                                        "1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1|4x|"
-                                        "40424443205354320d0a18000101040a031100080f0c0300000100010200020300030000\n");
-    return path;
-}
-
-// The format-17 ink-jet with a D4 channel only (its device ID no longer names TVD4), in small pages.
-std::string D4OnlyFormat17(const TempFolder& folder) {
-    return CopyProfile(folder, "inkjet-usb-f17", "d4only", [](nlohmann::json& p) {
-        p["usb_port"] = "USB003";
+// The format-17 ink-jet on a D4 channel only (its device ID no longer names TVD4), in small
+// pages, with these faults.
+std::string D4OnlyFormat17(const TempFolder& folder, const std::string& port, const nlohmann::json& faults) {
+    return CopyProfile(folder, "inkjet-usb-f17", port, [&](nlohmann::json& p) {
+        p["usb_port"] = port;
         p["channels"] = {"d4"};
         p["device_id"] = "MFG:Vintal;MDL:Aquila IJ-870;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;";
         p["pi_max_chunk"] = 64;
+        p["faults"] = faults;
     });
 }
 
@@ -82,12 +69,19 @@ constexpr DWORD kFaultTimeoutMs = 700;
 class MediaLive : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The network ink-jet also answers the status identifier over SNMP: "@BDC ST2\r\n", the
+        // length 0x18 and the fields of its status.hex with the closing empty field.
+        const std::string net = CopyProfile(m_files, "inkjet-network", "net", [](nlohmann::json&) {});
+        m_files.Write("net/mib.snmprec", ReadFile(SampleProfile("inkjet-network") + "/mib.snmprec") +
+                                             "1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1|4x|"
+                                             "40424443205354320d0a18000101040a031100080f0c0300000100010200020300030000\n");
         std::vector<LiveQueue> queues = {{"Ink17", "USB001", SampleProfile("inkjet-usb-f17")},
                                          {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")},
-                                         {"InkD4", "USB003", D4OnlyFormat17(m_files)},
-                                         {"NetInk", kNetworkInkjetAddress, NetworkInkjetWithStatus(m_files)},
-                                         {"Page", kOpkPageAddress, SampleProfile("mono-page-opk")},
-                                         {"Colour", kColourPageAddress, SampleProfile("colour-page")}};
+                                         {"InkD4", "USB003", D4OnlyFormat17(m_files, "USB003", nlohmann::json::array())},
+                                         {"LostPage", "USB017", D4OnlyFormat17(m_files, "USB017", {"usb:lost,after=2,count=1"})},
+                                         {"NetInk", "127.0.89.1", net},
+                                         {"Page", "127.0.89.2", SampleProfile("mono-page-opk")},
+                                         {"Colour", "127.0.89.3", SampleProfile("colour-page")}};
         for (const auto& fault : kFaults) {
             const std::string profile = CopyProfile(m_files, "inkjet-usb-f17", fault.port, [&](nlohmann::json& p) {
                 p["usb_port"] = fault.port;
@@ -104,91 +98,70 @@ protected:
     std::unique_ptr<Printers> m_printers;
 };
 
-// What the format-17 sample printer supports, whichever form carried it.
-void ExpectFormat17Sample(const CBIDI_BP& bidi) {
-    const BIAutoConfigInfo& info = bidi.GetAutoConfigInfo();
-    EXPECT_EQ(info.dwFormat17Mark, 0x10000000u);
-    EXPECT_EQ(info.dwResolutionFlag, 16u);  // first type record: 360
-    EXPECT_EQ(info.dwPSectionWord5, 14u);
-    EXPECT_EQ(info.dwPSectionWord7, 64u);
-    EXPECT_EQ(info.dwPSectionWord21, 11u);
-    // 10 sizes x 3 types; quality 3 gives two capabilities each, 2 and 4 one each.
-    EXPECT_EQ(bidi.CapabilitySet().Capabilities().size(), 40u);
-    EXPECT_TRUE(HasCapability(bidi, 15, 0, 0x1, 0x1, 1));
-    EXPECT_TRUE(HasCapability(bidi, 15, 0, 0x1, 0x2, 1));
-    EXPECT_TRUE(HasCapability(bidi, 9, 0, 0x1, 0x2, 0));
-    EXPECT_TRUE(HasCapability(bidi, 30, 11, 0x1000, 0x4, 0));
-    // Type 11 only ever comes from source 0x1000, and never with layout 1.
-    EXPECT_TRUE(HasForbiddenPair(bidi, CAPFUNC_PAPERTYPE, 11, CAPFUNC_PAPERSOURCE, 0x1));
-    EXPECT_TRUE(HasForbiddenPair(bidi, CAPFUNC_PAPERTYPE, 11, CAPFUNC_LAYOUT, 1));
-    EXPECT_FALSE(HasForbiddenPair(bidi, CAPFUNC_PAPERTYPE, 0, CAPFUNC_PAPERSOURCE, 0x1));
-}
-
 }  // namespace
 
 TEST_F(MediaLive, Format17OverTvd4D4AndSnmpGivesTheSameCapabilitiesAndFlags) {
     m_live.EnableLog();
-    Opened tvd4("Ink17", 0);
-    ASSERT_EQ(tvd4.result, 1);
-    ASSERT_EQ(tvd4.bidi->GetChannelKind(), kZkChannelTVD4);
-    ExpectFormat17Sample(*tvd4.bidi);
-    EXPECT_EQ(tvd4.bidi->GetCompressionBandHeight(), 64u);
-    const std::string log = m_live.NewLog();
+    // TVD4 asks in the first form, D4 (in pages of at most 64 bytes) and SNMP (through the maker
+    // identifier) in the second.
+    for (const auto& [queue, kind] :
+         {std::pair{"Ink17", kZkChannelTVD4}, {"InkD4", kZkChannelD4}, {"NetInk", kZkChannelSNMP}}) {
+        SCOPED_TRACE(queue);
+        Opened ink(queue);
+        ASSERT_EQ(ink.result, 1);
+        ASSERT_EQ(ink->GetChannelKind(), kind);
+        const BIAutoConfigInfo& info = ink->GetAutoConfigInfo();
+        EXPECT_EQ(info.dwFormat17Mark, 0x10000000u);
+        EXPECT_EQ(info.dwResolutionFlag, 16u);  // first type record: 360
+        EXPECT_EQ(info.dwPSectionWord5, 14u);
+        EXPECT_EQ(info.dwPSectionWord7, 64u);
+        EXPECT_EQ(info.dwPSectionWord21, 11u);
+        EXPECT_EQ(ink->GetCompressionBandHeight(), 64u);
+        // 10 sizes x 3 types; quality 3 gives two capabilities each, 2 and 4 one each.
+        EXPECT_EQ(ink->CapabilitySet().Capabilities().size(), 40u);
+        EXPECT_TRUE(HasCapability(*ink.bidi, 15, 0, 0x1, 0x1, 1));
+        EXPECT_TRUE(HasCapability(*ink.bidi, 15, 0, 0x1, 0x2, 1));
+        EXPECT_TRUE(HasCapability(*ink.bidi, 9, 0, 0x1, 0x2, 0));
+        EXPECT_TRUE(HasCapability(*ink.bidi, 30, 11, 0x1000, 0x4, 0));
+        // Type 11 only ever comes from source 0x1000, and never with layout 1.
+        EXPECT_TRUE(HasForbiddenPair(*ink.bidi, CAPFUNC_PAPERTYPE, 11, CAPFUNC_PAPERSOURCE, 0x1));
+        EXPECT_TRUE(HasForbiddenPair(*ink.bidi, CAPFUNC_PAPERTYPE, 11, CAPFUNC_LAYOUT, 1));
+        EXPECT_FALSE(HasForbiddenPair(*ink.bidi, CAPFUNC_PAPERTYPE, 0, CAPFUNC_PAPERSOURCE, 0x1));
+    }
     // First form: "PI" 06 00 01 0x82, page 0, chunk 0x800.
-    EXPECT_NE(log.find("50490600018200000008"), std::string::npos);
-
-    Opened d4("InkD4", 0);  // second form, pages of at most 64 bytes
-    ASSERT_EQ(d4.result, 1);
-    ASSERT_EQ(d4.bidi->GetChannelKind(), kZkChannelD4);
-    ExpectFormat17Sample(*d4.bidi);
-
-    Opened snmp("NetInk", 0);  // second form through the maker identifier
-    ASSERT_EQ(snmp.result, 1);
-    ASSERT_EQ(snmp.bidi->GetChannelKind(), kZkChannelSNMP);
-    ExpectFormat17Sample(*snmp.bidi);
+    EXPECT_NE(m_live.NewLog().find("50490600018200000008"), std::string::npos);
 }
 
 TEST_F(MediaLive, Formats14And16AreUsedWhenFormat17IsNotAnswered) {
-    Opened ink("Ink14", 0);
+    Opened ink("Ink14");
     ASSERT_EQ(ink.result, 1);
-    ASSERT_EQ(ink.bidi->GetChannelKind(), kZkChannelD4);
-    const BIAutoConfigInfo& info = ink.bidi->GetAutoConfigInfo();
-    EXPECT_EQ(info.dwFormat17Mark, 0u);
-    EXPECT_EQ(info.dwResolutionFlag, 16u);  // "R" 02 D0
+    ASSERT_EQ(ink->GetChannelKind(), kZkChannelD4);
+    EXPECT_EQ(ink->GetAutoConfigInfo().dwFormat17Mark, 0u);
+    EXPECT_EQ(ink->GetAutoConfigInfo().dwResolutionFlag, 16u);  // "R" 02 D0
     // Size 15, type 0, attribute 0x83, input path 0xA0: sources 0x100 and 0x1000, qualities 1
     // and 2, layout 1.
     for (DWORD source : {0x100u, 0x1000u})
         for (DWORD quality : {1u, 2u}) EXPECT_TRUE(HasCapability(*ink.bidi, 15, 0, source, quality, 1));
     EXPECT_TRUE(HasCapability(*ink.bidi, 15, 1, 0x100, 2, 0));
     EXPECT_TRUE(HasCapability(*ink.bidi, 62, 0, 0x1000, 2, 0));
-    EXPECT_EQ(ink.bidi->CapabilitySet().Capabilities().size(), 8u);
-    EXPECT_FALSE(ink.bidi->GetForbiddenPairs().empty());
+    EXPECT_EQ(ink->CapabilitySet().Capabilities().size(), 8u);
+    EXPECT_FALSE(ink->GetForbiddenPairs().empty());
 }
 
 TEST_F(MediaLive, OneLostFormat17PageFailsOpenInsteadOfFallingBackToNotAvailable) {
     // The D4 ink-jet answers format 17 only: one lost page makes the library ask codes 14 and
     // 16, which it answers "pm:NA;". An ink-jet that supports no paper must not open.
-    m_live.AddQueue("LostPage", "USB017");
-    const std::string profile = CopyProfile(m_files, "inkjet-usb-f17", "lostpage", [](nlohmann::json& p) {
-        p["usb_port"] = "USB017";
-        p["channels"] = {"d4"};
-        p["device_id"] = "MFG:Vintal;MDL:Aquila IJ-870;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;";
-        p["pi_max_chunk"] = 64;
-        p["faults"] = {"usb:lost,after=2,count=1"};
-    });
-    Printers printer({{"USB017", profile}});
-    ASSERT_TRUE(printer.Ready()) << printer.Stderr();
     m_live.EnableLog();
     Opened ink("LostPage", 0, kFaultTimeoutMs);
     EXPECT_EQ(ink.result, 0);
-    EXPECT_EQ(ink.bidi->GetChannelKind(), 0u);
-    EXPECT_TRUE(ink.bidi->CapabilitySet().Capabilities().empty());
+    EXPECT_EQ(ink->GetChannelKind(), 0u);
+    EXPECT_TRUE(ink->CapabilitySet().Capabilities().empty());
     EXPECT_GE(m_live.CountInNewLog("70 6d 1 0 1"), 1u);  // code 14 was asked after the lost page
 }
 
 TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
     // TVD4: the status through the module's status call.
-    Opened tvd4("Ink17", 0);
+    Opened tvd4("Ink17");
     ASSERT_EQ(tvd4.result, 1);
     CBIDI_BP& bidi = *tvd4.bidi;
     EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), -1);  // nothing read yet
@@ -205,24 +178,23 @@ TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
     EXPECT_EQ(bits, 1u);
 
     // D4: the status command; both inks of this printer are black.
-    Opened d4("Ink14", 0);
+    Opened d4("Ink14");
     ASSERT_EQ(d4.result, 1);
     bits = 0;
-    EXPECT_FALSE(d4.bidi->IsSupportColorMode(&bits));  // no status read yet
-    ASSERT_TRUE(d4.bidi->GetStatusFromCurrentChannel());
-    ASSERT_TRUE(d4.bidi->IsSupportColorMode(&bits));
+    EXPECT_FALSE(d4->IsSupportColorMode(&bits));  // no status read yet
+    ASSERT_TRUE(d4->GetStatusFromCurrentChannel());
+    ASSERT_TRUE(d4->IsSupportColorMode(&bits));
     EXPECT_EQ(bits, 0u);
-    EXPECT_EQ(d4.bidi->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 6);
+    EXPECT_EQ(d4->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 6);
 
     // SNMP: the status identifier, and the status command as maker identifier arcs.
-    Opened snmp("NetInk", 0);
+    Opened snmp("NetInk");
     ASSERT_EQ(snmp.result, 1);
-    ASSERT_TRUE(snmp.bidi->GetStatusFromCurrentChannel());
-    EXPECT_EQ(snmp.bidi->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 12);
+    ASSERT_TRUE(snmp->GetStatusFromCurrentChannel());
+    EXPECT_EQ(snmp->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 12);
     std::vector<BYTE> reply;
-    ASSERT_GE(snmp.bidi->SupportMediaInfo(BP_INFO_STATUS, &reply), 0);
-    const std::string text(reply.begin(), reply.end());
-    EXPECT_EQ(text.rfind("@BDC ST2\r\n", 0), 0u) << "the agent's leading byte is dropped";
+    ASSERT_GE(snmp->SupportMediaInfo(BP_INFO_STATUS, &reply), 0);
+    EXPECT_EQ(std::string(reply.begin(), reply.end()).rfind("@BDC ST2\r\n", 0), 0u) << "the agent's byte is dropped";
     EXPECT_EQ(reply.back(), 0);
 
     // The cache answers after the printers are gone, until Close.
@@ -235,24 +207,24 @@ TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
 }
 
 TEST_F(MediaLive, PagePrintersAndMissingArgumentsAreRefused) {
-    Opened page("Page", 0);
+    Opened page("Page");
     ASSERT_EQ(page.result, 1);
     std::vector<BYTE> reply = {1, 2, 3};
-    EXPECT_EQ(page.bidi->SupportMediaInfo(BP_INFO_MEDIA, &reply), 0);
+    EXPECT_EQ(page->SupportMediaInfo(BP_INFO_MEDIA, &reply), 0);
     EXPECT_TRUE(reply.empty());
-    EXPECT_EQ(page.bidi->GetSupportMediaInfo(), 0);
-    EXPECT_TRUE(page.bidi->CapabilitySet().Capabilities().empty());
+    EXPECT_EQ(page->GetSupportMediaInfo(), 0);
+    EXPECT_TRUE(page->CapabilitySet().Capabilities().empty());
 
-    Opened ink("Ink17", 0);
+    Opened ink("Ink17");
     ASSERT_EQ(ink.result, 1);
-    EXPECT_EQ(ink.bidi->SupportMediaInfo(BP_INFO_MEDIA, nullptr), BP_ERR_BAD_ARGUMENT);
-    EXPECT_EQ(ink.bidi->GetInfoTVD4(BP_PI_FORM_SECOND, 14, &reply), BP_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(ink->SupportMediaInfo(BP_INFO_MEDIA, nullptr), BP_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(ink->GetInfoTVD4(BP_PI_FORM_SECOND, 14, &reply), BP_ERR_BAD_ARGUMENT);
     std::string location;
     DWORD colorants = 0, common = 0;
     BIStringList paths, languages;
-    EXPECT_FALSE(ink.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));
-    ink.bidi->Close();
-    EXPECT_EQ(ink.bidi->GetSupportMediaInfo(), 0);  // no channel
+    EXPECT_FALSE(ink->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));
+    ink->Close();
+    EXPECT_EQ(ink->GetSupportMediaInfo(), 0);  // no channel
 }
 
 TEST_F(MediaLive, PrinterFaultsDuringTheMediaQueryFailItCleanly) {
@@ -268,33 +240,33 @@ TEST_F(MediaLive, PrinterFaultsDuringTheMediaQueryFailItCleanly) {
         EXPECT_GE(m_live.CountInNewLog("50490600018201008000"), 1u);
         if (!fault.bMayAnalyse) {
             EXPECT_EQ(ink.result, 0);
-            EXPECT_EQ(ink.bidi->GetChannelKind(), 0u);
+            EXPECT_EQ(ink->GetChannelKind(), 0u);
         }
         // Asked again on the same connection, with the fault still on, nothing is made up.
         Opened forced(fault.port, BP_FLAG_FORCE_INKJET, kFaultTimeoutMs);
         if (forced.result == 1 && !fault.bMayAnalyse) {
-            forced.bidi->ResetCapability();
-            EXPECT_EQ(forced.bidi->GetSupportMediaInfo(), 0);
+            forced->ResetCapability();
+            EXPECT_EQ(forced->GetSupportMediaInfo(), 0);
         }
     }
 }
 
 TEST_F(MediaLive, DiscoveryExaminationOfInkjetsAndOfAPrinterThatWent) {
-    Opened colour("Colour", 0);
+    Opened colour("Colour");
     ASSERT_EQ(colour.result, 1);
     std::string location;
     DWORD colorants = 99, common = 0;
     BIStringList paths, languages;
-    // What the examination reads from a page printer is WalkEnds'; here its time-out.
-    ASSERT_TRUE(colour.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, TRUE));
-    EXPECT_EQ(colour.bidi->GetReceiveTimeout(), BP_PROBE_TIMEOUT_MS);
+    // What the examination reads from a page printer is MIBQueries'; here its time-out.
+    ASSERT_TRUE(colour->GetInfoProbe(&location, &colorants, &common, &paths, &languages, TRUE));
+    EXPECT_EQ(colour->GetReceiveTimeout(), BP_PROBE_TIMEOUT_MS);
 
     // An ink-jet: no media paths asked, the flag stays as it was for 0x00 0x00.
-    Opened ink("NetInk", 0);
+    Opened ink("NetInk");
     ASSERT_EQ(ink.result, 1);
     common = 0;
     paths = {"untouched"};
-    ASSERT_TRUE(ink.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));
+    ASSERT_TRUE(ink->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));
     EXPECT_EQ(location, "Lab 3");
     EXPECT_EQ(common, 0u);
     EXPECT_EQ(paths, BIStringList{"untouched"});
@@ -302,5 +274,5 @@ TEST_F(MediaLive, DiscoveryExaminationOfInkjetsAndOfAPrinterThatWent) {
 
     // The printer gone: the walk fails (after the 3-second time-out it set).
     m_printers.reset();
-    EXPECT_FALSE(colour.bidi->GetInfoProbe(&location, &colorants, &common, &paths, &languages, TRUE));
+    EXPECT_FALSE(colour->GetInfoProbe(&location, &colorants, &common, &paths, &languages, TRUE));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,63 +24,46 @@ void PutWord(Bytes& b, unsigned w) {
 // A printer answering PI requests the way the wire format says, with knobs to make it wrong.
 struct ScriptedPIPrinter {
     int form = kPIFormFirst;
-    unsigned pages = 3;                    // N announced by page 0
-    unsigned chunk = 100;                  // C announced by page 0
-    std::map<unsigned, size_t> lengths;    // data bytes per page (page -> length)
-    std::map<unsigned, int> echoOffset;    // page -> added to the echoed page number
-    std::vector<Bytes> requests;           // every request seen
-    bool notAvailable = false;             // page 0 answers ":NA;" after the code
+    unsigned pages = 3;                  // N announced by page 0
+    unsigned chunk = 100;                // C announced by page 0
+    std::map<unsigned, size_t> lengths;  // data bytes per page (page -> length)
+    std::map<unsigned, int> echoOffset;  // page -> added to the echoed page number
+    std::vector<Bytes> requests;         // every request seen
+    bool notAvailable = false;           // page 0 answers ":NA;" after the code
 
     int operator()(std::span<const BYTE> request, Bytes* reply) {
         requests.emplace_back(request.begin(), request.end());
-        if (notAvailable) {
-            reply->clear();
-            if (form == kPIFormFirst) {
-                Put(*reply, "@BDC PI\r\n");
-                PutWord(*reply, 0);
-                Put(*reply, "PI:");
-                reply->push_back(request[5]);
-            } else {
-                Put(*reply, "pm");
-            }
-            Put(*reply, ":NA;");
-            return static_cast<int>(reply->size());
-        }
-        const size_t pageAt = form == kPIFormFirst ? 6 : 5;
+        const bool first = form == kPIFormFirst;
+        const size_t pageAt = first ? 6 : 5;
         const unsigned page = request[pageAt] | (request[pageAt + 1] << 8);
-        const unsigned askedChunk = request[pageAt + 2] | (request[pageAt + 3] << 8);
-        Bytes r;
-        if (form == kPIFormFirst) {
+        Bytes& r = *reply;
+        r.clear();
+        if (first) {
             Put(r, "@BDC PI\r\n");
             PutWord(r, 0);  // count of what follows: any value
             Put(r, "PI:");
             r.push_back(request[5]);
-            Put(r, ":");
-            PutWord(r, page + echoOffset[page]);
-            PutWord(r, askedChunk);
         } else {
-            Put(r, "pm:");
-            PutWord(r, page);
-            PutWord(r, askedChunk);
+            Put(r, "pm");
+        }
+        if (notAvailable) {
+            Put(r, ":NA;");
+            return static_cast<int>(r.size());
         }
         Put(r, ":");
-        if (page == 0) {
-            PutWord(r, pages);
-            PutWord(r, chunk);
-            Put(r, ";");
-        } else {
-            PutWord(r, page);
-            PutWord(r, pages);
-            Put(r, ";");
-            const size_t n = lengths[page];
-            Put(r, form == kPIFormFirst ? "SZ:" : "sz:");
-            PutWord(r, static_cast<unsigned>(n));
-            Put(r, ";");
-            Put(r, form == kPIFormFirst ? "DT:" : "dt:");
-            for (size_t i = 0; i < n; ++i) r.push_back(static_cast<BYTE>(page * 16 + i));
+        PutWord(r, page + echoOffset[page]);
+        PutWord(r, request[pageAt + 2] | (request[pageAt + 3] << 8));  // the chunk asked for
+        Put(r, ":");
+        PutWord(r, page == 0 ? pages : page);
+        PutWord(r, page == 0 ? chunk : pages);
+        Put(r, ";");
+        if (page != 0) {
+            Put(r, first ? "SZ:" : "sz:");
+            PutWord(r, static_cast<unsigned>(lengths[page]));
+            Put(r, first ? ";DT:" : ";dt:");
+            for (size_t i = 0; i < lengths[page]; ++i) r.push_back(static_cast<BYTE>(page * 16 + i));
             Put(r, ";");
         }
-        *reply = r;
         return static_cast<int>(r.size());
     }
 };
@@ -128,59 +112,55 @@ TEST(StatusPITransfer, ThreePagesOfChunk100JoinToTheirDataWithShortLastPage) {
 }
 
 TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
-    Bytes data;
-    {   // the announced last page is full: data may have been cut off
+    struct Case {
+        const char* what;
+        std::function<void(ScriptedPIPrinter&)> script;
+        DWORD code;
+        int result;
+        size_t requests;  // 0: not counted
+    };
+    const Case cases[] = {
+        {"the announced last page is full: data may have been cut off",
+         [](ScriptedPIPrinter& p) { p.lengths = {{1, 63}, {2, 63}, {3, 63}}; }, 17, kPIFailed, 4},
+        {"page 2 echoes another page number",
+         [](ScriptedPIPrinter& p) {
+             p.lengths = {{1, 63}, {2, 63}, {3, 10}};
+             p.echoOffset[2] = 1;
+         },
+         17, kPIFailed, 0},
+        {"a data page without data", [](ScriptedPIPrinter& p) { p.lengths = {{1, 63}, {2, 0}}; }, 14, kPIFailed, 0},
+        {"a page longer than the chunk allows", [](ScriptedPIPrinter& p) { p.lengths = {{1, 64}}; }, 14, kPIFailed, 0},
+        {"chunk not larger than the per-page overhead",
+         [](ScriptedPIPrinter& p) {
+             p.chunk = 37;
+             p.lengths = {{1, 1}};
+         },
+         14, kPIFailed, 1},
+        {"pages adding up to far more than any reply",
+         [](ScriptedPIPrinter& p) { p.pages = p.chunk = 0xFFFF; }, 14, kPIFailed, 1},
+        {"no such data, first form", [](ScriptedPIPrinter& p) { p.notAvailable = true; }, 17, kPINotAvailable, 1},
+        {"no such data, second form",
+         [](ScriptedPIPrinter& p) {
+             p.form = kPIFormSecond;
+             p.notAvailable = true;
+         },
+         17, kPINotAvailable, 1},
+        // Codes the forms do not carry are refused before anything is sent.
+        {"code 10, first form", [](ScriptedPIPrinter&) {}, 10, kPIRefusedCode, 0},
+        {"code 14, second form", [](ScriptedPIPrinter& p) { p.form = kPIFormSecond; }, 14, kPIRefusedCode, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         ScriptedPIPrinter printer;
-        printer.lengths = {{1, 63}, {2, 63}, {3, 63}};
-        EXPECT_EQ(Transfer(printer, 17, &data), kPIFailed);
-        EXPECT_TRUE(data.empty());
-        EXPECT_EQ(printer.requests.size(), 4u);  // never asks past page N
-    }
-    {   // page 2 echoes another page number
-        ScriptedPIPrinter printer;
-        printer.lengths = {{1, 63}, {2, 63}, {3, 10}};
-        printer.echoOffset[2] = 1;
-        EXPECT_EQ(Transfer(printer, 17, &data), kPIFailed);
-    }
-    {   // a data page without data
-        ScriptedPIPrinter printer;
-        printer.lengths = {{1, 63}, {2, 0}};
-        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
-    }
-    {   // a page longer than the page size the chunk allows
-        ScriptedPIPrinter printer;
-        printer.lengths = {{1, 64}};
-        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
-    }
-    {   // chunk size not larger than the per-page overhead: no data could ever come
-        ScriptedPIPrinter printer;
-        printer.chunk = 37;
-        printer.lengths = {{1, 1}};
-        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
-        EXPECT_EQ(printer.requests.size(), 1u);
-    }
-    {   // pages that would add up to far more than any reply
-        ScriptedPIPrinter printer;
-        printer.pages = 0xFFFF;
-        printer.chunk = 0xFFFF;
-        EXPECT_EQ(Transfer(printer, 14, &data), kPIFailed);
-        EXPECT_EQ(printer.requests.size(), 1u);
-    }
-    {   // a printer that has no such data says so on page 0, in either form
-        for (int form : {kPIFormFirst, kPIFormSecond}) {
-            ScriptedPIPrinter printer;
-            printer.form = form;
-            printer.notAvailable = true;
-            EXPECT_EQ(Transfer(printer, 17, &data), kPINotAvailable) << "form " << form;
-            EXPECT_EQ(printer.requests.size(), 1u);
+        c.script(printer);
+        Bytes data;
+        EXPECT_EQ(Transfer(printer, c.code, &data), c.result);
+        if (c.requests != 0 || c.result == kPIRefusedCode) {
+            EXPECT_EQ(printer.requests.size(), c.requests);
         }
-    }
-    {   // codes the forms do not carry are refused before anything is sent
-        ScriptedPIPrinter printer;
-        EXPECT_EQ(Transfer(printer, 10, &data), kPIRefusedCode);
-        printer.form = kPIFormSecond;
-        EXPECT_EQ(Transfer(printer, 14, &data), kPIRefusedCode);
-        EXPECT_TRUE(printer.requests.empty());
+        if (c.requests == 4) {
+            EXPECT_TRUE(data.empty()) << "a transfer that reached its last page hands out nothing";
+        }
     }
 }
 

@@ -1,6 +1,5 @@
-// Discovery through the exports of libvanto.so, as a caller sees it: a discovery-only instance
-// (no queue; the network module beside the library), virtual printers on 127.0.142.x and
-// 127.0.143.x, the WinSNMP module installed in the prefix where a test wants it.
+// Discovery through the exports of libvanto.so: a discovery-only instance (no queue; the network
+// module beside the library), virtual printers on 127.0.142.x and 127.0.143.x.
 #include "vanto.h"
 
 #include "probe/ProbeProfiles.h"
@@ -15,6 +14,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -38,15 +38,8 @@ std::map<std::u16string, Found> Results(HVANTO instance, size_t* count = nullptr
     std::map<std::u16string, Found> out;
     size_t n = 0;
     for (const SBIProbeResult* r = GetProbeResult(instance); r != nullptr && n < 1000; r = r->pNext, ++n) {
-        Found f;
-        f.name = r->pDeviceName ? r->pDeviceName : u"(none)";
-        f.address = Field(r->szAddress);
-        f.location = Field(r->szLocation);
-        f.domestic = r->dwDomestic;
-        f.color = r->dwColor;
-        f.duplex = r->dwDuplex;
-        f.pdl = r->dwSupportPDL;
-        f.obtained = r->dwInfoObtained;
+        Found f{r->pDeviceName ? r->pDeviceName : u"(none)", Field(r->szAddress), Field(r->szLocation), {}, 0,
+                r->dwDomestic, r->dwColor, r->dwDuplex, r->dwSupportPDL, r->dwInfoObtained};
         if (r->pAddressList != nullptr) {
             f.firstEntry = Field(r->pAddressList->szAddress);
             f.entryValue = r->pAddressList->dwValue;
@@ -119,15 +112,11 @@ TEST_F(ProbeExports, SubnetAndRangeSearchesDescribeSupportedDevicesAndANewSearch
     EXPECT_EQ(found[u"127.0.142.12"].pdl, VANTO_PROBE_PDL_PCL | VANTO_PROBE_PDL_QLMPAGE_S04);
     const Found& page = found[u"127.0.142.13"];
     EXPECT_EQ(page.location, u"\u00e9tage 2");
-    EXPECT_EQ(page.duplex, 0u);
-    EXPECT_EQ(page.color, 0u);
-    EXPECT_EQ(page.domestic, VANTO_PROBE_DOMESTIC_JA);
+    EXPECT_EQ(std::tie(page.duplex, page.color, page.domestic), std::make_tuple(0u, 0u, VANTO_PROBE_DOMESTIC_JA));
     const Found& inkjet = found[u"127.0.142.14"];
     EXPECT_EQ(inkjet.location, u"\u00e9tage 3");  // code page 1252
-    EXPECT_EQ(inkjet.duplex, 0u);
-    EXPECT_EQ(inkjet.color, 1u);
-    EXPECT_EQ(inkjet.domestic, VANTO_PROBE_DOMESTIC_INKJET);
-    EXPECT_EQ(inkjet.pdl, VANTO_PROBE_PDL_QLMPR);
+    EXPECT_EQ(std::tie(inkjet.duplex, inkjet.color, inkjet.domestic, inkjet.pdl),
+              std::make_tuple(0u, 1u, VANTO_PROBE_DOMESTIC_INKJET, VANTO_PROBE_PDL_QLMPR));
 
     // The search consumed the subnet: the range search asks only its own addresses.
     ASSERT_EQ(SetContextIPRANGE(m_instance, u"127.0.142.11", u"127.0.142.12"), 1);
@@ -163,10 +152,8 @@ TEST_F(ProbeExports, SingleAddressSearchRecognisesSystemOEMModelsOverWinSnmp) {
     ASSERT_EQ(found.count(u"127.0.143.10/oem"), 1u);
     const Found& oem = found[u"127.0.143.10/oem"];
     EXPECT_EQ(oem.name, u"Model-B");
-    EXPECT_EQ(oem.duplex, 1u);  // model class 33: colour, duplex unit as standard
-    EXPECT_EQ(oem.color, 1u);
-    EXPECT_EQ(oem.domestic, 0u);
-    EXPECT_EQ(oem.obtained, 1u);
+    // Model class 33: colour, duplex unit as standard.
+    EXPECT_EQ(std::tie(oem.duplex, oem.color, oem.domestic, oem.obtained), std::make_tuple(1u, 1u, 0u, 1u));
 }
 
 TEST_F(ProbeExports, StopProbeFromAnotherThreadEndsTheSearchAtOnceAndUpdateEndsDiscovery) {

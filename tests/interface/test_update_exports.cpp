@@ -1,8 +1,5 @@
 // UpdatePrinterInfo and CheckModelNameHasChanged through the exports, against virtual printers of
-// the sample profiles (127.0.116.x and 127.0.117.x, and a USB socket): the stored values agree with
-// what the printer reports (asked once more in this process) and with the sample driver's tables;
-// a failed query, a refused write or a killed process leaves the store flag as it was; every fault
-// of the virtual printer ends with a status and a store that is either untouched or right.
+// the sample profiles (127.0.116.x, 127.0.117.x and a USB socket).
 #include "interface/test_update_harness.h"
 
 #include <signal.h>
@@ -18,8 +15,7 @@ TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
         SCOPED_TRACE(s.profile);
         if (s.elements != kAllElements) {
             // A query that fails ends the update before any write: the seeded store stays whole.
-            const std::u16string queue = Wide(s.queue);
-            Release(Initialize(queue.c_str(), VANTO_FLAG_PRINTERINFO));
+            Release(Initialize(Wide(s.queue).c_str(), VANTO_FLAG_PRINTERINFO));
             auto seeded = StoreOf(s.queue);
             EXPECT_EQ(Update(s.queue), -2);
             auto after = StoreOf(s.queue);
@@ -36,8 +32,7 @@ TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
         const bool oem = a.category == PRINTER_CATEGORY_SYSTEM_OEM, inkjet = a.category == PRINTER_CATEGORY_INKJET;
 
         // Model name through the string export; bits as reported.
-        const std::u16string name = Wide(s.queue);
-        HVANTO h = Initialize(name.c_str(), VANTO_FLAG_PRINTERINFO);
+        HVANTO h = Initialize(Wide(s.queue).c_str(), VANTO_FLAG_PRINTERINFO);
         char16_t model[64] = {};
         EXPECT_EQ(GetStringValueW(h, VANTO_SZID_MODELNAME, 0, model, 64), 1);
         EXPECT_EQ(std::u16string(model), a.model);
@@ -85,9 +80,10 @@ TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
                 shown += entries[i].wShow;
             }
             EXPECT_GT(shown, 0u) << "some reported size is a row of the driver's table";
-            EXPECT_EQ(Number(store, "BIPaperTypeNum"), Records<SBIPaperEntry>(store, "BIPaperTypeIDs").size());
+            const auto types = Records<SBIPaperEntry>(store, "BIPaperTypeIDs");
+            EXPECT_EQ(Number(store, "BIPaperTypeNum"), types.size());
             size_t typesShown = 0;
-            for (const SBIPaperEntry& e : Records<SBIPaperEntry>(store, "BIPaperTypeIDs")) typesShown += e.wShow;
+            for (const SBIPaperEntry& e : types) typesShown += e.wShow;
             EXPECT_GT(typesShown, 1u) << "more than \"Unspecified\" is shown";
         }
 
@@ -139,17 +135,15 @@ TEST_F(UpdateExports, EdgesOfTheElementBitsTheModelCheckAndTheQueueIdentifier) {
     EXPECT_NE(RunVanto("update NoId"), 0) << "the verb says so and fails";
 
     // A changed model is reported as changed.
-    const std::u16string name = u"Colour";
-    HVANTO h = Initialize(name.c_str(), VANTO_FLAG_PRINTERINFO);
+    HVANTO h = Initialize(u"Colour", VANTO_FLAG_PRINTERINFO);
     EXPECT_EQ(SetStringValueW(h, VANTO_SZID_MODELNAME, 0, u"Another Model"), 1);
     EXPECT_EQ(CheckModelNameHasChanged(h), 1);
     Release(h);
 }
 
 
-// The update's writes broken off: the process killed before its third write, or the third write
-// refused. What was written stays, and the flag still says "seeded", so no reader takes the
-// half-written store for an update.
+// The update's writes broken off (process killed before write 3, or write 3 refused): the flag
+// still says "seeded", so no reader takes the half-written store for an update.
 TEST_F(UpdateExports, WritesBrokenOffLeaveTheStoreFlagAsItWas) {
     AddQueue("Colour", "127.0.116.1");
     Printers vprinter({{"127.0.116.1", SampleProfile("colour-page")}});
@@ -178,11 +172,8 @@ TEST_F(UpdateExports, WritesBrokenOffLeaveTheStoreFlagAsItWas) {
     ::unsetenv("VANTO_TEST_REAL_AUDF");
 }
 
-// Every fault of the virtual printer, on a reply in the middle of the update: the update ends
-// with a status; the store is then either the seeded one (flag 1, nothing of the update marked
-// as learnt) or exactly what a fault-free update stores.
-// A lost reply costs the library's whole receive time-out (10 s), so the faults meet the update
-// early and late only.
+// Every fault of the virtual printer, early and late in the update (a lost reply costs the whole
+// 10 s receive time-out): a status, and either the seeded store or what a fault-free update stores.
 TEST_F(UpdateExports, EveryPrinterFaultEndsWithAStatusAndAWholeStore) {
     AddQueue("Clean", "127.0.117.1");
     AddQueue("Faulty", "127.0.117.2");
@@ -195,8 +186,8 @@ TEST_F(UpdateExports, EveryPrinterFaultEndsWithAStatusAndAWholeStore) {
             SCOPED_TRACE(std::string(fault) + " after " + after);
             RunVanto("queue remove Faulty");
             AddQueue("Faulty", "127.0.117.2");
-            Printers faulty({{"127.0.117.2", SampleProfile("colour-page")}},
-                            {"--fault", std::string("snmp:") + fault + ",after=" + after});
+            vanto_test::VprinterProcess faulty({"-p", "127.0.117.2=" + SampleProfile("colour-page"), "--fault",
+                                                std::string("snmp:") + fault + ",after=" + after});
             const int status = Update("Faulty");
             EXPECT_TRUE(status == 0 || status == -1 || status == -2) << status;
             auto store = StoreOf("Faulty");

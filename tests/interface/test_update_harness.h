@@ -135,9 +135,12 @@ inline Answers Ask(const std::string& queue) {
 
 class UpdateExports : public ::testing::Test {
 protected:
-    UpdateExports()
-        : m_prefix({std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL", std::string(VANTO_BUILD_DIR) + "/VUD3IJ.BRT",
-                    std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.DLL"}) {}
+    // The store module, the ink-jet tables and the CFGX module beside the sample driver's files.
+    UpdateExports() {
+        const std::string folder = m_prefix.Prefix().DriveC() + "/Windows/System32/spool/drivers/x64/3/";
+        for (const char* file : {"VUD3AUDF.DLL", "VUD3IJ.BRT", "VUD3CFGX.DLL"})
+            fs::copy_file(std::string(VANTO_BUILD_DIR) + "/" + file, folder + file, fs::copy_options::overwrite_existing);
+    }
 
     // Adds the queue with its identifier, as `vanto queue add` makes it.
     void AddQueue(const std::string& queue, const std::string& where) {

@@ -1,4 +1,5 @@
-// Faults on demand, fleets, shutdown and bind errors of the virtual printer.
+// Faults on demand, fleets, shutdown and bind errors of the virtual printer. The SNMP and USB
+// faults that the library's tests meet (lost, late, wrong, truncated, garbled) are checked there.
 #include "SnmpClient.h"
 #include "VprinterHarness.h"
 
@@ -12,9 +13,6 @@ Bytes SysNameGet(uint8_t requestId) {
                  0x01, 0x02, 0x01, 0x01, 0x05, 0x00, 0x05, 0x00};
 }
 
-// The request-id of an answer to SysNameGet (the PDU's first INTEGER); -1 without an answer.
-int ResponseId(const std::optional<Bytes>& r) { return r && r->size() > 17 ? (*r)[17] : -1; }
-
 // MDR requests of sysName.0 and sysLocation.0 (2.1.1.5.0 and 2.1.1.6.0).
 const std::string kSysNameMdr = "@OPK MDR CM=\"0000050201010500\"\r\n";
 const std::string kSysLocationMdr = "@OPK MDR CM=\"0000050201010600\"\r\n";
@@ -26,23 +24,6 @@ Bytes ReadUntilQuiet(Stream& s, int quietMs = 400) {
         if (part.empty()) return all;
         all.insert(all.end(), part.begin(), part.end());
     }
-}
-
-TEST(VprinterFaults, LostLateAndWrongSnmpReplies) {
-    Vprinter vp({"-p", "127.0.77.40=" + SampleProfile("colour-page"), "--fault", "snmp:lost,count=1", "--fault",
-                 "snmp:late,after=2,count=1,delay=800", "--fault", "snmp:wrong,after=3,count=1"});
-    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
-    EXPECT_FALSE(UdpExchange("127.0.77.40", SysNameGet(1), 500)) << "first reply is lost";
-    EXPECT_EQ(ResponseId(UdpExchange("127.0.77.40", SysNameGet(2), 2000)), 2);
-
-    // Late: not within 300 ms, but within a generous bound.
-    const auto sent = Clock::now();
-    EXPECT_TRUE(UdpExchange("127.0.77.40", SysNameGet(3), 5000));
-    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(300));
-
-    // Wrong: the fourth request is answered with the third's reply.
-    EXPECT_EQ(ResponseId(UdpExchange("127.0.77.40", SysNameGet(4), 2000)), 3);
-    EXPECT_EQ(ResponseId(UdpExchange("127.0.77.40", SysNameGet(5), 2000)), 5);
 }
 
 TEST(VprinterFaults, TruncatedGarbledAndWrongJobLanguageReplies) {
@@ -84,12 +65,9 @@ TEST(VprinterFaults, VanishingPrinterStopsAnsweringEverywhere) {
     EXPECT_TRUE(ReadUntilQuiet(again).empty());
 }
 
-TEST(VprinterFaults, TimedVanishRateAndUsbFaults) {
-    TempFolder usb;
-    Vprinter vp({"-p", "127.0.77.43=" + SampleProfile("system-oem-b"), "-p", "USB003=" + SampleProfile("inkjet-usb-f14"),
-                 "--fault", "snmp:vanish,count=1,delay=500", "--fault", "snmp:lost,after=1,rate=0.5", "--fault",
-                 "usb:garbled,count=1", "--seed", "7"},
-                usb.Path());
+TEST(VprinterFaults, TimedVanishAndRate) {
+    Vprinter vp({"-p", "127.0.77.43=" + SampleProfile("system-oem-b"), "--fault", "snmp:vanish,count=1,delay=500",
+                 "--fault", "snmp:lost,after=1,rate=0.5", "--seed", "7"});
     ASSERT_TRUE(vp.Ready()) << vp.Stderr();
     EXPECT_FALSE(UdpExchange("127.0.77.43", SysNameGet(1), 300));
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
@@ -98,16 +76,6 @@ TEST(VprinterFaults, TimedVanishRateAndUsbFaults) {
     for (uint8_t id = 2; id < 42; ++id) answered += UdpExchange("127.0.77.43", SysNameGet(id), 250).has_value();
     EXPECT_GT(answered, 5);
     EXPECT_LT(answered, 35);
-
-    Stream s = Stream::Unix(usb.Path() + "/USB003.sock");
-    const Bytes st{'s', 't', 1, 0, 1};
-    s.Send(UsbFrame(1, st));
-    const auto garbled = UsbReply(s, 1);  // the frame stays whole, its payload is changed
-    s.Send(UsbFrame(1, st));
-    const auto good = UsbReply(s, 1);
-    ASSERT_TRUE(garbled && good);
-    EXPECT_EQ(garbled->size(), good->size());
-    EXPECT_NE(*garbled, *good);
 }
 
 TEST(VprinterFleet, FiftyPrintersAnswerAndStopCleanly) {

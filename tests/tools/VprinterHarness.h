@@ -26,7 +26,6 @@
 namespace vp_test {
 
 using vprinter::Bytes;
-using Clock = std::chrono::steady_clock;
 
 inline constexpr int kSnmpPort = 1161;
 inline constexpr int kOpkPort = 19100;

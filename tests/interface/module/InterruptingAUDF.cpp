@@ -19,6 +19,7 @@ void* Real(const char* symbol) {
     return module ? ::dlsym(module, symbol) : nullptr;
 }
 
+// Calls the real module's function of the same name and type; F is the forwarder's own type.
 template <typename F, typename... A>
 LSTATUS Forward(const char* symbol, A... args) {
     auto f = reinterpret_cast<F*>(Real(symbol));
@@ -34,33 +35,31 @@ long Threshold(const char* name) {
 
 AUDF_EXPORT LSTATUS ordinal_2(HKEY k, LPCWSTR s, DWORD r, LPWSTR c, DWORD o, REGSAM m, const SECURITY_ATTRIBUTES* a,
                               PHKEY out, LPDWORD d) {
-    return Forward<LSTATUS(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const SECURITY_ATTRIBUTES*, PHKEY, LPDWORD)>(
-        "ordinal_2", k, s, r, c, o, m, a, out, d);
+    return Forward<decltype(ordinal_2)>("ordinal_2", k, s, r, c, o, m, a, out, d);
 }
 AUDF_EXPORT LSTATUS ordinal_4(HKEY k, LPCWSTR s, DWORD o, REGSAM m, PHKEY out) {
-    return Forward<LSTATUS(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY)>("ordinal_4", k, s, o, m, out);
+    return Forward<decltype(ordinal_4)>("ordinal_4", k, s, o, m, out);
 }
-AUDF_EXPORT LSTATUS ordinal_6(HKEY k, LPCWSTR s) { return Forward<LSTATUS(HKEY, LPCWSTR)>("ordinal_6", k, s); }
-AUDF_EXPORT LSTATUS ordinal_7(HKEY k) { return Forward<LSTATUS(HKEY)>("ordinal_7", k); }
-AUDF_EXPORT LSTATUS ordinal_9(HKEY k, LPCWSTR v) { return Forward<LSTATUS(HKEY, LPCWSTR)>("ordinal_9", k, v); }
+AUDF_EXPORT LSTATUS ordinal_6(HKEY k, LPCWSTR s) { return Forward<decltype(ordinal_6)>("ordinal_6", k, s); }
+AUDF_EXPORT LSTATUS ordinal_7(HKEY k) { return Forward<decltype(ordinal_7)>("ordinal_7", k); }
+AUDF_EXPORT LSTATUS ordinal_9(HKEY k, LPCWSTR v) { return Forward<decltype(ordinal_9)>("ordinal_9", k, v); }
 AUDF_EXPORT LSTATUS ordinal_11(HKEY k, LPCWSTR v, LPDWORD r, LPDWORD t, LPBYTE d, LPDWORD cb) {
-    return Forward<LSTATUS(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)>("ordinal_11", k, v, r, t, d, cb);
+    return Forward<decltype(ordinal_11)>("ordinal_11", k, v, r, t, d, cb);
 }
 AUDF_EXPORT LSTATUS ordinal_13(HKEY k, DWORD i, LPWSTR n, LPDWORD cch) {
-    return Forward<LSTATUS(HKEY, DWORD, LPWSTR, LPDWORD)>("ordinal_13", k, i, n, cch);
+    return Forward<decltype(ordinal_13)>("ordinal_13", k, i, n, cch);
 }
 AUDF_EXPORT LSTATUS ordinal_15(HKEY k, LPCWSTR v, DWORD r, DWORD t, const BYTE* d, DWORD cb) {
     static long writes = 0;
     ++writes;
     if (writes == Threshold("VANTO_TEST_AUDF_KILL_AT")) ::kill(::getpid(), SIGKILL);
     if (writes == Threshold("VANTO_TEST_AUDF_FAIL_AT")) return ERROR_ACCESS_DENIED;
-    return Forward<LSTATUS(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD)>("ordinal_15", k, v, r, t, d, cb);
+    return Forward<decltype(ordinal_15)>("ordinal_15", k, v, r, t, d, cb);
 }
 AUDF_EXPORT LSTATUS ordinal_17(HKEY k, DWORD i, LPWSTR n, LPDWORD cch, LPDWORD t, LPBYTE d, LPDWORD cb) {
-    return Forward<LSTATUS(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)>("ordinal_17", k, i, n, cch, t, d,
-                                                                                  cb);
+    return Forward<decltype(ordinal_17)>("ordinal_17", k, i, n, cch, t, d, cb);
 }
-AUDF_EXPORT LSTATUS ordinal_19(HKEY k) { return Forward<LSTATUS(HKEY)>("ordinal_19", k); }
+AUDF_EXPORT LSTATUS ordinal_19(HKEY k) { return Forward<decltype(ordinal_19)>("ordinal_19", k); }
 AUDF_EXPORT LSTATUS ordinal_20(HKEY k, LPDWORD s, LPDWORD v) {
-    return Forward<LSTATUS(HKEY, LPDWORD, LPDWORD)>("ordinal_20", k, s, v);
+    return Forward<decltype(ordinal_20)>("ordinal_20", k, s, v);
 }

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
 namespace {
 
 struct Hit {
@@ -32,14 +34,11 @@ uint64_t g_handle = 0;
 
 }  // namespace
 
-extern "C" {
+FAKE_EXPORT int32_t ZKInitialize() { return kZkOk; }
+FAKE_EXPORT int32_t ZKRelease() { return kZkOk; }
+FAKE_EXPORT int32_t ZKOpenChannel(int32_t, const char*, uint32_t) { return kZkUnreachable; }
 
-__attribute__((visibility("default"))) int32_t ZKInitialize() { return kZkOk; }
-__attribute__((visibility("default"))) int32_t ZKRelease() { return kZkOk; }
-__attribute__((visibility("default"))) int32_t ZKOpenChannel(int32_t, const char*, uint32_t) { return kZkUnreachable; }
-
-__attribute__((visibility("default"))) uint64_t ZKStartProbe(const char*, const void*, ZK_PROBE_CALLBACK callback,
-                                                             void* context) {
+FAKE_EXPORT uint64_t ZKStartProbe(const char*, const void*, ZK_PROBE_CALLBACK callback, void* context) {
     std::lock_guard guard(g_lock);
     g_callback = callback;
     g_context = context;
@@ -47,13 +46,13 @@ __attribute__((visibility("default"))) uint64_t ZKStartProbe(const char*, const 
     return ++g_handle;
 }
 
-__attribute__((visibility("default"))) int32_t ZKStopProbe(uint64_t) {
+FAKE_EXPORT int32_t ZKStopProbe(uint64_t) {
     std::lock_guard guard(g_lock);
     g_running = false;
     return kZkOk;
 }
 
-__attribute__((visibility("default"))) int32_t ZKGetProbeResult(uint64_t, uint32_t b, uint32_t, SProbeResult** out) {
+FAKE_EXPORT int32_t ZKGetProbeResult(uint64_t, uint32_t b, uint32_t, SProbeResult** out) {
     std::lock_guard guard(g_lock);
     auto it = g_hits.find(b);
     if (it == g_hits.end() || out == nullptr) return kZkBadHandle;
@@ -71,20 +70,19 @@ __attribute__((visibility("default"))) int32_t ZKGetProbeResult(uint64_t, uint32
     return kZkOk;
 }
 
-__attribute__((visibility("default"))) int32_t ZKDeleteProbeResult(SProbeResult* result) {
+FAKE_EXPORT int32_t ZKDeleteProbeResult(SProbeResult* result) {
     std::lock_guard guard(g_lock);
     return g_out.erase(result) == 1 ? kZkOk : kZkBadArgument;
 }
 
 // ---- Test control ----
-__attribute__((visibility("default"))) void FakeProbeSetHit(uint32_t number, const char* address, const char* name,
-                                                            const char* deviceID) {
+FAKE_EXPORT void FakeProbeSetHit(uint32_t number, const char* address, const char* name, const char* deviceID) {
     std::lock_guard guard(g_lock);
     g_hits[number] = Hit{address, name ? name : "", deviceID, name != nullptr};
 }
 
 // Calls the last search's callback with hit `number` (also after its stop).
-__attribute__((visibility("default"))) void FakeProbeFire(uint32_t number) {
+FAKE_EXPORT void FakeProbeFire(uint32_t number) {
     ZK_PROBE_CALLBACK callback;
     void* context;
     uint64_t handle;
@@ -97,15 +95,13 @@ __attribute__((visibility("default"))) void FakeProbeFire(uint32_t number) {
     if (callback != nullptr) callback(handle, number, 0, context);
 }
 
-__attribute__((visibility("default"))) int FakeProbeRunning() {
+FAKE_EXPORT int FakeProbeRunning() {
     std::lock_guard guard(g_lock);
     return g_running ? 1 : 0;
 }
 
 // Raw hits handed out and not yet given back.
-__attribute__((visibility("default"))) size_t FakeProbeOutstanding() {
+FAKE_EXPORT size_t FakeProbeOutstanding() {
     std::lock_guard guard(g_lock);
     return g_out.size();
 }
-
-}  // extern "C"

@@ -3,7 +3,6 @@
 #include "FakePrinters.h"
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
-#include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
 
@@ -14,24 +13,12 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
-class TransportChannels : public ::testing::Test {
+class TransportChannels : public TransportTest {
 protected:
-    static ZkModule& Zk()
-    {
-        static ZkModule module;
-        return module;
-    }
-    void SetUp() override
-    {
-        ASSERT_NE(Zk().handle, nullptr) << dlerror();
-        ASSERT_EQ(Zk().Initialize(), kZkOk);
-    }
-    void TearDown() override { Zk().Release(); }
-
     // A fresh SNMP channel to address.
     int32_t SnmpChannel(const char* address)
     {
-        const int32_t h = Zk().OpenChannel(kZkPathAddress, address, kZkChannelSNMP);
+        const int32_t h = m_zk.OpenChannel(kZkPathAddress, address, kZkChannelSNMP);
         EXPECT_GT(h, 0);
         return h;
     }
@@ -45,14 +32,14 @@ TEST_F(TransportChannels, SnmpToAnAddressWithoutAgentFailsFast)
 {
     const int32_t h = SnmpChannel("127.0.155.3");
     const Bytes r = Request(9);
-    Zk().Send(h, r.data(), r.size());
+    m_zk.Send(h, r.data(), r.size());
     std::string reply;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Zk().ReceiveWhole(h, reply, 5000), kZkUnreachable);
+    EXPECT_EQ(m_zk.ReceiveWhole(h, reply, 5000), kZkUnreachable);
     EXPECT_LT(std::chrono::steady_clock::now() - start, Ms(4000));
     std::vector<ZKChannelEntry> channels;
-    EXPECT_EQ(Zk().Channels(kZkPathAddress, "127.0.155.3", channels), kZkUnreachable);
-    Zk().CloseChannel(h);
+    EXPECT_EQ(m_zk.Channels(kZkPathAddress, "127.0.155.3", channels), kZkUnreachable);
+    m_zk.CloseChannel(h);
 }
 
 TEST_F(TransportChannels, BadArgumentsAndStaleHandlesAreRefused)
@@ -60,31 +47,31 @@ TEST_F(TransportChannels, BadArgumentsAndStaleHandlesAreRefused)
     int32_t size = 0;
     const std::string tooLong(kZkMaxNameLength + 1, 'q');
     const std::string outside = zk::FormatIPv4(zk::kLoopbackNetwork + 0x01000001);  // first address past 127/8
-    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, nullptr, nullptr, &size), kZkBadArgument);
-    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, "127.0.155.4", nullptr, nullptr), kZkBadArgument);
-    EXPECT_EQ(Zk().GetDeviceID(kZkPathQueue, tooLong.c_str(), nullptr, &size), kZkBadArgument);
-    EXPECT_EQ(Zk().GetDeviceID(7, "127.0.155.4", nullptr, &size), kZkBadArgument);
-    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, "127.0.155", nullptr, &size), kZkBadArgument);
-    EXPECT_EQ(Zk().GetDeviceID(kZkPathAddress, outside.c_str(), nullptr, &size), kZkNotAllowed);
-    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, outside.c_str(), kZkChannelSNMP), kZkNotAllowed);
-    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, "127.0.155.4", 0x1234), kZkBadArgument);
+    EXPECT_EQ(m_zk.GetDeviceID(kZkPathAddress, nullptr, nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(m_zk.GetDeviceID(kZkPathAddress, "127.0.155.4", nullptr, nullptr), kZkBadArgument);
+    EXPECT_EQ(m_zk.GetDeviceID(kZkPathQueue, tooLong.c_str(), nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(m_zk.GetDeviceID(7, "127.0.155.4", nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(m_zk.GetDeviceID(kZkPathAddress, "127.0.155", nullptr, &size), kZkBadArgument);
+    EXPECT_EQ(m_zk.GetDeviceID(kZkPathAddress, outside.c_str(), nullptr, &size), kZkNotAllowed);
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathAddress, outside.c_str(), kZkChannelSNMP), kZkNotAllowed);
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathAddress, "127.0.155.4", 0x1234), kZkBadArgument);
 
     const int32_t h = SnmpChannel("127.0.155.5");
     const Bytes r = Request(1);
-    EXPECT_EQ(Zk().Send(h, nullptr, 4), kZkBadArgument);
-    EXPECT_EQ(Zk().Send(h, "junk", 4), kZkBadArgument);  // not an SNMP message
-    EXPECT_EQ(Zk().CloseChannel(h), kZkOk);
-    EXPECT_EQ(Zk().CloseChannel(h), kZkBadHandle);
-    EXPECT_EQ(Zk().Send(h, r.data(), r.size()), kZkBadHandle);
-    EXPECT_EQ(Zk().Receive(h, nullptr, &size, 10), kZkBadHandle);
-    EXPECT_EQ(Zk().GetStatus(h, nullptr, &size), kZkBadHandle);
-    EXPECT_EQ(Zk().Receive(-5, nullptr, &size, 10), kZkBadHandle);
+    EXPECT_EQ(m_zk.Send(h, nullptr, 4), kZkBadArgument);
+    EXPECT_EQ(m_zk.Send(h, "junk", 4), kZkBadArgument);  // not an SNMP message
+    EXPECT_EQ(m_zk.CloseChannel(h), kZkOk);
+    EXPECT_EQ(m_zk.CloseChannel(h), kZkBadHandle);
+    EXPECT_EQ(m_zk.Send(h, r.data(), r.size()), kZkBadHandle);
+    EXPECT_EQ(m_zk.Receive(h, nullptr, &size, 10), kZkBadHandle);
+    EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkBadHandle);
+    EXPECT_EQ(m_zk.Receive(-5, nullptr, &size, 10), kZkBadHandle);
 
     // After the last release nothing works until the next initialisation.
-    Zk().Release();
-    EXPECT_EQ(Zk().OpenChannel(kZkPathAddress, "127.0.155.4", kZkChannelSNMP), kZkNotInitialized);
-    EXPECT_EQ(Zk().Release(), kZkNotInitialized);
-    Zk().Initialize();
+    m_zk.Release();
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathAddress, "127.0.155.4", kZkChannelSNMP), kZkNotInitialized);
+    EXPECT_EQ(m_zk.Release(), kZkNotInitialized);
+    m_zk.Initialize();
 }
 
 // ---- Printers reached through queues ----------------------------------------------------------------
@@ -94,13 +81,10 @@ protected:
     void SetUp() override
     {
         TransportChannels::SetUp();
-        std::string error;
         for (const auto& [queue, port] : {std::pair{"OpkQueue", "IP_127.0.155.20"}, {"BareQueue", "127.0.155.21"},
                                           {"UsbQueue", "USB001"}, {"GoneQueue", "USB009"}})
-            ASSERT_TRUE(vplat::AddQueue(queue, vanto_test::kSampleDriverName, port, error)) << error;
-        std::filesystem::create_directories(vplat::UsbFolder());
+            AddQueue(queue, port);
     }
-    vanto_test::TempPrefix m_prefix{vanto_test::TempPrefix::kNoQueue};
 };
 
 TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
@@ -115,42 +99,42 @@ TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
         return {{}, true};  // anything else: the printer goes away
     });
     std::vector<ZKChannelEntry> channels;
-    ASSERT_EQ(Zk().Channels(kZkPathQueue, "OpkQueue", channels), 1);  // no SNMP agent there
+    ASSERT_EQ(m_zk.Channels(kZkPathQueue, "OpkQueue", channels), 1);  // no SNMP agent there
     EXPECT_EQ(channels[0].wPortOrSelector, 9100);
-    const int32_t h = Zk().OpenChannel(kZkPathQueue, "OpkQueue", kZkChannelOPK);
+    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "OpkQueue", kZkChannelOPK);
     ASSERT_GT(h, 0);
     std::string reply;
-    ASSERT_GT(Zk().Exchange(h, echo, reply, 3000), 0);
+    ASSERT_GT(m_zk.Exchange(h, echo, reply, 3000), 0);
     EXPECT_EQ(reply, echo + "\"8000\"\r\n");
 
-    ASSERT_GT(Zk().Exchange(h, "odd\r\n", reply, 3000), 0);  // no known layout: ends after a quiet gap
+    ASSERT_GT(m_zk.Exchange(h, "odd\r\n", reply, 3000), 0);  // no known layout: ends after a quiet gap
     EXPECT_EQ(reply, "no layout at all");
 
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Zk().Exchange(h, "cut\r\n", reply, 400), kZkBadReply);
+    EXPECT_EQ(m_zk.Exchange(h, "cut\r\n", reply, 400), kZkBadReply);
     EXPECT_GE(std::chrono::steady_clock::now() - start, Ms(390));
 
     int32_t size = 0;
-    ASSERT_EQ(Zk().GetStatus(h, nullptr, &size), kZkSizeQuery);
+    ASSERT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkSizeQuery);
     std::string status(static_cast<size_t>(size), '\0');
-    EXPECT_EQ(Zk().GetStatus(h, status.data(), &size), size);
+    EXPECT_EQ(m_zk.GetStatus(h, status.data(), &size), size);
     EXPECT_EQ(status.substr(0, 10), "@BDC ST2\r\n");
 
-    EXPECT_EQ(Zk().Exchange(h, "bye\r\n", reply, 3000), kZkConnectionLost);  // the printer vanishes
-    EXPECT_EQ(Zk().Send(h, "again", 5), kZkConnectionLost);
-    Zk().CloseChannel(h);
+    EXPECT_EQ(m_zk.Exchange(h, "bye\r\n", reply, 3000), kZkConnectionLost);  // the printer vanishes
+    EXPECT_EQ(m_zk.Send(h, "again", 5), kZkConnectionLost);
+    m_zk.CloseChannel(h);
 }
 
 TEST_F(TransportQueues, StatusWithoutStatusReplyCountsAsLiveAnswer)
 {
     const auto port =
         FakeJobLanguagePort("127.0.155.21", [](const Bytes&) { return StreamAnswer{{{ToBytes("busy")}}}; });
-    const int32_t h = Zk().OpenChannel(kZkPathQueue, "BareQueue", kZkChannelOPK);
+    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "BareQueue", kZkChannelOPK);
     ASSERT_GT(h, 0);
     int32_t size = 0;
-    EXPECT_EQ(Zk().GetStatus(h, nullptr, &size), kZkNoStatus);
-    EXPECT_EQ(Zk().OpenChannel(kZkPathQueue, "BareQueue", kZkChannelD4), kZkNoChannel);
-    Zk().CloseChannel(h);
+    EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkNoStatus);
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "BareQueue", kZkChannelD4), kZkNoChannel);
+    m_zk.CloseChannel(h);
 }
 
 TEST_F(TransportQueues, UsbDeviceOffersItsChannelsAndAnswersCommands)
@@ -164,35 +148,35 @@ TEST_F(TransportQueues, UsbDeviceOffersItsChannelsAndAnswersCommands)
     };
     const auto device = FakeUsbDevice(vplat::UsbFolder() + "/USB001.sock", "MFG:Vintal;MDL:Ink-5;", {2, 1}, answer);
     std::vector<ZKChannelEntry> channels;
-    ASSERT_EQ(Zk().Channels(kZkPathQueue, "UsbQueue", channels), 2);
+    ASSERT_EQ(m_zk.Channels(kZkPathQueue, "UsbQueue", channels), 2);
     EXPECT_EQ(channels[0].dwChannelKind, kZkChannelTVD4);  // in the device's order
     EXPECT_EQ(channels[1].dwChannelKind, kZkChannelD4);
-    EXPECT_EQ(Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelSNMP), kZkNoChannel);
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelSNMP), kZkNoChannel);
 
-    const int32_t d4 = Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelD4);
+    const int32_t d4 = m_zk.OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelD4);
     ASSERT_GT(d4, 0);
     std::string reply;
-    ASSERT_GT(Zk().Exchange(d4, std::string("pm\x01\x00\x01", 5), reply, 2000), 0);
+    ASSERT_GT(m_zk.Exchange(d4, std::string("pm\x01\x00\x01", 5), reply, 2000), 0);
     EXPECT_EQ(reply, std::string("re:pm\x01\x00\x01", 8));
-    EXPECT_EQ(Zk().Exchange(d4, "lost", reply, 200), kZkTimeout);
-    EXPECT_EQ(Zk().Exchange(d4, "huge", reply, 2000), kZkBadReply);
+    EXPECT_EQ(m_zk.Exchange(d4, "lost", reply, 200), kZkTimeout);
+    EXPECT_EQ(m_zk.Exchange(d4, "huge", reply, 2000), kZkBadReply);
     // The stream lost its place: the next request goes out on a new connection.
-    ASSERT_GT(Zk().Exchange(d4, "x", reply, 2000), 0);
+    ASSERT_GT(m_zk.Exchange(d4, "x", reply, 2000), 0);
     EXPECT_EQ(reply, "re:x");
-    Zk().CloseChannel(d4);
+    m_zk.CloseChannel(d4);
 
-    const int32_t tvd4 = Zk().OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelTVD4);
+    const int32_t tvd4 = m_zk.OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelTVD4);
     ASSERT_GT(tvd4, 0);
-    EXPECT_EQ(Zk().Exchange(tvd4, "cut", reply, 300), kZkBadReply);
-    Zk().CloseChannel(tvd4);
+    EXPECT_EQ(m_zk.Exchange(tvd4, "cut", reply, 300), kZkBadReply);
+    m_zk.CloseChannel(tvd4);
 }
 
 TEST_F(TransportQueues, UnknownQueuesAndMissingDevicesAreReported)
 {
     std::string id;
-    EXPECT_EQ(Zk().DeviceId(kZkPathQueue, "NoSuchQueue", id), kZkUnknownQueue);
-    EXPECT_EQ(Zk().DeviceId(kZkPathQueue, "GoneQueue", id), kZkUnreachable);
-    EXPECT_EQ(Zk().OpenChannel(kZkPathQueue, "GoneQueue", kZkChannelD4), kZkUnreachable);
+    EXPECT_EQ(m_zk.DeviceId(kZkPathQueue, "NoSuchQueue", id), kZkUnknownQueue);
+    EXPECT_EQ(m_zk.DeviceId(kZkPathQueue, "GoneQueue", id), kZkUnreachable);
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "GoneQueue", kZkChannelD4), kZkUnreachable);
     std::vector<ZKChannelEntry> channels;
-    EXPECT_EQ(Zk().Channels(kZkPathQueue, "OpkQueue", channels), kZkUnreachable);  // nothing listens
+    EXPECT_EQ(m_zk.Channels(kZkPathQueue, "OpkQueue", channels), kZkUnreachable);  // nothing listens
 }

@@ -2,7 +2,6 @@
 // prefix): the sample profiles, and late, wrong, cut, lost and damaged replies on every channel.
 #include "ZkModule.h"
 #include "modules/transport/CSnmpCodec.h"
-#include "support/TempPrefix.h"
 #include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
@@ -60,24 +59,12 @@ Stats ReadStats(const std::string& err)
     return {std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3])};
 }
 
-class TransportVprinter : public ::testing::Test {
+class TransportVprinter : public TransportTest {
 protected:
     void SetUp() override
     {
         if (!std::filesystem::exists(std::string(VANTO_BUILD_DIR) + "/vprinter")) GTEST_SKIP() << "vprinter not built";
-        ASSERT_NE(m_zk.handle, nullptr) << dlerror();
-        ASSERT_EQ(m_zk.Initialize(), kZkOk);
-        std::filesystem::create_directories(vplat::UsbFolder());
-    }
-    void TearDown() override
-    {
-        if (m_zk.handle) m_zk.Release();
-    }
-
-    void AddQueue(const std::string& queue, const std::string& port)
-    {
-        std::string error;
-        ASSERT_TRUE(vplat::AddQueue(queue, vanto_test::kSampleDriverName, port, error)) << error;
+        TransportTest::SetUp();
     }
 
     // A vprinter serving one profile at `where` with these extra arguments.
@@ -89,9 +76,6 @@ protected:
         EXPECT_TRUE(printer->Ready()) << printer->Stderr();
         return printer;
     }
-
-    vanto_test::TempPrefix m_prefix{vanto_test::TempPrefix::kNoQueue};
-    ZkModule m_zk;
 };
 
 }  // namespace

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "modules/transport/zkapi.h"
+#include "support/TempPrefix.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <string>
 
 namespace zktest {
@@ -68,6 +70,29 @@ struct ZkModule {
         out.assign(static_cast<size_t>(size) / sizeof(ZKChannelEntry), ZKChannelEntry{});
         return GetAvailableChannel(pathType, name, out.data(), &size);
     }
+};
+
+// The module initialised in a temporary prefix with the sample driver; queues as the test adds them.
+class TransportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(m_zk.handle, nullptr) << dlerror();
+        ASSERT_EQ(m_zk.Initialize(), kZkOk);
+        std::filesystem::create_directories(vplat::UsbFolder());
+    }
+    void TearDown() override
+    {
+        if (m_zk.handle) m_zk.Release();
+    }
+    void AddQueue(const std::string& queue, const std::string& port)
+    {
+        std::string error;
+        ASSERT_TRUE(vplat::AddQueue(queue, vanto_test::kSampleDriverName, port, error)) << error;
+    }
+
+    vanto_test::TempPrefix m_prefix{vanto_test::TempPrefix::kNoQueue};
+    ZkModule m_zk;
 };
 
 }  // namespace zktest

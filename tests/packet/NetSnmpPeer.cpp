@@ -27,6 +27,7 @@ PeerValue PeerNull() { return PeerValue(); }
 PeerValue PeerTyped(unsigned char type, long value) { return {type, {}, value, {}}; }
 PeerValue PeerOid(std::vector<uint32_t> oid) { return {ASN_OBJECT_ID, {}, 0, std::move(oid)}; }
 PeerValue PeerIpAddress() { return {ASN_IPADDRESS, {127, 0, 1, 1}, 0, {}}; }
+PeerValue PeerOpaque() { return {ASN_OPAQUE, {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00}, 0, {}}; }
 
 std::vector<uint32_t> PeerOidFromText(const std::string& text) {
     std::vector<uint32_t> arcs;

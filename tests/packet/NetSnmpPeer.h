@@ -37,6 +37,7 @@ PeerValue PeerNull();
 PeerValue PeerTyped(unsigned char type, long value);  // Counter32, Gauge32, TimeTicks
 PeerValue PeerOid(std::vector<uint32_t> oid);
 PeerValue PeerIpAddress();  // 127.0.1.1
+PeerValue PeerOpaque();     // an Opaque wrapping a float
 
 // Parses the dotted text of a full identifier ("1.3.6.1.2.1.1.6.0").
 std::vector<uint32_t> PeerOidFromText(const std::string& text);

@@ -29,7 +29,7 @@ int32_t IntOf(const Bytes& contents) {
 
 }  // namespace
 
-TEST(PacketValues, IntegerReadsSignExtendedByteAndUnsignedLongerContents) {
+TEST(PacketValues, IntegerReadsSignExtendedByteAndUnsignedLongerContentsAndStringStopsAtZero) {
     EXPECT_EQ(IntOf({0xFF}), -1);
     EXPECT_EQ(IntOf({0xFF, 0xFF}), 65535);
     EXPECT_EQ(IntOf({0x00, 0x80}), 128);
@@ -40,14 +40,12 @@ TEST(PacketValues, IntegerReadsSignExtendedByteAndUnsignedLongerContents) {
     EXPECT_EQ(RawOf(value), (Bytes{0x01, 0x2C}));
     ASSERT_EQ(value.SetValue(0), 1);
     EXPECT_EQ(value.GetSize(), 0);
-}
 
-TEST(PacketValues, StringStopsAtFirstZeroByte) {
-    CPacketDataString value;
-    const BYTE text[] = {0x41, 0x42, 0x00, 0x43};
-    ASSERT_EQ(value.Set(PACKETDATA_TYPE_STRING, text, 4), 1);
-    EXPECT_EQ(value.ToString(), "AB");
-    EXPECT_EQ(value.GetSize(), 4);
+    CPacketDataString text;
+    const BYTE bytes[] = {0x41, 0x42, 0x00, 0x43};
+    ASSERT_EQ(text.Set(PACKETDATA_TYPE_STRING, bytes, 4), 1);
+    EXPECT_EQ(text.ToString(), "AB") << "a string stops at its first zero byte";
+    EXPECT_EQ(text.GetSize(), 4);
 }
 
 TEST(PacketValues, LengthFieldEncodesDefiniteFormAndDecodingIsBoundedByAvailableBytes) {

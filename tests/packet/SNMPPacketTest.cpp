@@ -292,12 +292,9 @@ TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestOrNeverLeaveTheColumnCannotKeep
 }
 
 TEST(SNMPWalk, ValuesOfOtherTypesAreIgnoredPastTheColumnSkippedWhenNullAndRefusedInsideIt) {
-    PeerValue opaque;
-    opaque.type = ASN_OPAQUE;
-    opaque.bytes = {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00};
     const std::vector<std::pair<const char*, PeerValue>> next = {{"Counter32", PeerTyped(ASN_COUNTER, 3721980054L)},
                                                                  {"IpAddress", PeerIpAddress()},
-                                                                 {"Opaque", opaque},
+                                                                 {"Opaque", PeerOpaque()},
                                                                  {"Counter64", PeerTyped(ASN_COUNTER, 0x55)}};
     for (const auto& [name, value] : next) {
         PeerAgent agent;
@@ -462,28 +459,22 @@ TEST(SNMPPacketGet, IntegersOfEveryWidthAndNullAsNoObject) {
 
 TEST(SNMPPacketGet, ValueKindsOutsideIntegerStringNullAreRefused) {
     GetFixture get;
-    PeerValue opaque;
-    opaque.type = ASN_OPAQUE;
-    opaque.bytes = {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00};
     // Application types are tokenised, and a Get takes no value of theirs.
     for (const PeerValue& value : {PeerString(""), PeerOid({1, 3, 6, 1, 4, 1, 4913}), PeerTyped(ASN_COUNTER, 5),
-                                   PeerTyped(ASN_TIMETICKS, 5), PeerIpAddress(), opaque})
+                                   PeerTyped(ASN_TIMETICKS, 5), PeerIpAddress(), PeerOpaque()})
         EXPECT_EQ(get.Answer(value), PACKET_ERR_STRUCTURE) << int(value.type);
     EXPECT_TRUE(get.packet.GetStringResults().empty());
     EXPECT_TRUE(get.packet.GetIntegerResults().empty());
 }
 
-TEST(SNMPPacketGet, ErrorStatusAndIndexFromNetSnmp) {
+TEST(SNMPPacketGet, ErrorStatusAndMalformedOrMisshapenRepliesGiveTheirCodes) {
     GetFixture get;
     EXPECT_EQ(get.Answer(PeerNull(), SNMP_ERR_TOOBIG, 0), PACKET_ERR_STRUCTURE);
     EXPECT_EQ(get.Answer(PeerNull(), SNMP_ERR_NOSUCHNAME, 1), PACKET_ERR_AGENT_ERROR);
     EXPECT_EQ(get.packet.GetErrorIndex(), 1u);
     EXPECT_EQ(get.Answer(PeerNull(), SNMP_ERR_GENERR, 1), PACKET_ERR_STRUCTURE);
     EXPECT_EQ(get.Answer(PeerString("x"), SNMP_ERR_NOSUCHNAME, 0), 0);
-}
 
-TEST(SNMPPacketGet, MalformedBytesGiveTheirCodes) {
-    GetFixture get;
     EXPECT_EQ(get.packet.Parse(nullptr, 10), PACKET_ERR_MALFORMED);
     const BYTE none = 0;
     EXPECT_EQ(get.packet.Parse(&none, 0), PACKET_ERR_STRUCTURE);
@@ -496,19 +487,13 @@ TEST(SNMPPacketGet, MalformedBytesGiveTheirCodes) {
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x46, 0x01, 0x00}), PACKET_ERR_STRUCTURE);  // Counter64, then the header ends
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x02, 0x01, 0x00}), PACKET_ERR_STRUCTURE);  // header ends
     EXPECT_EQ(get.Parse({0x30}), PACKET_ERR_MALFORMED);                          // no length field
+    EXPECT_EQ(get.Parse(PeerEncode(PeerResponse())), PACKET_ERR_STRUCTURE);      // no binding
     // Error-status without contents: refused rather than read past its element.
-    Bytes reply = {0x30, 0x14, 0x02, 0x01, 0x00, 0x04, 0x01, 'v', 0xA2, 0x0C, 0x02, 0x01,
-                   0x00, 0x02, 0x00, 0x02, 0x01, 0x00, 0x30, 0x00};
-    EXPECT_EQ(get.Parse(reply), PACKET_ERR_STRUCTURE);
-}
-
-TEST(SNMPPacketGet, ResponseWithoutBindingOrWithWrongBindingShapeIsStructureError) {
-    GetFixture get;
-    PeerResponse empty;
-    EXPECT_EQ(get.Parse(PeerEncode(empty)), PACKET_ERR_STRUCTURE);
+    EXPECT_EQ(get.Parse({0x30, 0x14, 0x02, 0x01, 0x00, 0x04, 0x01, 'v', 0xA2, 0x0C, 0x02, 0x01, 0x00, 0x02, 0x00,
+                         0x02, 0x01, 0x00, 0x30, 0x00}),
+              PACKET_ERR_STRUCTURE);
     // Binding header followed by a value where the identifier belongs.
-    Bytes reply = {0x30, 0x1A, 0x02, 0x01, 0x00, 0x04, 0x06, 'v', 'i', 'n', 't', 'a', 'l', 0xA2, 0x0D,
-                   0x02, 0x01, 0x00, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00, 0x30, 0x04, 0x30, 0x02, 0x05, 0x00};
-    reply[1] = static_cast<BYTE>(reply.size() - 2);
-    EXPECT_EQ(get.Parse(reply), PACKET_ERR_STRUCTURE);
+    EXPECT_EQ(get.Parse({0x30, 0x1C, 0x02, 0x01, 0x00, 0x04, 0x06, 'v', 'i', 'n', 't', 'a', 'l', 0xA2, 0x0D, 0x02,
+                         0x01, 0x00, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00, 0x30, 0x04, 0x30, 0x02, 0x05, 0x00}),
+              PACKET_ERR_STRUCTURE);
 }

@@ -24,7 +24,9 @@ protected:
     CProbeMode m_mode;
 };
 
-TEST_F(CProbeModeTest, SubnetsAreListedInCallOrderAndParametersPassUnchanged) {
+// Subnets in call order, the six parameters unchanged; a range and one address copied, the
+// address upper-cased.
+TEST_F(CProbeModeTest, SubnetsRangeAndAddressReachTheContextAsGiven) {
     ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.132.0", u"255.255.255.0"), 1);
     ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.133.0", u"255.255.255.128"), 1);
     ASSERT_EQ(m_mode.SetProbeMode(2, 300, 2, 161, 50, 64, 9), 1);
@@ -39,9 +41,7 @@ TEST_F(CProbeModeTest, SubnetsAreListedInCallOrderAndParametersPassUnchanged) {
     EXPECT_STREQ(first->pNext->szSubnetMask, "255.255.255.128");
     EXPECT_EQ(first->pNext->pNext, nullptr);
     EXPECT_FALSE(m_mode.NameFilter());
-}
 
-TEST_F(CProbeModeTest, RangeAndAddressAreCopiedAndTheAddressUpperCased) {
     ASSERT_EQ(m_mode.SetContextIPRANGE(u"127.0.132.1", u"127.0.132.254"), 1);
     ASSERT_EQ(m_mode.SetProbeMode(3, 0, 0, 0, 0, 0, 0), 1);
     EXPECT_EQ(Text(m_mode.ProbeContext().typeContext), "127.0.132.1");

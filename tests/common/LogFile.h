@@ -5,11 +5,11 @@
 #include "platform/win32.h"
 #include "support/TempPrefix.h"
 
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -35,19 +35,8 @@ inline std::string LogFolder(const TempPrefix& prefix) {
 
 // The whole log file of this process as bytes; empty when there is none.
 inline std::string ReadLog(const TempPrefix& prefix) {
-    std::string name = "VANTO(pid" + std::to_string(::getpid()) + ").log";
-    std::error_code ec;
-    if (!std::filesystem::is_directory(LogFolder(prefix), ec)) return std::string();
-    for (const auto& entry : std::filesystem::directory_iterator(LogFolder(prefix), ec)) {
-        std::string file = entry.path().filename().string();
-        if (file.size() != name.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < name.size(); ++i) same = same && std::tolower(file[i]) == std::tolower(name[i]);
-        if (!same) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return std::string();
+    std::ifstream in(LogFolder(prefix) + "/VANTO(pid" + std::to_string(::getpid()) + ").log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The log's lines without their CR LF ends.
@@ -63,17 +52,9 @@ inline std::vector<std::string> LogLines(const TempPrefix& prefix) {
 
 // The length of the time stamp ("%2ld:%02ld.%03ld ") that begins the line, or 0 without one.
 inline size_t TimeStampLength(const std::string& line) {
-    auto digits = [&](size_t at, size_t count) {
-        for (size_t i = at; i < at + count; ++i)
-            if (i >= line.size() || !std::isdigit(static_cast<unsigned char>(line[i]))) return false;
-        return true;
-    };
-    size_t colon = line.find(':');
-    if (colon == std::string::npos || colon < 2) return 0;
-    size_t first = line[0] == ' ' ? 1 : 0;
-    if (!digits(first, colon - first) || !digits(colon + 1, 2) || line.size() < colon + 8) return 0;
-    if (line[colon + 3] != '.' || !digits(colon + 4, 3) || line[colon + 7] != ' ') return 0;
-    return colon + 8;
+    static const std::regex stamp(R"(^( \d|\d{2,}):\d{2}\.\d{3} )");
+    std::smatch match;
+    return std::regex_search(line, match, stamp) ? static_cast<size_t>(match.length(0)) : 0;
 }
 
 // A line without its time stamp.

@@ -42,11 +42,6 @@ protected:
 
 }  // namespace
 
-TEST_F(AUDFModuleTest, OffersEveryOrdinalTheLibraryResolvesAndNoOthers) {
-    for (int n : {2, 4, 6, 7, 9, 11, 13, 15, 17, 19, 20}) EXPECT_NE(GetProcAddress(module, MAKEINTRESOURCEA(n)), nullptr) << n;
-    for (int n : {1, 3, 5, 21}) EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(n)), nullptr) << n;
-}
-
 // The size protocol of stored values is checked through the store (BIStoreDataTest); here what
 // the store never relies on: keys on demand, name case, the machine root only, and the ordinals
 // the library never calls.

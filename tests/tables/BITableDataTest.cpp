@@ -159,25 +159,6 @@ TEST(BITableData, StoredEntriesOverlayShownAndDirection) {
     EXPECT_EQ(rows[2].wDirection, 1) << "stored direction 2 (none) keeps the table's";
 }
 
-TEST(BITableData, SampleTablesLoadInBothForms) {
-    auto source = tabletest::SampleSource("lp_tables.json");
-    auto numeric = Loaded(source);
-    source["numeric"] = false;
-    auto named = Loaded(source);
-    for (auto* table : {&numeric, &named}) {
-        EXPECT_EQ(table->GetPaperSizeIDByName("A4 Landscape", nullptr, 0xC), 9);
-        EXPECT_EQ(table->GetPaperTypeIDByName("Unspecified", 0xC), 1);
-        EXPECT_GT(table->QualityLevels().size(), 0u);
-    }
-    EXPECT_EQ(numeric.GetPaperSizeIDByCode(126, 0xC), 9);
-    EXPECT_EQ(named.GetPaperSizeIDByCode(126, 0xC), 0);
-
-    auto cfgx = Loaded(tabletest::SampleSource("cfgx_tables.json"));
-    SBISystemOEMRow row{};
-    for (const char* model : {"Model-A10", "Model-B", "Model-C100", "Model-D 2x", "Model-E", "Model-F3", "Model-G"})
-        EXPECT_TRUE(cfgx.GetSystemOEMModel(model, &row)) << model;
-}
-
 // ---- Damaged files ----
 
 class BITableDataDamaged : public ::testing::Test {

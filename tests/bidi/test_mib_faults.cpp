@@ -9,120 +9,84 @@ using namespace bp_test;
 
 namespace {
 
-const char* const kInputNameColumn = "2.1.43.8.2.1.13.1.1";    // four trays: three SNMP exchanges
-const char* const kPaperSizeColumn = "4.1.4913.1.2.2.6.1.1.2.1.1";  // seven sizes: five MDR requests
-const char* const kMonoDeviceId = "MFG:Vintal;MDL:Corvia LP-2200;CMD:PJL,OPK,PCL,QLMPAGES-04;CLS:PRINTER;";
-
 // How the query under one fault must end.
 enum class Outcome { Fails, Succeeds, Either };
-
-struct FaultCase {
-    const char* name;
-    const char* rule;  // without channel and "after"
-    Outcome outcome;
-};
 
 // One reply is hit; "wrong" needs a reply before it to send instead. A reply to an earlier
 // request is never taken for the answer: the SNMP channel waits for the one with its request
 // ID, and an MDR answer that does not echo its request is asked again after a buffer drain.
-const FaultCase kCases[] = {
-    {"lost", "lost,count=1", Outcome::Fails},
-    {"late", "late,delay=300,count=1", Outcome::Succeeds},
-    {"too late", "late,delay=6000,count=1", Outcome::Fails},
-    {"truncated", "truncated,count=1", Outcome::Fails},
-    {"garbled", "garbled,count=1", Outcome::Either},
-    {"wrong", "wrong,count=1", Outcome::Succeeds},
-    {"vanish", "vanish,delay=200,count=1", Outcome::Fails},
-};
-
-constexpr auto kBound = std::chrono::seconds(30);  // far above the 3000 ms time-out of each exchange
-
-class MIBFaults : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_module.Load(WinPath(std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll").c_str()));
-        ASSERT_EQ(m_module.ZKInitialize(), kZkOk);
-        const std::string colourMib = ReadFile(SampleProfile("colour-page") + "/mib.snmprec");
-        const std::string monoMib = ReadFile(SampleProfile("mono-page-opk") + "/mib.snmprec");
-        std::vector<std::pair<std::string, std::string>> printers;
-        int host = 1;
-        for (const FaultCase& c : kCases) {
-            const std::string wrongAfter = std::string(c.name) == "wrong" ? "1" : "0";
-            const std::string snmpAddress = "127.0.87." + std::to_string(host);
-            printers.push_back({snmpAddress, WriteProfile(m_profiles, "snmp" + std::to_string(host),
-                                                          R"({"faults": ["snmp:)" + std::string(c.rule) +
-                                                              ",after=" + wrongAfter + R"("]})",
-                                                          colourMib)});
-            // The device ID is asked twice on the job-language port before the walk starts.
-            const std::string opkAddress = "127.0.87." + std::to_string(100 + host);
-            const std::string opkAfter = std::string(c.name) == "wrong" ? "3" : "2";
-            printers.push_back({opkAddress, WriteProfile(m_profiles, "opk" + std::to_string(host),
-                                                         std::string(R"({"device_id": ")") + kMonoDeviceId +
-                                                             R"(", "channels": ["opk"], "faults": ["opk:)" + c.rule +
-                                                             ",after=" + opkAfter + R"("]})",
-                                                         monoMib)});
-            m_live.AddQueue(std::string("Opk ") + c.name, "IP_" + opkAddress);
-            ++host;
-        }
-        m_printers = std::make_unique<Printers>(printers);
-        ASSERT_TRUE(m_printers->Ready()) << m_printers->Stderr();
-        m_context = Context("Opk lost");
-    }
-    void TearDown() override { m_module.ZKRelease(); }
-
-    // Runs the query under the fault, then again, and checks both ends.
-    template <typename Query>
-    void Check(const FaultCase& c, CBIDI_BP& bidi, Query query) {
-        const auto start = Clock::now();
-        const int result = query();
-        EXPECT_LT(Clock::now() - start, kBound);
-        if (c.outcome == Outcome::Fails) {
-            EXPECT_EQ(result, 0);
-            EXPECT_LT(bidi.GetLastMIBResult(), 0);
-        } else if (c.outcome == Outcome::Succeeds) {
-            EXPECT_EQ(result, 1);
-        }
-    }
-
-    LivePrefix m_live;
-    TempFolder m_profiles;
-    CZkapiDll m_module;
-    std::unique_ptr<Printers> m_printers;
-    std::unique_ptr<BIInfo> m_context;
+const std::pair<const char*, Outcome> kCases[] = {
+    {"lost,count=1", Outcome::Fails},       {"late,delay=300,count=1", Outcome::Succeeds},
+    {"late,delay=6000,count=1", Outcome::Fails}, {"truncated,count=1", Outcome::Fails},
+    {"garbled,count=1", Outcome::Either},   {"wrong,count=1", Outcome::Succeeds},
+    {"vanish,delay=200,count=1", Outcome::Fails},
 };
 
 }  // namespace
 
-TEST_F(MIBFaults, SnmpWalkUnderEveryFaultEndsBoundedAndTheNextWalkWorks) {
-    int host = 1;
-    for (const FaultCase& c : kCases) {
-        SCOPED_TRACE(c.name);
-        const std::string address = "127.0.87." + std::to_string(host++);
-        CBIDI_BP bidi(&m_module);
-        ASSERT_EQ(bidi.OpenSNMP(address.c_str()), 1);
-        BIStringList trays;
-        Check(c, bidi, [&] { return bidi.GetStringList(kInputNameColumn, &trays); });
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a vanished printer returns
-        ASSERT_EQ(bidi.OpenSNMP(address.c_str()), 1);
-        EXPECT_EQ(bidi.GetStringList(kInputNameColumn, &trays), 1);
-        EXPECT_EQ(trays.size(), 4u);
+TEST(MIBFaults, WalksUnderEveryFaultEndBoundedAndTheNextWalkWorks) {
+    LivePrefix live;
+    TempFolder profiles;
+    const std::string colourMib = ReadFile(SampleProfile("colour-page") + "/mib.snmprec");
+    const std::string monoMib = ReadFile(SampleProfile("mono-page-opk") + "/mib.snmprec");
+    std::vector<std::pair<std::string, std::string>> printers;
+    for (size_t i = 0; i < std::size(kCases); ++i) {
+        const std::string rule = kCases[i].first;
+        const bool wrong = rule.rfind("wrong", 0) == 0;
+        const std::string n = std::to_string(i + 1);
+        printers.push_back({"127.0.87." + n,
+                            WriteProfile(profiles, "snmp" + n,
+                                         R"({"faults": ["snmp:)" + rule + ",after=" + (wrong ? "1" : "0") + R"("]})",
+                                         colourMib)});
+        // The device ID is asked twice on the job-language port before the walk starts.
+        printers.push_back({"127.0.87.10" + n,
+                            WriteProfile(profiles, "opk" + n,
+                                         R"({"device_id": "MFG:Vintal;MDL:Corvia LP-2200;CMD:PJL,OPK,PCL,QLMPAGES-04;)"
+                                         R"(CLS:PRINTER;", "channels": ["opk"], "faults": ["opk:)" +
+                                             rule + ",after=" + (wrong ? "3" : "2") + R"("]})",
+                                         monoMib)});
+        live.AddQueue("Opk" + n, "IP_127.0.87.10" + n);
     }
-}
+    Printers served(printers);
+    ASSERT_TRUE(served.Ready()) << served.Stderr();
+    CZkapiDll module;
+    ASSERT_TRUE(module.Load(WinPath(std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll").c_str()));
+    ASSERT_EQ(module.ZKInitialize(), kZkOk);
+    const auto context = Context("Opk1");
 
-TEST_F(MIBFaults, MdrWalkUnderEveryFaultEndsBoundedAndTheNextWalkWorks) {
-    for (const FaultCase& c : kCases) {
-        SCOPED_TRACE(c.name);
-        const std::string queue = std::string("Opk ") + c.name;
-        CBIDI_BP bidi(&m_module);
-        ASSERT_EQ(bidi.Initialize(m_context.get(), 0), 1);
-        ASSERT_EQ(bidi.Open(Wide(queue).c_str()), 1);
-        ASSERT_EQ(bidi.GetChannelKind(), kZkChannelOPK);
-        BIStringList sizes;
-        Check(c, bidi, [&] { return bidi.GetStringList(kPaperSizeColumn, &sizes); });
-        // A stream that lost its place is not trusted again: the next walk runs on a new channel.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ASSERT_EQ(bidi.Open(Wide(queue).c_str()), 1);
-        EXPECT_EQ(bidi.GetStringList(kPaperSizeColumn, &sizes), 1);
-        EXPECT_EQ(sizes.size(), 7u);
+    for (size_t i = 0; i < std::size(kCases); ++i) {
+        const auto& [rule, outcome] = kCases[i];
+        const std::string n = std::to_string(i + 1);
+        // SNMP: four trays in three exchanges; MDR: seven sizes in five requests.
+        const std::string snmp = "127.0.87." + n;
+        const std::u16string opk = Wide("Opk" + n);
+        for (const bool onSnmp : {true, false}) {
+            SCOPED_TRACE(std::string(rule) + (onSnmp ? " over SNMP" : " over MDR"));
+            CBIDI_BP bidi(&module);
+            auto open = [&] { return onSnmp ? bidi.OpenSNMP(snmp.c_str()) : bidi.Open(opk.c_str()); };
+            const char* column = onSnmp ? "2.1.43.8.2.1.13.1.1" : "4.1.4913.1.2.2.6.1.1.2.1.1";
+            if (!onSnmp) {
+                ASSERT_EQ(bidi.Initialize(context.get(), 0), 1);  // the queue's settings
+            }
+            ASSERT_EQ(open(), 1);
+            ASSERT_EQ(bidi.GetChannelKind(), onSnmp ? kZkChannelSNMP : kZkChannelOPK);
+            BIStringList values;
+            const auto start = Clock::now();
+            const int result = bidi.GetStringList(column, &values);
+            EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));  // far above the 3 s per exchange
+            if (outcome == Outcome::Fails) {
+                EXPECT_EQ(result, 0);
+                EXPECT_LT(bidi.GetLastMIBResult(), 0);
+            } else if (outcome == Outcome::Succeeds) {
+                EXPECT_EQ(result, 1);
+            }
+            // A vanished printer returns; a stream that lost its place is not trusted again, so
+            // the next walk runs on a new channel.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            ASSERT_EQ(open(), 1);
+            EXPECT_EQ(bidi.GetStringList(column, &values), 1);
+            EXPECT_EQ(values.size(), onSnmp ? 4u : 7u);
+        }
     }
+    module.ZKRelease();
 }

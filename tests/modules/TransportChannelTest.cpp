@@ -13,14 +13,14 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
-class TransportChannels : public TransportTest {
+class TransportQueues : public TransportTest {
 protected:
-    // A fresh SNMP channel to address.
-    int32_t SnmpChannel(const char* address)
+    void SetUp() override
     {
-        const int32_t h = m_zk.OpenChannel(kZkPathAddress, address, kZkChannelSNMP);
-        EXPECT_GT(h, 0);
-        return h;
+        TransportTest::SetUp();
+        for (const auto& [queue, port] : {std::pair{"OpkQueue", "IP_127.0.155.20"}, {"BareQueue", "127.0.155.21"},
+                                          {"UsbQueue", "USB001"}, {"GoneQueue", "USB009"}})
+            AddQueue(queue, port);
     }
 };
 
@@ -28,21 +28,29 @@ Bytes Request(int32_t id) { return zk::BuildSnmpRequest(zk::kPduGetRequest, id, 
 
 }  // namespace
 
-TEST_F(TransportChannels, SnmpToAnAddressWithoutAgentFailsFast)
+TEST_F(TransportQueues, UnknownQueuesAndAbsentPrintersFailFast)
 {
-    const int32_t h = SnmpChannel("127.0.155.3");
+    std::string id;
+    EXPECT_EQ(m_zk.DeviceId(kZkPathQueue, "NoSuchQueue", id), kZkUnknownQueue);
+    EXPECT_EQ(m_zk.DeviceId(kZkPathQueue, "GoneQueue", id), kZkUnreachable);
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "GoneQueue", kZkChannelD4), kZkUnreachable);
+    std::vector<ZKChannelEntry> channels;
+    EXPECT_EQ(m_zk.Channels(kZkPathQueue, "OpkQueue", channels), kZkUnreachable);  // nothing listens
+    EXPECT_EQ(m_zk.Channels(kZkPathAddress, "127.0.155.3", channels), kZkUnreachable);
+
+    // SNMP to an address without an agent ends at the port-unreachable notice, not the time-out.
+    const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.155.3", kZkChannelSNMP);
+    ASSERT_GT(h, 0);
     const Bytes r = Request(9);
     m_zk.Send(h, r.data(), r.size());
     std::string reply;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(m_zk.ReceiveWhole(h, reply, 5000), kZkUnreachable);
     EXPECT_LT(std::chrono::steady_clock::now() - start, Ms(4000));
-    std::vector<ZKChannelEntry> channels;
-    EXPECT_EQ(m_zk.Channels(kZkPathAddress, "127.0.155.3", channels), kZkUnreachable);
     m_zk.CloseChannel(h);
 }
 
-TEST_F(TransportChannels, BadArgumentsAndStaleHandlesAreRefused)
+TEST_F(TransportQueues, BadArgumentsAndStaleHandlesAreRefused)
 {
     int32_t size = 0;
     const std::string tooLong(kZkMaxNameLength + 1, 'q');
@@ -56,7 +64,8 @@ TEST_F(TransportChannels, BadArgumentsAndStaleHandlesAreRefused)
     EXPECT_EQ(m_zk.OpenChannel(kZkPathAddress, outside.c_str(), kZkChannelSNMP), kZkNotAllowed);
     EXPECT_EQ(m_zk.OpenChannel(kZkPathAddress, "127.0.155.4", 0x1234), kZkBadArgument);
 
-    const int32_t h = SnmpChannel("127.0.155.5");
+    const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.155.5", kZkChannelSNMP);
+    ASSERT_GT(h, 0);
     const Bytes r = Request(1);
     EXPECT_EQ(m_zk.Send(h, nullptr, 4), kZkBadArgument);
     EXPECT_EQ(m_zk.Send(h, "junk", 4), kZkBadArgument);  // not an SNMP message
@@ -73,19 +82,6 @@ TEST_F(TransportChannels, BadArgumentsAndStaleHandlesAreRefused)
     EXPECT_EQ(m_zk.Release(), kZkNotInitialized);
     m_zk.Initialize();
 }
-
-// ---- Printers reached through queues ----------------------------------------------------------------
-
-class TransportQueues : public TransportChannels {
-protected:
-    void SetUp() override
-    {
-        TransportChannels::SetUp();
-        for (const auto& [queue, port] : {std::pair{"OpkQueue", "IP_127.0.155.20"}, {"BareQueue", "127.0.155.21"},
-                                          {"UsbQueue", "USB001"}, {"GoneQueue", "USB009"}})
-            AddQueue(queue, port);
-    }
-};
 
 TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
 {
@@ -169,14 +165,4 @@ TEST_F(TransportQueues, UsbDeviceOffersItsChannelsAndAnswersCommands)
     ASSERT_GT(tvd4, 0);
     EXPECT_EQ(m_zk.Exchange(tvd4, "cut", reply, 300), kZkBadReply);
     m_zk.CloseChannel(tvd4);
-}
-
-TEST_F(TransportQueues, UnknownQueuesAndMissingDevicesAreReported)
-{
-    std::string id;
-    EXPECT_EQ(m_zk.DeviceId(kZkPathQueue, "NoSuchQueue", id), kZkUnknownQueue);
-    EXPECT_EQ(m_zk.DeviceId(kZkPathQueue, "GoneQueue", id), kZkUnreachable);
-    EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "GoneQueue", kZkChannelD4), kZkUnreachable);
-    std::vector<ZKChannelEntry> channels;
-    EXPECT_EQ(m_zk.Channels(kZkPathQueue, "OpkQueue", channels), kZkUnreachable);  // nothing listens
 }

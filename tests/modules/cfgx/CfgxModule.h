@@ -35,8 +35,7 @@ struct Module {
     int resolved = 0;
 
     Module() {
-        const std::string path = std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.DLL";
-        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        handle = dlopen((std::string(VANTO_BUILD_DIR) + "/VUD3CFGX.DLL").c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) return;
 #define CFGX_RESOLVE(name)                                                                  \
     name = reinterpret_cast<PFN_KD_CFGX##name>(dlsym(handle, "KD_CFGX" #name));             \
@@ -82,7 +81,6 @@ protected:
     int32_t Open(Session& s, uint32_t category) {
         return m.InitEx(s.Out(), kDataFile, kDriverFolder, kQueueW, category);
     }
-    static std::string DriverDir() { return vplat::ToLinuxPath(kDriverFolder).value_or(""); }
 
     vanto_test::TempPrefix prefix{kQueue};
     Module& m = TheModule();

@@ -106,7 +106,7 @@ struct Answers {
     DWORD category = 0, modelBits = 0, pdl = 0, options = 0;
     std::u16string model;
     BICassetteList trays;
-    BIStringList sizes, types, directions;
+    BIStringList sizes, directions;
     VANTO_USERDEF_MAXMIN limits{};
     size_t pairs = 0;
 };
@@ -125,7 +125,6 @@ inline Answers Ask(const std::string& queue) {
     bidi.GetOptionUnitBits(&a.options);
     bidi.GetCassetteInfo(&a.trays);
     if (auto* s = bidi.GetSupportPaperSize(0)) a.sizes = *s;
-    if (auto* t = bidi.GetSupportPaperType()) a.types = *t;
     if (auto* d = bidi.GetPaperDirection()) a.directions = *d;
     bidi.GetUserDefMaxMin(&a.limits);
     a.pairs = bidi.GetForbiddenPairs().size();

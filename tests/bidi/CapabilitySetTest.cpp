@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -16,8 +17,6 @@ public:
         return AddCapability(&size, entry);
     }
 };
-
-std::vector<DisableCombination> Disabled(std::initializer_list<DisableCombination> list) { return list; }
 
 TEST(CapabilitySet, OneEntrySplitsIntoSourceAndQualityBits) {
     CapabilityOnly bidi;
@@ -42,50 +41,39 @@ TEST(CapabilitySet, OneEntrySplitsIntoSourceAndQualityBits) {
     EXPECT_TRUE(bidi.GetForbiddenPairs().empty());
 }
 
-TEST(CapabilitySet, FullProductHasNothingToForbid) {
-    CapabilityOnly bidi;
-    for (DWORD size : {9u, 11u})
-        for (DWORD type : {1u, 2u}) bidi.Add(size, type, 0x1, 0x2, 1);
-    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
-    ASSERT_EQ(bidi.CapabilitySet().AllCombinations().size(), 4u);
-    for (const auto& c : bidi.CapabilitySet().AllCombinations()) EXPECT_EQ(c.dwAvailable, 1u);
-    EXPECT_TRUE(bidi.GetForbiddenPairs().empty());
-}
+TEST(CapabilitySet, ForbiddenPairsFollowTheFunctionPairOrderOnceEach) {
+    using Entry = std::array<DWORD, 5>;  // size, type, source, quality, layout
+    const std::pair<std::vector<Entry>, std::vector<DisableCombination>> cases[] = {
+        // The full product of sizes and types: nothing to forbid.
+        {{{9, 1, 0x1, 0x2, 1}, {9, 2, 0x1, 0x2, 1}, {11, 1, 0x1, 0x2, 1}, {11, 2, 0x1, 0x2, 1}}, {}},
+        // Crossed pairs of size and type.
+        {{{9, 1, 0x1, 0x1, 0}, {11, 2, 0x1, 0x1, 0}}, {{0, 1, 9, 2}, {0, 1, 11, 1}}},
+        // Size 9 only from source 1 in quality 1; size 11 only from source 2 in quality 2.
+        {{{9, 1, 0x1, 0x1, 0}, {11, 1, 0x2, 0x2, 0}},
+         {{0, 2, 9, 2}, {0, 2, 11, 1}, {0, 3, 9, 2}, {0, 3, 11, 1}, {2, 3, 1, 2}, {2, 3, 2, 1}}},
+    };
+    for (const auto& [entries, forbidden] : cases) {
+        SCOPED_TRACE(entries.size());
+        CapabilityOnly bidi;
+        for (const Entry& e : entries) bidi.Add(e[0], e[1], e[2], e[3], e[4]);
+        ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+        EXPECT_EQ(bidi.GetForbiddenPairs(), forbidden);
+        // Computing again gives the same lists, not doubled ones.
+        ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
+        EXPECT_EQ(bidi.GetForbiddenPairs(), forbidden);
+    }
 
-TEST(CapabilitySet, CrossedPairsAreForbiddenOnceEach) {
-    constexpr DWORD A = 9, B = 11, X = 1, Y = 2;
-    CapabilityOnly bidi;
-    bidi.Add(A, X, 0x1, 0x1, 0);
-    bidi.Add(B, Y, 0x1, 0x1, 0);
-    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
-
-    // Paper size outermost: (A,X) (A,Y) (B,X) (B,Y).
-    const auto& all = bidi.CapabilitySet().AllCombinations();
-    ASSERT_EQ(all.size(), 4u);
-    EXPECT_EQ(all[1].adwElement[CAPFUNC_PAPERSIZE], A);
-    EXPECT_EQ(all[1].adwElement[CAPFUNC_PAPERTYPE], Y);
-    EXPECT_EQ((std::vector<DWORD>{all[0].dwAvailable, all[1].dwAvailable, all[2].dwAvailable, all[3].dwAvailable}),
-              (std::vector<DWORD>{1, 0, 0, 1}));
-    EXPECT_EQ(bidi.GetForbiddenPairs(), Disabled({{0, 1, A, Y}, {0, 1, B, X}}));
-
-    // Computing again gives the same lists, not doubled ones.
-    ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
-    EXPECT_EQ(bidi.CapabilitySet().AllCombinations().size(), 4u);
-    EXPECT_EQ(bidi.GetForbiddenPairs().size(), 2u);
-}
-
-TEST(CapabilitySet, DisableListFollowsFunctionPairOrder) {
-    // Size A only from source 1 in quality 1; size B only from source 2 in quality 2.
+    // Paper size outermost in all combinations: (9,1) (9,2) (11,1) (11,2).
     CapabilityOnly bidi;
     bidi.Add(9, 1, 0x1, 0x1, 0);
-    bidi.Add(11, 1, 0x2, 0x2, 0);
+    bidi.Add(11, 2, 0x1, 0x1, 0);
     ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
-    EXPECT_EQ(bidi.GetForbiddenPairs(), Disabled({{0, 2, 9, 2},
-                                                  {0, 2, 11, 1},
-                                                  {0, 3, 9, 2},
-                                                  {0, 3, 11, 1},
-                                                  {2, 3, 1, 2},
-                                                  {2, 3, 2, 1}}));
+    const auto& all = bidi.CapabilitySet().AllCombinations();
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[1].adwElement[CAPFUNC_PAPERSIZE], 9u);
+    EXPECT_EQ(all[1].adwElement[CAPFUNC_PAPERTYPE], 2u);
+    EXPECT_EQ((std::vector<DWORD>{all[0].dwAvailable, all[1].dwAvailable, all[2].dwAvailable, all[3].dwAvailable}),
+              (std::vector<DWORD>{1, 0, 0, 1}));
 }
 
 TEST(CapabilitySet, SourceBitsAbove15JoinCombinationsButGetNoCassette) {
@@ -93,19 +81,15 @@ TEST(CapabilitySet, SourceBitsAbove15JoinCombinationsButGetNoCassette) {
     bidi.Add(9, 1, 0x10001, 0x1, 0);
     bidi.Add(11, 1, 0x80000000, 0x1, 0);
     ASSERT_EQ(bidi.PaperSources().size(), 1u);
-    const VANTO_CASETTE_INFO& cassette = bidi.PaperSources()[0];
-    EXPECT_EQ(cassette.wPaperSourceBit, 0x1);
-    EXPECT_EQ(cassette.wPaperSizeID, 0xFFFF);
-    EXPECT_EQ(cassette.wPaperTypeID, 0xFFFF);
-    EXPECT_EQ(cassette.byDirection, 0);
-    EXPECT_EQ(cassette.wPaperSourceEID, 0);
-    EXPECT_EQ(cassette.wMaxCapacity, 0xFFFE);
-    EXPECT_EQ(cassette.wCurrentLevel, 0xFFFE);
+    const VANTO_CASETTE_INFO& c = bidi.PaperSources()[0];
+    EXPECT_EQ((std::array<int, 7>{c.wPaperSourceBit, c.wPaperSizeID, c.wPaperTypeID, c.byDirection, c.wPaperSourceEID,
+                                  c.wMaxCapacity, c.wCurrentLevel}),
+              (std::array<int, 7>{0x1, 0xFFFF, 0xFFFF, 0, 0, 0xFFFE, 0xFFFE}));
 
     EXPECT_EQ(bidi.CapabilitySet().Elements(CAPFUNC_PAPERSOURCE), (std::vector<DWORD>{0x1, 0x10000, 0x80000000}));
     ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
     EXPECT_EQ(bidi.CapabilitySet().AllCombinations().size(), 6u);
-    EXPECT_EQ(bidi.GetForbiddenPairs(), Disabled({{0, 2, 9, 0x80000000}, {0, 2, 11, 0x1}, {0, 2, 11, 0x10000}}));
+    EXPECT_EQ(bidi.GetForbiddenPairs(), (std::vector<DisableCombination>{{0, 2, 9, 0x80000000}, {0, 2, 11, 0x1}, {0, 2, 11, 0x10000}}));
 }
 
 TEST(CapabilitySet, BaseListsKeepFirstSeenOrderAndMasksKeepKnownBits) {

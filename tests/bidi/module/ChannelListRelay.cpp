@@ -25,10 +25,12 @@ void* RealModule() {
     return handle;
 }
 
-template <typename Function>
-Function Real(const char* name) {
+// Calls the real module's function of that name, or answers "not initialized" without one.
+template <typename Function, typename... Args>
+int32_t Forward(const char* name, Args... args) {
     void* module = RealModule();
-    return module != nullptr ? reinterpret_cast<Function>(dlsym(module, name)) : nullptr;
+    auto f = module != nullptr ? reinterpret_cast<Function>(dlsym(module, name)) : nullptr;
+    return f != nullptr ? f(args...) : kZkNotInitialized;
 }
 
 // The scripted list, or nothing when the variable is not set.
@@ -46,12 +48,11 @@ bool ScriptedChannels(std::vector<ZKChannelEntry>& entries) {
             word = static_cast<uint16_t>(std::strtoul(item.c_str() + colon + 1, nullptr, 10));
             item.resize(colon);
         }
-        uint32_t kind = 0;
-        if (item == "snmp") kind = kZkChannelSNMP;
-        else if (item == "opk") kind = kZkChannelOPK;
-        else if (item == "d4") kind = kZkChannelD4;
-        else if (item == "tvd4") kind = kZkChannelTVD4;
-        else kind = static_cast<uint32_t>(std::strtoul(item.c_str(), nullptr, 0));
+        const uint32_t kind = item == "snmp" ? kZkChannelSNMP
+                              : item == "opk"  ? kZkChannelOPK
+                              : item == "d4"   ? kZkChannelD4
+                              : item == "tvd4" ? kZkChannelTVD4
+                                               : static_cast<uint32_t>(std::strtoul(item.c_str(), nullptr, 0));
         entries.push_back({kind, word, 0});
         start = end + 1;
     }
@@ -60,27 +61,18 @@ bool ScriptedChannels(std::vector<ZKChannelEntry>& entries) {
 
 }  // namespace
 
-RELAY_EXPORT int32_t ZKInitialize() {
-    auto f = Real<PFN_ZKInitialize>("ZKInitialize");
-    return f != nullptr ? f() : kZkNotInitialized;
-}
+RELAY_EXPORT int32_t ZKInitialize() { return Forward<PFN_ZKInitialize>("ZKInitialize"); }
 
-RELAY_EXPORT int32_t ZKRelease() {
-    auto f = Real<PFN_ZKRelease>("ZKRelease");
-    return f != nullptr ? f() : kZkNotInitialized;
-}
+RELAY_EXPORT int32_t ZKRelease() { return Forward<PFN_ZKRelease>("ZKRelease"); }
 
 RELAY_EXPORT int32_t ZKGetDeviceID(int32_t type, const char* name, char* buffer, int32_t* size) {
-    auto f = Real<PFN_ZKGetDeviceID>("ZKGetDeviceID");
-    return f != nullptr ? f(type, name, buffer, size) : kZkNotInitialized;
+    return Forward<PFN_ZKGetDeviceID>("ZKGetDeviceID", type, name, buffer, size);
 }
 
 RELAY_EXPORT int32_t ZKGetAvailableChannel(int32_t type, const char* name, void* buffer, int32_t* size) {
     std::vector<ZKChannelEntry> entries;
-    if (!ScriptedChannels(entries)) {
-        auto f = Real<PFN_ZKGetAvailableChannel>("ZKGetAvailableChannel");
-        return f != nullptr ? f(type, name, buffer, size) : kZkNotInitialized;
-    }
+    if (!ScriptedChannels(entries))
+        return Forward<PFN_ZKGetAvailableChannel>("ZKGetAvailableChannel", type, name, buffer, size);
     if (size == nullptr) return kZkBadArgument;
     const int32_t bytes = static_cast<int32_t>(entries.size() * sizeof(ZKChannelEntry));
     if (buffer == nullptr) {
@@ -93,26 +85,19 @@ RELAY_EXPORT int32_t ZKGetAvailableChannel(int32_t type, const char* name, void*
 }
 
 RELAY_EXPORT int32_t ZKOpenChannel(int32_t type, const char* name, uint32_t kind) {
-    auto f = Real<PFN_ZKOpenChannel>("ZKOpenChannel");
-    return f != nullptr ? f(type, name, kind) : kZkNotInitialized;
+    return Forward<PFN_ZKOpenChannel>("ZKOpenChannel", type, name, kind);
 }
 
-RELAY_EXPORT int32_t ZKCloseChannel(int32_t channel) {
-    auto f = Real<PFN_ZKCloseChannel>("ZKCloseChannel");
-    return f != nullptr ? f(channel) : kZkNotInitialized;
-}
+RELAY_EXPORT int32_t ZKCloseChannel(int32_t channel) { return Forward<PFN_ZKCloseChannel>("ZKCloseChannel", channel); }
 
 RELAY_EXPORT int32_t ZKSend(int32_t channel, const void* data, uint32_t length) {
-    auto f = Real<PFN_ZKSend>("ZKSend");
-    return f != nullptr ? f(channel, data, length) : kZkNotInitialized;
+    return Forward<PFN_ZKSend>("ZKSend", channel, data, length);
 }
 
 RELAY_EXPORT int32_t ZKReceive(int32_t channel, void* buffer, int32_t* size, uint32_t timeoutMs) {
-    auto f = Real<PFN_ZKReceive>("ZKReceive");
-    return f != nullptr ? f(channel, buffer, size, timeoutMs) : kZkNotInitialized;
+    return Forward<PFN_ZKReceive>("ZKReceive", channel, buffer, size, timeoutMs);
 }
 
 RELAY_EXPORT int32_t ZKGetStatus(int32_t channel, void* buffer, int32_t* size) {
-    auto f = Real<PFN_ZKGetStatus>("ZKGetStatus");
-    return f != nullptr ? f(channel, buffer, size) : kZkNotInitialized;
+    return Forward<PFN_ZKGetStatus>("ZKGetStatus", channel, buffer, size);
 }

@@ -14,23 +14,14 @@
 
 using nlohmann::json;
 using storetest::kQueueW;
+using tabletest::SizeRow;
+using tabletest::Tables;
+using tabletest::TypeRow;
 
 namespace {
 
 constexpr int kNumeric = 6;    // a category whose lists are codes when the table is numeric
 constexpr int kOEM = 4;
-
-json SizeRow(int id, const char* name, int flags, int code1 = 0, int code2 = 0) {
-    return {{"id", id}, {"name", name}, {"flags", flags}, {"code1", code1}, {"code2", code2}, {"direction", 0},
-            {"shown", 1}};
-}
-json TypeRow(int id, const char* name, int flags, int code1 = 0, int code2 = 0) {
-    return {{"id", id}, {"name", name}, {"flags", flags}, {"code1", code1}, {"code2", code2}};
-}
-json Tables(bool numeric, json sizes, json types = json::array()) {
-    return {{"numeric", numeric},
-            {"tables", {{{"id", 3010}, {"rows", sizes}}, {{"id", 3000}, {"rows", types}}}}};
-}
 
 // A stored entry as (wID, wShow, wDirection); the reserved word must be 0.
 using Entry = std::tuple<int, int, int>;

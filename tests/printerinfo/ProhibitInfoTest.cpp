@@ -30,24 +30,19 @@ Groups Flatten(const SBIProhibitSet& set) {
 // Numeric-form tables: A4 has codes 26/126; paper-type code 5 names Thick first and Extra Thick
 // second (its sub paper type); paper sources by bits; two models, one with the PCL prohibit flag.
 json ProhibitTables() {
-    return {{"numeric", true},
-            {"tables",
-             {{{"id", 3010},
-               {"rows", {{{"id", 9}, {"name", "A4"}, {"flags", 0}, {"code1", 26}, {"code2", 126}}}}},
-              {{"id", 3000},
-               {"rows",
-                {{{"id", 2}, {"name", "Plain"}, {"flags", 0}, {"code1", 1}, {"code2", 0}},
-                 {{"id", 3}, {"name", "Thick"}, {"flags", 0}, {"code1", 5}, {"code2", 0}},
-                 {{"id", 12}, {"name", "Extra Thick"}, {"flags", 0}, {"code1", 5}, {"code2", 13}}}}},
-              {{"id", 3020},
-               {"rows",
-                {{{"element", 7}, {"bits", 0}, {"flags", 0}, {"flags2", 0}},
-                 {{"element", 2}, {"bits", "0x02"}, {"flags", 0}, {"flags2", 0}},
-                 {{"element", 5}, {"bits", "0x10"}, {"flags", 0}, {"flags2", 0}}}}},
-              {{"id", 3050},
-               {"rows",
-                {{{"name", "Model-P300"}, {"feeder", 0}, {"flags", "0x300"}},
-                 {{"name", "Model-P100"}, {"feeder", 0}, {"flags", "0x800"}}}}}}}};
+    using tabletest::TypeRow;
+    json source = tabletest::Tables(true, {tabletest::SizeRow(9, "A4", 0, 26, 126)},
+                                    {TypeRow(2, "Plain", 0, 1), TypeRow(3, "Thick", 0, 5), TypeRow(12, "Extra Thick", 0, 5, 13)});
+    source["tables"].push_back({{"id", 3020},
+                                {"rows",
+                                 {{{"element", 7}, {"bits", 0}, {"flags", 0}, {"flags2", 0}},
+                                  {{"element", 2}, {"bits", "0x02"}, {"flags", 0}, {"flags2", 0}},
+                                  {{"element", 5}, {"bits", "0x10"}, {"flags", 0}, {"flags2", 0}}}}});
+    source["tables"].push_back({{"id", 3050},
+                                {"rows",
+                                 {{{"name", "Model-P300"}, {"feeder", 0}, {"flags", "0x300"}},
+                                  {{"name", "Model-P100"}, {"feeder", 0}, {"flags", "0x800"}}}}});
+    return source;
 }
 
 // One pair of every kind, in the order {kind A, kind B, value A, value B}.

@@ -4,21 +4,12 @@
 
 using nlohmann::json;
 using tabletest::Compile;
+using tabletest::SizeRow;
+using tabletest::Tables;
+using tabletest::TypeRow;
 namespace L = BITableLayout;
 
 namespace {
-
-json PaperSizeRow(int id, const char* name, int flags, int code1 = 0, int code2 = 0, int direction = 0) {
-    return {{"id", id}, {"name", name}, {"flags", flags}, {"code1", code1}, {"code2", code2},
-            {"direction", direction}, {"shown", 1}};
-}
-json PaperTypeRow(int id, const char* name, int flags, int code1 = 0, int code2 = 0) {
-    return {{"id", id}, {"name", name}, {"flags", flags}, {"code1", code1}, {"code2", code2}};
-}
-json Source(bool numeric, json sizes, json types = json::array()) {
-    return {{"numeric", numeric},
-            {"tables", {{{"id", L::kTablePaperSize}, {"rows", sizes}}, {{"id", L::kTablePaperType}, {"rows", types}}}}};
-}
 
 CBITableData Loaded(const json& source, DWORD dwERDSwitch = 0) {
     CBITableData table;
@@ -31,8 +22,8 @@ CBITableData Loaded(const json& source, DWORD dwERDSwitch = 0) {
 }  // namespace
 
 TEST(BITableData, OrientedNameResolvesToPlainRowAndSetsDirection) {
-    auto table = Loaded(Source(false, {PaperSizeRow(9, "A4", 0), PaperSizeRow(1, "Letter", 0),
-                                       PaperSizeRow(257, "16K 195 x 270 mm", 0)}));
+    auto table = Loaded(Tables(false, {SizeRow(9, "A4", 0), SizeRow(1, "Letter", 0),
+                                       SizeRow(257, "16K 195 x 270 mm", 0)}));
     WORD wDirection = 7;
     EXPECT_EQ(table.GetPaperSizeIDByName("A4 Landscape", &wDirection, 0), 9);
     EXPECT_EQ(wDirection, 1);
@@ -52,14 +43,14 @@ TEST(BITableData, OrientedNameResolvesToPlainRowAndSetsDirection) {
 }
 
 TEST(BITableData, InstallTimeSwitchKeepsOnlyRowsOfItsSource) {
-    json sizes = {PaperSizeRow(1, "Live", 0x6), PaperSizeRow(2, "Both", 0x3), PaperSizeRow(3, "Any", 0x0),
-                  PaperSizeRow(4, "Install", 0x1)};
-    auto install = Loaded(Source(false, sizes), 1);
+    json sizes = {SizeRow(1, "Live", 0x6), SizeRow(2, "Both", 0x3), SizeRow(3, "Any", 0x0),
+                  SizeRow(4, "Install", 0x1)};
+    auto install = Loaded(Tables(false, sizes), 1);
     std::vector<WORD> ids;
     for (const auto& r : install.PaperSizes()) ids.push_back(r.wID);
     EXPECT_EQ(ids, (std::vector<WORD>{2, 3, 4}));
 
-    auto live = Loaded(Source(false, sizes), 0);
+    auto live = Loaded(Tables(false, sizes), 0);
     ids.clear();
     for (const auto& r : live.PaperSizes()) ids.push_back(r.wID);
     EXPECT_EQ(ids, (std::vector<WORD>{1, 2, 3}));
@@ -67,9 +58,9 @@ TEST(BITableData, InstallTimeSwitchKeepsOnlyRowsOfItsSource) {
 }
 
 TEST(BITableData, RestrictedRowMatchesByNameOnlyWithAWideningBit) {
-    json sizes = {PaperSizeRow(1, "Restricted", 0x100), PaperSizeRow(2, "Restricted", 0x300),
-                  PaperSizeRow(3, "Other", 0x100), PaperSizeRow(4, "Wide", 0x804)};
-    auto table = Loaded(Source(false, sizes, {PaperTypeRow(5, "Letterhead", 0x104), PaperTypeRow(6, "Letterhead", 0x504)}));
+    json sizes = {SizeRow(1, "Restricted", 0x100), SizeRow(2, "Restricted", 0x300),
+                  SizeRow(3, "Other", 0x100), SizeRow(4, "Wide", 0x804)};
+    auto table = Loaded(Tables(false, sizes, {TypeRow(5, "Letterhead", 0x104), TypeRow(6, "Letterhead", 0x504)}));
     EXPECT_EQ(table.GetPaperSizeIDByName("Restricted", nullptr, 0x303), 2);
     EXPECT_EQ(table.GetPaperSizeIDByName("Restricted", nullptr, 0), 1) << "mask 0 matches any row";
     EXPECT_EQ(table.GetPaperSizeIDByName("Other", nullptr, 0x303), 0);
@@ -80,10 +71,10 @@ TEST(BITableData, RestrictedRowMatchesByNameOnlyWithAWideningBit) {
 }
 
 TEST(BITableData, CodeLookupsInBothForms) {
-    json sizes = {PaperSizeRow(9, "A4", 0x8, 26, 126), PaperSizeRow(90, "26", 0x4), PaperSizeRow(1, "Letter", 0x4, 2, 102)};
-    json types = {PaperTypeRow(3, "Thick", 0x4, 5), PaperTypeRow(12, "Extra Thick", 0x4, 5, 13), PaperTypeRow(30, "5", 0x4),
-                  PaperTypeRow(31, "5", 0x4), PaperTypeRow(32, "999", 0x4), PaperTypeRow(33, "999", 0x4)};
-    auto numeric = Loaded(Source(true, sizes, types));
+    json sizes = {SizeRow(9, "A4", 0x8, 26, 126), SizeRow(90, "26", 0x4), SizeRow(1, "Letter", 0x4, 2, 102)};
+    json types = {TypeRow(3, "Thick", 0x4, 5), TypeRow(12, "Extra Thick", 0x4, 5, 13), TypeRow(30, "5", 0x4),
+                  TypeRow(31, "5", 0x4), TypeRow(32, "999", 0x4), TypeRow(33, "999", 0x4)};
+    auto numeric = Loaded(Tables(true, sizes, types));
     EXPECT_TRUE(numeric.IsNumericForm());
     EXPECT_EQ(numeric.GetPaperSizeIDByCode(26, 0), 9);
     EXPECT_EQ(numeric.GetPaperSizeIDByCode(126, 0), 9) << "code 2 matches as well";
@@ -94,7 +85,7 @@ TEST(BITableData, CodeLookupsInBothForms) {
     EXPECT_EQ(numeric.GetSubPaperTypeID(13), 0) << "only one row names code 13";
     EXPECT_EQ(numeric.GetPaperSizeIDByCode(-1, 0), 0);
 
-    auto named = Loaded(Source(false, sizes, types));
+    auto named = Loaded(Tables(false, sizes, types));
     EXPECT_FALSE(named.IsNumericForm());
     EXPECT_EQ(named.GetPaperSizeIDByCode(26, 0), 90) << "name form compares the decimal text";
     EXPECT_EQ(named.GetPaperTypeIDByCode(5, 0), 30);
@@ -144,9 +135,9 @@ TEST(BITableData, PaperSourceModelAndSystemOEMLookups) {
 }
 
 TEST(BITableData, StoredEntriesOverlayShownAndDirection) {
-    json sizes = {PaperSizeRow(9, "A4", 0, 0, 0, 0), PaperSizeRow(1, "Letter", 0, 0, 0, 0),
-                  PaperSizeRow(5, "Legal", 0, 0, 0, 1)};
-    auto file = Compile(Source(false, sizes));
+    json sizes = {SizeRow(9, "A4", 0, 0, 0, 0), SizeRow(1, "Letter", 0, 0, 0, 0),
+                  SizeRow(5, "Legal", 0, 0, 0, 1)};
+    auto file = Compile(Tables(false, sizes));
     std::vector<SBIPaperEntry> stored = {{1, 0, 1, 0}, {5, 0, 2, 0}, {1, 1, 0, 0}};
     CBITableData table;
     ASSERT_TRUE(table.LoadFromMemory(file, stored));

@@ -27,6 +27,11 @@ endif()
 add_library(nlohmann_json INTERFACE)
 target_include_directories(nlohmann_json SYSTEM INTERFACE ${vanto_host_headers})
 add_library(nlohmann_json::nlohmann_json ALIAS nlohmann_json)
+if(NOT EXISTS ${vanto_host_headers}/CLI)
+  file(CREATE_LINK /usr/include/CLI ${vanto_host_headers}/CLI SYMBOLIC)
+endif()
+add_library(CLI11 INTERFACE)
+target_include_directories(CLI11 SYSTEM INTERFACE ${vanto_host_headers})
 
 # vanto_windows_library(NAME DIR [DEPS ...]): a static library of every .cpp in DIR.
 function(vanto_windows_library name dir)
@@ -74,6 +79,19 @@ endforeach()
 add_library(vanto_audf SHARED ${CMAKE_SOURCE_DIR}/modules/audf/AUDFModule.cpp ${VANTO_WINDOWS_DIR}/audf.def)
 target_link_libraries(vanto_audf PRIVATE vanto_platform)
 set_target_properties(vanto_audf PROPERTIES PREFIX "" OUTPUT_NAME "VUD3AUDF" SUFFIX ".DLL")
+
+# vanto.exe: the verbs that call vanto.dll as on Linux; the prefix administration verbs work on
+# the system's spooler and registry (platform/windows), or say that they are Linux-only.
+add_library(vanto_tool_platform STATIC ${CMAKE_SOURCE_DIR}/platform/TextUtil.cpp
+            ${CMAKE_SOURCE_DIR}/platform/DriverFileSet.cpp ${CMAKE_SOURCE_DIR}/platform/windows/PrefixWindows.cpp
+            ${CMAKE_SOURCE_DIR}/platform/windows/HostWindows.cpp)
+target_link_libraries(vanto_tool_platform PUBLIC vanto_platform)
+file(GLOB vanto_tool_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/vanto/*.cpp)
+add_executable(vanto_tool ${vanto_tool_srcs})
+set_target_properties(vanto_tool PROPERTIES OUTPUT_NAME vanto)
+target_link_libraries(vanto_tool PRIVATE vanto_printerinfo vanto_bidi vanto_probe vanto_packet vanto_tables vanto_cfgx
+                                         vanto_common vanto_cfx vanto_transport vanto_tool_platform CLI11 nlohmann_json)
+add_dependencies(vanto_tool vanto_library)
 
 # ---- Tests: GoogleTest built from Debian's sources with this toolchain; each executable is one
 # ctest entry, run under Wine (CMAKE_CROSSCOMPILING_EMULATOR). Only the tests that need neither
@@ -123,6 +141,9 @@ set_target_properties(vanto_cfgx_module PROPERTIES PREFIX "" OUTPUT_NAME "VUD3CF
 # scripts/test-windows starts (VANTO_WINE_PRINTER).
 vanto_windows_test(test_wine_end_to_end SOURCES ${t}/windows/WineEndToEndTest.cpp LIBS vanto_restable_compiler winspool shell32 advapi32)
 add_dependencies(test_wine_end_to_end vanto_library ZKAPI7x64 ZKNETx64 vanto_audf vanto_cfgx_module)
+# vanto.exe run as a person runs it, against the same vprinter.
+vanto_windows_test(test_vanto_tool SOURCES ${t}/windows/VantoToolTest.cpp LIBS vanto_restable_compiler)
+add_dependencies(test_vanto_tool vanto_tool vanto_library ZKAPI7x64 ZKNETx64 vanto_audf vanto_cfgx_module)
 
 # The log tests with the Windows TempPrefix (tests/windows/support): the machine is the prefix.
 vanto_windows_test(test_log SOURCES ${t}/common/BILoggingTest.cpp LIBS vanto_common)

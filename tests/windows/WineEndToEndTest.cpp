@@ -6,7 +6,7 @@
 //
 // The printer is a vprinter on the loopback address in VANTO_WINE_PRINTER (scripts/test-windows
 // starts it); without that variable the test is skipped.
-#include "tools/restable/ResTableCompiler.h"
+#include "windows/support/StageDriver.h"
 #include "vanto.h"
 
 #include <gtest/gtest.h>
@@ -60,40 +60,6 @@ struct Library {
     bool Ready() const { return module && initialize && release && update && updateCfgx; }
 };
 
-// The sample driver's files gathered in one folder: its data file and CFX sources, the built
-// modules and the resource tables compiled from their sources.
-std::vector<std::wstring> StageDriver(const fs::path& stage) {
-    const fs::path source = fs::path(VANTO_SOURCE_DIR) / "samples" / "driver";
-    const fs::path build = VANTO_BUILD_DIR;
-    fs::create_directories(stage);
-    std::vector<std::wstring> files;
-    auto put = [&](const fs::path& from) {
-        fs::copy_file(from, stage / from.filename(), fs::copy_options::overwrite_existing);
-        files.push_back((stage / from.filename()).wstring());
-    };
-    for (const char* name : {"VUD3DATA.INI", "K_PAGE.CFX", "K_INKJET.CFX", "K_ERD.CFX"}) put(source / name);
-    for (const char* name : {"VUD3AUDF.DLL", "VUD3CFGX.DLL", "ZKAPI7x64.Dll", "ZKNETx64.DLL"}) put(build / name);
-    struct Table {
-        const char* out;
-        const char* json;
-        int numeric;  // 1 numeric form, 0 name form, -1 as the source says
-    };
-    for (const Table& t : {Table{"VUD3LP.BRT", "lp_tables.json", 1}, Table{"VUD3LPN.BRT", "lp_tables.json", 0},
-                           Table{"VUD3IJ.BRT", "ij_tables.json", -1}, Table{"VUD3CFGX.BRT", "cfgx_tables.json", -1}}) {
-        std::ifstream in(source / "tables" / t.json);
-        nlohmann::json json = nlohmann::json::parse(in, nullptr, false, true);
-        EXPECT_FALSE(json.is_discarded()) << t.json;
-        if (t.numeric >= 0) json["numeric"] = t.numeric == 1;
-        std::vector<uint8_t> bytes;
-        std::string error;
-        EXPECT_TRUE(restable::Compile(json, bytes, error)) << error;
-        std::ofstream(stage / t.out, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                             static_cast<std::streamsize>(bytes.size()));
-        files.push_back((stage / t.out).wstring());
-    }
-    return files;
-}
-
 std::wstring ProgramData() {
     wchar_t path[MAX_PATH] = {};
     EXPECT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_COMMON_APPDATA, FALSE));
@@ -115,7 +81,7 @@ TEST(WineEndToEnd, SpoolerInstalledQueueIsUpdatedFromItsPrinterAndItsCfxFileRewr
     wchar_t temp[MAX_PATH] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     const fs::path stage = fs::path(temp) / "vanto-driver-stage";
-    const std::vector<std::wstring> files = StageDriver(stage);
+    const std::vector<std::wstring> files = vanto_test::StageDriver(stage);
     std::wstring dependent;
     for (const std::wstring& f : files) dependent += f + L'\0';
     const std::wstring dataFile = (stage / "VUD3DATA.INI").wstring();

@@ -31,34 +31,26 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Printer data of a queue, read as the library's caller would see it.
-struct PrinterData {
-    DWORD status = 0;
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
+// Queue Q1 opened with full access, as the library's callers open it for its printer data.
+struct Q1 {
+    Q1() {
+        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Q1"), &printer, &defaults));
+    }
+    ~Q1() { ClosePrinter(printer); }
+    DWORD Read(const char16_t* name, DWORD& type, std::vector<BYTE>& bytes) const {
+        DWORD needed = 0;
+        bytes.resize(256);
+        const DWORD status = GetPrinterDataW(printer, const_cast<LPWSTR>(name), &type, bytes.data(), 256, &needed);
+        bytes.resize(status == ERROR_SUCCESS ? needed : 0);
+        return status;
+    }
+    void Write(const char16_t* name, DWORD value) const {
+        EXPECT_EQ(SetPrinterDataW(printer, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<LPBYTE>(&value), 4),
+                  ERROR_SUCCESS);
+    }
+    HANDLE printer = nullptr;
 };
-PrinterData ReadPrinterData(const char16_t* queue, const char16_t* name) {
-    PrinterData data;
-    HANDLE printer = nullptr;
-    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(queue), &printer, &defaults));
-    data.bytes.resize(256);
-    DWORD needed = 0;
-    data.status = GetPrinterDataW(printer, const_cast<LPWSTR>(name), &data.type, data.bytes.data(),
-                                  static_cast<DWORD>(data.bytes.size()), &needed);
-    data.bytes.resize(data.status == ERROR_SUCCESS ? needed : 0);
-    ClosePrinter(printer);
-    return data;
-}
-
-void WritePrinterDWORD(const char16_t* queue, const char16_t* name, DWORD value) {
-    HANDLE printer = nullptr;
-    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(queue), &printer, &defaults));
-    EXPECT_EQ(SetPrinterDataW(printer, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<LPBYTE>(&value), 4),
-              ERROR_SUCCESS);
-    ClosePrinter(printer);
-}
 
 void WriteDriverRegistryDWORD(const char16_t* name, DWORD value) {
     CRegistry key;
@@ -84,17 +76,19 @@ TEST(BIInfoTest, QueueIdentifierIsCreatedOnlyWithFlagBit0AndKept) {
     BIInfo plain;
     ASSERT_TRUE(plain.Build(u"Q1", 0x2));
     EXPECT_EQ(plain.GetQueueGUID()[0], 0);
-    EXPECT_EQ(ReadPrinterData(u"Q1", u"KDPQGUID").status, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    DWORD type = 0;
+    std::vector<BYTE> stored;
+    EXPECT_EQ(Q1().Read(u"KDPQGUID", type, stored), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 
     BIInfo creating;
     ASSERT_TRUE(creating.Build(u"Q1", 0x1));
     std::string guid = Narrow(creating.GetQueueGUID());
     ASSERT_EQ(guid.size(), 38u) << guid;  // the text form itself is the platform's StringFromGUID2
     EXPECT_EQ(guid.front(), '{');
-    PrinterData stored = ReadPrinterData(u"Q1", u"KDPQGUID");
-    EXPECT_EQ(stored.type, REG_SZ);
-    ASSERT_EQ(stored.bytes.size(), 76u) << "38 characters without their terminator";
-    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(stored.bytes.data()), 38),
+    ASSERT_EQ(Q1().Read(u"KDPQGUID", type, stored), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_SZ);
+    ASSERT_EQ(stored.size(), 76u) << "38 characters without their terminator";
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(stored.data()), 38),
               std::u16string(creating.GetQueueGUID()));
 
     BIInfo again;
@@ -186,9 +180,9 @@ TEST(BIInfoTest, PCLPriorityPrinterDataWinsOverTheDriverRegistry) {
     EXPECT_FALSE(context.IsPCLPriority()) << "neither source";
     WriteDriverRegistryDWORD(u"PCLPriority", 1);
     EXPECT_TRUE(context.IsPCLPriority()) << "registry alone";
-    WritePrinterDWORD(u"Q1", u"PCLPriority", 0);
+    Q1().Write(u"PCLPriority", 0);
     EXPECT_FALSE(context.IsPCLPriority()) << "printer data 0 beats registry 1";
-    WritePrinterDWORD(u"Q1", u"PCLPriority", 2);
+    Q1().Write(u"PCLPriority", 2);
     WriteDriverRegistryDWORD(u"PCLPriority", 0);
     EXPECT_TRUE(context.IsPCLPriority());
 }

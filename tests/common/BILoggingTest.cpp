@@ -74,7 +74,7 @@ TEST_F(BILoggingTest, MissingFolderWritesNothingAndIsNotCreated) {
     EXPECT_EQ(Message(lines[0]), "kept 2");
 }
 
-TEST_F(BILoggingTest, TimeStampCountsWholeMinutesOfTheTickCount) {
+TEST_F(BILoggingTest, TimeStampCountsWholeMinutesOfTheTickCountAndDumpsAreHex) {
     TempPrefix prefix;
     prefix.EnableLog();
     BILogging::SetTickSource(&FixedTicks);
@@ -89,19 +89,16 @@ TEST_F(BILoggingTest, TimeStampCountsWholeMinutesOfTheTickCount) {
     EXPECT_EQ(lines[0], "123:04.567 late");
     EXPECT_EQ(lines[1], " 0:00.005 early");
     EXPECT_EQ(lines[2], "71582:47.295 wrap");
-}
 
-TEST_F(BILoggingTest, DumpWritesLowerCaseHexWithoutSeparators) {
-    TempPrefix prefix;
-    prefix.EnableLog();
+    // Dumps are lower-case hex without separators.
     const unsigned char bytes[] = {0x0A, 0xFF, 0x00};
     BI_DUMP(bytes, sizeof(bytes));
     BI_DUMP(static_cast<const void*>(nullptr), 4);
     BI_DUMP(bytes, 0);
-    auto lines = LogLines(prefix);
-    ASSERT_EQ(lines.size(), 2u) << "a null pointer writes no line";
-    EXPECT_EQ(Message(lines[0]), "0aff00");
-    EXPECT_EQ(lines[1].back(), ' ') << "an empty dump is a time stamp alone";
+    lines = LogLines(prefix);
+    ASSERT_EQ(lines.size(), 5u) << "a null pointer writes no line";
+    EXPECT_EQ(lines[3], "71582:47.295 0aff00");
+    EXPECT_EQ(lines[4], "71582:47.295 ") << "an empty dump is a time stamp alone";
 }
 
 TEST_F(BILoggingTest, LineIsWrittenInTheAnsiCodePageWithCrLf) {
@@ -140,9 +137,7 @@ TEST_F(BILoggingTest, ManyWritersAndEndCallsLeaveOnlyWholeLines) {
     auto lines = LogLines(prefix);
     EXPECT_EQ(lines.size(), static_cast<size_t>(kThreads * kLinesEach));
     for (const auto& line : lines) {
-        int thread = -1;
-        int number = -1;
-        int consumed = 0;
+        int thread = -1, number = -1, consumed = 0;
         std::string message = Message(line);
         ASSERT_GT(vanto_test::TimeStampLength(line), 0u) << line;
         ASSERT_EQ(std::sscanf(message.c_str(), "thread %d line %d %n", &thread, &number, &consumed), 2) << line;

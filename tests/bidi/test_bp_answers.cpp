@@ -101,85 +101,70 @@ Limits LimitsOf(const VANTO_USERDEF_MAXMIN& l) {
 class Answers : public ::testing::Test {
 protected:
     void SetUp() override {
-        // QLMPAGES-04 whose colorant count and media path type are text, and no other column.
-        const std::string bare = PagePrinter(m_files, "bare", kQlmPageS04,
-                                             Texts(kColorants, {"four"}) + Texts(kPathType, {"simplex"}));
+        std::vector<LiveQueue> queues = {{"Colour", "127.0.89.101", SampleProfile("colour-page")},
+                                         {"ColourS04", "127.0.89.102", SampleProfile("colour-page-s04")},
+                                         {"MonoJ", "127.0.89.103", SampleProfile("mono-page-jp")},
+                                         {"MonoOpk", "127.0.89.104", SampleProfile("mono-page-opk")},
+                                         {"NetInk", "127.0.89.105", SampleProfile("inkjet-network")},
+                                         {"OpkInk", "127.0.89.106", SampleProfile("inkjet-opk")},
+                                         {"OemB", "127.0.89.107", SampleProfile("system-oem-b")},
+                                         {"OemH", "127.0.89.108", SampleProfile("system-oem-h")},
+                                         {"OemLocal", "127.0.89.109", SampleProfile("system-oem-local")},
+                                         {"Ink17", "USB021", SampleProfile("inkjet-usb-f17")},
+                                         {"Ink14", "USB022", SampleProfile("inkjet-usb-f14")},
+                                         {"Busy", "USB025", SampleProfile("inkjet-usb-busy")}};
+        int host = 110;
+        auto page = [&](const std::string& queue, const std::string& deviceId, const std::string& mib) {
+            queues.push_back({queue, "127.0.89." + std::to_string(host++), PagePrinter(m_files, queue, deviceId, mib)});
+        };
+        // Colorant count and media path type as text, and no other column.
+        page("Bare", kQlmPageS04, Texts(kColorants, {"four"}) + Texts(kPathType, {"simplex"}));
         // Colorants and languages but neither paper sizes nor a "Printer RAM" / "Storage RAM" row.
-        const std::string noSizes =
-            PagePrinter(m_files, "nosizes", kQlmPageS04,
-                        Ints(kColorants, {1}) + Texts("2.1.43.7.1.1.2.1", {"en", "ja"}) +
-                            Texts(kStorageDescr, {"RAM", "printer ram"}) + Ints(kStorageSize, {1048576, 268435456}));
-        // QLMPAGE-04 on a model of the System OEM list without the System OEM bits (row bit
-        // 0x400); four colorants that must not be asked; a negative storage size.
-        const std::string listed = PagePrinter(
-            m_files, "listed", "MFG:Vintal;MDL:Model-K 7;CMD:PJL,QLMPAGE-04;CLS:PRINTER;",
-            Ints(kColorants, {4}) + Texts(kStorageDescr, {"Storage RAM"}) + Ints(kStorageSize, {-16777216}) +
-                Texts("4.1.4913.1.2.2.6.1.1.2.1", {"A3"}));
+        page("NoSizes", kQlmPageS04,
+             Ints(kColorants, {1}) + Texts("2.1.43.7.1.1.2.1", {"en", "ja"}) +
+                 Texts(kStorageDescr, {"RAM", "printer ram"}) + Ints(kStorageSize, {1048576, 268435456}));
+        // A model of the System OEM list without the System OEM bits (row bit 0x400); four
+        // colorants that must not be asked; a negative storage size.
+        page("Listed", "MFG:Vintal;MDL:Model-K 7;CMD:PJL,QLMPAGE-04;CLS:PRINTER;",
+             Ints(kColorants, {4}) + Texts(kStorageDescr, {"Storage RAM"}) + Ints(kStorageSize, {-16777216}) +
+                 Texts("4.1.4913.1.2.2.6.1.1.2.1", {"A3"}));
         // A stacker whose offset-stacking list ends before its row; capital-L duplex text only;
         // storage named "Storage HDD" beside a lower-case "printer cf".
-        const std::string shortOffsets = PagePrinter(
-            m_files, "short", kQlmPage04,
-            Texts(kStorageDescr, {"printer cf", "Storage HDD"}) + Texts(kPathDescription, {"Duplex Long Edge Binding"}) +
-                Texts(kOutputName, {"Face-down Tray", "Stacker"}) + Ints(kOffsetStacking, {3}));
+        page("Short", kQlmPage04,
+             Texts(kStorageDescr, {"printer cf", "Storage HDD"}) + Texts(kPathDescription, {"Duplex Long Edge Binding"}) +
+                 Texts(kOutputName, {"Face-down Tray", "Stacker"}) + Ints(kOffsetStacking, {3}));
         // A stacker whose offset-stacking column answers text; a lower-case RAM disk.
-        const std::string noOffsets = PagePrinter(
-            m_files, "nooffsets", kQlmPage04,
-            Texts(kStorageDescr, {"printer ram disk"}) + Texts(kPathDescription, {"Simplex"}) +
-                Texts(kOutputName, {"Stacker"}) + Texts(kOffsetStacking, {"on"}));
+        page("NoOffsets", kQlmPage04,
+             Texts(kStorageDescr, {"printer ram disk"}) + Texts(kPathDescription, {"Simplex"}) +
+                 Texts(kOutputName, {"Stacker"}) + Texts(kOffsetStacking, {"on"}));
         // No simplex path: row 1, in micrometres, 9 m long (only x100 is computed for this unit);
         // "MP Tray" second, and a paper-type column one row short.
-        const std::string wide = PagePrinter(
-            m_files, "wide", kQlmPage04,
-            Paths({3, 4}, {4, 3}, {9000000, 140000}, {1000000, 85000}, {100001, 50000}, {99999, 30000}) +
-                Texts(kInputName, {"Tray 1", "MP Tray", "Tray 2"}) + Ints(kInputPaperSize, {9, 1, 8}) +
-                Ints(kInputPaperType, {1, 2}) + Ints(kInputCapacity, {500, 100, 500}) + Ints(kInputLevel, {10, 20, 30}));
+        page("Wide", kQlmPage04,
+             Paths({3, 4}, {4, 3}, {9000000, 140000}, {1000000, 85000}, {100001, 50000}, {99999, 30000}) +
+                 Texts(kInputName, {"Tray 1", "MP Tray", "Tray 2"}) + Ints(kInputPaperSize, {9, 1, 8}) +
+                 Ints(kInputPaperType, {1, 2}) + Ints(kInputCapacity, {500, 100, 500}) + Ints(kInputLevel, {10, 20, 30}));
         // Limits whose 32-bit arithmetic would overflow: x254 in unit 3, x100 in unit 4; simplex at
         // row 2 with a unit at row 1 only.
-        const std::string over3 =
-            PagePrinter(m_files, "over3", kQlmPage04, Paths({5}, {3}, {8454661}, {85000}, {50000}, {30000}));
-        const std::string over4 = PagePrinter(m_files, "over4", kQlmPage04,
-                                              Paths({4, 5}, {4, 4}, {1, 297000}, {1, 210000}, {1, 30000000}, {1, 90000}));
-        const std::string noUnit = PagePrinter(m_files, "nounit", kQlmPage04,
-                                               Paths({4, 5}, {3}, {1, 140000}, {1, 85000}, {1, 50000}, {1, 30000}));
+        page("Over3", kQlmPage04, Paths({5}, {3}, {8454661}, {85000}, {50000}, {30000}));
+        page("Over4", kQlmPage04, Paths({4, 5}, {4, 4}, {1, 297000}, {1, 210000}, {1, 30000000}, {1, 90000}));
+        page("NoUnit", kQlmPage04, Paths({4, 5}, {3}, {1, 140000}, {1, 85000}, {1, 50000}, {1, 30000}));
         // System OEM Model-J (bits 0x200 only) and Model-H with two inputs.
-        const std::string oemH = ReadFile(SampleProfile("system-oem-h") + "/mib.snmprec");
-        std::string modelJ = oemH;
+        std::string modelJ = ReadFile(SampleProfile("system-oem-h") + "/mib.snmprec");
+        std::string twoInputs = modelJ;
         modelJ.replace(modelJ.find("MDL:Model-H 20;"), 15, "MDL:Model-J 5;");
-        std::string twoInputs = oemH;
         const std::string third = "1.3.6.1.2.1.43.8.2.1.2.1.3|2|3\n";
         twoInputs.erase(twoInputs.find(third), third.size());
         const std::string snmp = R"({"channels": ["snmp"]})";
+        queues.push_back({"OemJ", "127.0.89.120", WriteProfile(m_files, "oemj", snmp, modelJ)});
+        queues.push_back({"OemH2", "127.0.89.121", WriteProfile(m_files, "oemh2", snmp, twoInputs)});
         // Ink-jets on D4: a status without ink field; a storage field of version 16 and a
         // confidential-job element running past the reply's end.
-        const std::string noInk = InkjetD4(m_files, "noink", "USB023", kInkjetId, "01 01 04 0A 03 11 00 08");
-        const std::string broken = InkjetD4(m_files, "broken", "USB024",
-                                            "MFG:Vintal;MDL:Aquila IJ-300;CMD:BDC,D4PX,QLMPR1;FID:DPA;CLS:PRINTER;",
-                                            "0A 03 10 00 08 0F 03 03 00 01", "00 00 04 00 01");
-        m_printers = Serve(m_live, {{"Colour", "127.0.89.101", SampleProfile("colour-page")},
-                                    {"ColourS04", "127.0.89.102", SampleProfile("colour-page-s04")},
-                                    {"MonoJ", "127.0.89.103", SampleProfile("mono-page-jp")},
-                                    {"MonoOpk", "127.0.89.104", SampleProfile("mono-page-opk")},
-                                    {"NetInk", "127.0.89.105", SampleProfile("inkjet-network")},
-                                    {"OpkInk", "127.0.89.106", SampleProfile("inkjet-opk")},
-                                    {"OemB", "127.0.89.107", SampleProfile("system-oem-b")},
-                                    {"OemH", "127.0.89.108", SampleProfile("system-oem-h")},
-                                    {"OemLocal", "127.0.89.109", SampleProfile("system-oem-local")},
-                                    {"OemJ", "127.0.89.110", WriteProfile(m_files, "oemj", snmp, modelJ)},
-                                    {"OemH2", "127.0.89.111", WriteProfile(m_files, "oemh2", snmp, twoInputs)},
-                                    {"Bare", "127.0.89.112", bare},
-                                    {"NoSizes", "127.0.89.113", noSizes},
-                                    {"Listed", "127.0.89.114", listed},
-                                    {"Short", "127.0.89.115", shortOffsets},
-                                    {"NoOffsets", "127.0.89.116", noOffsets},
-                                    {"Wide", "127.0.89.117", wide},
-                                    {"Over3", "127.0.89.118", over3},
-                                    {"Over4", "127.0.89.119", over4},
-                                    {"NoUnit", "127.0.89.120", noUnit},
-                                    {"Ink17", "USB021", SampleProfile("inkjet-usb-f17")},
-                                    {"Ink14", "USB022", SampleProfile("inkjet-usb-f14")},
-                                    {"NoInk", "USB023", noInk},
-                                    {"Broken", "USB024", broken},
-                                    {"Busy", "USB025", SampleProfile("inkjet-usb-busy")}});
+        queues.push_back({"NoInk", "USB023", InkjetD4(m_files, "noink", "USB023", kInkjetId, "01 01 04 0A 03 11 00 08")});
+        queues.push_back({"Broken", "USB024",
+                          InkjetD4(m_files, "broken", "USB024",
+                                   "MFG:Vintal;MDL:Aquila IJ-300;CMD:BDC,D4PX,QLMPR1;FID:DPA;CLS:PRINTER;",
+                                   "0A 03 10 00 08 0F 03 03 00 01", "00 00 04 00 01")});
+        m_printers = Serve(m_live, queues);
         ASSERT_TRUE(m_printers->Ready());
     }
 

@@ -264,15 +264,6 @@ TEST_F(ErdQueue, RegistryRecordIsMovedAndReadLaterFromPrinterData) {
     EXPECT_EQ(third.IsReady(), 0u);
 }
 
-TEST_F(ErdQueue, RecordWithoutKeyIsMovedWithoutKey) {
-    CBIDI_ERD erd;
-    ASSERT_EQ(OpenWithInstallerValues(TwoBlockRecord().Bytes(), true, erd), 1);
-    EXPECT_TRUE(PrinterData(u"ERDPrintCapability").has_value());
-    EXPECT_FALSE(PrinterData(u"Key").has_value());
-    EXPECT_FALSE(InstallerValueExists(u"ERDPrintCapability"));
-    EXPECT_FALSE(InstallerValueExists(u"Mail"));
-}
-
 TEST_F(ErdQueue, RecordWithoutMailStaysInTheRegistry) {
     PutInstallerValue(u"Key", REG_BINARY, {1});
     CBIDI_ERD erd;
@@ -283,7 +274,7 @@ TEST_F(ErdQueue, RecordWithoutMailStaysInTheRegistry) {
     EXPECT_TRUE(InstallerValueExists(u"Key"));
 }
 
-TEST_F(ErdQueue, BadRecordIsMovedButRefused) {
+TEST_F(ErdQueue, BadRecordWithoutKeyIsMovedButRefused) {
     // The move happens before the analysis: a record that does not analyse fails the open.
     Bytes cut = TwoBlockRecord().Bytes();
     cut.pop_back();
@@ -291,6 +282,9 @@ TEST_F(ErdQueue, BadRecordIsMovedButRefused) {
     EXPECT_EQ(OpenWithInstallerValues(cut, true, erd), 0);
     EXPECT_EQ(erd.IsReady(), 0u);
     EXPECT_EQ(PrinterData(u"ERDPrintCapability"), cut);
+    EXPECT_FALSE(PrinterData(u"Key").has_value());
+    EXPECT_FALSE(InstallerValueExists(u"ERDPrintCapability"));
+    EXPECT_FALSE(InstallerValueExists(u"Mail"));
 }
 
 TEST_F(ErdQueue, QueueWithoutRecordOrDriverFails) {

@@ -116,11 +116,10 @@ TEST(Loader, ByPathByBareNameByNameAndByOrdinal) {
     HMODULE h = LoadLibraryW(path.c_str());
     ASSERT_NE(h, nullptr);
     using Answer = int (*)();
-    auto byName = reinterpret_cast<Answer>(GetProcAddress(h, "TestModuleAnswer"));
-    ASSERT_NE(byName, nullptr);
+    const auto byName = reinterpret_cast<Answer>(GetProcAddress(h, "TestModuleAnswer"));
+    const auto byOrdinal = reinterpret_cast<Answer>(GetProcAddress(h, MAKEINTRESOURCEA(2)));
+    ASSERT_TRUE(byName && byOrdinal);
     EXPECT_EQ(byName(), 42);
-    auto byOrdinal = reinterpret_cast<Answer>(GetProcAddress(h, MAKEINTRESOURCEA(2)));
-    ASSERT_NE(byOrdinal, nullptr);
     EXPECT_EQ(byOrdinal(), 2);
     EXPECT_EQ(GetProcAddress(h, MAKEINTRESOURCEA(3)), nullptr);
     EXPECT_EQ(GetProcAddress(h, "Absent"), nullptr);
@@ -136,11 +135,9 @@ TEST(Loader, ByPathByBareNameByNameAndByOrdinal) {
     EXPECT_TRUE(FreeLibrary(h));
     EXPECT_FALSE(FreeLibrary(h));
 
-    {
-        std::ofstream(prefix.DriveC() + "/NotAModule.dll") << "text, not a module";
-        EXPECT_EQ(LoadLibraryW(u"C:\\notamodule.DLL"), nullptr);
-        EXPECT_EQ(GetLastError(), 193u) << "ERROR_BAD_EXE_FORMAT";
-    }
+    std::ofstream(prefix.DriveC() + "/NotAModule.dll") << "text, not a module";
+    EXPECT_EQ(LoadLibraryW(u"C:\\notamodule.DLL"), nullptr);
+    EXPECT_EQ(GetLastError(), 193u) << "ERROR_BAD_EXE_FORMAT";
     EXPECT_EQ(LoadLibraryW(u"TESTMOD"), nullptr) << "no such module in System32 yet";
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
     std::string error;

@@ -32,7 +32,6 @@ inline constexpr int kOpkPort = 19100;
 
 using vanto_test::ReadFile;
 using vanto_test::SampleProfile;
-inline std::string RecordingsDir() { return std::string(VANTO_SHARED_DIR) + "/printers-recorded"; }
 
 // build/vprinter on the harness's ports and USB folder.
 class Vprinter : public vanto_test::VprinterProcess {

@@ -1,5 +1,5 @@
 // vprinter's pieces in-process: fault rules, PI paging, snmprec reading, and the agent's and
-// job-language session's handling of hostile input.
+// job-language session's handling of foreign, oversized and hostile input.
 #include "FaultPlan.h"
 #include "InkjetResponder.h"
 #include "JobLanguageSession.h"
@@ -10,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 
 namespace vprinter {
 namespace {
+
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // A rule's fields, what it hits (other channels do not advance it) and how it changes a reply;
 // every malformed rule is refused with a reason.
@@ -39,6 +42,11 @@ TEST(VprinterFaultRules, ParseSelectMutateAndReject) {
     EXPECT_EQ(cut, Bytes(20, 0x41));
     EXPECT_EQ(garbled.size(), reply.size());
     EXPECT_NE(garbled, reply);
+    FaultPlan half({*ParseFaultRule("snmp:lost,rate=0.5", error)}, 7);
+    int lost = 0;
+    for (int i = 0; i < 1000; ++i) lost += half.Next(Channel::Snmp).has_value();
+    EXPECT_GT(lost, 350);
+    EXPECT_LT(lost, 650);
     for (const char* bad : {"lost", "wifi:lost", "snmp:melted", "snmp:lost,count=-1", "snmp:lost,rate=1.5",
                             "snmp:lost,count", "snmp:late,delay=99999999", "snmp:lost,colour=red"}) {
         error.clear();
@@ -86,27 +94,10 @@ TEST(VprinterPaging, PagesJoinToThePayloadWithAShortLastPage) {
     }
 }
 
-// A raw reply stands in for its own command only, byte for byte; the PI request still pages the
-// payload, and the other commands keep their built replies.
-TEST(VprinterRawReplies, ReplaceTheReplyOfTheirCommandOnly) {
+// Raw replies serve the busy ink-jet of Answers.InkjetTraysMergeTheTrayDetailsIntoTheMediaSources
+// (tests/bidi); one for a command the printer has no reply of, or without its file, is refused.
+TEST(VprinterRawReplies, UnknownCommandsAndMissingFilesAreRefused) {
     std::string error;
-    const auto busy = LoadProfile(std::string(VANTO_SOURCE_DIR) + "/samples/printers/inkjet-usb-busy", error);
-    ASSERT_TRUE(busy) << error;
-    Profile profile = *busy;
-    profile.srBlock = {0x01, 0x16};
-    const InkjetResponder responder(profile);
-    const Bytes sr = *responder.Answer(Bytes{'s', 'r', 1, 0, 0}, 2048);
-    ASSERT_EQ(sr.size(), 27u);
-    EXPECT_EQ(std::string(sr.begin(), sr.begin() + 11), "sr:00:BUSY;");
-    EXPECT_EQ(*responder.Answer(Bytes{'p', 'c', 1, 0, 0}, 2048), (Bytes{'p', 'c', ':', 2, 0, 'N', 'A', ';'}));
-    const Bytes pm = *responder.Answer(Bytes{'p', 'm', 1, 0, 1}, 2048);
-    EXPECT_EQ(Bytes(pm.begin() + 3, pm.end() - 1), profile.pm14);
-    const Bytes pi = *responder.Answer(Bytes{'P', 'I', 6, 0, 1, 0xA0, 0, 0, 0, 8}, 2048);
-    ASSERT_GT(pi.size(), 16u);
-    const std::string piText(pi.begin() + 11, pi.end());
-    EXPECT_EQ(piText.rfind("PI:\xA0:", 0), 0u);
-    EXPECT_EQ(piText.find(":NA;"), std::string::npos) << "page 0 of the tray block is offered";
-
     TempFolder folder;
     folder.Write("p/profile.json", R"({"channels": ["snmp"], "raw_replies": {"st": "st.hex"}})");
     folder.Write("p/st.hex", "00");
@@ -150,6 +141,22 @@ TEST(VprinterHostileInput, AgentAnswersOnlyWholeRequestsAndTheSessionBoundsItsBu
                      0x19, 0x02, 0x01, 0x05, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00, 0x30, 0x0E, 0x30, 0x0C,
                      0x06, 0x08, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x05, 0x00, 0x05, 0x00};
     ASSERT_TRUE(agent.Handle(good));
+    // Only version 1 with the community "vintal" is answered.
+    Bytes foreign = good;
+    foreign[7] = 'x';
+    Bytes version2 = good;
+    version2[4] = 1;
+    EXPECT_FALSE(agent.Handle(foreign));
+    EXPECT_FALSE(agent.Handle(version2));
+    // A reply above the message limit becomes tooBig (error-status 1, index 0) without the value.
+    Profile tiny;
+    tiny.snmpMaxMessage = 484;
+    tiny.mib.LoadSnmprec("1.3.6.1.2.1.1.5.0|4|" + std::string(500, 'x') + "\n");
+    const auto tooBig = SnmpAgent(tiny).Handle(good);
+    ASSERT_TRUE(tooBig);
+    const Bytes status{0x02, 0x01, 0x05, 0x02, 0x01, 0x01, 0x02, 0x01, 0x00};
+    EXPECT_NE(std::search(tooBig->begin(), tooBig->end(), status.begin(), status.end()), tooBig->end());
+    EXPECT_LT(tooBig->size(), 484u);
     for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(agent.Handle(std::span(good.data(), n))) << n;
     std::mt19937 rng(3);
     for (int i = 0; i < 20000; ++i) {
@@ -165,11 +172,21 @@ TEST(VprinterHostileInput, AgentAnswersOnlyWholeRequestsAndTheSessionBoundsItsBu
     EXPECT_TRUE(session.Feed(line, close).empty());
     EXPECT_TRUE(close);
 
+    // A request split across writes after print-job noise is answered once; command 1 answers
+    // with status 0x81 first.
+    JobLanguageSession split(profile);
+    const std::string sysName = "@OPK MDR CM=\"0000050201010500\"\r\n";
+    EXPECT_TRUE(split.Feed(B("\x1b%-12345X@PJL JOB\r\n\x0c" + sysName.substr(0, 10)), close).empty());
+    EXPECT_EQ(split.Feed(B(sysName.substr(10)), close).size(), 1u);
+    const auto command1 = split.Feed(B("@OPK MDR CM=\"0100050201010500\"\r\n"), close);
+    ASSERT_EQ(command1.size(), 1u);
+    EXPECT_NE(std::string(command1[0].begin(), command1[0].end()).find("\"8100"), std::string::npos);
+
     // Element lengths that overrun, arcs with oversized counts, odd hex: status 0x81, no crash.
     JobLanguageSession fresh(profile);
     for (const char* body : {"0000FF0201", "00000502018F01", "000", "0000850000000001", "02"}) {
         const std::string req = std::string("@OPK MDR CM=\"") + body + "\"\r\n";
-        const auto replies = fresh.Feed(Bytes(req.begin(), req.end()), close);
+        const auto replies = fresh.Feed(B(req), close);
         ASSERT_EQ(replies.size(), 1u) << body;
         const std::string text(replies[0].begin(), replies[0].end());
         EXPECT_NE(text.find("\"8081\""), std::string::npos) << body << " -> " << text;

@@ -37,36 +37,6 @@ bool Readable(int fd, int ms)
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void PutLength(Bytes& out, size_t n)
-{
-    if (n < 0x80) {
-        out.push_back(static_cast<uint8_t>(n));
-    } else {
-        out.push_back(0x82);
-        out.push_back(static_cast<uint8_t>(n >> 8));
-        out.push_back(static_cast<uint8_t>(n));
-    }
-}
-
-void PutTlv(Bytes& out, uint8_t tag, const Bytes& content)
-{
-    out.push_back(tag);
-    PutLength(out, content.size());
-    out.insert(out.end(), content.begin(), content.end());
-}
-
-Bytes OidBytes(const zk::Oid& oid)
-{
-    Bytes b{static_cast<uint8_t>(oid[0] * 40 + oid[1])};
-    for (size_t i = 2; i < oid.size(); ++i) {
-        uint32_t arc = oid[i];
-        Bytes tmp{static_cast<uint8_t>(arc & 0x7F)};
-        while (arc >>= 7) tmp.insert(tmp.begin(), static_cast<uint8_t>(0x80 | (arc & 0x7F)));
-        b.insert(b.end(), tmp.begin(), tmp.end());
-    }
-    return b;
-}
-
 bool ReadAll(int fd, uint8_t* out, size_t n)
 {
     size_t got = 0;
@@ -90,34 +60,6 @@ void WriteFrame(int fd, uint8_t selector, const Bytes& payload)
 }  // namespace
 
 Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answers)
-{
-    const auto header = zk::ReadSnmpHeader(request);
-    if (!header) return {};
-    Bytes list;
-    for (const AgentAnswer& a : answers) {
-        Bytes pair;
-        PutTlv(pair, zk::kBerOid, OidBytes(*zk::ParseOidText(a.oid)));
-        PutTlv(pair, zk::kBerOctetString, ToBytes(a.value));
-        PutTlv(list, zk::kBerSequence, pair);
-    }
-    const int32_t id = header->requestId;
-    Bytes pdu;
-    PutTlv(pdu, zk::kBerInteger,
-           {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16), static_cast<uint8_t>(id >> 8),
-            static_cast<uint8_t>(id)});
-    PutTlv(pdu, zk::kBerInteger, {0});
-    PutTlv(pdu, zk::kBerInteger, {0});
-    PutTlv(pdu, zk::kBerSequence, list);
-    Bytes body;
-    PutTlv(body, zk::kBerInteger, {0});
-    PutTlv(body, zk::kBerOctetString, ToBytes("vintal"));
-    PutTlv(body, zk::kPduGetResponse, pdu);
-    Bytes message;
-    PutTlv(message, zk::kBerSequence, body);
-    return message;
-}
 
 FakePort::FakePort(zk::CSocket listener, Session session)
     : m_listener(std::move(listener)), m_session(std::move(session))

@@ -1,9 +1,8 @@
 // Printers under the tests' own control, for replies vprinter never sends (split, layout-less,
 // hostile frame lengths): a job-language port and a USB device socket, each served by a thread
-// and stopped on destruction; and SNMP answers built byte by byte.
+// and stopped on destruction.
 #pragma once
 
-#include "modules/transport/CSnmpCodec.h"
 #include "modules/transport/CSocket.h"
 
 #include <atomic>
@@ -18,13 +17,6 @@ namespace zktest {
 using Bytes = std::vector<uint8_t>;
 
 Bytes ToBytes(const std::string& text);
-
-// A GetResponse to `request` with these bindings.
-struct AgentAnswer {
-    std::string oid;    // dotted identifier to answer with
-    std::string value;  // octet-string value
-};
-Bytes SnmpResponseTo(const Bytes& request, const std::vector<AgentAnswer>& answers);
 
 // One piece of a reply, sent after a delay.
 struct Datagram {

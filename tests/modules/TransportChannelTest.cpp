@@ -3,6 +3,7 @@
 #include "FakePrinters.h"
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
+#include "modules/transport/CSnmpCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// Searches against vprinter fleets: found whole and once, stop semantics, and the refusal of
-// searches that would leave loopback or are malformed.
+// Searches against vprinter fleets: stop semantics, stale hit values, the module's own name
+// filter, and the refusal of searches that would leave loopback or are malformed.
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
 #include "support/VprinterProcess.h"
@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,7 +23,6 @@ struct Collector {
     ZkModule* zk = nullptr;
     std::mutex lock;
     std::multiset<std::string> addresses;
-    std::map<std::string, std::string> names;
     std::atomic<bool> stopReturned{false};
     std::atomic<int> lateCallbacks{0};
     std::atomic<int> callbacks{0};
@@ -44,8 +42,6 @@ void OnHit(uint64_t a, uint32_t b, uint32_t c, void* context)
         col->addresses.insert(result->szAddress);
         EXPECT_EQ(std::string(result->pAddressList->szAddress), result->szAddress);
         EXPECT_EQ(result->pAddressList->pNext, nullptr);
-        col->names[result->szAddress] =
-            std::string(result->pDeviceName ? result->pDeviceName : "") + "|" + result->pDeviceID;
         EXPECT_EQ(col->zk->DeleteProbeResult(result), kZkOk);
         EXPECT_EQ(col->zk->DeleteProbeResult(result), kZkBadArgument);  // freed once only
     }
@@ -113,24 +109,6 @@ protected:
 
 }  // namespace
 
-TEST_F(TransportDiscovery, FleetInOneRangeIsFoundWholeAndOnce)
-{
-    const auto addresses = FleetAddresses("127.0.156.", 50);
-    const auto fleet = Fleet(addresses);
-    const ZKProbeContext ctx = Range("127.0.156.1", "127.0.156.254", 300, 3);
-    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
-    ASSERT_NE(probe, 0u);
-    EXPECT_TRUE(WaitForHits(50, 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // every round over: no repeats
-    EXPECT_EQ(m_zk.StopProbe(probe), kZkOk);
-    m_col.stopReturned = true;
-    EXPECT_EQ(m_zk.StopProbe(probe), kZkBadHandle);
-
-    std::lock_guard guard(m_col.lock);
-    EXPECT_EQ(m_col.addresses, std::multiset<std::string>(addresses.begin(), addresses.end()));
-    EXPECT_EQ(m_col.names["127.0.156.8"].rfind("CP4500C-2F|MFG:Vintal;MDL:Corvia CP-4500c;", 0), 0u);
-}
-
 TEST_F(TransportDiscovery, NoCallbackAfterStopEvenMidSearch)
 {
     const auto fleet = Fleet(FleetAddresses("127.0.157.", 40));
@@ -172,10 +150,10 @@ TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
 
     Collector filtered;
     filtered.zk = &m_zk;
-    const ZKProbeContext both = Range("127.0.159.7", "127.0.159.8", 200, 1);
+    const ZKProbeContext both = Range("127.0.159.7", "127.0.159.8", 200, 2);  // the second round repeats no hit
     const uint64_t named = m_zk.StartProbe("cp4500c-2f", &both, OnHit, &filtered);
     ASSERT_NE(named, 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
     m_zk.StopProbe(named);
     EXPECT_EQ(filtered.addresses, std::multiset<std::string>{"127.0.159.7"});
 }

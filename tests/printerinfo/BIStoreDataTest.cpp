@@ -39,7 +39,7 @@ protected:
 
 }  // namespace
 
-TEST_F(BIStoreDataTest, NumberUnderAKeyThatDoesNotExistYetCreatesIt) {
+TEST_F(BIStoreDataTest, NumberUnderAKeyThatDoesNotExistYetCreatesItAndTypedValuesAndSizes) {
     ASSERT_EQ(OpenQueueKeyDirectly(), nullptr) << "a fresh queue has no store key";
     DWORD dw = 1;
     EXPECT_FALSE(store.ReadDWORD(u"BIModelInfoBits", &dw));
@@ -50,9 +50,7 @@ TEST_F(BIStoreDataTest, NumberUnderAKeyThatDoesNotExistYetCreatesIt) {
     ASSERT_NE(h, nullptr);
     RegCloseKey(h);
     EXPECT_EQ(store.GetModelInfoBits(), 0x306u);
-}
 
-TEST_F(BIStoreDataTest, TypedValuesAndSizes) {
     ASSERT_TRUE(store.WriteModelName(u"Model-P200"));
     BYTE buffer[64] = {};
     DWORD cb = sizeof(buffer);
@@ -105,7 +103,7 @@ TEST_F(BIStoreDataTest, CassetteWritesPastTheCountFailAndShortBlobsReadAsZeros) 
     EXPECT_EQ(store.GetCassetteNum(), 3u);
 }
 
-TEST_F(BIStoreDataTest, ProhibitSetsRoundTripExactly) {
+TEST_F(BIStoreDataTest, ProhibitSetsRoundTripExactlyAndBadSizesAndShortBlobsAreRefused) {
     SBIProhibitSet empty;
     ASSERT_TRUE(store.WriteProhibitInfo(&empty));
     DWORD size = 0;
@@ -130,14 +128,8 @@ TEST_F(BIStoreDataTest, ProhibitSetsRoundTripExactly) {
         for (size_t i = 0; i < set.groups[g].items.size(); ++i)
             EXPECT_EQ(std::memcmp(&read.groups[g].items[i], &set.groups[g].items[i], 16), 0) << g << "/" << i;
     }
-}
 
-TEST_F(BIStoreDataTest, ProhibitReadRefusesBadSizesAndShortBlobs) {
-    SBIProhibitSet set;
-    set.groups.push_back({{{35, 9, 0, 0}}});
-    ASSERT_TRUE(store.WriteProhibitInfo(&set));
-    SBIProhibitSet read;
-
+    // Reads refuse sizes below the header or past belief, and blobs shorter than their counts.
     ASSERT_TRUE(store.WriteDWORD(u"BIProhibitBuffSize", 3));
     EXPECT_FALSE(store.ReadProhibitInfo(&read)) << "a size below the header";
     ASSERT_TRUE(store.WriteDWORD(u"BIProhibitBuffSize", 0xFFFFFFFF));
@@ -194,18 +186,14 @@ TEST_F(BIStoreDataTest, TwoProcessesWritingCassettesOfOneQueueLoseNoWrite) {
     }
 }
 
-TEST(BIStoreDataSetup, QueueWithoutIdentifierHasNoStore) {
+TEST(BIStoreDataSetup, QueueWithoutIdentifierOrAUDFModuleHasNoStore) {
     storetest::QueuePrefix prefix;
     BIStoreData store;
     ASSERT_TRUE(store.Initialize(kQueueW));
     EXPECT_FALSE(store.WriteDWORD(u"BIStoreFlag", 1)) << "values of a queue without KDPQGUID have no key";
-}
 
-TEST(BIStoreDataSetup, DataFileWithoutAUDFModuleFails) {
-    vanto_test::TempPrefix prefix;
     storetest::AddEditedDriver("No Store Driver", "Q2", "KDAUDF01", "", prefix.Root() + "/scratch-a");
     storetest::GiveQueueGUID(u"Q2");
-    BIStoreData store;
     EXPECT_FALSE(store.Initialize(u"Q2"));
 
     storetest::AddEditedDriver("Missing Store Driver", "Q3", "KDAUDF01", "KDAUDF01=NOSUCH.DLL",
@@ -218,9 +206,8 @@ TEST(BIStoreDataSetup, DataFileWithoutAUDFModuleFails) {
     EXPECT_EQ(audf.LoadAUDF(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\NOSUCH.INI"), AUDF_E_FAIL);
     HKEY h = nullptr;
     EXPECT_EQ(audf.OpenKey(u"SOFTWARE", KEY_READ, &h), AUDF_FUNCTION_MISSING);
-}
 
-TEST(CAUDFWrapperKey, QueueKeyIsBounded) {
+    // The queue's key name is bounded.
     std::u16string key;
     ASSERT_TRUE(CAUDFWrapper::BuildQueueKey(u"Drv", u"{G}", key));
     EXPECT_EQ(key, u"SOFTWARE\\KELDA\\PRINTER\\Drv\\{G}");

@@ -57,7 +57,7 @@ inline void AddEditedDriver(const std::string& driver, const std::string& queue,
     out.close();
     ASSERT_TRUE(found) << key << " is not in the sample data file";
     std::string error;
-    ASSERT_TRUE(vplat::AddDriver(driver, scratch, BuiltDriverFiles(), {}, error)) << error;
+    ASSERT_TRUE(vplat::AddDriver(driver, scratch, BuiltDriverFiles(), vanto_test::SampleDriverModules(), error)) << error;
     ASSERT_TRUE(vplat::AddQueue(queue, driver, "IP_127.0.1.1", error)) << error;
 }
 

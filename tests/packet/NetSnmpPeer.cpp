@@ -59,8 +59,6 @@ PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) {
         message.community.assign(reinterpret_cast<char*>(community), communityLength);
         message.command = parsed->command;
         message.requestId = parsed->reqid;
-        message.errorStatus = parsed->errstat;
-        message.errorIndex = parsed->errindex;
         for (netsnmp_variable_list* var = parsed->variables; var; var = var->next_variable) {
             PeerBinding binding;
             binding.oid.assign(var->name, var->name + var->name_length);

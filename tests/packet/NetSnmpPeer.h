@@ -19,8 +19,6 @@ struct PeerMessage {
     std::string community;
     int command = 0;
     long requestId = -1;
-    long errorStatus = -1;
-    long errorIndex = -1;
     std::vector<PeerBinding> bindings;
 };
 

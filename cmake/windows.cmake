@@ -146,7 +146,7 @@ vanto_windows_test(test_vanto_tool SOURCES ${t}/windows/VantoToolTest.cpp LIBS v
 add_dependencies(test_vanto_tool vanto_tool vanto_library ZKAPI7x64 ZKNETx64 vanto_audf vanto_cfgx_module)
 
 # The log tests with the Windows TempPrefix (tests/windows/support): the machine is the prefix.
-vanto_windows_test(test_log SOURCES ${t}/common/BILoggingTest.cpp LIBS vanto_common)
+vanto_windows_test(test_log SOURCES ${t}/common/BILoggingTest.cpp LIBS vanto_common vanto_tool_platform)
 target_include_directories(test_log BEFORE PRIVATE ${t}/windows)
 
 # The sample driver's binary resource tables, as samples/driver/tables makes them for Linux: the
@@ -186,6 +186,6 @@ vanto_windows_test(test_printerinfo SOURCES
   ${t}/printerinfo/AUDFModuleTest.cpp ${t}/printerinfo/BIStoreDataTest.cpp ${t}/printerinfo/BITableLoadTest.cpp
   ${t}/printerinfo/FailingAllocator.cpp ${t}/printerinfo/PaperInfoTest.cpp ${t}/printerinfo/ProhibitInfoTest.cpp
   ${t}/printerinfo/test_printerinfo_object.cpp
-  LIBS vanto_printerinfo vanto_restable_compiler winspool)
+  LIBS vanto_printerinfo vanto_restable_compiler vanto_tool_platform)
 target_include_directories(test_printerinfo BEFORE PRIVATE ${t}/windows)
 add_dependencies(test_printerinfo vanto_audf vanto_driver_tables ZKAPI7x64)

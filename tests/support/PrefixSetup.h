@@ -15,13 +15,24 @@ namespace vanto_test {
 
 inline constexpr const char* kSampleDriverName = "Vintal Universal Driver";
 
+// The rendering and configuration modules of the drivers the tests install: the data file's
+// UIModule on Linux. Wine's spooler makes a queue only with a real one, the system's PostScript
+// driver, which lies in the driver folder already; the library's modules are named by the data file.
+inline vplat::DriverFiles SampleDriverModules() {
+#ifdef _WIN32
+    return {"", "wineps.drv", "wineps.drv"};
+#else
+    return {};
+#endif
+}
+
 // Installs the sample driver from samples/driver/ with the built files `extraDriverFiles` and,
 // unless `queue` is empty, adds that queue on `port`; a failure is a test failure naming it.
 inline void InstallSampleDriver(const std::string& queue, const std::string& port,
                                 const std::vector<std::string>& extraDriverFiles) {
     std::string error;
-    if (!vplat::AddDriver(kSampleDriverName, std::string(VANTO_SOURCE_DIR) + "/samples/driver", extraDriverFiles, {},
-                          error)) {
+    if (!vplat::AddDriver(kSampleDriverName, std::string(VANTO_SOURCE_DIR) + "/samples/driver", extraDriverFiles,
+                          SampleDriverModules(), error)) {
         ADD_FAILURE() << "driver add: " << error;
         return;
     }

@@ -1,11 +1,12 @@
 // TempPrefix of the Windows test programs: the same name and calls as tests/support/TempPrefix.h.
 // On Windows the machine itself is the prefix (under Wine, the throw-away WINEPREFIX of
-// scripts/test-windows): drivers and queues go through the spooler (platform/prefix.h of
-// tests/windows), and a TempPrefix clears what the tests leave behind - the queues and drivers
-// this process added, HKLM "SOFTWARE\KELDA" (the log switch and the queues' stores), the drivers'
+// scripts/test-windows): drivers and queues go through the spooler (platform/prefix.h, made for
+// Windows in platform/windows), and a TempPrefix clears what the tests leave behind - the sample
+// driver and its queues, HKLM "SOFTWARE\KELDA" (the log switch and the queues' stores), the drivers'
 // shared folders and C:\VANTOLOG - when it is made and again when it ends.
 #pragma once
 
+#include "platform/TextUtil.h"
 #include "platform/prefix.h"
 #include "support/PrefixSetup.h"
 
@@ -59,8 +60,31 @@ private:
         std::filesystem::create_directories(m_root, ec);
         if (ec) ADD_FAILURE() << "cannot make " << m_root;
     }
+    // Deletes the sample driver's queues, then the driver.
+    static void RemoveSampleDriver() {
+        DWORD needed = 0, count = 0;
+        EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+        std::vector<BYTE> buffer(needed);
+        if (needed > 0 && EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &count)) {
+            const auto* printers = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+            for (DWORD i = 0; i < count; ++i) {
+                if (printers[i].pDriverName == nullptr ||
+                    vplat::detail::ToUtf8(printers[i].pDriverName) != kSampleDriverName)
+                    continue;
+                HANDLE printer = nullptr;
+                PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+                if (OpenPrinterW(printers[i].pPrinterName, &printer, &access)) {
+                    DeletePrinter(printer);
+                    ClosePrinter(printer);
+                }
+            }
+        }
+        std::wstring environment = L"Windows x64", driver = std::filesystem::path(kSampleDriverName).wstring();
+        DeletePrinterDriverExW(nullptr, environment.data(), driver.data(), 0, 0);
+    }
+
     void Clear() const {
-        vplat::RemoveAddedDriversAndQueues();
+        RemoveSampleDriver();
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA");
         std::error_code ec;
         std::filesystem::remove_all(DriveC() + "/VANTOLOG", ec);

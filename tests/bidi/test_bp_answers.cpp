@@ -490,46 +490,12 @@ Bytes Command(const Bytes& block, const std::string& status = "00") {
     return Join({Text("\x01sr:" + status + ":"), {static_cast<BYTE>(block.size()), 0, ':'}, block, Text(";")});
 }
 
-int Analyze(const Bytes& reply, int form, BICassetteList* list) {
-    CBIDI_BP bidi;
-    return bidi.AnalyzeCassetteDetialInfo(reply.data(), static_cast<DWORD>(reply.size()), list, form);
-}
-
 }  // namespace
 
-TEST(CassetteDetails, RecordsUpdateKnownTraysAddNewOnesAndStopAtTheEnd) {
-    const Bytes block = Join({{0x01, 0x16},
-                              Record(0x0101, 0xFFFF, 1, 3, 9, 1),  // tray of bit 0x2: in the list
-                              Record(0x0999, 10, 1, 1, 1, 1),      // unknown code
-                              Record(0x0104, 300, 0, 5, 5, 5),     // bit 0x200, paper not valid
-                              Text(";"),
-                              Record(0x0102, 20, 1, 1, 1, 1)});
-    VANTO_CASETTE_INFO known{};
-    known.wPaperSourceBit = 0x2;
-    known.wPaperSourceEID = 4;
-    known.wCurrentLevel = 7;
-    const std::vector<Tray> expected = {{0x2, 4, 9, 3, 1, kUnknown, 0}, {0x200, 0, 0, 0, 0, 300, 0}};
-    for (int form : {BP_CASSETTE_FORM_COMMAND, BP_CASSETTE_FORM_PI}) {
-        SCOPED_TRACE(form);
-        BICassetteList list = {known};
-        EXPECT_EQ(Analyze(form == BP_CASSETTE_FORM_PI ? block : Command(block), form, &list), 1);
-        EXPECT_EQ(Trays(list), expected);
-    }
-    // A last record with the 16 bytes read is whole; the shortest command reply has no record.
-    BICassetteList list;
-    Bytes last = Join({{0x01, 0x0E}, Record(0x0300, 5, 0, 0, 0, 0)});
-    last.resize(2 + 16);
-    EXPECT_EQ(Analyze(last, BP_CASSETTE_FORM_PI, &list), 1);
-    EXPECT_EQ(Trays(list), (std::vector<Tray>{{0x400, 0, 0, 0, 0, 5, 0}}));
-    Bytes shortest = Command(Join({{0x01, 0x16}, Bytes(13, ';')}));
-    ASSERT_EQ(shortest.size(), 26u);
-    shortest.erase(shortest.begin());
-    EXPECT_EQ(Analyze(shortest, BP_CASSETTE_FORM_COMMAND, &list), 1);
-}
-
-// A printer that says it has no details is told apart from a reply that is damaged or not a
-// tray-details reply at all, and a failed analysis leaves the list as it was.
-TEST(CassetteDetails, DamagedRepliesFail) {
+// How the records merge is checked against live printers (InkjetTraysMerge...); here the bounds
+// of the reply. A printer that says it has no details is told apart from a reply that is damaged
+// or not a tray-details reply at all, and a failed analysis leaves the list as it was.
+TEST(CassetteDetails, RepliesAtTheirBoundsReadAndDamagedOnesFail) {
     const Bytes good = Join({{0x01, 0x16}, Record(0x0100, 50, 1, 1, 9, 0), Record(0x0101, 20, 1, 1, 9, 0)});
     // A record with fewer bytes before the end than its length of 22 (the command form's ";" counts).
     const Bytes cut14(good.begin(), good.begin() + 2 + 22 + 14), cut21(good.begin(), good.begin() + 2 + 22 + 21);
@@ -539,7 +505,13 @@ TEST(CassetteDetails, DamagedRepliesFail) {
     shortCommand.resize(24);
     Bytes otherCommand = Command(good);
     otherCommand[2] = 't';  // "st:": the status command's reply
+    // The shortest command reply, 25 bytes, has no record; a last record of 16 bytes is whole.
+    Bytes shortest = Command(Join({{0x01, 0x16}, Bytes(13, ';')}));
+    shortest.erase(shortest.begin());
+    Bytes last16 = Join({{0x01, 0x0E}, Record(0x0300, 5, 0, 0, 0, 0)});
+    last16.resize(2 + 16);
     const std::vector<std::tuple<const char*, Bytes, int, CassetteReply>> cases = {
+        {"25 bytes", shortest, kCassetteReplyCommand, CassetteReply::Merged},
         {"status 01", Command(good, "01"), kCassetteReplyCommand, CassetteReply::NoDetails},
         {"NA", Join({Text("sr:00:NA;"), {0x01, 0x16, ';'}, Bytes(17, 0)}), kCassetteReplyCommand,
          CassetteReply::NoDetails},
@@ -561,9 +533,17 @@ TEST(CassetteDetails, DamagedRepliesFail) {
         EXPECT_EQ(AnalyzeCassetteReply(reply, form, &list), result) << what;
         EXPECT_EQ(Trays(list), Trays({known})) << what;
     }
-    BICassetteList list;
+    // A known tray keeps its source ID; its level starts again at 0.
+    known.wPaperSourceEID = 4;
+    known.wCurrentLevel = 7;
+    BICassetteList list = {known};
+    EXPECT_EQ(AnalyzeCassetteReply(good, kCassetteReplyPI, &list), CassetteReply::Merged);
+    EXPECT_EQ(Trays(list), (std::vector<Tray>{{0x1, 4, 9, 1, 0, 50, 0}, {0x2, 0, 9, 1, 0, 20, 0}}));
+    list.clear();
+    EXPECT_EQ(AnalyzeCassetteReply(last16, kCassetteReplyPI, &list), CassetteReply::Merged);
+    EXPECT_EQ(Trays(list), (std::vector<Tray>{{0x400, 0, 0, 0, 0, 5, 0}}));
     Bytes fifteen = {0x01, 0x16, ';'};
     fifteen.resize(15);
-    EXPECT_EQ(Analyze(fifteen, BP_CASSETTE_FORM_PI, &list), 0) << "15 bytes";
+    EXPECT_EQ(CBIDI_BP().AnalyzeCassetteDetialInfo(fifteen.data(), 15, &list, BP_CASSETTE_FORM_PI), 0) << "15 bytes";
     EXPECT_EQ(CBIDI_BP().AnalyzeCassetteDetialInfo(nullptr, 30, &list, BP_CASSETTE_FORM_PI), 0);
 }

@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -23,36 +22,6 @@ protected:
     vanto_test::TempPrefix m_prefix;  // the thread's code page comes from the prefix
     CProbeMode m_mode;
 };
-
-// Subnets in call order, the six parameters unchanged; a range and one address copied, the
-// address upper-cased.
-TEST_F(CProbeModeTest, SubnetsRangeAndAddressReachTheContextAsGiven) {
-    ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.132.0", u"255.255.255.0"), 1);
-    ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.133.0", u"255.255.255.128"), 1);
-    ASSERT_EQ(m_mode.SetProbeMode(2, 300, 2, 161, 50, 64, 9), 1);
-    const ZKProbeContext& c = m_mode.ProbeContext();
-    EXPECT_EQ(c.dwProbeType, 2u);
-    EXPECT_EQ((std::vector<uint32_t>(c.dwParam, c.dwParam + 6)), (std::vector<uint32_t>{300, 2, 161, 50, 64, 9}));
-    EXPECT_EQ(c.dwReserved, 0u);
-    const ZKProbeSubnet* first = FirstSubnet(c);
-    ASSERT_NE(first, nullptr);
-    EXPECT_STREQ(first->szNetworkAddress, "127.0.132.0");
-    ASSERT_NE(first->pNext, nullptr);
-    EXPECT_STREQ(first->pNext->szSubnetMask, "255.255.255.128");
-    EXPECT_EQ(first->pNext->pNext, nullptr);
-    EXPECT_FALSE(m_mode.NameFilter());
-
-    ASSERT_EQ(m_mode.SetContextIPRANGE(u"127.0.132.1", u"127.0.132.254"), 1);
-    ASSERT_EQ(m_mode.SetProbeMode(3, 0, 0, 0, 0, 0, 0), 1);
-    EXPECT_EQ(Text(m_mode.ProbeContext().typeContext), "127.0.132.1");
-    EXPECT_EQ(Text(m_mode.ProbeContext().typeContext + 64), "127.0.132.254");
-
-    ASSERT_EQ(m_mode.SetContextIPADR(u"127.0.132.a"), 1);
-    ASSERT_EQ(m_mode.SetProbeMode(4, 0, 0, 0, 0, 0, 0), 1);
-    EXPECT_EQ(m_mode.ProbeContext().dwProbeType, 4u);
-    EXPECT_EQ(Text(m_mode.ProbeContext().typeContext), "127.0.132.A");
-    EXPECT_EQ(m_mode.ProbeContext().typeContext[64], 0);
-}
 
 TEST_F(CProbeModeTest, ANameSearchDropsEarlierSubnetsAndSearchesAsSubnetsWithTheFilterOn) {
     ASSERT_EQ(m_mode.SetSubnetAddress(u"127.0.132.0", u"255.255.255.0"), 1);

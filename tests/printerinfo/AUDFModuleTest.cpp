@@ -3,8 +3,6 @@
 #include "platform/prefix.h"
 #include "support/TempPrefix.h"
 
-#include <cstring>
-
 namespace {
 
 using CreateKeyFn = LSTATUS (*)(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const SECURITY_ATTRIBUTES*, PHKEY, LPDWORD);

@@ -5,7 +5,6 @@
 #include "tables/CBITableData.h"
 
 #include <filesystem>
-#include <fstream>
 
 using storetest::kQueueW;
 

@@ -8,7 +8,6 @@
 #include "printerinfo/CBIProhibitInfo.h"
 #include "tables/TableTestUtil.h"
 
-#include <algorithm>
 #include <array>
 
 using nlohmann::json;

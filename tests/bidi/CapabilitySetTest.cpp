@@ -89,7 +89,8 @@ TEST(CapabilitySet, SourceBitsAbove15JoinCombinationsButGetNoCassette) {
     EXPECT_EQ(bidi.CapabilitySet().Elements(CAPFUNC_PAPERSOURCE), (std::vector<DWORD>{0x1, 0x10000, 0x80000000}));
     ASSERT_EQ(bidi.ComputeForbiddenPairs(), 1);
     EXPECT_EQ(bidi.CapabilitySet().AllCombinations().size(), 6u);
-    EXPECT_EQ(bidi.GetForbiddenPairs(), (std::vector<DisableCombination>{{0, 2, 9, 0x80000000}, {0, 2, 11, 0x1}, {0, 2, 11, 0x10000}}));
+    EXPECT_EQ(bidi.GetForbiddenPairs(),
+              (std::vector<DisableCombination>{{0, 2, 9, 0x80000000}, {0, 2, 11, 0x1}, {0, 2, 11, 0x10000}}));
 }
 
 TEST(CapabilitySet, BaseListsKeepFirstSeenOrderAndMasksKeepKnownBits) {

@@ -131,7 +131,8 @@ protected:
         // A stacker whose offset-stacking list ends before its row; capital-L duplex text only;
         // storage named "Storage HDD" beside a lower-case "printer cf".
         page("Short", kQlmPage04,
-             Texts(kStorageDescr, {"printer cf", "Storage HDD"}) + Texts(kPathDescription, {"Duplex Long Edge Binding"}) +
+             Texts(kStorageDescr, {"printer cf", "Storage HDD"}) +
+                 Texts(kPathDescription, {"Duplex Long Edge Binding"}) +
                  Texts(kOutputName, {"Face-down Tray", "Stacker"}) + Ints(kOffsetStacking, {3}));
         // A stacker whose offset-stacking column answers text; a lower-case RAM disk.
         page("NoOffsets", kQlmPage04,
@@ -142,7 +143,8 @@ protected:
         page("Wide", kQlmPage04,
              Paths({3, 4}, {4, 3}, {9000000, 140000}, {1000000, 85000}, {100001, 50000}, {99999, 30000}) +
                  Texts(kInputName, {"Tray 1", "MP Tray", "Tray 2"}) + Ints(kInputPaperSize, {9, 1, 8}) +
-                 Ints(kInputPaperType, {1, 2}) + Ints(kInputCapacity, {500, 100, 500}) + Ints(kInputLevel, {10, 20, 30}));
+                 Ints(kInputPaperType, {1, 2}) + Ints(kInputCapacity, {500, 100, 500}) +
+                 Ints(kInputLevel, {10, 20, 30}));
         // Limits whose 32-bit arithmetic would overflow: x254 in unit 3, x100 in unit 4; simplex at
         // row 2 with a unit at row 1 only.
         page("Over3", kQlmPage04, Paths({5}, {3}, {8454661}, {85000}, {50000}, {30000}));
@@ -159,7 +161,8 @@ protected:
         queues.push_back({"OemH2", "127.0.89.121", WriteProfile(m_files, "oemh2", snmp, twoInputs)});
         // Ink-jets on D4: a status without ink field; a storage field of version 16 and a
         // confidential-job element running past the reply's end.
-        queues.push_back({"NoInk", "USB023", InkjetD4(m_files, "noink", "USB023", kInkjetId, "01 01 04 0A 03 11 00 08")});
+        queues.push_back(
+            {"NoInk", "USB023", InkjetD4(m_files, "noink", "USB023", kInkjetId, "01 01 04 0A 03 11 00 08")});
         queues.push_back({"Broken", "USB024",
                           InkjetD4(m_files, "broken", "USB024",
                                    "MFG:Vintal;MDL:Aquila IJ-300;CMD:BDC,D4PX,QLMPR1;FID:DPA;CLS:PRINTER;",
@@ -404,7 +407,8 @@ TEST_F(Answers, UserDefinedLimitsAtTheChosenRowInBothUnits) {
     EXPECT_EQ(LimitsOfQueue("MonoOpk"), (Limits{3556, 2159, 1270, 762, 1400, 850, 500, 300}));
     // Paths [3, 4] take row 1; 9 m in micrometres fits the unit's arithmetic.
     EXPECT_EQ(LimitsOfQueue("Wide"), (Limits{90000, 10000, 1001, 1000, 35433, 3937, 394, 394}));
-    for (const char* queue : {"Over3", "Over4", "NoUnit", "Bare"}) EXPECT_EQ(LimitsOfQueue(queue), std::nullopt) << queue;
+    for (const char* queue : {"Over3", "Over4", "NoUnit", "Bare"})
+        EXPECT_EQ(LimitsOfQueue(queue), std::nullopt) << queue;
 
     // System OEM printers copy the record; ink-jets leave the record as it was.
     EXPECT_EQ(LimitsOfQueue("OemLocal"), (Limits{2970, 2100, 1000, 900, 1169, 826, 394, 354}));

@@ -352,7 +352,8 @@ TEST_F(BPConnection, PrinterVerbShowsDeviceCategoryChannelStatusAndInkjetMedia) 
     bidi->Close();
     const ToolRun ink = Vanto("printer Ink14");
     ASSERT_EQ(ink.status, 0) << ink.out;
-    for (const std::string& line : expected) EXPECT_NE(ink.out.find(line), std::string::npos) << line << "\n" << ink.out;
+    for (const std::string& line : expected)
+        EXPECT_NE(ink.out.find(line), std::string::npos) << line << "\n" << ink.out;
 
     // A page printer: no media section; forced ink-jet on it: media not available.
     const ToolRun page = Vanto("printer Colour");

@@ -60,7 +60,8 @@ TEST(FaultMatrix, EveryPrinterUnderEveryFaultFailsClearlyOrAnswersTruly) {
     for (const auto& entry : fs::directory_iterator(std::string(VANTO_SOURCE_DIR) + "/samples/printers")) {
         if (!entry.is_directory()) continue;
         const std::string name = entry.path().filename().string();
-        const bool onUsb = nlohmann::json::parse(ReadFile(entry.path().string() + "/profile.json")).contains("usb_port");
+        const bool onUsb =
+            nlohmann::json::parse(ReadFile(entry.path().string() + "/profile.json")).contains("usb_port");
         matrix.push_back({name, onUsb ? "USB" + std::to_string(usb++) : "127.0.93." + std::to_string(address++)});
         live.AddQueue("M-" + name, onUsb ? matrix.back().where : "IP_" + matrix.back().where);
     }
@@ -88,8 +89,8 @@ TEST(FaultMatrix, EveryPrinterUnderEveryFaultFailsClearlyOrAnswersTruly) {
         std::vector<std::future<ToolRun>> pending;
         for (const Printer& p : matrix)
             pending.push_back(std::async(std::launch::async, [&p] {
-                return Vanto("printer M-" + p.profile + " --json --timeout " + std::to_string(kTimeoutMs) + " --flags " +
-                             (p.profile == "inkjet-opk" ? "0x80" : "0"));
+                return Vanto("printer M-" + p.profile + " --json --timeout " + std::to_string(kTimeoutMs) +
+                             " --flags " + (p.profile == "inkjet-opk" ? "0x80" : "0"));
             }));
         std::vector<ToolRun> runs;
         for (auto& run : pending) runs.push_back(run.get());

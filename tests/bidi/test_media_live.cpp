@@ -42,14 +42,14 @@ std::string CopyProfile(const TempFolder& folder, const std::string& sample, con
 }
 
 // The format-17 ink-jet on a D4 channel only (its device ID no longer names TVD4), in small
-// pages, with these faults.
+// pages, with these faults (none when null).
 std::string D4OnlyFormat17(const TempFolder& folder, const std::string& port, const nlohmann::json& faults) {
     return CopyProfile(folder, "inkjet-usb-f17", port, [&](nlohmann::json& p) {
         p["usb_port"] = port;
         p["channels"] = {"d4"};
         p["device_id"] = "MFG:Vintal;MDL:Aquila IJ-870;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;";
         p["pi_max_chunk"] = 64;
-        p["faults"] = faults;
+        if (!faults.is_null()) p["faults"] = faults;
     });
 }
 
@@ -72,13 +72,15 @@ protected:
         // The network ink-jet also answers the status identifier over SNMP: "@BDC ST2\r\n", the
         // length 0x18 and the fields of its status.hex with the closing empty field.
         const std::string net = CopyProfile(m_files, "inkjet-network", "net", [](nlohmann::json&) {});
-        m_files.Write("net/mib.snmprec", ReadFile(SampleProfile("inkjet-network") + "/mib.snmprec") +
-                                             "1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1|4x|"
-                                             "40424443205354320d0a18000101040a031100080f0c0300000100010200020300030000\n");
+        m_files.Write("net/mib.snmprec",
+                      ReadFile(SampleProfile("inkjet-network") + "/mib.snmprec") +
+                          "1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1|4x|"
+                          "40424443205354320d0a18000101040a031100080f0c0300000100010200020300030000\n");
+        const std::string lostPage = D4OnlyFormat17(m_files, "USB017", {"usb:lost,after=2,count=1"});
         std::vector<LiveQueue> queues = {{"Ink17", "USB001", SampleProfile("inkjet-usb-f17")},
                                          {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")},
-                                         {"InkD4", "USB003", D4OnlyFormat17(m_files, "USB003", nlohmann::json::array())},
-                                         {"LostPage", "USB017", D4OnlyFormat17(m_files, "USB017", {"usb:lost,after=2,count=1"})},
+                                         {"InkD4", "USB003", D4OnlyFormat17(m_files, "USB003", {})},
+                                         {"LostPage", "USB017", lostPage},
                                          {"NetInk", "127.0.89.1", net},
                                          {"Page", "127.0.89.2", SampleProfile("mono-page-opk")},
                                          {"Colour", "127.0.89.3", SampleProfile("colour-page")}};

@@ -46,8 +46,8 @@ std::vector<int32_t> Numbers(const std::vector<std::string>& texts) {
 }
 
 // A profile with this device ID, more profile settings and MIB.
-std::string Profile(const TempFolder& folder, const std::string& name, const char* deviceId, const std::string& extraJson,
-                    const std::string& snmprec) {
+std::string Profile(const TempFolder& folder, const std::string& name, const char* deviceId,
+                    const std::string& extraJson, const std::string& snmprec) {
     return WriteProfile(folder, name, std::string("{\"device_id\": \"") + deviceId + "\"" + extraJson + "}", snmprec);
 }
 
@@ -70,8 +70,9 @@ protected:
             Profile(m_profiles, "noanswer", kMonoDeviceId, opk + ", \"faults\": [\"opk:wrong,after=2\"]", mono);
         // The maker's common-location object is the last in the MIB: its first binding of a
         // request finds it, the second meets the end.
-        const std::string endsAtMaker = Profile(m_profiles, "ends-at-maker", kPageDeviceId, "",
-                                                std::string(kDiscoveryObjects) + "1.3.6.1.4.1.4913.1.1.3.1.1.78.0|4x|8000\n");
+        const std::string endsAtMaker =
+            Profile(m_profiles, "ends-at-maker", kPageDeviceId, "",
+                    std::string(kDiscoveryObjects) + "1.3.6.1.4.1.4913.1.1.3.1.1.78.0|4x|8000\n");
         // The maker's paper type column is the last in the MIB; no common-location object at all.
         const std::string endsAtPaperTypes =
             Profile(m_profiles, "ends-at-paper-types", kPageDeviceId, "",

@@ -69,8 +69,8 @@ struct ScriptedPIPrinter {
 };
 
 int Transfer(ScriptedPIPrinter& printer, DWORD code, Bytes* data) {
-    return RunPITransfer(printer.form, code, [&printer](std::span<const BYTE> req, Bytes* rep) { return printer(req, rep); },
-                         data);
+    return RunPITransfer(
+        printer.form, code, [&printer](std::span<const BYTE> req, Bytes* rep) { return printer(req, rep); }, data);
 }
 
 // A status reply "@BDC ST2\r\n" L(16-bit) fields, with the empty field hosts rely on.

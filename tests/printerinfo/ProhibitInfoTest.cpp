@@ -30,8 +30,8 @@ Groups Flatten(const SBIProhibitSet& set) {
 // second (its sub paper type); paper sources by bits; two models, one with the PCL prohibit flag.
 json ProhibitTables() {
     using tabletest::TypeRow;
-    json source = tabletest::Tables(true, {tabletest::SizeRow(9, "A4", 0, 26, 126)},
-                                    {TypeRow(2, "Plain", 0, 1), TypeRow(3, "Thick", 0, 5), TypeRow(12, "Extra Thick", 0, 5, 13)});
+    const json types = {TypeRow(2, "Plain", 0, 1), TypeRow(3, "Thick", 0, 5), TypeRow(12, "Extra Thick", 0, 5, 13)};
+    json source = tabletest::Tables(true, {tabletest::SizeRow(9, "A4", 0, 26, 126)}, types);
     source["tables"].push_back({{"id", 3020},
                                 {"rows",
                                  {{{"element", 7}, {"bits", 0}, {"flags", 0}, {"flags2", 0}},

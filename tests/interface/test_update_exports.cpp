@@ -172,34 +172,4 @@ TEST_F(UpdateExports, WritesBrokenOffLeaveTheStoreFlagAsItWas) {
     ::unsetenv("VANTO_TEST_REAL_AUDF");
 }
 
-// Every fault of the virtual printer, early and late in the update (a lost reply costs the whole
-// 10 s receive time-out): a status, and either the seeded store or what a fault-free update stores.
-TEST_F(UpdateExports, EveryPrinterFaultEndsWithAStatusAndAWholeStore) {
-    AddQueue("Clean", "127.0.117.1");
-    AddQueue("Faulty", "127.0.117.2");
-    Printers clean({{"127.0.117.1", SampleProfile("colour-page")}});
-    ASSERT_EQ(Update("Clean"), 0);
-    auto expected = StoreOf("Clean");
-    for (const char* fault : {"lost,count=1", "late,delay=1500,count=3", "truncated,count=2", "garbled,count=2",
-                              "wrong,count=2", "vanish,delay=2000"}) {
-        for (const char* after : {"3", "40"}) {
-            SCOPED_TRACE(std::string(fault) + " after " + after);
-            RunVanto("queue remove Faulty");
-            AddQueue("Faulty", "127.0.117.2");
-            vanto_test::VprinterProcess faulty({"-p", "127.0.117.2=" + SampleProfile("colour-page"), "--fault",
-                                                std::string("snmp:") + fault + ",after=" + after});
-            const int status = Update("Faulty");
-            EXPECT_TRUE(status == 0 || status == -1 || status == -2) << status;
-            auto store = StoreOf("Faulty");
-            if (Number(store, "BIStoreFlag") == kStoreFlagSeeded) continue;
-            EXPECT_EQ(status, 0);
-            for (auto& [name, bytes] : expected) {
-                if (name != "BICassetteInfo") {
-                    EXPECT_EQ(store[name], bytes) << name;
-                }
-            }
-        }
-    }
-}
-
 }  // namespace

@@ -1,7 +1,7 @@
-// vprinter's pieces in-process: fault rules, PI paging, snmprec reading, and the agent's and
-// job-language session's handling of foreign, oversized and hostile input.
+// vprinter's pieces in-process: fault rules, raw replies, snmprec reading, and the agent's and
+// job-language session's handling of foreign, oversized and hostile input. PI paging is read by
+// the library's MediaLive tests over every channel.
 #include "FaultPlan.h"
-#include "InkjetResponder.h"
 #include "JobLanguageSession.h"
 #include "MibStore.h"
 #include "Profile.h"
@@ -52,45 +52,6 @@ TEST(VprinterFaultRules, ParseSelectMutateAndReject) {
         error.clear();
         EXPECT_FALSE(ParseFaultRule(bad, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
-    }
-}
-
-// Every payload size and chunk size: the pages join to the payload, full pages carry exactly
-// chunk minus the host's overhead, and the last page is short.
-TEST(VprinterPaging, PagesJoinToThePayloadWithAShortLastPage) {
-    Profile profile;
-    const InkjetResponder responder(profile);
-    for (bool first : {true, false}) {
-        const size_t overhead = first ? kPiFirstFormOverhead : kPiSecondFormOverhead;
-        const size_t valuesAt = first ? 21 : 8, dataAt = valuesAt + 14;
-        for (size_t size = 1; size <= 300; size += 7) {
-            profile.pm17.resize(size);
-            for (size_t i = 0; i < size; ++i) profile.pm17[i] = static_cast<uint8_t>(i * 31 + size);
-            for (unsigned ask : {48u, 64u, 100u, 2048u}) {
-                SCOPED_TRACE(testing::Message() << "first=" << first << " size=" << size << " chunk=" << ask);
-                auto request = [&](unsigned page, unsigned chunk) {
-                    Bytes r = first ? Bytes{'P', 'I', 6, 0, 1, 0x82} : Bytes{'p', 'm', 5, 0, 3};
-                    PutLE16(r, page);
-                    PutLE16(r, chunk);
-                    return *responder.Answer(r, 1024);
-                };
-                const Bytes zero = request(0, ask);
-                ASSERT_GT(zero.size(), valuesAt + 4);
-                const unsigned pages = GetLE16(&zero[valuesAt]), chunk = GetLE16(&zero[valuesAt + 2]);
-                ASSERT_LE(chunk, ask);
-                Bytes joined;
-                for (unsigned n = 1; n <= pages; ++n) {
-                    const Bytes p = request(n, chunk);
-                    ASSERT_GT(p.size(), dataAt);
-                    const size_t len = GetLE16(&p[dataAt - 6]);
-                    if (n < pages) EXPECT_EQ(len, chunk - overhead);
-                    else EXPECT_LT(len, chunk - overhead);
-                    joined.insert(joined.end(), p.begin() + dataAt, p.begin() + dataAt + len);
-                }
-                EXPECT_EQ(joined, profile.pm17);
-                EXPECT_LT(request(pages + 1, chunk).size(), 20u);  // past the end: NA
-            }
-        }
     }
 }
 

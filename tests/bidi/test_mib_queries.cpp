@@ -81,25 +81,19 @@ protected:
                         "1.3.6.1.4.1.4913.1.2.2.7.1.1.2.1.2|4|Thick\n"
                         "1.3.6.1.4.1.4913.1.2.2.7.1.1.2.1.3|4|Labels\n");
         // Every column discovery reads is followed by an object of an application type, and the
-        // MIB goes on after the maker's object.
-        const std::string applicationTypes = Profile(
-            m_profiles, "application-types", kPageDeviceId, "",
-            "1.3.6.1.2.1.1.6.0|4|Room 7, east wing\n"
-            "1.3.6.1.2.1.1.8.0|67|3721980054\n"               // TimeTicks
-            "1.3.6.1.2.1.43.7.1.1.2.1.1|4|en\n"
-            "1.3.6.1.2.1.43.7.1.1.2.1.2|4|ja\n"
-            "1.3.6.1.2.1.43.7.1.1.3.1.1|64|127.0.94.3\n"     // IpAddress
-            "1.3.6.1.2.1.43.8.2.1.13.1.1|4|Tray 1\n"
-            "1.3.6.1.2.1.43.8.2.1.13.1.2|4|MP Tray\n"
-            "1.3.6.1.2.1.43.10.2.1.4.1.1|65|123456\n"         // Counter32
-            "1.3.6.1.2.1.43.10.2.1.6.1.1|2|4\n"
-            "1.3.6.1.2.1.43.10.2.1.7.1.1|68x|9f78043f800000\n"  // Opaque
-            "1.3.6.1.2.1.43.13.4.1.10.1.1|4|Simplex\n"
-            "1.3.6.1.2.1.43.13.4.1.10.1.2|4|Duplex Long Edge Binding\n"
-            "1.3.6.1.2.1.43.13.4.1.10.1.3|4|Duplex Short Edge Binding\n"
-            "1.3.6.1.2.1.43.13.4.1.11.1.1|66|7\n"             // Gauge32
-            "1.3.6.1.4.1.4913.1.1.3.1.1.78.0|4x|8000\n"
-            "1.3.6.1.4.1.4913.1.1.3.1.1.79.0|65|1\n");
+        // MIB goes on after the maker's object (vprinter serves its objects in identifier order).
+        const std::string applicationTypes =
+            Profile(m_profiles, "application-types", kPageDeviceId, "",
+                    std::string(kDiscoveryObjects) +
+                        "1.3.6.1.2.1.1.8.0|67|3721980054\n"               // TimeTicks
+                        "1.3.6.1.2.1.43.7.1.1.3.1.1|64|127.0.94.3\n"     // IpAddress
+                        "1.3.6.1.2.1.43.8.2.1.13.1.1|4|Tray 1\n"
+                        "1.3.6.1.2.1.43.8.2.1.13.1.2|4|MP Tray\n"
+                        "1.3.6.1.2.1.43.10.2.1.4.1.1|65|123456\n"         // Counter32
+                        "1.3.6.1.2.1.43.10.2.1.7.1.1|68x|9f78043f800000\n"  // Opaque
+                        "1.3.6.1.2.1.43.13.4.1.11.1.1|66|7\n"             // Gauge32
+                        "1.3.6.1.4.1.4913.1.1.3.1.1.78.0|4x|8000\n"
+                        "1.3.6.1.4.1.4913.1.1.3.1.1.79.0|65|1\n");
         const std::string integers = mono +
                                      "1.3.6.1.2.1.43.8.2.1.9.1.7|2|524288\n"
                                      "1.3.6.1.2.1.43.8.2.1.10.1.7|2|-3\n"

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 
 using namespace zktest;
@@ -47,12 +46,6 @@ Stats ReadStats(const std::string& err)
 
 class TransportVprinter : public TransportTest {
 protected:
-    void SetUp() override
-    {
-        if (!std::filesystem::exists(std::string(VANTO_BUILD_DIR) + "/vprinter")) GTEST_SKIP() << "vprinter not built";
-        TransportTest::SetUp();
-    }
-
     // A vprinter serving one profile at `where` with these extra arguments.
     static std::unique_ptr<vanto_test::VprinterProcess> Serve(const std::string& where, const std::string& profile,
                                                                std::vector<std::string> extra = {})

@@ -100,7 +100,7 @@ std::pair<DWORD, std::u16string> Profile(const char16_t* section, const char16_t
     return {n, std::u16string(buffer, n)};
 }
 
-TEST(Profile, WindowsRulesForSectionsKeysValuesAndTruncation) {
+TEST(Profile, WindowsRulesForSectionsKeysValuesTruncationAndUtf16Files) {
     TempPrefix prefix;
     WriteLinuxFile(prefix.DriveC() + "/test.ini",
                    "; comment\r\n"
@@ -134,10 +134,8 @@ TEST(Profile, WindowsRulesForSectionsKeysValuesAndTruncation) {
     EXPECT_EQ(GetPrivateProfileStringW(u"A", u"B", u"Error", buffer, 8, u"C:\\missing.ini"), 5u);
     EXPECT_EQ(std::u16string(buffer), u"Error");
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-}
 
-TEST(Profile, Utf16FileWithByteOrderMark) {
-    TempPrefix prefix;
+    // A UTF-16 file with its byte order mark.
     const std::u16string text = u"[S]\r\nKey=\u65e5\u672c\r\n";
     std::string bytes = "\xFF\xFE";
     for (char16_t c : text) {
@@ -145,7 +143,7 @@ TEST(Profile, Utf16FileWithByteOrderMark) {
         bytes.push_back(static_cast<char>(c >> 8));
     }
     WriteLinuxFile(prefix.DriveC() + "/test.ini", bytes);
-    EXPECT_EQ(Profile(u"s", u"key"), (std::pair<DWORD, std::u16string>{2, u"\u65e5\u672c"}));
+    EXPECT_EQ(Profile(u"s", u"key"), (Result{2, u"\u65e5\u672c"}));
 }
 
 }  // namespace

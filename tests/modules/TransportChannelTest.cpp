@@ -84,19 +84,21 @@ TEST_F(TransportQueues, BadArgumentsAndStaleHandlesAreRefused)
     m_zk.Initialize();
 }
 
-TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
+TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWholeAndOnlyAStatusCountsAsOne)
 {
     const std::string echo = "@OPK MDR CM=\"00\"\r\n";
-    const auto port = FakeJobLanguagePort("127.0.155.20", [&](const Bytes& req) -> StreamAnswer {
+    const auto port = FakeJobLanguagePort("127.0.155.21", [&](const Bytes& req) -> StreamAnswer {
         const std::string text(req.begin(), req.end());
         if (text == echo) return {{{ToBytes(echo + "\"80")}, {ToBytes("00\"\r\n"), 150}}};  // in two pieces
         if (text == "odd\r\n") return {{{ToBytes("no layout")}, {ToBytes(" at all"), 50}}};
+        if (text == "@OPK ST2\r\n") return {{{ToBytes("busy")}}};
         return {{}, true};  // anything else: the printer goes away
     });
     std::vector<ZKChannelEntry> channels;
-    ASSERT_EQ(m_zk.Channels(kZkPathQueue, "OpkQueue", channels), 1);  // no SNMP agent there
+    ASSERT_EQ(m_zk.Channels(kZkPathQueue, "BareQueue", channels), 1);  // no SNMP agent there
     EXPECT_EQ(channels[0].wPortOrSelector, 9100);
-    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "OpkQueue", kZkChannelOPK);
+    EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "BareQueue", kZkChannelD4), kZkNoChannel);
+    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "BareQueue", kZkChannelOPK);
     ASSERT_GT(h, 0);
     std::string reply;
     ASSERT_GT(m_zk.Exchange(h, echo, reply, 3000), 0);
@@ -104,21 +106,11 @@ TEST_F(TransportQueues, JobLanguageRepliesAreDeliveredWhole)
 
     ASSERT_GT(m_zk.Exchange(h, "odd\r\n", reply, 3000), 0);  // no known layout: ends after a quiet gap
     EXPECT_EQ(reply, "no layout at all");
+    int32_t size = 0;
+    EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkNoStatus);  // an answer, but no status
 
     EXPECT_EQ(m_zk.Exchange(h, "bye\r\n", reply, 3000), kZkConnectionLost);  // the printer vanishes
     EXPECT_EQ(m_zk.Send(h, "again", 5), kZkConnectionLost);
-    m_zk.CloseChannel(h);
-}
-
-TEST_F(TransportQueues, StatusWithoutStatusReplyCountsAsLiveAnswer)
-{
-    const auto port =
-        FakeJobLanguagePort("127.0.155.21", [](const Bytes&) { return StreamAnswer{{{ToBytes("busy")}}}; });
-    const int32_t h = m_zk.OpenChannel(kZkPathQueue, "BareQueue", kZkChannelOPK);
-    ASSERT_GT(h, 0);
-    int32_t size = 0;
-    EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkNoStatus);
-    EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "BareQueue", kZkChannelD4), kZkNoChannel);
     m_zk.CloseChannel(h);
 }
 

@@ -1,6 +1,7 @@
 // The module against the virtual printer over loopback (127.0.160.x, USB sockets of a temporary
-// prefix): what the library's own runs cannot see (how long a status waits, how often the
-// printer is asked, what a caller may fetch of a reply, damaged replies never delivered).
+// prefix): what the library's own runs cannot see (a stale answer that looks right, how long a
+// status waits, how often the printer is asked, what a caller may fetch of a reply, damaged
+// replies never delivered).
 #include "ZkModule.h"
 #include "modules/transport/CSnmpCodec.h"
 #include "support/VprinterProcess.h"
@@ -13,12 +14,13 @@ using namespace zktest;
 
 namespace {
 
+const zk::Oid kSysDescr = {1, 3, 6, 1, 2, 1, 1, 1, 0};
 const zk::Oid kSysName = {1, 3, 6, 1, 2, 1, 1, 5, 0};
 
-// An SNMP Get as the library sends it: request ID 0, whatever the request.
-std::string LibraryGet(const zk::Oid& oid)
+// An SNMP Get (or GetNext) as the library sends it: request ID 0, whatever the request.
+std::string LibraryGet(const zk::Oid& oid, uint8_t pduTag = zk::kPduGetRequest)
 {
-    const auto bytes = zk::BuildSnmpRequest(zk::kPduGetRequest, 0, "vintal", {oid});
+    const auto bytes = zk::BuildSnmpRequest(pduTag, 0, "vintal", {oid});
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -58,6 +60,27 @@ protected:
 };
 
 }  // namespace
+
+// From the second request on the printer answers with the reply to the request before. This is
+// also the one test that fails when vprinter's wrong-reply fault does nothing.
+TEST_F(TransportVprinter, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
+{
+    auto printer = Serve("127.0.160.27", "colour-page", {"--stats", "--fault", "snmp:wrong,after=1"});
+    const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.160.27", kZkChannelSNMP);
+    ASSERT_GT(h, 0);
+    std::string reply;
+    ASSERT_GT(m_zk.Exchange(h, LibraryGet(kSysDescr), reply, 2000), 0);
+    // Sent a second time, the request gets its held-back answer.
+    ASSERT_GT(m_zk.Exchange(h, LibraryGet(kSysName), reply, 2000), 0);
+    EXPECT_EQ(FirstBinding(reply), "1.3.6.1.2.1.1.5.0=CP4500C-2F");
+    // sysName.0 lies after sysDescr.0 as this GetNext's answer would, and request IDs are all 0;
+    // the request is not sent a third time, since its second answer may still be on its way.
+    EXPECT_EQ(m_zk.Exchange(h, LibraryGet(kSysDescr, zk::kPduGetNextRequest), reply, 500), kZkTimeout)
+        << FirstBinding(reply);
+    m_zk.CloseChannel(h);
+    printer->Stop();
+    EXPECT_EQ(ReadStats(printer->Stderr()).snmp, 4) << "the second request is sent once more";
+}
 
 TEST_F(TransportVprinter, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
 {

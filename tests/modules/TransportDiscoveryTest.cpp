@@ -1,5 +1,5 @@
-// Searches against vprinter fleets: stop semantics, stale hit values, the module's own name
-// filter, and the refusal of searches that would leave loopback or are malformed.
+// Searches against vprinter fleets: a fleet found whole and once, stop semantics, stale hit
+// values, the module's own name filter, and the refusal of malformed or non-loopback searches.
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
 #include "support/VprinterProcess.h"
@@ -97,11 +97,11 @@ protected:
     }
     void TearDown() override { m_zk.Release(); }
     // Waits until `count` callbacks came or the bound passed.
-    bool WaitForHits(int count, int boundMs)
+    static bool WaitForHits(const Collector& col, int count, int boundMs)
     {
-        for (int waited = 0; m_col.callbacks < count && waited < boundMs; waited += 10)
+        for (int waited = 0; col.callbacks < count && waited < boundMs; waited += 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return m_col.callbacks >= count;
+        return col.callbacks >= count;
     }
     ZkModule m_zk{"ZKNETx64.DLL"};
     Collector m_col;
@@ -109,25 +109,49 @@ protected:
 
 }  // namespace
 
-TEST_F(TransportDiscovery, NoCallbackAfterStopEvenMidSearch)
+TEST_F(TransportDiscovery, FleetIsFoundWholeAndOnceAndNoCallbackComesAfterAStopFromOutsideOrWithin)
 {
-    const auto fleet = Fleet(FleetAddresses("127.0.157.", 40));
-    m_col.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported
+    const auto addresses = FleetAddresses("127.0.157.", 40);
+    const auto fleet = Fleet(addresses);
+    const ZKProbeContext range = Range("127.0.157.1", "127.0.157.254", 300, 3);
+    const uint64_t whole = m_zk.StartProbe(nullptr, &range, OnHit, &m_col);
+    ASSERT_NE(whole, 0u);
+    EXPECT_TRUE(WaitForHits(m_col, 40, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // every round over: no repeats
+    EXPECT_EQ(m_zk.StopProbe(whole), kZkOk);
+    EXPECT_EQ(m_zk.StopProbe(whole), kZkBadHandle);
+    EXPECT_EQ(m_col.addresses, std::multiset<std::string>(addresses.begin(), addresses.end()));
+
+    Collector slow;
+    slow.zk = &m_zk;
+    slow.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported
     ZKProbeSubnet second{nullptr, "127.0.158.0", "255.255.255.0"};
     ZKProbeSubnet first{&second, "127.0.157.0", "255.255.255.0"};
     const ZKProbeContext ctx = Subnets(&first, 10000);  // a long wait: only the stop ends this search
-    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
+    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &slow);
     ASSERT_NE(probe, 0u);
-    ASSERT_TRUE(WaitForHits(3, 5000));
+    ASSERT_TRUE(WaitForHits(slow, 3, 5000));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(m_zk.StopProbe(probe), kZkOk);
-    m_col.stopReturned = true;
+    slow.stopReturned = true;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    const int seen = m_col.callbacks;
+    const int seen = slow.callbacks;
     EXPECT_LT(seen, 40);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(m_col.lateCallbacks, 0);
-    EXPECT_EQ(m_col.callbacks, seen);
+    EXPECT_EQ(slow.lateCallbacks, 0);
+    EXPECT_EQ(slow.callbacks, seen);
+
+    // A callback may stop its own search, on the search's own thread.
+    Collector own;
+    own.zk = &m_zk;
+    own.stopOnFirstHit = true;
+    const uint64_t self = m_zk.StartProbe(nullptr, &range, OnHit, &own);
+    ASSERT_NE(self, 0u);
+    ASSERT_TRUE(WaitForHits(own, 1, 3000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(own.stopResult, kZkOk);
+    EXPECT_EQ(own.callbacks, 1);
+    EXPECT_EQ(m_zk.StopProbe(self), kZkBadHandle);
 }
 
 TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
@@ -139,7 +163,7 @@ TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
     std::strcpy(reinterpret_cast<char*>(ctx.typeContext), "127.0.159.8");
     const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
     ASSERT_NE(probe, 0u);
-    ASSERT_TRUE(WaitForHits(1, 3000));
+    ASSERT_TRUE(WaitForHits(m_col, 1, 3000));
     SProbeResult* result = nullptr;
     EXPECT_EQ(m_zk.GetProbeResult(probe, 1, 0, &result), kZkBadArgument);  // wrong check value
     EXPECT_EQ(m_zk.GetProbeResult(probe, 2, 0, &result), kZkBadArgument);
@@ -176,18 +200,4 @@ TEST_F(TransportDiscovery, SearchesBeyondLoopbackOrMalformedAreRefused)
     EXPECT_EQ(m_zk.StartProbe(nullptr, nullptr, OnHit, &m_col), 0u);
     EXPECT_EQ(m_zk.StopProbe(12345), kZkBadHandle);
     EXPECT_EQ(m_col.callbacks, 0);
-}
-
-TEST_F(TransportDiscovery, CallbackMayStopItsOwnSearch)
-{
-    const auto fleet = Fleet(FleetAddresses("127.0.159.", 20));
-    m_col.stopOnFirstHit = true;
-    const ZKProbeContext ctx = Range("127.0.159.1", "127.0.159.254", 300, 2);
-    const uint64_t probe = m_zk.StartProbe(nullptr, &ctx, OnHit, &m_col);
-    ASSERT_NE(probe, 0u);
-    ASSERT_TRUE(WaitForHits(1, 3000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(m_col.stopResult, kZkOk);
-    EXPECT_EQ(m_col.callbacks, 1);
-    EXPECT_EQ(m_zk.StopProbe(probe), kZkBadHandle);
 }

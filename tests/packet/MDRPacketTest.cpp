@@ -75,31 +75,6 @@ TEST(MDRPacketRequest, BuildsTheWorkedExampleAndStopsAfter110BytesOrAtRow127) {
                                        "\"\r\n");
 }
 
-TEST(MDRPacketParse, ValuesAreKeyedByThePrecedingIdentifier) {
-    MdrFixture mdr("2.1.43.8.2.1.2.1.1", 2);
-    const std::vector<BYTE> id1 = {0x00, 0x09, 0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x01};
-    const std::vector<BYTE> id2 = {0x00, 0x09, 0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x02};
-    const std::string data = Hex({0x80, 0x00}) + Hex(id1) + Hex({0x14, 0x03, 'A', 'B', 'C'}) + Hex(id2) +
-                             Hex({0x08, 0x02, 0xFF, 0xFE}) + Hex({0x08, 0x01, 0xFF});
-    ASSERT_EQ(mdr.Answer(data), 0);
-    ASSERT_EQ(mdr.packet.GetNamedValueCount(), 3u);
-    EXPECT_EQ(mdr.packet.GetValueType(0), PACKETDATA_TYPE_STRING);
-    EXPECT_EQ(mdr.Text(0), std::make_pair(std::string("2.1.43.8.2.1.2.1.1"), std::string("ABC")));
-    EXPECT_EQ(mdr.Int(0).first, "-");
-    EXPECT_EQ(mdr.Int(1), std::make_pair(std::string("2.1.43.8.2.1.2.1.2"), 65534));
-    EXPECT_EQ(mdr.Int(2).second, -1);
-    EXPECT_EQ(mdr.packet.GetValueType(3), 0);
-
-    DWORD size = 0;
-    std::string key;
-    EXPECT_EQ(mdr.packet.GetValue(key, nullptr, &size), 0);
-    EXPECT_EQ(size, 3u);
-    BYTE buffer[3];
-    ASSERT_EQ(mdr.packet.GetValue(key, buffer, &size), 1);
-    EXPECT_EQ(key, "2.1.43.8.2.1.2.1.1");
-    EXPECT_EQ(std::string(buffer, buffer + 3), "ABC");
-}
-
 TEST(MDRPacketParse, EmptyValuesAddNothingAndValueBeforeIdentifierHasEmptyKey) {
     MdrFixture mdr;
     const std::string data = Hex({0x80, 0x00, 0x08, 0x01, 0x05, 0x00, 0x02, 0x04, 0x01, 0x14, 0x00, 0x14, 0x01, 'Z'});

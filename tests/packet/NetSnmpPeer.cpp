@@ -55,8 +55,6 @@ PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) {
     const int rc = snmp_pdu_parse(parsed, pdu, &remaining);
     if (rc == 0) {
         message.ok = true;
-        message.version = version;
-        message.community.assign(reinterpret_cast<char*>(community), communityLength);
         message.command = parsed->command;
         message.requestId = parsed->reqid;
         for (netsnmp_variable_list* var = parsed->variables; var; var = var->next_variable) {

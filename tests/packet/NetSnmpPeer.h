@@ -15,8 +15,6 @@ struct PeerBinding {
 };
 struct PeerMessage {
     bool ok = false;
-    long version = -1;
-    std::string community;
     int command = 0;
     long requestId = -1;
     std::vector<PeerBinding> bindings;

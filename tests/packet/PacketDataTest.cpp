@@ -84,34 +84,6 @@ TEST(PacketValues, LengthFieldEncodesDefiniteFormAndDecodingIsBoundedByAvailable
     }
 }
 
-TEST(PacketValues, ArcEncodesBase128AndDecodesBack) {
-    const std::vector<std::pair<uint32_t, Bytes>> cases = {
-        {0, {0x00}}, {127, {0x7F}}, {128, {0x81, 0x00}}, {300, {0x82, 0x2C}},
-        {65535, {0x83, 0xFF, 0x7F}}, {4294967295u, {0x8F, 0xFF, 0xFF, 0xFF, 0x7F}}};
-    for (const auto& [value, bytes] : cases) {
-        CPacketDataOID arc;
-        ASSERT_EQ(arc.SetValue(value), 1);
-        EXPECT_EQ(RawOf(arc), bytes) << value;
-        CPacketDataOID decoded;
-        int n = static_cast<int>(bytes.size());
-        ASSERT_EQ(decoded.SetFromBytes(bytes.data(), n), 1);
-        EXPECT_EQ(n, static_cast<int>(bytes.size()));
-        EXPECT_EQ(decoded.GetValue(), value);
-    }
-    // An arc ends after five bytes or fails open at the end: the identifier decoding table below.
-}
-
-TEST(ObjectIdentifiers, WorkedExamplesEncodeInBothForms) {
-    CSNMPOID snmp;
-    CMDROID mdr;
-    ASSERT_EQ(snmp.SetText("2.1.43.8.2.1.2.1.1"), 1);
-    ASSERT_EQ(mdr.SetText("2.1.43.8.2.1.2.1.1"), 1);
-    EXPECT_EQ(EncodedOf(snmp), (Bytes{0x2B, 0x06, 0x01, 0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x01}));
-    EXPECT_EQ(EncodedOf(mdr), (Bytes{0x02, 0x01, 0x2B, 0x08, 0x02, 0x01, 0x02, 0x01, 0x01}));
-    ASSERT_EQ(mdr.SetText("4.1.300.65535.4294967295"), 1);
-    EXPECT_EQ(EncodedOf(mdr), (Bytes{0x04, 0x01, 0x82, 0x01, 0x2C, 0x82, 0xFF, 0xFF, 0x84, 0xFF, 0xFF, 0xFF, 0xFF}));
-}
-
 TEST(ObjectIdentifiers, TextParsingSkipsEmptyTokensAndWrapsModulo32Bits) {
     CSNMPOID oid;
     ASSERT_EQ(oid.SetText(""), 1);
@@ -174,23 +146,6 @@ TEST(ObjectIdentifiers, MdrDecodingReadsCountPrefixedArcsAndEmptiesCutIdentifier
     EXPECT_EQ(oid.GetArcCount(), 0u);
     EXPECT_EQ(oid.SetEncoded(bytes, 0), 1);
     EXPECT_EQ(oid.GetText(), "");
-}
-
-TEST(ObjectIdentifiers, IncrementLastArcPatchesEncodingUpTo127Only) {
-    CSNMPOID oid;
-    ASSERT_EQ(oid.SetText("2.1.43.8.2.1.2.1.126"), 1);
-    ASSERT_EQ(oid.IncrementLastArc(), 1);
-    EXPECT_EQ(oid.IncrementLastArc(), 0);
-    EXPECT_EQ(EncodedOf(oid).back(), 0x7F);
-    EXPECT_EQ(oid.GetLastArc(), 127u);
-    EXPECT_EQ(oid.GetText(), "2.1.43.8.2.1.2.1.126");  // the text is not updated
-
-    CMDROID mdr;
-    ASSERT_EQ(mdr.SetText("4.1.5"), 1);
-    ASSERT_EQ(mdr.IncrementLastArc(), 1);
-    EXPECT_EQ(EncodedOf(mdr), (Bytes{0x04, 0x01, 0x06}));
-    CSNMPOID empty;
-    EXPECT_EQ(empty.IncrementLastArc(), 0);
 }
 
 TEST(ObjectIdentifiers, ParentTextNeedsTwoArcsAndIsOtherColumnComparesAlignedEndsExceptFirstAndLast) {

@@ -106,27 +106,6 @@ const std::string kNamesFull = "1.3.6.1.2.1.43.8.2.1.13.1";
 
 }  // namespace
 
-TEST(SNMPWalk, FirstRequestAsksParentThenRowsAndEveryRequestDecodesWithNetSnmp) {
-    PeerAgent agent;
-    AddStrings(agent, kNamesFull, {1, 2, 3});
-    agent.Set("1.3.6.1.2.1.43.8.2.1.14.1.1", PeerInt(1));
-    CSNMPPacket packet;
-    packet.SetWalkList({{kNames, 2}});
-    const WalkRun run = RunWalk(packet, agent);
-    ASSERT_EQ(run.result, 0);
-    ASSERT_TRUE(packet.IsDone());
-    EXPECT_EQ(StringsOf(packet, kNames), (Strings{"row 1", "row 2", "row 3"}));
-    ASSERT_EQ(run.requests.size(), 2u);
-    const char* asked[] = {"", ".1", ".2", ".3"};
-    for (size_t i = 0; i < 4; ++i) {
-        const PeerMessage& message = run.requests[i / 2];
-        ASSERT_TRUE(message.ok);
-        EXPECT_EQ(message.command, SNMP_MSG_GETNEXT);
-        ASSERT_EQ(message.bindings.size(), 2u);
-        EXPECT_EQ(message.bindings[i % 2].oid, PeerOidFromText(kNamesFull + asked[i])) << i;
-    }
-}
-
 TEST(SNMPWalk, HoleInTextColumnLeavesOneEmptyStringButNoneInIntegerColumn) {
     PeerAgent agent;
     AddStrings(agent, kNamesFull, {1, 2, 4});
@@ -380,59 +359,45 @@ TEST(SNMPWalk, ColumnOf127RowsCompletesAndALongerColumnFailsTheWalk) {
     }
 }
 
-TEST(SNMPPacketGet, RequestsDecodeWithNetSnmpIncludingLongIdentifiers) {
+// Identifiers of more than 127 bytes need long-form lengths at every level.
+TEST(SNMPPacketGet, RequestWithALongIdentifierDecodesWithNetSnmp) {
     std::string longText = "4.1.4913";
     for (int i = 0; i < 100; ++i) longText += "." + std::to_string(100000 + i);
-    for (const std::string& text : {std::string("2.1.1.6.0"), std::string("2.1.43.8.2.1.2.1.1"), longText}) {
-        CSNMPPacket packet;
-        packet.SetRequestType(PDU_GET_REQUEST);
-        ASSERT_EQ(packet.BuildGet(text), 0);
-        const PeerMessage message = PeerDecode(RequestOf(packet));
-        ASSERT_TRUE(message.ok) << text;
-        EXPECT_EQ(message.version, SNMP_VERSION_1);
-        EXPECT_EQ(message.community, "vintal");
-        EXPECT_EQ(message.command, SNMP_MSG_GET);
-        EXPECT_EQ(message.requestId, 0);
-        ASSERT_EQ(message.bindings.size(), 1u);
-        EXPECT_EQ(message.bindings[0].oid, PeerOidFromText("1.3.6.1." + text));
-        EXPECT_EQ(message.bindings[0].type, ASN_NULL);
-    }
+    CSNMPPacket packet;
+    packet.SetRequestType(PDU_GET_REQUEST);
+    ASSERT_EQ(packet.BuildGet(longText), 0);
+    const PeerMessage message = PeerDecode(RequestOf(packet));
+    ASSERT_TRUE(message.ok);
+    EXPECT_EQ(message.command, SNMP_MSG_GET);
+    ASSERT_EQ(message.bindings.size(), 1u);
+    EXPECT_EQ(message.bindings[0].oid, PeerOidFromText("1.3.6.1." + longText));
+    EXPECT_EQ(message.bindings[0].type, ASN_NULL);
     CSNMPPacket getNext;
     EXPECT_EQ(getNext.BuildGet("2.1.1.6.0"), PACKET_ERR_BUILD);
     EXPECT_EQ(getNext.GetRequestLength(), 0);
 }
 
-TEST(SNMPPacketGet, StringValueIsKeptUnderReplyTextAndReadBackBySize) {
-    GetFixture get;
-    ASSERT_EQ(get.Answer(PeerString("Room 7, floor 2")), 0);
-    EXPECT_EQ(StringsOf(get.packet, "2.1.1.6.0"), Strings{"Room 7, floor 2"});
-    ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
-
-    DWORD size = 0;
-    EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), nullptr, &size), 0);
-    EXPECT_EQ(size, 15u);
-    std::vector<BYTE> buffer(size);
-    ASSERT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), buffer.data(), &size), 1);
-    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "Room 7, floor 2");
-    DWORD small = 3;
-    EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), buffer.data(), &small), 0);
-    EXPECT_EQ(small, 15u);
-    EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.5.0"), nullptr, &size), 0);
-}
-
 // Results of one key are replaced, not appended to, by a later response; a text longer than the
-// packet's first arena block and a string result still readable after Reset.
+// packet's first arena block, read back by size, and a string result still readable after Reset.
 TEST(SNMPPacketGet, LaterResponseReplacesTheKeyAndStringsOutliveReset) {
     GetFixture get;
     const std::string longText(6000, 'x');
     ASSERT_EQ(get.Answer(PeerString("first")), 0);
     ASSERT_EQ(get.Answer(PeerString(longText)), 0);
     EXPECT_EQ(StringsOf(get.packet, "2.1.1.6.0"), Strings{longText});
+    DWORD size = 0;
+    EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), nullptr, &size), 0);
+    EXPECT_EQ(size, 6000u);
+    std::vector<BYTE> small(3);
+    size = 3;
+    EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), small.data(), &size), 0);
+    EXPECT_EQ(size, 6000u);
+    EXPECT_EQ(get.packet.GetValue(std::string("2.1.1.5.0"), nullptr, &size), 0);
     ASSERT_EQ(get.Answer(PeerInt(7)), 0);
     EXPECT_EQ(IntsOf(get.packet, "2.1.1.6.0"), Ints{7});
     ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);
     BYTE byte = 0;
-    DWORD size = 1;
+    size = 1;
     ASSERT_EQ(get.packet.GetValue(std::string("2.1.1.6.0"), &byte, &size), 1);
     EXPECT_EQ(byte, 7);
     get.packet.Reset();
@@ -440,14 +405,7 @@ TEST(SNMPPacketGet, LaterResponseReplacesTheKeyAndStringsOutliveReset) {
     EXPECT_EQ(StringsOf(get.packet, "2.1.1.6.0"), Strings{longText});
 }
 
-TEST(SNMPPacketGet, IntegersOfEveryWidthAndNullAsNoObject) {
-    const std::vector<std::pair<long, int32_t>> cases = {
-        {0, 0}, {-1, -1}, {127, 127}, {128, 128}, {65535, 65535}, {2147483647, 2147483647}, {-2147483647 - 1, INT32_MIN}};
-    for (const auto& [sent, expected] : cases) {
-        GetFixture get;
-        ASSERT_EQ(get.Answer(PeerInt(sent)), 0) << sent;
-        EXPECT_EQ(IntsOf(get.packet, "2.1.1.6.0"), Ints{expected}) << sent;
-    }
+TEST(SNMPPacketGet, NullIsNoObject) {
     GetFixture get;
     ASSERT_EQ(get.Answer(PeerNull()), 0);
     ASSERT_EQ(get.packet.GetValueResults().at("2.1.1.6.0").size(), 1u);

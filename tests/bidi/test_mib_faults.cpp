@@ -54,13 +54,12 @@ TEST(MIBFaults, WalksUnderEveryFaultEndBoundedAndTheNextWalkWorks) {
     ASSERT_EQ(module.ZKInitialize(), kZkOk);
     const auto context = Context("Opk1");
 
-    for (size_t i = 0; i < std::size(kCases); ++i) {
-        const auto& [rule, outcome] = kCases[i];
-        const std::string n = std::to_string(i + 1);
-        // SNMP: four trays in three exchanges; MDR: seven sizes in five requests.
-        const std::string snmp = "127.0.87." + n;
-        const std::u16string opk = Wide("Opk" + n);
-        for (const bool onSnmp : {true, false}) {
+    // SNMP: four trays in three exchanges; MDR: seven sizes in five requests.
+    for (const bool onSnmp : {true, false}) {
+        for (size_t i = 0; i < std::size(kCases); ++i) {
+            const auto& [rule, outcome] = kCases[i];
+            const std::string snmp = "127.0.87." + std::to_string(i + 1);
+            const std::u16string opk = Wide("Opk" + std::to_string(i + 1));
             SCOPED_TRACE(std::string(rule) + (onSnmp ? " over SNMP" : " over MDR"));
             CBIDI_BP bidi(&module);
             auto open = [&] { return onSnmp ? bidi.OpenSNMP(snmp.c_str()) : bidi.Open(opk.c_str()); };

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <set>
 #include <string>
 
 namespace {
@@ -54,41 +53,6 @@ TEST(Files, BothDrivesCaseInsensitiveLookupAndErrorCodes) {
 
     EXPECT_EQ(ReadFile(reinterpret_cast<HANDLE>(0x4444), nullptr, 0, nullptr, nullptr), FALSE);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
-
-TEST(Files, AppendWritesGoToTheEnd) {
-    TempPrefix prefix;
-    for (const char* line : {"one\r\n", "two\r\n"}) {
-        HANDLE h = CreateFileW(u"C:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        EXPECT_TRUE(WriteFile(h, line, 5, &written, nullptr));
-        EXPECT_EQ(written, 5u);
-        CloseHandle(h);
-    }
-    std::ifstream in(prefix.DriveC() + "/log.txt", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "one\r\ntwo\r\n");
-}
-
-TEST(Files, FindFirstMatchesWildcardsWithoutCase) {
-    TempPrefix prefix;
-    ASSERT_TRUE(CreateDirectoryW(u"C:\\CFX", nullptr));
-    for (const char* name : {"K_Model1.cfx", "K_MODEL2.CFX", "K_model.cfxold", "X_model.cfx", "K_.CFX"})
-        WriteLinuxFile(prefix.DriveC() + "/CFX/" + name, "x");
-
-    WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW(u"C:\\cfx\\K_*.CFX", &data);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    std::set<std::u16string> found{data.cFileName};
-    while (FindNextFileW(find, &data)) found.insert(data.cFileName);
-    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
-    EXPECT_TRUE(FindClose(find));
-    EXPECT_EQ(found, (std::set<std::u16string>{u"K_Model1.cfx", u"K_MODEL2.CFX", u"K_.CFX"}));
-
-    EXPECT_EQ(FindFirstFileW(u"C:\\CFX\\Z_*.CFX", &data), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(FindFirstFileW(u"C:\\Absent\\K_*.CFX", &data), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
 // Reads one key of the test file into a buffer of `size` characters.

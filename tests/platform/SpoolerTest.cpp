@@ -114,36 +114,6 @@ TEST(Spooler, DriverDescriptionAndPrinterDataFollowTheSizeProtocol) {
     EXPECT_EQ(GetPrinterDataW(nullptr, name.data(), &type, reinterpret_cast<BYTE*>(text), sizeof text, &needed),
               ERROR_INVALID_HANDLE)
         << "a null handle must not read as success";
-    ClosePrinter(h);
-}
-
-TEST(Spooler, JobsAreEnumeratedWithTheSizeProtocolFromAPositionAndAQueuePauses) {
-    TempPrefix prefix(kQueue, "USB001");
-    std::string error;
-    ASSERT_TRUE(vplat::SubmitJob(kQueue, "report.pdf", 1234, error)) << error;
-    ASSERT_TRUE(vplat::SubmitJob(kQueue, "letter.txt", 99, error)) << error;
-
-    HANDLE h = Open(u"Office Printer", PRINTER_ALL_ACCESS);
-    ASSERT_NE(h, nullptr);
-    const auto printer = QueryPrinter(h);
-    EXPECT_EQ(Info(printer).cJobs, 2u);
-    EXPECT_EQ(std::u16string(Info(printer).pPortName), u"USB001");
-
-    DWORD needed = 0, returned = 7;
-    EXPECT_FALSE(EnumJobsW(h, 0, 10, 2, nullptr, 0, &needed, &returned));
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(returned, 0u);
-    std::vector<BYTE> jobs(needed);
-    ASSERT_TRUE(EnumJobsW(h, 0, 10, 2, jobs.data(), needed, &needed, &returned));
-    ASSERT_EQ(returned, 2u);
-    const auto* infos = reinterpret_cast<const JOB_INFO_2W*>(jobs.data());
-    EXPECT_EQ(std::u16string(infos[0].pDocument), u"report.pdf");
-    EXPECT_EQ(infos[0].Size, 1234u);
-    EXPECT_EQ(std::u16string(infos[1].pDocument), u"letter.txt");
-    ASSERT_TRUE(EnumJobsW(h, 1, 10, 2, jobs.data(), needed, &needed, &returned));
-    EXPECT_EQ(returned, 1u) << "enumeration starts at the given position";
-
-    // Purging and resuming, and a refused purge, are ExportsTest's job-control test.
     ASSERT_TRUE(SetPrinterW(h, 0, nullptr, PRINTER_CONTROL_PAUSE));
     EXPECT_EQ(Info(QueryPrinter(h)).Status & PRINTER_STATUS_PAUSED, PRINTER_STATUS_PAUSED);
     ClosePrinter(h);

@@ -1,5 +1,5 @@
-// The printer context: the stored name, the queue identifier, every path kind with and without a
-// driver, and the PCL preference.
+// The printer context: the stored name, the stored queue identifier, paths from a hostile driver
+// data file, the CFX and work folders, and the PCL preference.
 #include "common/BIInfo.h"
 
 #include "common/BILogging.h"
@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,11 +23,6 @@ std::string Path(BIInfo& context, DWORD kind) {
     WCHAR path[MAX_PATH] = {};
     if (!context.GetPath(kind, path)) return "(fails)";
     return Narrow(path);
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 // Queue Q1 opened with full access, as the library's callers open it for its printer data.
@@ -71,66 +65,9 @@ TEST(BIInfoTest, PrinterNameOf1024OrMoreCharactersIsCutTo1023) {
     }
 }
 
-TEST(BIInfoTest, QueueIdentifierIsCreatedOnlyWithFlagBit0AndKept) {
+// A driver data file whose module name would not fit a path buffer: refused, not cut.
+TEST(BIInfoTest, ModulePathThatWouldNotFitIsRefused) {
     TempPrefix prefix("Q1");
-    BIInfo plain;
-    ASSERT_TRUE(plain.Build(u"Q1", 0x2));
-    EXPECT_EQ(plain.GetQueueGUID()[0], 0);
-    DWORD type = 0;
-    std::vector<BYTE> stored;
-    EXPECT_EQ(Q1().Read(u"KDPQGUID", type, stored), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-
-    BIInfo creating;
-    ASSERT_TRUE(creating.Build(u"Q1", 0x1));
-    std::string guid = Narrow(creating.GetQueueGUID());
-    ASSERT_EQ(guid.size(), 38u) << guid;  // the text form itself is the platform's StringFromGUID2
-    EXPECT_EQ(guid.front(), '{');
-    ASSERT_EQ(Q1().Read(u"KDPQGUID", type, stored), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(type, REG_SZ);
-    ASSERT_EQ(stored.size(), 76u) << "38 characters without their terminator";
-    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(stored.data()), 38),
-              std::u16string(creating.GetQueueGUID()));
-
-    BIInfo again;
-    ASSERT_TRUE(again.Build(u"Q1", 0x1));
-    EXPECT_EQ(std::u16string(again.GetQueueGUID()), std::u16string(creating.GetQueueGUID()));
-}
-
-TEST(BIInfoTest, DiscoveryOnlyContextNamesFilesBesideTheModule) {
-    TempPrefix prefix;
-    BIInfo context;
-    ASSERT_TRUE(context.Build(nullptr, 0x1));
-    // Linked into this test, the module is the test executable itself.
-    const auto self = std::filesystem::read_symlink("/proc/self/exe");
-    const std::string folder = Narrow(vplat::ToWindowsPath(self.parent_path().string()).c_str()) + "\\";
-    EXPECT_EQ(Narrow(context.GetModuleFolder()), folder);
-    EXPECT_EQ(Path(context, BIInfo::NetworkModule), folder + "ZKNETx64.DLL");
-    EXPECT_EQ(Path(context, BIInfo::TransportModule), folder + "ZKAPI7x64.Dll");
-    EXPECT_EQ(Path(context, BIInfo::DataFile), "(fails)");
-    EXPECT_EQ(Path(context, BIInfo::DriverDirectory), "(fails)");
-    for (DWORD kind : {5u, 6u, 7u, 8u, 99u}) EXPECT_EQ(Path(context, kind), folder) << kind;
-    EXPECT_FALSE(context.IsPCLPriority());
-}
-
-TEST(BIInfoTest, DriverPathsComeFromTheDataFileAndItsIniValues) {
-    TempPrefix prefix("Q1");
-    BIInfo context;
-    ASSERT_TRUE(context.Build(u"Q1", 0x1));
-    ASSERT_NE(context.GetDriverName(), nullptr);
-    EXPECT_EQ(Narrow(context.GetDriverName()), vanto_test::kSampleDriverName);
-
-    const std::string directory = "C:\\WINDOWS\\SYSTEM32\\SPOOL\\DRIVERS\\X64\\3";
-    EXPECT_EQ(Upper(Path(context, BIInfo::DataFile)), directory + "\\VUD3DATA.INI");
-    std::string driverDirectory = Path(context, BIInfo::DriverDirectory);
-    EXPECT_EQ(Upper(driverDirectory), directory);
-    EXPECT_EQ(Path(context, BIInfo::TransportModule), driverDirectory + "\\ZKAPI7x64.Dll");
-    EXPECT_EQ(Path(context, BIInfo::NetworkModule), driverDirectory + "\\ZKNETx64.DLL");
-    EXPECT_EQ(Path(context, BIInfo::UIModule), driverDirectory + "\\VUD3CFGX.DLL");
-    EXPECT_EQ(Path(context, BIInfo::CommonAppData), "C:\\ProgramData");
-    EXPECT_EQ(Path(context, 0), "(fails)");
-    EXPECT_EQ(Path(context, 9), "(fails)");
-
-    // A module path that would not fit a path buffer is refused, not cut.
     std::string dataFile = *vplat::ToLinuxPath(u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\VUD3DATA.INI");
     std::string ini;
     {
@@ -147,13 +84,21 @@ TEST(BIInfoTest, DriverPathsComeFromTheDataFileAndItsIniValues) {
     EXPECT_FALSE(longer.GetPath(BIInfo::TransportModule, small));
 }
 
-// The CFX folder and the work folder are both in the driver's shared folder.
-TEST(BIInfoTest, CFXFolderNeedsACFGXFileAndTheWorkFolderIsCreatedWhenItsParentExists) {
+// A queue's identifier (flag bit 0); the CFX and work folders in the driver's shared folder.
+TEST(BIInfoTest, IdentifierIsStoredWholeAndTheCFXAndWorkFoldersAreInTheSharedFolder) {
     TempPrefix prefix("Q1");
     BIInfo context;
     ASSERT_TRUE(context.Build(u"Q1", 0x1));
+    // The identifier is stored as its 38 characters without a terminator.
     const std::string guid = Narrow(context.GetQueueGUID());
-    ASSERT_FALSE(guid.empty());
+    ASSERT_EQ(guid.size(), 38u) << guid;
+    DWORD type = 0;
+    std::vector<BYTE> stored;
+    ASSERT_EQ(Q1().Read(u"KDPQGUID", type, stored), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(type, REG_SZ);
+    ASSERT_EQ(stored.size(), 76u);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(stored.data()), 38),
+              std::u16string(context.GetQueueGUID()));
     const std::string shared = "C:\\ProgramData\\KELDA\\" + std::string(vanto_test::kSampleDriverName);
     const std::string linuxShared = prefix.DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName;
 

@@ -39,28 +39,20 @@ protected:
 
 }  // namespace
 
-TEST_F(BIStoreDataTest, NumberUnderAKeyThatDoesNotExistYetCreatesItAndTypedValuesAndSizes) {
+// Values and the model name round trip through the value exports (ValueExportsTest); here the key
+// made on the first write and the bounds of a read.
+TEST_F(BIStoreDataTest, FirstWriteCreatesTheKeyAndReadsAreBoundedByTheBuffer) {
     ASSERT_EQ(OpenQueueKeyDirectly(), nullptr) << "a fresh queue has no store key";
-    DWORD dw = 1;
-    EXPECT_FALSE(store.ReadDWORD(u"BIModelInfoBits", &dw));
     EXPECT_EQ(store.GetModelInfoBits(), 0u) << "named readers give 0 when nothing is stored";
-
     ASSERT_TRUE(store.WriteDWORD(u"BIModelInfoBits", 0x306));
     HKEY h = OpenQueueKeyDirectly();
     ASSERT_NE(h, nullptr);
     RegCloseKey(h);
-    EXPECT_EQ(store.GetModelInfoBits(), 0x306u);
 
-    ASSERT_TRUE(store.WriteModelName(u"Model-P200"));
     BYTE buffer[64] = {};
-    DWORD cb = sizeof(buffer);
-    ASSERT_TRUE(store.ReadData(u"BIModelName", buffer, &cb));
-    EXPECT_EQ(cb, (10u + 1u) * 2u) << "string and its zero, UTF-16";
-    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer)), u"Model-P200");
-
     const BYTE limits[40] = {1, 2, 3};
     ASSERT_TRUE(store.WriteData(u"BIUserDefMaxMin", limits, sizeof(limits)));
-    cb = 8;
+    DWORD cb = 8;
     EXPECT_FALSE(store.ReadData(u"BIUserDefMaxMin", buffer, &cb)) << "a smaller buffer fails";
     cb = sizeof(buffer);
     ASSERT_TRUE(store.ReadData(u"BIUserDefMaxMin", buffer, &cb));

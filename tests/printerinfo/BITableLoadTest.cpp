@@ -35,14 +35,6 @@ TEST_F(BITableLoadTest, ResourceIDsFindTheirFilesOrTheFallback) {
     EXPECT_FALSE(table.IsNumericForm()) << "ID 4 has no key of its own: the 000 file, in name form";
     EXPECT_EQ(table.GetPaperSizeIDByName("A4", nullptr, 0), 9);
 
-    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 101));
-    DWORD flags = 0;
-    EXPECT_TRUE(table.GetModelInfo(u"Model-I10", &flags, nullptr));
-
-    ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 201));
-    SBISystemOEMRow row{};
-    EXPECT_TRUE(table.GetSystemOEMModel("Model-E 900", &row));
-
     EXPECT_FALSE(table.UpdateBinaryTable(nullptr, 1));
     EXPECT_FALSE(table.UpdateBinaryTable(u"No Such Queue", 1));
     EXPECT_EQ(table.GetPaperSizeCount(), 0u) << "a failed load leaves the lists empty";

@@ -1,12 +1,9 @@
-// CBIPrinterInfo on a queue of the sample driver: the seeded store value by value, the BiDi choice
-// and the printer kind, clean failure without a store, and stored texts that lack their zero.
+// CBIPrinterInfo on a queue of the sample driver: the seeded store value by value, clean failure
+// without a store, damaged stored values, and records read while another process writes them.
 // Keeping or reseeding the store by the model bits: ValueExportsTest in tests/interface.
 #include "printerinfo/CBIPrinterInfo.h"
 
-#include "bidi/CBIDI_BP.h"
-#include "bidi/CBIDI_ERD.h"
 #include "printerinfo/StoreTestUtil.h"
-#include "support/ErrorLines.h"
 
 #include <gtest/gtest.h>
 
@@ -76,28 +73,6 @@ TEST(PrinterInfoObjectTest, SeedingWritesTheChosenDefaultRecordValueByValue) {
     }
 }
 
-TEST(PrinterInfoObjectTest, BiDiChoiceAndPrinterKind) {
-    InfoPrefix prefix;
-    {
-        Opened erd(0x12);
-        ASSERT_TRUE(erd.ok);
-        EXPECT_FALSE(erd.info.Initialize(&erd.context, 0x12)) << "a second Initialize must fail";
-        EXPECT_NE(dynamic_cast<CBIDI_ERD*>(erd.info.GetBIDI()), nullptr);
-        EXPECT_EQ(erd.info.GetTableData()->GetFlags(), 0x12u);
-        EXPECT_TRUE(erd.info.SetDWORDValue(DWID_ModelInfoBits, 0x8));
-        EXPECT_EQ(erd.info.GetPrinterKind(), BIPI_KIND_ERD);
-    }
-    Opened live(0x2);
-    ASSERT_TRUE(live.ok);
-    EXPECT_NE(dynamic_cast<CBIDI_BP*>(live.info.GetBIDI()), nullptr);
-    EXPECT_EQ(live.info.GetBIDI()->IsReady(), 0u) << "not connected after Initialize";
-    EXPECT_EQ(live.info.GetPrinterKind(), BIPI_KIND_PAGE) << "reseeded: no ink-jet bit";
-    EXPECT_TRUE(live.info.SetDWORDValue(DWID_ModelInfoBits, 0x8));
-    EXPECT_EQ(live.info.GetPrinterKind(), BIPI_KIND_BIJ) << "stored ink-jet bit";
-    EXPECT_TRUE(live.info.SetDWORDValue(DWID_ModelInfoBits, 0x7));
-    EXPECT_EQ(live.info.GetPrinterKind(), BIPI_KIND_PAGE);
-}
-
 TEST(PrinterInfoObjectTest, InitializeFailsAndDestroysEverythingWithoutAStore) {
     InfoPrefix prefix;
     storetest::AddEditedDriver("No Store Driver", "NoStore", "KDAUDF01", "", prefix.Root() + "/nostore");
@@ -162,19 +137,6 @@ TEST(PrinterInfoObjectTest, StoreFlagThatExistsButCannotBeReadDoesNotReseed) {
     Opened second(0x2);
     ASSERT_TRUE(second.ok);
     EXPECT_EQ(Stored(second.info, u"BIModelInfoBits"), 0x6u) << "values learnt before were replaced by defaults";
-}
-
-TEST(PrinterInfoObjectTest, InstallTimeRecordMissingFromPrinterDataIsReportedAsMissing) {
-    InfoPrefix prefix;
-    BIInfo context;
-    ASSERT_TRUE(context.Build(kQueueW, 0));
-    CBIDI_ERD erd;
-    ASSERT_EQ(erd.Initialize(&context, 0x10), 1);  // printer-data mode
-    const vanto_test::ErrorLines errors;
-    EXPECT_EQ(erd.Open(kQueueW), 0);
-    const std::vector<std::string> expected = {"#Error Failed to get size by KDGetBinPrinterData func.\n",
-                                               "#Error Failed to Get the binary data from registry.\n"};
-    EXPECT_EQ(errors.All(), expected);
 }
 
 namespace {

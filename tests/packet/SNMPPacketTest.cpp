@@ -271,8 +271,8 @@ TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestOrNeverLeaveTheColumnCannotKeep
 }
 
 TEST(SNMPWalk, ValuesOfOtherTypesAreIgnoredPastTheColumnSkippedWhenNullAndRefusedInsideIt) {
-    const std::vector<std::pair<const char*, PeerValue>> next = {{"Counter32", PeerTyped(ASN_COUNTER, 3721980054L)},
-                                                                 {"IpAddress", PeerIpAddress()},
+    // Counter32 and TimeTicks beside a column: MIBQueries and RecordedPrinters in tests/bidi.
+    const std::vector<std::pair<const char*, PeerValue>> next = {{"IpAddress", PeerIpAddress()},
                                                                  {"Opaque", PeerOpaque()},
                                                                  {"Counter64", PeerTyped(ASN_COUNTER, 0x55)}};
     for (const auto& [name, value] : next) {

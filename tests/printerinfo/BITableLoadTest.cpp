@@ -68,10 +68,11 @@ TEST_F(BITableLoadTest, StoredPaperSizesOverlayTheTableOnlyWhenFlagged) {
     storetest::GiveQueueGUID(kQueueW);
     BIStoreData store;
     ASSERT_TRUE(store.Initialize(kQueueW));
-    // A4 hidden and fed in direction 1; Legal shown with no direction reported.
-    const SBIPaperEntry entries[] = {{9, 0, 1, 0}, {5, 1, 2, 0}};
+    // A4 hidden and fed in direction 1 (a later entry for A4 is ignored); Legal shown with no
+    // direction reported.
+    const SBIPaperEntry entries[] = {{9, 0, 1, 0}, {5, 1, 2, 0}, {9, 1, 0, 0}};
     ASSERT_TRUE(store.WriteData(u"BIPaperSizeIDs", reinterpret_cast<const BYTE*>(entries), sizeof(entries)));
-    ASSERT_TRUE(store.WriteDWORD(u"BIPaperSizeNum", 2));
+    ASSERT_TRUE(store.WriteDWORD(u"BIPaperSizeNum", 3));
     ASSERT_TRUE(store.WriteDWORD(u"BIStoreFlag", 0x2));
 
     ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
@@ -79,7 +80,7 @@ TEST_F(BITableLoadTest, StoredPaperSizesOverlayTheTableOnlyWhenFlagged) {
 
     ASSERT_TRUE(store.WriteDWORD(u"BIStoreFlag", 0x6));
     // A count larger than the blob reads only the entries present.
-    for (DWORD count : {2u, 500u}) {
+    for (DWORD count : {3u, 500u}) {
         ASSERT_TRUE(store.WriteDWORD(u"BIPaperSizeNum", count));
         ASSERT_TRUE(table.UpdateBinaryTable(kQueueW, 1));
         EXPECT_EQ(Row(table, 9), Shown(0, 1)) << count;

@@ -41,25 +41,18 @@ TEST(Threads, TickCountWraps) {
     EXPECT_GE(static_cast<DWORD>(after - before), 30u) << "unsigned differences still measure time";
 }
 
-TEST(Loader, ByPathByBareNameByNameAndByOrdinal) {
+// Loading by path and entry points by name and ordinal: every module the library and the tests
+// load (AUDFModuleTest by ordinal); here the failures, the file name's bound and bare names.
+TEST(Loader, FailuresTheFileNamesBoundAndBareNamesFromSystem32) {
     TempPrefix prefix;
     const std::filesystem::path module = VANTO_TEST_MODULE;
     std::u16string path = vplat::ToWindowsPath(module.string());
     HMODULE h = LoadLibraryW(path.c_str());
     ASSERT_NE(h, nullptr);
-    using Answer = int (*)();
-    const auto byName = reinterpret_cast<Answer>(GetProcAddress(h, "TestModuleAnswer"));
-    const auto byOrdinal = reinterpret_cast<Answer>(GetProcAddress(h, MAKEINTRESOURCEA(2)));
-    ASSERT_TRUE(byName && byOrdinal);
-    EXPECT_EQ(byName(), 42);
-    EXPECT_EQ(byOrdinal(), 2);
+    EXPECT_NE(GetProcAddress(h, MAKEINTRESOURCEA(2)), nullptr);
     EXPECT_EQ(GetProcAddress(h, MAKEINTRESOURCEA(3)), nullptr);
     EXPECT_EQ(GetProcAddress(h, "Absent"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
-
-    char16_t file[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(h, file, MAX_PATH);
-    EXPECT_EQ(std::u16string(file, length), path);
     char16_t small[8];
     EXPECT_EQ(GetModuleFileNameW(h, small, 8), 8u);
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);

@@ -1,7 +1,5 @@
-// CSNMPPacket against net-snmp's decoder and encoder. Single Get: the request, the values of a
-// response, the header and tokeniser failures. Column walk with net-snmp playing a version-1
-// agent: batching of columns, holes in the rows, the end of a column, and the walk ending on
-// agents that would keep it going.
+// CSNMPPacket against net-snmp as a version-1 agent: what the live walks cannot reach (batching
+// bounds, holes, MIB ends, hostile agents) and the Get reply's values and malformed forms.
 #include <gtest/gtest.h>
 
 #include <net-snmp/net-snmp-config.h>

@@ -25,7 +25,6 @@ public:
         return false;
     }
     size_t Count() const { return Lines().size(); }
-    const std::vector<std::string>& All() const { return Lines(); }
 
 private:
     static std::vector<std::string>& Lines() {

@@ -86,31 +86,6 @@ Bytes StatusReply(const Bytes& fields) {
 
 }  // namespace
 
-TEST(StatusPITransfer, ThreePagesOfChunk100JoinToTheirDataWithShortLastPage) {
-    for (int form : {kPIFormFirst, kPIFormSecond}) {
-        ScriptedPIPrinter printer;
-        printer.form = form;
-        const size_t perPage = 100 - (form == kPIFormFirst ? kPIFirstFormOverhead : kPISecondFormOverhead);
-        printer.lengths = {{1, perPage}, {2, perPage}, {3, 10}};
-        Bytes data;
-        const int n = Transfer(printer, 17, &data);
-        ASSERT_EQ(n, static_cast<int>(2 * perPage + 10)) << "form " << form;
-        ASSERT_EQ(data.size(), 2 * perPage + 10);
-        if (form == kPIFormFirst) {
-            EXPECT_EQ(n, 136);
-        }
-        // The pages come in order.
-        EXPECT_EQ(data[0], 1 * 16);
-        EXPECT_EQ(data[perPage], 2 * 16);
-        EXPECT_EQ(data[2 * perPage], 3 * 16);
-        // Page 0 asks with chunk 0x800, the later pages with the printer's chunk size.
-        ASSERT_EQ(printer.requests.size(), 4u);
-        const size_t chunkAt = form == kPIFormFirst ? 8 : 7;
-        EXPECT_EQ(printer.requests[0][chunkAt] | (printer.requests[0][chunkAt + 1] << 8), kPIInitialChunk);
-        EXPECT_EQ(printer.requests[3][chunkAt], 100);
-    }
-}
-
 TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
     struct Case {
         const char* what;

@@ -1,7 +1,5 @@
-// The CFGX module binding against the real module (the sample driver's VUD3CFGX.DLL and sources,
-// opened through the queue's paths) and a module that exports only a few functions: the Open
-// failures, the functions a module lacks, and adding and deleting single prohibit rules, seen in
-// the file the module saves.
+// The CFGX module binding on the sample driver's module and on one that exports only a few
+// functions: Open failures, missing functions, and single prohibit rules as the saved file shows.
 #include "cfgx/CCfgxDll.h"
 #include "common/BIInfo.h"
 #include "platform/prefix.h"
@@ -105,42 +103,19 @@ constexpr WORD kA4 = 9, kB5 = 13;                           // no flag in the sa
 constexpr WORD kStatement = 6, kFolio = 14, kOficio = 259; // flag 0x08000000 in the sample
 constexpr WORD kNoSuchSize = 9999;
 
-class ProhibitEdit : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(prefix.Open(cfgx), 0); }
-    void AddOne(DWORD f, DWORD e) {
-        const KD_CFGX_PROHIBIT_ITEM item{f, e, 0, 0};
-        ASSERT_EQ(cfgx.AddProhibitData(&item, 1, 0), 0);
-    }
-
-    CfgxPrefix prefix;
-    CCfgxDll cfgx;
-};
-
 }  // namespace
 
-TEST(CfgxBinding, OpensTheSampleSourceFoundThroughTheQueuesPathsAndClosesAgain) {
-    CfgxPrefix prefix;
-    CCfgxDll cfgx;
-    ASSERT_EQ(prefix.Open(cfgx), 0);
-    EXPECT_NE(cfgx.GetHandle(), nullptr);
-    for (size_t fn = 0; fn < CCfgxDll::kFunctionCount; ++fn)
-        EXPECT_TRUE(cfgx.HasFunction(static_cast<CCfgxDll::Function>(fn))) << CCfgxDll::FunctionName(
-            static_cast<CCfgxDll::Function>(fn));
-    const HKDCFGX first = cfgx.GetHandle();
-
-    // A second Open ends the first session.
-    ASSERT_EQ(prefix.Open(cfgx), 0);
-    EXPECT_NE(cfgx.GetHandle(), first);
-
-    cfgx.Close();
-    EXPECT_EQ(cfgx.GetHandle(), nullptr);
-    EXPECT_FALSE(cfgx.IsLoaded());
-    for (int32_t result : CallEveryWrapper(cfgx)) EXPECT_EQ(result, kCfgxMissingFunction);
-}
-
-TEST(CfgxBinding, OpenFailuresKeepNoSession) {
+TEST(CfgxBinding, OpenKeepsOneSessionAndAFailedOpenKeepsNone) {
     CfgxPrefix p;
+    CCfgxDll cfgx;
+    ASSERT_EQ(p.Open(cfgx), 0);
+    for (size_t fn = 0; fn < CCfgxDll::kFunctionCount; ++fn)
+        EXPECT_TRUE(cfgx.HasFunction(static_cast<CCfgxDll::Function>(fn)))
+            << CCfgxDll::FunctionName(static_cast<CCfgxDll::Function>(fn));
+    const HKDCFGX first = cfgx.GetHandle();
+    ASSERT_EQ(p.Open(cfgx), 0);
+    EXPECT_NE(cfgx.GetHandle(), first) << "a second Open ends the first session";
+
     const std::u16string missing = std::u16string(p.szModule) + u".missing";
     const std::u16string audf = WinPath(std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL");
     const std::u16string empty = WinPath(p.DriveC() + "/ProgramData");
@@ -159,7 +134,6 @@ TEST(CfgxBinding, OpenFailuresKeepNoSession) {
                           {audf.c_str(), p.szVIF, p.szSource, kQueueW, kCfgxOpenNotLoaded, false},
                           {p.szModule, p.szVIF, empty.c_str(), kQueueW, KD_CFGX_ERR_NO_SOURCE, true},
                           {p.szModule, p.szVIF, p.szSource, nullptr, KD_CFGX_ERR_BAD_ARGUMENT, true}};
-    CCfgxDll cfgx;
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         EXPECT_EQ(cfgx.Open(c.module, c.vif, c.source, c.queue, kCategoryPage), c.result) << i;
@@ -168,6 +142,7 @@ TEST(CfgxBinding, OpenFailuresKeepNoSession) {
     }
     cfgx.Close();
     EXPECT_FALSE(cfgx.IsLoaded());
+    for (int32_t result : CallEveryWrapper(cfgx)) EXPECT_EQ(result, kCfgxMissingFunction);
 }
 
 TEST(CfgxBinding, FunctionsTheModuleLacksAnswerMinusThreeAndFailTheProhibitEdits) {
@@ -211,22 +186,20 @@ TEST(CfgxBinding, FunctionsTheModuleLacksAnswerMinusThreeAndFailTheProhibitEdits
     EXPECT_TRUE(errors.Has("#Failed to delete Prohibit Info of OutputPaperSize."));
 }
 
-// Marking an element and adding its group: the languages and quality levels of CfgxExports
-// (attribute 16 on or off, the element's group exactly when it is not available).
-TEST_F(ProhibitEdit, AddProhibitOfAnElementTheFileLacksIsRefusedAtTheAttribute) {
+// Marking an element and adding its group is CfgxExports' (languages and quality levels); here an
+// element the file lacks, and deleting the rules of paper sizes the printer shows.
+TEST(ProhibitEdit, AddRefusesMissingElementsAndDeleteDropsRulesOfShownDroppableSizesOnly) {
+    CfgxPrefix prefix;
+    CCfgxDll cfgx;
+    ASSERT_EQ(prefix.Open(cfgx), 0);
     ErrorLines errors;
     EXPECT_FALSE(AddProhibitInfo(&cfgx, kPaperSize, kNoSuchSize, FALSE));
     EXPECT_FALSE(AddProhibitInfo(nullptr, kPaperSize, kB5, FALSE));
-    EXPECT_EQ(errors.Count(), 0u) << "a refused attribute is not a failed add";
-    EXPECT_FALSE(HasGroup(prefix.Saved(cfgx), {{kPaperSize, kNoSuchSize}}));
-}
-
-TEST_F(ProhibitEdit, DeleteRemovesTheRulesOfShownDroppableSizesOnly) {
-    for (WORD id : {kStatement, kFolio, kA4}) {
-        AddOne(kPaperSize, id);
-        AddOne(kOutputPaperSize, id);
-    }
-    ErrorLines errors;
+    for (WORD id : {kStatement, kFolio, kA4})
+        for (DWORD function : {kPaperSize, kOutputPaperSize}) {
+            const KD_CFGX_PROHIBIT_ITEM item{function, id, 0, 0};
+            ASSERT_EQ(cfgx.AddProhibitData(&item, 1, 0), 0);
+        }
     const SBIPaperEntry entries[] = {
         {kStatement, 1, 2, 0},   // droppable and shown: both rules go
         {kFolio, 0, 2, 0},       // droppable, not shown: handled, rules stay
@@ -235,9 +208,10 @@ TEST_F(ProhibitEdit, DeleteRemovesTheRulesOfShownDroppableSizesOnly) {
         {kOficio, 1, 2, 0},      // droppable and shown, without rules: nothing to delete
     };
     EXPECT_TRUE(DeletePaperSizeProhibitInfo(&cfgx, entries, static_cast<int>(std::size(entries))));
-    EXPECT_EQ(errors.Count(), 0u);
+    EXPECT_EQ(errors.Count(), 0u) << "neither a refused attribute nor a missing rule is a failure";
 
     const nlohmann::json saved = prefix.Saved(cfgx);
+    EXPECT_FALSE(HasGroup(saved, {{kPaperSize, kNoSuchSize}}));
     EXPECT_FALSE(HasGroup(saved, {{kPaperSize, kStatement}}));
     EXPECT_FALSE(HasGroup(saved, {{kOutputPaperSize, kStatement}}));
     for (WORD id : {kFolio, kA4}) {

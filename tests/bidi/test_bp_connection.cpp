@@ -26,12 +26,6 @@ const char* const kSilentAddress = "127.0.88.9";  // nothing answers here
 class BPConnection : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string mute = WriteProfile(
-            m_files, "mute",
-            R"({"device_id": "MFG:Vintal;MDL:Aquila IJ-310;CMD:BDC,D4PX,QLMPR1;CLS:PRINTER;", "usb_port": "USB003",
-                "channels": ["d4"], "status": "status.hex", "faults": ["usb:vanish,after=2"]})",
-            "");
-        m_files.Write("mute/status.hex", ReadFile(SampleProfile("inkjet-usb-f14") + "/status.hex"));
         // The colour page printer without the input name column.
         std::string line, withoutNames;
         for (std::istringstream in(ReadFile(SampleProfile("colour-page") + "/mib.snmprec")); std::getline(in, line);)
@@ -42,7 +36,6 @@ protected:
                                     {"OEM", kOemAddress, SampleProfile("system-oem-b")},
                                     {"Ink", "USB001", SampleProfile("inkjet-usb-f17")},
                                     {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")},
-                                    {"Mute", "USB003", mute},
                                     {"NoTrays", "127.0.88.4", noTrays}});
         m_live.AddQueue("Silent", std::string("IP_") + kSilentAddress);
         ASSERT_TRUE(m_printers->Ready());
@@ -196,14 +189,6 @@ TEST(BPTransportView, MissingFunctionsAnswerMinus100) {
     EXPECT_EQ(relay.ZKDeleteProbeResult(nullptr), kZkapiMissingFunction);
     ::unsetenv("VANTO_TEST_REAL_ZKAPI");
     EXPECT_EQ(relay.ZKCloseChannel(5), kZkNotInitialized);  // found and called
-}
-
-// An ink-jet that goes away once it has told its device ID and channels: the media query fails,
-// the channel is closed again and the open fails.
-TEST_F(BPConnection, InkjetsMustAnswerTheirMediaInformationToOpen) {
-    Opened open("Mute");
-    EXPECT_EQ(open.result, 0);
-    EXPECT_EQ(open->GetChannel(), nullptr);
 }
 
 // ---- vanto printer ----

@@ -168,10 +168,8 @@ TEST_F(MIBQueries, SnmpWalksAskTheTablesRowsPerRequestAndReplaceTheList) {
     EXPECT_EQ(bidi->GetValueList(kInputNameColumn, &numbers), 0);
     EXPECT_EQ(bidi->GetLastMIBResult(), 0);
 
-    // Single objects: a value, and an object the printer does not have.
-    std::vector<BYTE> value;
-    ASSERT_GE(bidi->GetMIBValue("2.1.1.5.0", &value), 0);
-    EXPECT_EQ(std::string(value.begin(), value.end()), Recorded(mib, "2.1.1.5.0").at(0));
+    // A single object the printer does not have.
+    std::vector<BYTE> value = {1};
     EXPECT_LT(bidi->GetMIBValue("2.1.1.99.0", &value), 0);
     EXPECT_TRUE(value.empty());
 }

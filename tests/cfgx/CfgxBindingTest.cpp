@@ -153,10 +153,6 @@ TEST(CfgxBinding, FunctionsTheModuleLacksAnswerMinusThreeAndFailTheProhibitEdits
     {
         CCfgxDll cfgx;
         ASSERT_EQ(cfgx.Open(module.c_str(), u"C:\\vif", u"C:\\src", kQueueW, kCategoryPage), 0);
-        size_t resolved = 0;
-        for (size_t fn = 0; fn < CCfgxDll::kFunctionCount; ++fn)
-            resolved += cfgx.HasFunction(static_cast<CCfgxDll::Function>(fn)) ? 1 : 0;
-        EXPECT_EQ(resolved, 5u);
         const std::vector<int32_t> results = CallEveryWrapper(cfgx);
         // Only the two element queries of the wrapped calls exist (the 5th and 7th call).
         for (size_t i = 0; i < results.size(); ++i)

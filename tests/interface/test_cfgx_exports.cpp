@@ -222,10 +222,9 @@ TEST_F(CfgxExports, OneQueueFromNoChangeToConfigureTwiceAndAFailedSave) {
     EXPECT_EQ(DefaultOf(ReadJson(Saved("Colour")), 155), 4u);
 }
 
-// Stored values the printer never reports as such, on an ink-jet (whose file takes the stored
-// rules): odd rules, a duplex unit the caller says is attached though none is stored, paper counts
-// beyond the store, a colour model with 360 dpi levels (type 5), and a default of "QLM/P-R Advance"
-// on a driver that does not offer it (it becomes "QLM/P-R BASIC").
+// Stored values no printer reports, on an ink-jet (whose file takes the stored rules): odd rules,
+// option 0x40's duplex unit, paper counts beyond the store, a 360 dpi colour model (type 5) and a
+// default language the driver lacks ("QLM/P-R Advance" becomes "QLM/P-R BASIC").
 TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
     AddQueue("Ink", "127.0.124.21");
     Printers vprinter({{"127.0.124.21", SampleProfile("inkjet-network")}});

@@ -1,7 +1,5 @@
-// A CFGX module that exports only five of the 31 functions, for tests of what the binding and
-// its users do with a module that lacks the others: the session (KD_CFGXInitEx, KD_CFGXExit),
-// KD_CFGXSetFunctionElementAttribute, which accepts everything, and the two element queries, which
-// answer that every element exists, shown, with the flag of a paper size the driver may drop.
+// A CFGX module with five of the 31 functions: the session, an attribute setter that accepts
+// everything, and element queries that call every element a shown paper size the driver may drop.
 // Each call appends its name to the file named by VANTO_TEST_CFGX_RECORD.
 #include "modules/cfgx/kdcfgx.h"
 

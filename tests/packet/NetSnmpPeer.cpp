@@ -21,13 +21,11 @@ void InitNetSnmp() {
 
 }  // namespace
 
-PeerValue PeerInt(long value) { return PeerTyped(ASN_INTEGER, value); }
+PeerValue PeerInt(long value) { return {ASN_INTEGER, {}, value, {}}; }
 PeerValue PeerString(const std::string& text) { return {ASN_OCTET_STR, {text.begin(), text.end()}, 0, {}}; }
 PeerValue PeerNull() { return PeerValue(); }
-PeerValue PeerTyped(unsigned char type, long value) { return {type, {}, value, {}}; }
 PeerValue PeerOid(std::vector<uint32_t> oid) { return {ASN_OBJECT_ID, {}, 0, std::move(oid)}; }
 PeerValue PeerIpAddress() { return {ASN_IPADDRESS, {127, 0, 1, 1}, 0, {}}; }
-PeerValue PeerOpaque() { return {ASN_OPAQUE, {0x9F, 0x78, 0x04, 0x3F, 0x80, 0x00, 0x00}, 0, {}}; }
 
 std::vector<uint32_t> PeerOidFromText(const std::string& text) {
     std::vector<uint32_t> arcs;
@@ -84,10 +82,7 @@ std::vector<uint8_t> PeerEncode(const PeerResponse& response) {
     for (const auto& [arcs, value] : response.bindings) {
         std::vector<oid> name(arcs.begin(), arcs.end());
         switch (value.type) {
-        case ASN_INTEGER:
-        case ASN_COUNTER:
-        case ASN_GAUGE:
-        case ASN_TIMETICKS: {
+        case ASN_INTEGER: {
             long v = value.integer;
             snmp_pdu_add_variable(pdu, name.data(), name.size(), value.type, &v, sizeof(v));
             break;

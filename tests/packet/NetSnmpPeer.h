@@ -24,16 +24,14 @@ struct PeerMessage {
 struct PeerValue {
     unsigned char type = 0x05;  // ASN type tag
     std::vector<unsigned char> bytes;  // string contents, or OID arcs as bytes not used
-    long integer = 0;                  // INTEGER, Counter32, ... value
+    long integer = 0;                  // INTEGER value
     std::vector<uint32_t> oidValue;    // OBJECT IDENTIFIER value
 };
 PeerValue PeerInt(long value);
 PeerValue PeerString(const std::string& text);
 PeerValue PeerNull();
-PeerValue PeerTyped(unsigned char type, long value);  // Counter32, Gauge32, TimeTicks
 PeerValue PeerOid(std::vector<uint32_t> oid);
 PeerValue PeerIpAddress();  // 127.0.1.1
-PeerValue PeerOpaque();     // an Opaque wrapping a float
 
 // Parses the dotted text of a full identifier ("1.3.6.1.2.1.1.6.0").
 std::vector<uint32_t> PeerOidFromText(const std::string& text);

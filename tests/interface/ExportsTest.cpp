@@ -102,23 +102,6 @@ void ExpectNoValuesOrUpdates(HVANTO instance) {
     EXPECT_EQ(SetContextIPADR(instance, u"127.0.1.1"), 0);
 }
 
-TEST(ExportsTest, InstanceWithFlags0HasOnlyItsPrinterContext) {
-    TempPrefix prefix("Q1");
-    HVANTO instance = Initialize(u"Q1", 0);
-    ASSERT_NE(instance, nullptr);
-    EXPECT_EQ(PrintJobsExists(instance), 0);
-    EXPECT_EQ(DeletePrintJobs(instance), 1);
-    ExpectNoValuesOrUpdates(instance);
-    VANTO_USERDEF_MAXMIN limits = {};
-    EXPECT_EQ(SetStructValue(instance, VANTO_STID_USERDEF_MAXMIN, 0, &limits), 0);
-    EXPECT_EQ(SetSubnetAddress(instance, u"127.0.1.0", u"255.255.255.0"), 0);
-    EXPECT_EQ(SetContextName(instance, u"P"), 0);
-    EXPECT_EQ(SetContextIPRANGE(instance, u"127.0.1.1", u"127.0.1.9"), 0);
-    EXPECT_EQ(SetProbeMode(instance, VANTO_PROBE_IPADR, 0, 0, 0, 0, 0, 0), 0);
-    EXPECT_EQ(ProbePrinter(instance, nullptr), 0);
-    EXPECT_EQ(Release(instance), 1);
-}
-
 TEST(ExportsTest, NullStaleAndForeignHandlesGiveFailureValues) {
     TempPrefix prefix("Q1");
     int foreign = 0;
@@ -134,6 +117,7 @@ TEST(ExportsTest, NullStaleAndForeignHandlesGiveFailureValues) {
     EXPECT_EQ(foreign, 0);
 }
 
+// An instance with flags 0 has only its printer context: job control, and nothing else.
 TEST(ExportsTest, JobControlEmptiesAndResumesAPausedQueueAndFailsWithoutTheQueueOrFullAccess) {
     TempPrefix prefix("Q1");
     std::string error;
@@ -141,6 +125,14 @@ TEST(ExportsTest, JobControlEmptiesAndResumesAPausedQueueAndFailsWithoutTheQueue
     PauseQueue(u"Q1");
     HVANTO instance = Initialize(u"Q1", 0);
     ASSERT_NE(instance, nullptr);
+    ExpectNoValuesOrUpdates(instance);
+    VANTO_USERDEF_MAXMIN limits = {};
+    EXPECT_EQ(SetStructValue(instance, VANTO_STID_USERDEF_MAXMIN, 0, &limits), 0);
+    EXPECT_EQ(SetSubnetAddress(instance, u"127.0.1.0", u"255.255.255.0"), 0);
+    EXPECT_EQ(SetContextName(instance, u"P"), 0);
+    EXPECT_EQ(SetContextIPRANGE(instance, u"127.0.1.1", u"127.0.1.9"), 0);
+    EXPECT_EQ(SetProbeMode(instance, VANTO_PROBE_IPADR, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_EQ(ProbePrinter(instance, nullptr), 0);
     EXPECT_EQ(PrintJobsExists(instance), 1);
     EXPECT_EQ(DeletePrintJobs(instance), 1);
     EXPECT_EQ(PrintJobsExists(instance), 0);

@@ -109,19 +109,11 @@ protected:
 
 }  // namespace
 
-TEST_F(TransportDiscovery, FleetIsFoundWholeAndOnceAndNoCallbackComesAfterAStopFromOutsideOrWithin)
+// A fleet found whole and once over several rounds: ProbeExports' subnet search (exact count, no
+// record twice).
+TEST_F(TransportDiscovery, NoCallbackComesAfterAStopFromOutsideOrWithin)
 {
-    const auto addresses = FleetAddresses("127.0.157.", 40);
-    const auto fleet = Fleet(addresses);
-    const ZKProbeContext range = Range("127.0.157.1", "127.0.157.254", 300, 3);
-    const uint64_t whole = m_zk.StartProbe(nullptr, &range, OnHit, &m_col);
-    ASSERT_NE(whole, 0u);
-    EXPECT_TRUE(WaitForHits(m_col, 40, 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // every round over: no repeats
-    EXPECT_EQ(m_zk.StopProbe(whole), kZkOk);
-    EXPECT_EQ(m_zk.StopProbe(whole), kZkBadHandle);
-    EXPECT_EQ(m_col.addresses, std::multiset<std::string>(addresses.begin(), addresses.end()));
-
+    const auto fleet = Fleet(FleetAddresses("127.0.157.", 40));
     Collector slow;
     slow.zk = &m_zk;
     slow.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported
@@ -145,6 +137,7 @@ TEST_F(TransportDiscovery, FleetIsFoundWholeAndOnceAndNoCallbackComesAfterAStopF
     Collector own;
     own.zk = &m_zk;
     own.stopOnFirstHit = true;
+    const ZKProbeContext range = Range("127.0.157.1", "127.0.157.254", 300, 3);
     const uint64_t self = m_zk.StartProbe(nullptr, &range, OnHit, &own);
     ASSERT_NE(self, 0u);
     ASSERT_TRUE(WaitForHits(own, 1, 3000));

@@ -32,9 +32,9 @@ std::shared_ptr<const CSnmpDll::Answer> WaitForAnswer(const CSnmpDll& snmp) {
     return snmp.GetAnswer();
 }
 
-// Texts and 4-byte integers answered; missing texts, bad identifiers and addresses outside
-// loopback refused before anything is sent.
-TEST(CSnmpDll, AnswersAreKeptAsTerminatedTextOrFourByteIntegersAndBadRequestsAreNotSent) {
+// 4-byte integers answered (texts: ProbeExports.SingleAddressSearchRecognisesSystemOEMModels...);
+// missing texts, bad identifiers and addresses outside loopback refused before anything is sent.
+TEST(CSnmpDll, AnswersAreKeptAsFourByteIntegersAndBadRequestsAreNotSent) {
     vanto_test::TempPrefix prefix;
     InstallWinSnmp();
     vanto_test::VprinterProcess printer(
@@ -49,14 +49,8 @@ TEST(CSnmpDll, AnswersAreKeptAsTerminatedTextOrFourByteIntegersAndBadRequestsAre
     EXPECT_EQ(snmp.Send("not an oid", kPrinterAddress, 0), 0);
     EXPECT_EQ(snmp.Send("1.3.6.1.2.1.1.5.0", "192.168.1.20", 0), 0);
 
-    ASSERT_EQ(snmp.Send("1.3.6.1.2.1.1.5.0", kPrinterAddress, 0), 1);
-    auto answer = WaitForAnswer(snmp);
-    ASSERT_NE(answer, nullptr);
-    EXPECT_EQ(answer->Length(), 11u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(answer->bytes.data())), "CP4500C-2F");
-
     ASSERT_EQ(snmp.Send("1.3.6.1.2.1.1.7", kPrinterAddress, 1), 1);  // GetNext: sysServices.0
-    answer = WaitForAnswer(snmp);
+    const auto answer = WaitForAnswer(snmp);
     ASSERT_NE(answer, nullptr);
     ASSERT_EQ(answer->Length(), 4u);
     int32_t services = 0;

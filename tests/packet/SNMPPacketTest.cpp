@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "NetSnmpPeer.h"
-#include "PlainResults.h"
 #include "packet/CSNMPPacket.h"
 
 namespace {
@@ -67,10 +67,21 @@ std::vector<int> Range(int first, int last) {
     return rows;
 }
 
-Strings StringsOf(const CSNMPPacket& packet, const std::string& key) {
-    return PlainList(packet.GetStringResults(), key);
+// A result list as a plain vector; a missing key fails the test.
+template <typename Plain, typename T>
+std::vector<Plain> ListOf(const PacketResults<T>& results, std::string_view key) {
+    std::vector<Plain> list;
+    const auto it = results.find(key);
+    if (it == results.end())
+        ADD_FAILURE() << "no result under " << key;
+    else
+        list.assign(it->second.begin(), it->second.end());
+    return list;
 }
-Ints IntsOf(const CSNMPPacket& packet, const std::string& key) { return PlainList(packet.GetIntegerResults(), key); }
+Strings StringsOf(const CSNMPPacket& packet, const std::string& key) {
+    return ListOf<std::string>(packet.GetStringResults(), key);
+}
+Ints IntsOf(const CSNMPPacket& packet, const std::string& key) { return ListOf<int32_t>(packet.GetIntegerResults(), key); }
 
 // A column that ended without rows: an empty list under the integer results.
 void ExpectEmptyColumn(const CSNMPPacket& packet, const std::string& key) {
@@ -200,8 +211,9 @@ TEST(SNMPWalkMibEnd, ColumnLastInTheMibIsReadWholeWhicheverBindingMeetsTheEnd) {
 }
 
 TEST(SNMPWalkMibEnd, ErrorIndexNamingNoBindingStillFailsTheWalk) {
-    // Two bindings asked; each reply refuses with noSuchName and this error-index contents.
-    const std::vector<Bytes> refused = {{0x03}, {0x00, 0xC8}, {0xFF}, {0x01, 0x00, 0x00, 0x00, 0x01}};
+    // Two bindings asked; each reply refuses with noSuchName and this error-index contents: past
+    // the bindings, negative, longer than four bytes.
+    const std::vector<Bytes> refused = {{0x03}, {0xFF}, {0x01, 0x00, 0x00, 0x00, 0x01}};
     for (const Bytes& index : refused) {
         PeerResponse response;
         response.errorStatus = SNMP_ERR_NOSUCHNAME;

@@ -1,4 +1,4 @@
-// Conversions between UTF-16 and the prefix's ANSI code page, UTF-8 and code page 932.
+// Conversions between UTF-16 and the prefix's ANSI code page (1252) and UTF-8.
 #include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
@@ -7,16 +7,6 @@
 
 namespace {
 using vanto_test::TempPrefix;
-
-void SetAnsiCodePage(const char16_t* acp) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, vplat::kCodePageKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-    const std::u16string text(acp);
-    ASSERT_EQ(RegSetValueExW(key, u"ACP", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>((text.size() + 1) * 2)),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
 
 std::string ToAnsi(UINT cp, std::u16string_view text) {
     const int n = WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -65,20 +55,6 @@ TEST(CodePage, Utf8InvalidInputIsReplacedOrRefusedOnRequest) {
     char bytes[8];
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 3, bytes, 8, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
-}
-
-TEST(CodePage, JapaneseAnsiCodePage932) {
-    TempPrefix prefix;
-    SetAnsiCodePage(u"932");
-    EXPECT_EQ(GetACP(), 932u) << "a change in the registry is seen at once";
-    const std::string sjis = "\x93\xfa\x96\x7b\x8c\xea ABC";  // "Japanese" in Shift-JIS, then ASCII
-    EXPECT_EQ(FromAnsi(CP_ACP, sjis), u"\u65e5\u672c\u8a9e ABC");
-    EXPECT_EQ(ToAnsi(CP_ACP, u"\u65e5\u672c\u8a9e ABC"), sjis);
-    EXPECT_EQ(ToAnsi(CP_ACP, u"\u20ac"), "?") << "no euro sign in 932";
-    EXPECT_EQ(FromAnsi(CP_ACP, "A\x93"), u"A\ufffd") << "a lead byte without its trail byte";
-
-    SetAnsiCodePage(u"not a number");
-    EXPECT_EQ(GetACP(), 1252u) << "a bad setting falls back to 1252";
 }
 
 }  // namespace

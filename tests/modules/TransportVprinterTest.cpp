@@ -4,7 +4,6 @@
 // replies never delivered).
 #include "ZkModule.h"
 #include "modules/transport/CSnmpCodec.h"
-#include "support/VprinterProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -46,18 +45,7 @@ Stats ReadStats(const std::string& err)
     return {std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3])};
 }
 
-class TransportVprinter : public TransportTest {
-protected:
-    // A vprinter serving one profile at `where` with these extra arguments.
-    static std::unique_ptr<vanto_test::VprinterProcess> Serve(const std::string& where, const std::string& profile,
-                                                               std::vector<std::string> extra = {})
-    {
-        extra.insert(extra.begin(), {"-p", where + "=" + vanto_test::SampleProfile(profile)});
-        auto printer = std::make_unique<vanto_test::VprinterProcess>(extra);
-        EXPECT_TRUE(printer->Ready()) << printer->Stderr();
-        return printer;
-    }
-};
+using TransportVprinter = TransportTest;
 
 }  // namespace
 
@@ -65,7 +53,7 @@ protected:
 // also the one test that fails when vprinter's wrong-reply fault does nothing.
 TEST_F(TransportVprinter, SnmpAnswerToTheRequestBeforeIsNotTakenForThisOne)
 {
-    auto printer = Serve("127.0.160.27", "colour-page", {"--stats", "--fault", "snmp:wrong,after=1"});
+    auto printer = Serve({"127.0.160.27"}, "colour-page", {"--stats", "--fault", "snmp:wrong,after=1"});
     const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.160.27", kZkChannelSNMP);
     ASSERT_GT(h, 0);
     std::string reply;
@@ -86,7 +74,7 @@ TEST_F(TransportVprinter, StatusWaitsAsLongAsTheLastReceiveOfTheChannel)
 {
     AddQueue("Status", "IP_127.0.160.23");
     // Replies 1, 3 and 5 (the status replies) come 1.5 s late.
-    const auto printer = Serve("127.0.160.23", "mono-page-opk",
+    const auto printer = Serve({"127.0.160.23"}, "mono-page-opk",
                                {"--fault", "opk:late,count=1,delay=1500", "--fault", "opk:late,after=2,count=1,delay=1500",
                                 "--fault", "opk:late,after=4,count=1,delay=1500"});
     const int32_t h = m_zk.OpenChannel(kZkPathQueue, "Status", kZkChannelOPK);
@@ -114,8 +102,8 @@ TEST_F(TransportVprinter, SizeQueryAndReadAskThePrinterOnce)
 {
     AddQueue("Counted", "IP_127.0.160.24");
     AddQueue("CountedInk", "USB002");
-    auto network = Serve("127.0.160.24", "colour-page", {"--stats"});
-    auto usb = Serve("USB002", "inkjet-usb-f14", {"--stats"});
+    auto network = Serve({"127.0.160.24"}, "colour-page", {"--stats"});
+    auto usb = Serve({"USB002"}, "inkjet-usb-f14", {"--stats"});
     for (int round = 0; round < 2; ++round) {  // each pair asks anew
         for (const char* queue : {"Counted", "CountedInk"}) {
             std::string id;
@@ -135,7 +123,7 @@ TEST_F(TransportVprinter, SizeQueryAndReadAskThePrinterOnce)
 TEST_F(TransportVprinter, SnmpReplyIsFetchedOnceAndDamagedOnesNeverDelivered)
 {
     // From reply 2 on one byte in eight is changed, so some keep an intact header.
-    const auto printer = Serve("127.0.160.25", "colour-page", {"--fault", "snmp:garbled,after=1", "--seed", "7"});
+    const auto printer = Serve({"127.0.160.25"}, "colour-page", {"--fault", "snmp:garbled,after=1", "--seed", "7"});
     const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.160.25", kZkChannelSNMP);
     ASSERT_GT(h, 0);
     int32_t size = 0;

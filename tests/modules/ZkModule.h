@@ -4,11 +4,14 @@
 
 #include "modules/transport/zkapi.h"
 #include "support/TempPrefix.h"
+#include "support/VprinterProcess.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace zktest {
 
@@ -72,9 +75,20 @@ struct ZkModule {
     }
 };
 
+// build/vprinter serving a sample profile at each of `where` (colour-page's name is CP4500C-2F).
+inline std::unique_ptr<vanto_test::VprinterProcess> Serve(const std::vector<std::string>& where,
+                                                          const std::string& profile, std::vector<std::string> extra = {})
+{
+    for (const std::string& a : where) extra.insert(extra.end(), {"-p", a + "=" + vanto_test::SampleProfile(profile)});
+    auto printer = std::make_unique<vanto_test::VprinterProcess>(extra);
+    EXPECT_TRUE(printer->Ready()) << printer->Stderr();
+    return printer;
+}
+
 // The module initialised in a temporary prefix with the sample driver; queues as the test adds them.
 class TransportTest : public ::testing::Test {
 protected:
+    explicit TransportTest(const char* module = "ZKAPI7x64.Dll") : m_zk(module) {}
     void SetUp() override
     {
         ASSERT_NE(m_zk.handle, nullptr) << dlerror();

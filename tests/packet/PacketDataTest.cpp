@@ -34,11 +34,6 @@ TEST(PacketValues, IntegerReadsSignExtendedByteAndUnsignedLongerContentsAndStrin
     EXPECT_EQ(IntOf({0xFF, 0xFF}), 65535);
     EXPECT_EQ(IntOf({0x01, 0x02, 0x03, 0x04, 0x05}), 33752069);
     EXPECT_EQ(IntOf({}), 0);
-    CPacketDataint value;
-    ASSERT_EQ(value.SetValue(0x012C), 1);
-    EXPECT_EQ(RawOf(value), (Bytes{0x01, 0x2C}));
-    ASSERT_EQ(value.SetValue(0), 1);
-    EXPECT_EQ(value.GetSize(), 0);
 
     CPacketDataString text;
     const BYTE bytes[] = {0x41, 0x42, 0x00, 0x43};

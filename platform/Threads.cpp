@@ -148,13 +148,7 @@ int OpenLockFile(std::u16string_view name, DWORD& error) {
     if (fd < 0) error = errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
     return fd;
 }
-
-std::atomic<DWORD> g_tickOffset{0};
 }  // namespace
-
-namespace vplat {
-void SetTickCountOffset(DWORD offset) { g_tickOffset = offset; }
-}  // namespace vplat
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
 DWORD GetCurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
@@ -361,7 +355,7 @@ DWORD GetTickCount() {
     timespec ts{};
     ::clock_gettime(CLOCK_BOOTTIME, &ts);
     const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-    return static_cast<DWORD>(ms) + g_tickOffset.load();
+    return static_cast<DWORD>(ms);
 }
 
 void Sleep(DWORD dwMilliseconds) {

@@ -101,8 +101,4 @@ std::optional<DWORD> SubmitJob(const std::string& queue, const std::string& docu
 // The queue's jobs in queue order; nullopt if the queue does not exist.
 std::optional<std::vector<JobRecord>> ListJobs(const std::string& queue, std::string& error);
 
-// ---- Test hooks ------------------------------------------------------------------------------------
-// Added to every GetTickCount result of this copy of the platform, to test the 32-bit wrap.
-void SetTickCountOffset(DWORD offset);
-
 }  // namespace vplat

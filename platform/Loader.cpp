@@ -84,6 +84,14 @@ std::string Canonical(const std::string& path) {
 }
 
 std::string ExecutablePath() { return Canonical("/proc/self/exe"); }
+
+// A failed dlopen or dlsym keeps its message in memory of the calling thread until dlerror has
+// read it and is called once more; Windows callers see only GetLastError, so the message is
+// released at once instead of staying with the thread.
+void ReleaseLoaderError() {
+    ::dlerror();
+    ::dlerror();
+}
 }  // namespace
 
 HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
@@ -93,6 +101,7 @@ HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
     if (!file || !IsFile(*file)) return Fail(ERROR_MOD_NOT_FOUND, static_cast<HMODULE>(nullptr));
     void* handle = ::dlopen(file->c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
+        ReleaseLoaderError();
         // Not a module of this machine at all, or one whose own dependencies are missing.
         return Fail(IsSharedObject(*file) ? ERROR_MOD_NOT_FOUND : ERROR_BAD_EXE_FORMAT, static_cast<HMODULE>(nullptr));
     }
@@ -112,7 +121,10 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         symbol = *text;
     }
     void* address = ::dlsym(hModule, symbol.c_str());
-    if (!address) return Fail(ERROR_PROC_NOT_FOUND, static_cast<FARPROC>(nullptr));
+    if (!address) {
+        ReleaseLoaderError();
+        return Fail(ERROR_PROC_NOT_FOUND, static_cast<FARPROC>(nullptr));
+    }
     return reinterpret_cast<FARPROC>(address);
 }
 
@@ -155,7 +167,10 @@ BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule) 
         auto file = name ? ModuleFile(*name) : std::nullopt;
         if (file) handle = ::dlopen(file->c_str(), RTLD_NOW | RTLD_NOLOAD);
     }
-    if (!handle) return Fail(ERROR_MOD_NOT_FOUND, FALSE);
+    if (!handle) {
+        ReleaseLoaderError();
+        return Fail(ERROR_MOD_NOT_FOUND, FALSE);
+    }
     if (dwFlags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) {
         ::dlclose(handle);  // the module stays loaded by whoever loaded it
         Remember(handle, 0);

@@ -24,6 +24,9 @@ constexpr DWORD kUnknownPort = 1796;
 wchar_t* Mutable(std::u16string& text) { return vwin::Sdk(text.data()); }
 std::u16string Environment() { return u"Windows x64"; }
 
+// A file as the spooler takes it: a full path with backslashes.
+std::u16string SpoolerPath(const fs::path& file) { return fs::absolute(file).make_preferred().u16string(); }
+
 std::string Failure(const char* call) { return std::string(call) + ": error " + std::to_string(GetLastError()); }
 
 // An open printer, closed when it goes.
@@ -86,13 +89,13 @@ bool AddDriver(const std::string& name, const std::string& folder, const std::ve
     // files is one the driver folder has already (the system's own rendering module).
     const auto pathOf = [&](const std::string& bare) {
         for (const fs::path& s : set.sources)
-            if (detail::EqualNoCaseUtf8(s.filename().string(), bare)) return fs::absolute(s).make_preferred().u16string();
+            if (detail::EqualNoCaseUtf8(s.filename().string(), bare)) return SpoolerPath(s);
         return fs::path(driverFolder).append(FromUtf8(bare)).u16string();
     };
     std::u16string driverName = FromUtf8(name), driverPath = pathOf(set.driverFile),
-                   configPath = pathOf(set.configFile), dataPath = fs::absolute(set.dataFile).make_preferred().u16string();
+                   configPath = pathOf(set.configFile), dataPath = SpoolerPath(set.dataFile);
     std::u16string dependent;
-    for (const fs::path& s : set.sources) dependent += fs::absolute(s).make_preferred().u16string() + u'\0';
+    for (const fs::path& s : set.sources) dependent += SpoolerPath(s) + u'\0';
     dependent += u'\0';
     DRIVER_INFO_3W driver{};
     driver.cVersion = 3;
@@ -168,10 +171,10 @@ std::optional<DWORD> SubmitJob(const std::string& queue, const std::string& docu
     // The document is `size` zero bytes.
     static const BYTE zeros[4096] = {};
     bool written = true;
-    for (DWORD left = size; written && left > 0;) {
-        DWORD chunk = left < sizeof zeros ? left : static_cast<DWORD>(sizeof zeros), done = 0;
+    for (DWORD left = size, chunk = 0; written && left > 0; left -= chunk) {
+        chunk = left < sizeof zeros ? left : static_cast<DWORD>(sizeof zeros);
+        DWORD done = 0;
         written = WritePrinter(printer.Handle(), const_cast<BYTE*>(zeros), chunk, &done) && done == chunk;
-        left -= written ? chunk : left;
     }
     if (!written) error = Failure("WritePrinter");
     EndDocPrinter(printer.Handle());

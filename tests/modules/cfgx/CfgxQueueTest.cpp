@@ -112,8 +112,6 @@ TEST_F(CfgxTest, RegistryDataFollowsTheRecordAndItsMask) {
     record.dwModelInfoBits = 0xBAD;
     EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 10, &record, 1), KD_CFGX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 11, &record, 2), KD_CFGX_ERR_BAD_ARGUMENT);
-    EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 11, nullptr, 1), KD_CFGX_ERR_BAD_ARGUMENT);
-    EXPECT_EQ(m.UpdateREGData(s.Get(), nullptr, 11, &record, 1), KD_CFGX_ERR_BAD_ARGUMENT);
     record.dwSize = 415;
     EXPECT_EQ(m.UpdateREGData(s.Get(), kPrinter, 11, &record, 1), KD_CFGX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(Dword(u"KDCFGXModelInfoBits"), 0u);

@@ -1,7 +1,7 @@
-// The virtual printer as a process, seen through raw UDP, TCP and USB-socket clients: a printer
-// that vanishes on every channel, bad USB frames, bind errors and refused addresses. The faults per
-// channel are checked by the library's tests that meet them (MIBFaults, MediaLive and
-// TransportVprinter in tests/bidi and tests/modules). Addresses 127.0.77.x, non-privileged ports.
+// The virtual printer as a process, seen through raw UDP and USB-socket clients: bad USB frames,
+// bind errors and refused addresses. Its faults are checked by the library's tests that meet them
+// (MIBFaults, MediaLive and FaultMatrix in tests/bidi, TransportVprinter in tests/modules).
+// Addresses 127.0.77.x, non-privileged ports.
 #include "Bytes.h"
 #include "support/TempFolder.h"
 #include "support/VprinterProcess.h"
@@ -67,15 +67,9 @@ std::optional<Bytes> UdpExchange(const std::string& address, const Bytes& reques
     return reply;
 }
 
-// A stream connection (TCP or Unix) with a bounded read.
+// A Unix stream connection with a bounded read.
 class Stream {
 public:
-    static Stream Tcp(const std::string& address) {
-        Stream s(::socket(AF_INET, SOCK_STREAM, 0));
-        const sockaddr_in to = Inet(address, kOpkPort);
-        if (::connect(s.m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0) s.Close();
-        return s;
-    }
     static Stream Unix(const std::string& path) {
         Stream s(::socket(AF_UNIX, SOCK_STREAM, 0));
         sockaddr_un sa{};
@@ -86,9 +80,7 @@ public:
     }
     Stream(Stream&& o) noexcept : m_fd(o.m_fd) { o.m_fd = -1; }
     ~Stream() { Close(); }
-    bool Ok() const { return m_fd >= 0; }
     void Send(const Bytes& b) { [[maybe_unused]] auto n = ::send(m_fd, b.data(), b.size(), MSG_NOSIGNAL); }
-    void Send(const std::string& s) { Send(Bytes(s.begin(), s.end())); }
     // Reads until `want` bytes arrived, the peer closed, or waitMs passed without data.
     Bytes Read(size_t want, int waitMs = 2000) {
         Bytes out;
@@ -144,32 +136,6 @@ Bytes SysNameGet(uint8_t requestId) {
                  0x01, 0x02, 0x01, 0x01, 0x05, 0x00, 0x05, 0x00};
 }
 
-// An MDR request of sysName.0 (2.1.1.5.0).
-const std::string kSysNameMdr = "@OPK MDR CM=\"0000050201010500\"\r\n";
-
-Bytes ReadUntilQuiet(Stream& s, int quietMs = 400) {
-    Bytes all;
-    while (true) {
-        const Bytes part = s.Read(65536, quietMs);
-        if (part.empty()) return all;
-        all.insert(all.end(), part.begin(), part.end());
-    }
-}
-
-TEST(VprinterFaults, VanishingPrinterStopsAnsweringEverywhere) {
-    Vprinter vp({"-p", "127.0.77.42=" + SampleProfile("colour-page"), "--fault", "any:vanish,after=1"});
-    ASSERT_TRUE(vp.Ready()) << vp.Stderr();
-    EXPECT_TRUE(UdpExchange("127.0.77.42", SysNameGet(1), 2000));
-    Stream s = Stream::Tcp("127.0.77.42");
-    s.Send(kSysNameMdr);  // the second reply: the printer vanishes mid-exchange
-    EXPECT_TRUE(ReadUntilQuiet(s).empty());
-    EXPECT_TRUE(s.PeerClosed());
-    EXPECT_FALSE(UdpExchange("127.0.77.42", SysNameGet(2), 500));
-    Stream again = Stream::Tcp("127.0.77.42");
-    again.Send(kSysNameMdr);
-    EXPECT_TRUE(ReadUntilQuiet(again).empty());
-}
-
 // The library never sends a bad frame; a device that meets one closes the connection and still
 // serves new ones.
 TEST(VprinterUsb, BadFramesCloseTheConnection) {
@@ -211,7 +177,7 @@ TEST(VprinterFleet, BindErrorsAndRefusedAddressesEndTheRun) {
     EXPECT_EQ(usb.Wait(std::chrono::seconds(10)), 2);
     EXPECT_NE(usb.Stderr().find("another device is serving it"), std::string::npos) << usb.Stderr();
 
-    for (const std::string address : {"localhost", "127.0.0.256", "::1"}) {
+    for (const std::string address : {"localhost", "10.0.0.1"}) {  // no address; not loopback
         Vprinter refused({"-p", address + "=" + SampleProfile("colour-page")}, dir.Path());
         EXPECT_EQ(refused.Wait(std::chrono::seconds(10)), 2) << address;
         EXPECT_NE(refused.Stderr().find("refusing address"), std::string::npos) << refused.Stderr();

@@ -12,22 +12,17 @@
 
 #include <algorithm>
 #include <random>
-#include <tuple>
 
 namespace vprinter {
 namespace {
 
 Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// A rule's fields, what it hits (other channels do not advance it) and how it changes a reply;
-// every malformed rule is refused with a reason.
-TEST(VprinterFaultRules, ParseSelectMutateAndReject) {
+// What a rule hits (other channels do not advance it) and how often; every malformed rule is
+// refused with a reason. How each kind changes a reply is met by MIBFaults and MediaLive
+// (tests/bidi), which fail when a fault does not reach the library.
+TEST(VprinterFaultRules, SelectByChannelAfterCountAndRateAndReject) {
     std::string error;
-    auto r = ParseFaultRule("opk:late,delay=250,after=2,count=3,rate=0.25", error);
-    ASSERT_TRUE(r) << error;
-    EXPECT_EQ(std::tie(r->channel, r->kind, r->delayMs, r->after, r->count),
-              std::make_tuple(Channel::Opk, FaultKind::Late, 250L, 2L, 3L));
-    EXPECT_DOUBLE_EQ(r->rate, 0.25);
     FaultPlan plan({*ParseFaultRule("snmp:lost,after=1,count=2", error), *ParseFaultRule("usb:garbled", error)}, 1);
     std::vector<bool> hit;
     for (int i = 0; i < 5; ++i) {
@@ -35,20 +30,13 @@ TEST(VprinterFaultRules, ParseSelectMutateAndReject) {
         hit.push_back(plan.Next(Channel::Snmp).has_value());
     }
     EXPECT_EQ(hit, (std::vector<bool>{false, true, true, false, false}));
-    Bytes reply(40, 0x41);
-    Bytes cut = reply, garbled = reply;
-    plan.Mutate(FaultKind::Truncated, cut);
-    plan.Mutate(FaultKind::Garbled, garbled);
-    EXPECT_EQ(cut, Bytes(20, 0x41));
-    EXPECT_EQ(garbled.size(), reply.size());
-    EXPECT_NE(garbled, reply);
     FaultPlan half({*ParseFaultRule("snmp:lost,rate=0.5", error)}, 7);
     int lost = 0;
     for (int i = 0; i < 1000; ++i) lost += half.Next(Channel::Snmp).has_value();
     EXPECT_GT(lost, 350);
     EXPECT_LT(lost, 650);
     for (const char* bad : {"lost", "wifi:lost", "snmp:melted", "snmp:lost,count=-1", "snmp:lost,rate=1.5",
-                            "snmp:lost,count", "snmp:late,delay=99999999", "snmp:lost,colour=red"}) {
+                            "snmp:late,delay=99999999", "snmp:lost,colour=red"}) {
         error.clear();
         EXPECT_FALSE(ParseFaultRule(bad, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
@@ -68,6 +56,7 @@ TEST(VprinterRawReplies, UnknownCommandsAndMissingFilesAreRefused) {
     EXPECT_FALSE(LoadProfile(folder.Path() + "/p", error));
 }
 
+// Hex, negative numbers and GetNext order are VprinterRecordings' walk of the sample profile.
 TEST(VprinterMib, SnmprecValuesAreKeptAsWritten) {
     MibStore mib;
     mib.LoadSnmprec("1.3.6.1.2.1.1.1.0|4|text with | bar and trailing space \r\n"
@@ -82,13 +71,9 @@ TEST(VprinterMib, SnmprecValuesAreKeptAsWritten) {
     EXPECT_EQ(mib.Size(), 5u);
     EXPECT_EQ(mib.SkippedLines(), 4u);
     EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.1.0"))->octets, "text with | bar and trailing space ");
-    EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.2.0"))->octets, std::string("\0\xff" "A", 3));
-    EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.4.0"))->number, -7);
     // Counter64 has no SNMPv1 form: invisible to Get and skipped by GetNext.
     EXPECT_EQ(mib.Get(*ParseOid("1.3.6.1.2.1.1.3.0")), nullptr);
     EXPECT_EQ(OidText(mib.GetNext(*ParseOid("1.3.6.1.2.1.1.2.0"))->first), "1.3.6.1.2.1.1.4.0");
-    EXPECT_EQ(OidText(mib.GetNext(*ParseOid("1.3"))->first), "1.3.6.1.2.1.1.1.0");
-    EXPECT_EQ(mib.GetNext(*ParseOid("1.3.6.1.2.1.1.7.0")), nullptr);
     for (const char* bad : {"", ".", "1..2", "1.x", "1.4294967296"}) EXPECT_FALSE(ParseOid(bad)) << bad;
 }
 

@@ -1,4 +1,5 @@
-// Waits, run-time loading and the module's own file name.
+// Run-time loading and the module's own file name. Event waits are the probe's: its wait for
+// activity or a stop is ProbeExports' (tests/interface) subnet search and stop from another thread.
 #include "support/TempPrefix.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +10,6 @@
 
 namespace {
 using vanto_test::TempPrefix;
-
-TEST(Threads, AutoResetEventsAndWaitingForOneOfSeveral) {
-    HANDLE first = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    HANDLE second = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ASSERT_TRUE(first && second);
-    const HANDLE both[] = {first, second};
-    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 20), WAIT_TIMEOUT);
-    SetEvent(second);
-    SetEvent(first);
-    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0) << "the lowest index wins";
-    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1) << "the other stayed signalled";
-    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_TIMEOUT) << "each wait consumed its signal";
-    for (HANDLE h : {first, second}) EXPECT_TRUE(CloseHandle(h));
-}
 
 // Loading by path and entry points by name and ordinal: every module the library and the tests
 // load (AUDFModuleTest by ordinal, CSnmpDll a bare name from System32); here the failures and

@@ -67,10 +67,6 @@ TEST(CDeviceInfo, SupportedDevicesGetTheirBitsNameAndAddressesUnsupportedOnesNoR
         EXPECT_EQ(+second->dwValue, 162u);
         EXPECT_TRUE(second->pNext == nullptr);
     }
-    Hit unnamed("127.0.140.7", nullptr, "MDL:X;CMD:PCL;");
-    CDeviceInfo device(nullptr, nullptr);
-    ASSERT_EQ(device.SetSProbeResult(&unnamed.result), 1);
-    EXPECT_EQ(device.GetSBIProbeResult()->pDeviceName, nullptr);
 }
 
 TEST(CDeviceInfo, HitsThatBreakTheirBoundsAreRefused) {
@@ -102,6 +98,7 @@ TEST(CDeviceInfo, SameDeviceNeedsEqualNamesAddressesAndOneEqualAddressEntry) {
 
     Hit unnamed("127.0.140.9", nullptr, "MDL:X;CMD:PCL;");
     ASSERT_EQ(device.SetSProbeResult(&unnamed.result), 1);
+    EXPECT_EQ(device.GetSBIProbeResult()->pDeviceName, nullptr);
     EXPECT_FALSE(device.IsSameDevice(unnamed.result));  // without a name nothing is the same
 }
 

@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -45,94 +44,72 @@ struct FakeModule {
 
 constexpr const char* kSupported = "MDL:P;CMD:PJL,PCL;";
 
-class CProbeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_context.Build(u"Q1", 1));
-        ASSERT_EQ(m_probe.Initialize(&m_context), 1);
-        m_fake = std::make_unique<FakeModule>(m_prefix.DriveC() + "/Windows/System32/spool/drivers/x64/3/ZKNETx64.DLL");
-        ASSERT_NE(m_fake->Fire, nullptr) << dlerror();
-        m_fake->SetHit(1, "127.0.141.1", "PRN-Office", kSupported);
-        m_fake->SetHit(2, "127.0.141.2", "MyPRN", kSupported);
-        m_fake->SetHit(3, "127.0.141.3", nullptr, kSupported);
-        m_fake->SetHit(4, "127.0.141.4", "prn-xyz", "MDL:X;CMD:XYZ;");
-        m_fake->SetHit(5, "127.0.141.1", "PRN-Office", "MDL:Q;CMD:PCL;");  // hit 1 once more
-    }
-
-    // Runs one search on another thread; `during` runs once the module's search has started and
-    // stops it. ProbePrinter's result.
-    int Search(const std::function<void()>& during) {
-        int result = -1;
-        std::thread search([&] { result = m_probe.ProbePrinter(nullptr); });
-        const auto limit = Clock::now() + std::chrono::seconds(10);
-        while (!m_fake->Running() && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        during();
-        search.join();
-        return result;
-    }
-
-    std::vector<SBIProbeResult*> Results() {
+// Many searches stopped at random moments from another thread while several threads fire hits
+// (duplicates, a nameless and an unsupported device among them): each ends with a well-formed list
+// without duplicates, and every raw hit is given back, also one fired after the stop. The name
+// filter and a new search's empty list: ProbeNameSearch and ProbeExports in tests/interface.
+TEST(CProbeTest, StressManySearchesStoppedAtRandomMomentsKeepConsistentLists) {
+    vanto_test::TempPrefix prefix{"Q1", "IP_127.0.141.1", {VANTO_TEST_FAKE_NETWORK_MODULE}};
+    BIInfo context;
+    ASSERT_TRUE(context.Build(u"Q1", 1));
+    CProbe probe;
+    ASSERT_EQ(probe.Initialize(&context), 1);
+    FakeModule fake(prefix.DriveC() + "/Windows/System32/spool/drivers/x64/3/ZKNETx64.DLL");
+    ASSERT_NE(fake.Fire, nullptr) << dlerror();
+    for (uint32_t hit = 1; hit <= 12; ++hit)
+        fake.SetHit(hit, ("127.0.141." + std::to_string(hit)).c_str(), ("P" + std::to_string(hit)).c_str(),
+                    kSupported);
+    fake.SetHit(3, "127.0.141.3", nullptr, kSupported);
+    fake.SetHit(4, "127.0.141.4", "P4", "MDL:X;CMD:XYZ;");
+    fake.SetHit(5, "127.0.141.1", "P1", "MDL:Q;CMD:PCL;");  // hit 1 once more
+    const auto results = [&] {
         std::vector<SBIProbeResult*> out;
-        for (SBIProbeResult* r = m_probe.GetProbeResult(); r != nullptr && out.size() < 100; r = r->pNext)
+        for (SBIProbeResult* r = probe.GetProbeResult(); r != nullptr && out.size() < 100; r = r->pNext)
             out.push_back(r);
         return out;
-    }
+    };
 
-    static std::u16string Name(const SBIProbeResult* r) { return r->pDeviceName ? r->pDeviceName : u"(none)"; }
-
-    vanto_test::TempPrefix m_prefix{"Q1", "IP_127.0.141.1", {VANTO_TEST_FAKE_NETWORK_MODULE}};
-    BIInfo m_context;
-    CProbe m_probe;
-    std::unique_ptr<FakeModule> m_fake;
-};
-
-// Many searches stopped at random moments from another thread while several threads fire hits
-// (duplicates and unsupported devices among them): each ends with a well-formed list without
-// duplicates, and every raw hit is given back, also one fired after the stop. The name filter and
-// a new search's empty list: ProbeNameSearch and ProbeExports in tests/interface.
-TEST_F(CProbeTest, StressManySearchesStoppedAtRandomMomentsKeepConsistentLists) {
     std::mt19937 dice(12345);
-    for (uint32_t hit = 6; hit <= 12; ++hit)
-        m_fake->SetHit(hit, ("127.0.141." + std::to_string(hit)).c_str(), ("P" + std::to_string(hit)).c_str(),
-                       kSupported);
     for (int round = 0; round < 200; ++round) {
         SCOPED_TRACE(round);
-        ASSERT_EQ(m_probe.GetProbeMode()->SetProbeMode(2, 0, 0, 161, 0, 0, 0), 1);
+        ASSERT_EQ(probe.GetProbeMode()->SetProbeMode(2, 0, 0, 161, 0, 0, 0), 1);
         const int stopAfterUs = static_cast<int>(dice() % 3000);
         const unsigned seed = dice();
-        ASSERT_EQ(Search(
-                      [&] {
-                          std::vector<std::thread> threads;
-                          for (int t = 0; t < 3; ++t)
-                              threads.emplace_back([&, t] {
-                                  std::mt19937 local(seed + t);
-                                  for (int i = 0; i < 8; ++i) m_fake->Fire(1 + local() % 12);
-                              });
-                          threads.emplace_back([&] {
-                              std::this_thread::sleep_for(std::chrono::microseconds(stopAfterUs));
-                              m_probe.Stop();
-                          });
-                          for (auto& t : threads) t.join();
-                      }),
-                  1);
+        int result = -1;
+        std::thread search([&] { result = probe.ProbePrinter(nullptr); });
+        const auto limit = Clock::now() + std::chrono::seconds(10);
+        while (!fake.Running() && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 3; ++t)
+            threads.emplace_back([&, t] {
+                std::mt19937 local(seed + t);
+                for (int i = 0; i < 8; ++i) fake.Fire(1 + local() % 12);
+            });
+        threads.emplace_back([&] {
+            std::this_thread::sleep_for(std::chrono::microseconds(stopAfterUs));
+            probe.Stop();
+        });
+        for (auto& t : threads) t.join();
+        search.join();
+        ASSERT_EQ(result, 1);
         std::set<std::pair<std::u16string, std::u16string>> seen;
-        for (SBIProbeResult* r : Results()) {
+        for (SBIProbeResult* r : results()) {
             char16_t address[16];
             std::memcpy(address, reinterpret_cast<const char*>(r) + offsetof(SBIProbeResult, szAddress), sizeof address);
             ASSERT_NE(r->pAddressList, nullptr);
             EXPECT_TRUE(r->pAddressList->pNext == nullptr);
             EXPECT_EQ(+r->dwSupportPDL, 0x300u);
             if (r->pDeviceName != nullptr) {
-                EXPECT_TRUE(seen.insert({Name(r), address}).second) << "duplicate";
+                EXPECT_TRUE(seen.insert({r->pDeviceName, address}).second) << "duplicate";
             }
         }
-        ASSERT_EQ(m_fake->Outstanding(), 0u);
+        ASSERT_EQ(fake.Outstanding(), 0u);
     }
     // The module misbehaves: a hit after the stop is given back and joins no list.
-    const size_t before = Results().size();
-    m_fake->Fire(3);
-    EXPECT_EQ(Results().size(), before);
-    EXPECT_EQ(m_fake->Outstanding(), 0u);
+    const size_t before = results().size();
+    fake.Fire(3);
+    EXPECT_EQ(results().size(), before);
+    EXPECT_EQ(fake.Outstanding(), 0u);
 }
 
 }  // namespace

@@ -18,25 +18,13 @@ constexpr const char* kPrinterAddress = "127.0.131.10";
 constexpr const char* kSilentAddress = "127.0.131.11";  // nothing answers here
 constexpr auto kAnswerLimit = std::chrono::seconds(10);  // generous: the machine is shared
 
-void InstallWinSnmp() {
-    std::string error;
-    ASSERT_TRUE(vplat::InstallSystemModule(std::string(VANTO_BUILD_DIR) + "/WSNMP32.DLL", u"WSNMP32.DLL", error))
-        << error;
-}
-
-// Polls for the answer, as the single-address examination does.
-std::shared_ptr<const CSnmpDll::Answer> WaitForAnswer(const CSnmpDll& snmp) {
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerLimit;
-    while (!snmp.GetAnswer() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return snmp.GetAnswer();
-}
-
 // 4-byte integers answered (texts: ProbeExports.SingleAddressSearchRecognisesSystemOEMModels...);
 // missing texts, bad identifiers and addresses outside loopback refused before anything is sent.
 TEST(CSnmpDll, AnswersAreKeptAsFourByteIntegersAndBadRequestsAreNotSent) {
     vanto_test::TempPrefix prefix;
-    InstallWinSnmp();
+    std::string error;
+    ASSERT_TRUE(vplat::InstallSystemModule(std::string(VANTO_BUILD_DIR) + "/WSNMP32.DLL", u"WSNMP32.DLL", error))
+        << error;
     vanto_test::VprinterProcess printer(
         {"-p", std::string(kPrinterAddress) + "=" + VANTO_SOURCE_DIR + "/samples/printers/colour-page"});
     ASSERT_TRUE(printer.Ready()) << printer.Stderr();
@@ -50,7 +38,11 @@ TEST(CSnmpDll, AnswersAreKeptAsFourByteIntegersAndBadRequestsAreNotSent) {
     EXPECT_EQ(snmp.Send("1.3.6.1.2.1.1.5.0", "192.168.1.20", 0), 0);
 
     ASSERT_EQ(snmp.Send("1.3.6.1.2.1.1.7", kPrinterAddress, 1), 1);  // GetNext: sysServices.0
-    const auto answer = WaitForAnswer(snmp);
+    // Polled for, as the single-address examination does.
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerLimit;
+    while (!snmp.GetAnswer() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto answer = snmp.GetAnswer();
     ASSERT_NE(answer, nullptr);
     ASSERT_EQ(answer->Length(), 4u);
     int32_t services = 0;

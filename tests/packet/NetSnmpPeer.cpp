@@ -53,14 +53,9 @@ PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) {
     const int rc = snmp_pdu_parse(parsed, pdu, &remaining);
     if (rc == 0) {
         message.ok = true;
-        message.command = parsed->command;
         message.requestId = parsed->reqid;
-        for (netsnmp_variable_list* var = parsed->variables; var; var = var->next_variable) {
-            PeerBinding binding;
-            binding.oid.assign(var->name, var->name + var->name_length);
-            binding.type = var->type;
-            message.bindings.push_back(binding);
-        }
+        for (netsnmp_variable_list* var = parsed->variables; var; var = var->next_variable)
+            message.bindings.push_back({std::vector<uint32_t>(var->name, var->name + var->name_length)});
     }
     snmp_free_pdu(parsed);
     return message;
@@ -121,7 +116,7 @@ std::vector<uint8_t> PeerAgent::Answer(const std::vector<uint8_t>& request) {
     response.requestId = message.requestId;
     for (size_t i = 0; i < message.bindings.size(); ++i) {
         const auto& name = message.bindings[i].oid;
-        auto it = message.command == SNMP_MSG_GETNEXT ? table_.upper_bound(name) : table_.find(name);
+        const auto it = table_.upper_bound(name);
         if (it == table_.end()) {
             response.errorStatus = SNMP_ERR_NOSUCHNAME;
             response.errorIndex = static_cast<long>(i + 1);

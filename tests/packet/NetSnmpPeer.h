@@ -11,11 +11,9 @@
 // One decoded message.
 struct PeerBinding {
     std::vector<uint32_t> oid;  // full identifier, 1.3.6.1 included
-    int type = 0;               // ASN type of the value
 };
 struct PeerMessage {
     bool ok = false;
-    int command = 0;
     long requestId = -1;
     std::vector<PeerBinding> bindings;
 };
@@ -49,8 +47,8 @@ struct PeerResponse {
 };
 std::vector<uint8_t> PeerEncode(const PeerResponse& response);
 
-// A version-1 agent over a table of full identifiers: answers Get and GetNext requests (a
-// GetNext past the last object gives noSuchName with the binding's index).
+// A version-1 agent over a table of full identifiers: answers GetNext requests (one past the last
+// object gives noSuchName with the binding's index).
 class PeerAgent {
 public:
     void Set(const std::string& fullText, PeerValue value) { table_[PeerOidFromText(fullText)] = std::move(value); }

@@ -83,13 +83,6 @@ Strings StringsOf(const CSNMPPacket& packet, const std::string& key) {
 }
 Ints IntsOf(const CSNMPPacket& packet, const std::string& key) { return ListOf<int32_t>(packet.GetIntegerResults(), key); }
 
-// A column that ended without rows: an empty list under the integer results.
-void ExpectEmptyColumn(const CSNMPPacket& packet, const std::string& key) {
-    EXPECT_TRUE(IntsOf(packet, key).empty()) << key;
-}
-
-const std::vector<uint32_t> kSysLocation = {1, 3, 6, 1, 2, 1, 1, 6, 0};
-
 // A Get packet for sysLocation, ready to parse its response.
 struct GetFixture {
     CSNMPPacket packet;
@@ -102,7 +95,7 @@ struct GetFixture {
         PeerResponse response;
         response.errorStatus = errorStatus;
         response.errorIndex = errorIndex;
-        response.bindings.push_back({kSysLocation, std::move(value)});
+        response.bindings.push_back({PeerOidFromText("1.3.6.1.2.1.1.6.0"), std::move(value)});
         const Bytes reply = PeerEncode(response);
         EXPECT_FALSE(reply.empty());
         return Parse(reply);
@@ -130,7 +123,6 @@ TEST(SNMPWalk, HoleLeavesOneEmptyStringInATextColumnNoneInAnIntegerOneAndAnEmpty
     numbers.SetWalkList({{"2.1.43.8.2.1.14.1.1", 3}});
     ASSERT_EQ(RunWalk(numbers, agent).result, 0);
     EXPECT_EQ(IntsOf(numbers, "2.1.43.8.2.1.14.1.1"), (Ints{10, 20, 40, 40}));
-    EXPECT_EQ(numbers.GetStringResults().count("2.1.43.8.2.1.14.1.1"), 0u);
 
     // A column without rows, the next column's first row after it, ends in one exchange (one at
     // the end of the MIB: MIBQueries.ColumnsAtTheEndOfTheMib... in tests/bidi).
@@ -139,7 +131,7 @@ TEST(SNMPWalk, HoleLeavesOneEmptyStringInATextColumnNoneInAnIntegerOneAndAnEmpty
     run = RunWalk(empty, agent);
     ASSERT_EQ(run.result, 0);
     EXPECT_EQ(run.exchanges, 1);
-    ExpectEmptyColumn(empty, "2.1.43.8.2.1.12.1.1");
+    EXPECT_TRUE(IntsOf(empty, "2.1.43.8.2.1.12.1.1").empty());  // no rows: an empty integer list
 }
 
 TEST(SNMPWalk, ColumnsShareRequestsUpTo24RowsAndWaitingColumnsStartWhenOneFinishes) {
@@ -188,9 +180,9 @@ TEST(SNMPWalk, BindingsBeyond540BytesMoveToLaterRequestsWithoutMixingColumns) {
 
 TEST(SNMPWalkMibEnd, ColumnLastInTheMibIsReadWholeWhicheverBindingMeetsTheEnd) {
     // Rows per request -> exchanges. The GetNext of row 3 is refused: as the first binding of its
-    // request (1 and 3 rows per request), or as a later one (2, 4, 24), when the bindings before
-    // it in the same request are asked again.
-    const std::vector<std::pair<int, int>> cases = {{1, 4}, {2, 3}, {3, 2}, {4, 2}, {24, 2}};
+    // request (1 row per request), or as a later one, when the bindings before it in the same
+    // request are asked again: in a started column (2) or one whose parent was asked first (4).
+    const std::vector<std::pair<int, int>> cases = {{1, 4}, {2, 3}, {4, 2}};
     for (const auto& [rows, exchanges] : cases) {
         PeerAgent agent;
         agent.Set("1.3.6.1.2.1.1.6.0", PeerString("before"));
@@ -207,8 +199,8 @@ TEST(SNMPWalkMibEnd, ColumnLastInTheMibIsReadWholeWhicheverBindingMeetsTheEnd) {
 
 TEST(SNMPWalkMibEnd, ErrorIndexNamingNoBindingStillFailsTheWalk) {
     // Two bindings asked; each reply refuses with noSuchName and this error-index contents: past
-    // the bindings, negative, longer than four bytes.
-    const std::vector<Bytes> refused = {{0x03}, {0xFF}, {0x01, 0x00, 0x00, 0x00, 0x01}};
+    // the bindings, longer than four bytes (a negative one is refused by the same check).
+    const std::vector<Bytes> refused = {{0x03}, {0x01, 0x00, 0x00, 0x00, 0x01}};
     for (const Bytes& index : refused) {
         PeerResponse response;
         response.errorStatus = SNMP_ERR_NOSUCHNAME;
@@ -257,7 +249,7 @@ TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestOrNeverLeaveTheColumnCannotKeep
         // Naming the first binding ends a column each time; naming the last one takes each
         // column's bindings of a request down to its parent (4 + 10 + 10).
         EXPECT_EQ(run.exchanges, bLast ? 24 : 3) << bLast;
-        for (const WalkColumn& column : columns) ExpectEmptyColumn(packet, column.first);
+        for (const WalkColumn& column : columns) EXPECT_TRUE(IntsOf(packet, column.first).empty()) << column.first;
     }
 
     // Answers every binding with row 1 of the column, whatever was asked.
@@ -304,12 +296,9 @@ TEST(SNMPWalk, ValuesOfOtherTypesAreIgnoredPastTheColumnSkippedWhenNullAndRefuse
 TEST(SNMPWalk, UnusableColumnListsAndRequestsOfTheOtherKindAreRefused) {
     const std::vector<std::vector<WalkColumn>> refused = {
         {},                                // nothing to walk
-        {{kNames, 25}},                    // never fits in one request
-        {{kNames, 25}, {"2.1.1.6.0", 1}},  // blocks the column after it
+        {{kNames, 25}, {"2.1.1.6.0", 1}},  // never fits in one request, and blocks the column after it
         {{"43", 2}},                       // no parent to ask first
-        {{"", 2}},
-        {{kNames, 0}},  // would never ask a row
-        {{kNames, -3}}};
+        {{kNames, 0}}};                    // would never ask a row
     for (const auto& columns : refused) {
         CSNMPPacket packet;
         packet.SetWalkList(columns);
@@ -326,7 +315,7 @@ TEST(SNMPWalk, UnusableColumnListsAndRequestsOfTheOtherKindAreRefused) {
 }
 
 TEST(SNMPWalk, ColumnOf127RowsCompletesAndALongerColumnFailsTheWalk) {
-    for (int rows : {127, 128, 300}) {
+    for (int rows : {127, 128}) {
         PeerAgent agent;
         AddIntegers(agent, "1.3.6.1.2.1.43.8.2.1.10.1", Range(1, rows));
         agent.Set("1.3.6.1.2.1.43.8.2.1.11.1.1", PeerInt(0));
@@ -376,9 +365,9 @@ TEST(SNMPPacketGet, LaterResponseReplacesTheKeyNullIsNoObjectAndStringsOutliveRe
 
 TEST(SNMPPacketGet, ValueKindsOutsideIntegerStringNullAreRefused) {
     GetFixture get;
-    // An empty string, an identifier and an application type (Counter32 is
-    // MIBQueries.ColumnsAtTheEndOfTheMibOrBesideApplicationTypesAreReadWhole's).
-    for (const PeerValue& value : {PeerString(""), PeerOid({1, 3, 6, 1, 4, 1, 4913}), PeerIpAddress()})
+    // An empty string, and an identifier (an application type such as Counter32 takes the same
+    // branch: MIBQueries.ColumnsAtTheEndOfTheMibOrBesideApplicationTypesAreReadWhole).
+    for (const PeerValue& value : {PeerString(""), PeerOid({1, 3, 6, 1, 4, 1, 4913})})
         EXPECT_EQ(get.Answer(value), PACKET_ERR_STRUCTURE) << int(value.type);
     EXPECT_TRUE(get.packet.GetStringResults().empty());
     EXPECT_TRUE(get.packet.GetIntegerResults().empty());
@@ -397,10 +386,8 @@ TEST(SNMPPacketGet, ErrorStatusAndMalformedOrMisshapenRepliesGiveTheirCodes) {
     // A length byte 0x80 announces 128 contents bytes.
     EXPECT_EQ(get.Parse({0x02, 0x80, 0x01}), PACKET_ERR_MALFORMED);
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x02, 0x05, 0x00}), PACKET_ERR_MALFORMED);  // runs past the end
-    EXPECT_EQ(get.Parse({0x30, 0x03, 0x48, 0x01, 0x00}), PACKET_ERR_MALFORMED);  // unknown tag
-    EXPECT_EQ(get.Parse({0x30, 0x02, 0x82, 0x00}), PACKET_ERR_MALFORMED);  // endOfMibView: no version-1 tag
+    EXPECT_EQ(get.Parse({0x30, 0x03, 0x48, 0x01, 0x00}), PACKET_ERR_MALFORMED);  // past the application tags
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x46, 0x01, 0x00}), PACKET_ERR_STRUCTURE);  // Counter64, then the header ends
-    EXPECT_EQ(get.Parse({0x30, 0x03, 0x02, 0x01, 0x00}), PACKET_ERR_STRUCTURE);  // header ends
     EXPECT_EQ(get.Parse({0x30}), PACKET_ERR_MALFORMED);                          // no length field
     EXPECT_EQ(get.Parse(PeerEncode(PeerResponse())), PACKET_ERR_STRUCTURE);      // no binding
     // Error-status without contents: refused rather than read past its element.

@@ -14,14 +14,8 @@ namespace {
 class BIStoreDataTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        guid = storetest::GiveQueueGUID(kQueueW);
+        storetest::GiveQueueGUID(kQueueW);
         ASSERT_TRUE(store.Initialize(kQueueW));
-    }
-    // The queue's key, opened directly in the registry (not through the module).
-    HKEY OpenQueueKeyDirectly() {
-        std::u16string key = u"SOFTWARE\\KELDA\\PRINTER\\Vintal Universal Driver\\" + guid;
-        HKEY h = nullptr;
-        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS ? h : nullptr;
     }
     static VANTO_CASETTE_INFO Cassette(uint16_t size, uint16_t bit) {
         VANTO_CASETTE_INFO c{};
@@ -33,22 +27,15 @@ protected:
     }
 
     storetest::QueuePrefix prefix;
-    std::u16string guid;
     BIStoreData store;
 };
 
 }  // namespace
 
-// Values and the model name round trip through the value exports (ValueExportsTest); here the key
-// made on the first write and the bounds of a read.
-TEST_F(BIStoreDataTest, FirstWriteCreatesTheKeyAndReadsAreBoundedByTheBuffer) {
-    ASSERT_EQ(OpenQueueKeyDirectly(), nullptr) << "a fresh queue has no store key";
+// Values and the model name round trip through the value exports (ValueExportsTest), and the
+// interface tests read the store key the first write made (StoreOf); here the bounds of a read.
+TEST_F(BIStoreDataTest, ReadsAreBoundedByTheBuffer) {
     EXPECT_EQ(store.GetModelInfoBits(), 0u) << "named readers give 0 when nothing is stored";
-    ASSERT_TRUE(store.WriteDWORD(u"BIModelInfoBits", 0x306));
-    HKEY h = OpenQueueKeyDirectly();
-    ASSERT_NE(h, nullptr);
-    RegCloseKey(h);
-
     BYTE buffer[64] = {};
     const BYTE limits[40] = {1, 2, 3};
     ASSERT_TRUE(store.WriteData(u"BIUserDefMaxMin", limits, sizeof(limits)));
@@ -174,7 +161,7 @@ TEST(BIStoreDataSetup, QueueWithoutIdentifierOrAUDFModuleHasNoStore) {
     HKEY h = nullptr;
     EXPECT_EQ(audf.OpenKey(u"SOFTWARE", KEY_READ, &h), AUDF_FUNCTION_MISSING);
 
-    // The queue's key name is bounded (its form: OpenQueueKeyDirectly above).
+    // The queue's key name is bounded (its form: StoreOf of the interface tests).
     std::u16string key;
     std::u16string longName(240, u'x');
     EXPECT_FALSE(CAUDFWrapper::BuildQueueKey(longName.c_str(), u"{0123456789}", key));

@@ -1,6 +1,6 @@
-// CBIPrinterInfo on a queue of the sample driver: the seeded store value by value, clean failure
-// without a store, damaged stored values, and records read while another process writes them.
-// Keeping or reseeding the store by the model bits: ValueExportsTest in tests/interface.
+// CBIPrinterInfo on a queue of the sample driver: clean failure without a store, damaged stored
+// values, and records read while another process writes them. The seeded records and keeping or
+// reseeding the store by the model bits: ValueExportsTest in tests/interface.
 #include "printerinfo/CBIPrinterInfo.h"
 
 #include "printerinfo/StoreTestUtil.h"
@@ -48,25 +48,6 @@ DWORD Stored(CBIPrinterInfo& info, const char16_t* name) {
 }
 
 }  // namespace
-
-// The page record (no custom flag) is what ValueExportsTest's first instance reads; here the
-// ink-jet one, chosen by its flag, written value by value.
-TEST(PrinterInfoObjectTest, SeedingWritesTheInkjetDefaultRecordValueByValue) {
-    InfoPrefix prefix;
-    Opened opened(BIPI_FLAG_BIJ_CUSTOM | 0x2);
-    ASSERT_TRUE(opened.ok);
-    CBIPrinterInfo& info = opened.info;
-    EXPECT_EQ(Stored(info, u"BIStoreFlag"), 1u);
-    EXPECT_EQ(Stored(info, u"BIModelInfoBits"), 0x8u);
-    EXPECT_EQ(Stored(info, u"BIInstalledMemory"), 0u);
-    EXPECT_EQ(Stored(info, u"BIOptionUnitBits"), 1u);
-    EXPECT_EQ(Stored(info, u"BICassetteNum"), 2u);
-    EXPECT_EQ(Stored(info, u"BISupportPDL"), kAbsent);
-    BYTE blob[64];
-    DWORD cb = sizeof blob;
-    ASSERT_TRUE(info.GetStoreData()->ReadData(u"BICassetteInfo", blob, &cb));
-    EXPECT_EQ(std::vector<BYTE>(blob, blob + cb), std::vector<BYTE>(32, 0));
-}
 
 TEST(PrinterInfoObjectTest, InitializeFailsAndDestroysEverythingWithoutAStore) {
     InfoPrefix prefix;

@@ -107,11 +107,8 @@ TEST(BIInfoTest, IdentifierIsStoredWholeAndTheCFXAndWorkFoldersAreInTheSharedFol
     std::filesystem::remove_all(linuxShared);
     EXPECT_EQ(Path(context, BIInfo::WorkFolder), shared + "\\" + guid) << "parents are not created; still a path";
     EXPECT_FALSE(std::filesystem::exists(linuxShared));
-    EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no folder";
+    // Made in an existing shared folder: CfgxBinding saves its sessions there.
     std::filesystem::create_directories(linuxShared);
-    EXPECT_EQ(Path(context, BIInfo::WorkFolder), shared + "\\" + guid);
-    EXPECT_TRUE(std::filesystem::is_directory(linuxShared + "/" + guid));
-
     std::ofstream(linuxShared + "/K_OTHER.TXT") << "x";
     EXPECT_EQ(Path(context, BIInfo::CFXFolder), Path(context, BIInfo::DriverDirectory)) << "no K_*.CFX";
     std::ofstream(linuxShared + "/k_model.cfx") << "x";

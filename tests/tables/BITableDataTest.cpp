@@ -123,7 +123,6 @@ protected:
             EXPECT_EQ(table.GetPaperTypeCount(), 0u);
             EXPECT_TRUE(table.PaperSources().empty());
             EXPECT_TRUE(table.Models().empty());
-            EXPECT_EQ(table.GetPaperSizeIDByName("A4", nullptr, 0), 0);
         }
         return ok;
     }

@@ -65,7 +65,7 @@ TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
             }
         }
 
-        // Paper lists: one entry per table row, shown exactly for the names the printer reports.
+        // Paper sizes: one entry per table row, shown exactly for the names the printer reports.
         if (!oem) {
             const std::string file = inkjet ? "ij_tables.json" : "lp_tables.json";
             const auto sizeRows = TableRows(file, 3010);
@@ -80,15 +80,9 @@ TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
                 shown += entries[i].wShow;
             }
             EXPECT_GT(shown, 0u) << "some reported size is a row of the driver's table";
-            const auto types = Records<SBIPaperEntry>(store, "BIPaperTypeIDs");
-            EXPECT_EQ(Number(store, "BIPaperTypeNum"), types.size());
-            size_t typesShown = 0;
-            for (const SBIPaperEntry& e : types) typesShown += e.wShow;
-            EXPECT_GT(typesShown, 1u) << "more than \"Unspecified\" is shown";
         }
 
-        // Limits as reported; default settings with no paper named (a printer without defaults);
-        // the prohibit set holds a group per forbidden pair (two per pair in the PCL form).
+        // Limits as reported; default settings with no paper named (a printer without defaults).
         const auto limits = Records<VANTO_USERDEF_MAXMIN>(store, "BIUserDefMaxMin");
         ASSERT_EQ(limits.size(), inkjet ? 0u : 1u) << "ink-jets have no user-defined limits to ask";
         if (!inkjet) {
@@ -98,12 +92,6 @@ TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
         ASSERT_EQ(defaults.size(), 1u);
         EXPECT_EQ(defaults[0].dwMediaSizeID, 0u);
         EXPECT_EQ(defaults[0].dwMediaTypeID, 0u) << "an empty name names no paper";
-        if (a.pairs > 0) {
-            const auto blob = store.at("BIProhibitInfo");
-            EXPECT_EQ(Number(store, "BIProhibitBuffSize"), blob.size());
-            const DWORD groups = blob.size() >= 4 ? *reinterpret_cast<const DWORD*>(blob.data()) : 0;
-            EXPECT_TRUE(groups == a.pairs || groups == 2 * a.pairs) << groups << " groups for " << a.pairs;
-        }
     }
 }
 
@@ -112,7 +100,6 @@ TEST_F(UpdateExports, EdgesOfTheElementBitsTheModelCheckAndTheQueueIdentifier) {
     AddQueue("Gone", "127.0.116.9");  // no printer answers there
     m_prefix.AddQueue("NoId", "IP_127.0.116.1");
     Printers vprinter({{"127.0.116.1", SampleProfile("colour-page")}});
-    m_prefix.EnableLog();
 
     // Only upper-half bits select nothing: the flag alone says "updated".
     ASSERT_EQ(Update("Colour", 0x100000000ull), 0);
@@ -122,7 +109,6 @@ TEST_F(UpdateExports, EdgesOfTheElementBitsTheModelCheckAndTheQueueIdentifier) {
 
     // The driver's model name must be the printer's with flag 0x100.
     EXPECT_EQ(Update("Colour", kAllElements, 0, VANTO_FLAG_CHECK_MODELNAME), -2);
-    EXPECT_EQ(m_prefix.CountInNewLog("#Failed to unmatch access printer ModelName."), 1u);
     EXPECT_EQ(StoreOf("Colour"), store) << "nothing written";
 
     // No printer: -1 and the seeded store as it was.
@@ -131,8 +117,6 @@ TEST_F(UpdateExports, EdgesOfTheElementBitsTheModelCheckAndTheQueueIdentifier) {
 
     // A queue without its identifier has no store: a clear failure, not a silent success.
     EXPECT_EQ(Update("NoId"), -999);
-    EXPECT_EQ(m_prefix.CountInNewLog("#The queue has no KDPQGUID"), 1u);
-    EXPECT_NE(RunVanto("update NoId"), 0) << "the verb says so and fails";
 
     // A changed model is reported as changed.
     HVANTO h = Initialize(u"Colour", VANTO_FLAG_PRINTERINFO);

@@ -108,7 +108,6 @@ struct Answers {
     BICassetteList trays;
     BIStringList sizes, directions;
     VANTO_USERDEF_MAXMIN limits{};
-    size_t pairs = 0;
 };
 
 inline Answers Ask(const std::string& queue) {
@@ -127,7 +126,6 @@ inline Answers Ask(const std::string& queue) {
     if (auto* s = bidi.GetSupportPaperSize(0)) a.sizes = *s;
     if (auto* d = bidi.GetPaperDirection()) a.directions = *d;
     bidi.GetUserDefMaxMin(&a.limits);
-    a.pairs = bidi.GetForbiddenPairs().size();
     bidi.Close();
     return a;
 }

@@ -30,14 +30,14 @@ uint32_t Get(HVANTO h, uint32_t id) {
 
 }  // namespace
 
-// The first instance seeds the store; a later one keeps what was set in between, unless the
-// model bits changed (that clears "BIStoreFlag"). Stores are per queue.
+// The first instance seeds the store (its values: PrinterInfoObjectTest.SeedingWrites... in
+// tests/printerinfo); a later one keeps what was set in between, unless the model bits changed
+// (that clears "BIStoreFlag"). Stores are per queue.
 TEST(ValueExportsTest, FirstInstanceSeedsALaterOneKeepsValuesAndNewModelBitsReseed) {
     ValuesPrefix prefix;
     {
         Instance first = Open(u"V1");
         ASSERT_NE(first.get(), nullptr);
-        EXPECT_EQ(Get(first.get(), VANTO_DWID_MODELINFOBITS), 0u);
         EXPECT_EQ(Get(first.get(), VANTO_DWID_INSTALLEDMEMORY), 64u);
         VANTO_USERDEF_MAXMIN limits{};
         uint32_t size = sizeof limits;
@@ -66,7 +66,8 @@ TEST(ValueExportsTest, IdentifiersThatCannotBeSetOrDoNotExistAndStringsOnlyForTh
     uint32_t value = 0x1234;
     EXPECT_EQ(GetDWORDValue(instance.get(), VANTO_DWID_RESERVED14, 0, &value), 1);
     EXPECT_EQ(value, 0x1234u);
-    for (uint32_t id : {14u, 17u, 18u, 9u, 19u}) EXPECT_EQ(SetDWORDValue(instance.get(), id, 0, 1), 0) << id;
+    // 14, the computed 17 and 18 and unknown identifiers share one refusal.
+    EXPECT_EQ(SetDWORDValue(instance.get(), VANTO_DWID_BINARYRESOURCEID, 0, 1), 0);
     EXPECT_EQ(GetDWORDValue(instance.get(), 19, 0, &value), 0);
     EXPECT_EQ(GetDWORDValue(instance.get(), VANTO_DWID_MODELINFOBITS, 0, nullptr), 0);
     EXPECT_EQ(GetStructValue(instance.get(), 13, 0, &value, &value), 0);
@@ -83,8 +84,6 @@ TEST(ValueExportsTest, IdentifiersThatCannotBeSetOrDoNotExistAndStringsOnlyForTh
     EXPECT_EQ(std::u16string(buffer), u"Vintal IJ-3");
     EXPECT_EQ(SetStringValueW(instance.get(), 11, 0, u"X"), 0);
     EXPECT_EQ(SetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, nullptr), 0);
-    EXPECT_EQ(GetStringValueW(instance.get(), VANTO_SZID_MODELNAME, 0, buffer, 16), 1);
-    EXPECT_EQ(std::u16string(buffer), u"Vintal IJ-3");
 }
 
 TEST(ValueExportsTest, FlagsChooseTheSeededRecordAndResourceIDsFollowTheModelBits) {
@@ -92,17 +91,16 @@ TEST(ValueExportsTest, FlagsChooseTheSeededRecordAndResourceIDsFollowTheModelBit
     {
         Instance inkjet = Open(u"V1", VANTO_FLAG_PRINTERINFO | VANTO_FLAG_BIJ_CUSTOM);
         ASSERT_NE(inkjet.get(), nullptr);
-        EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_MODELINFOBITS), 0x8u);
         EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_DEFAULTPDLBITS), 1u) << "always 1, not the record's 0x10";
         EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_INSTALLEDMEMORY), kUnset) << "memory 0 reads as a failure";
         EXPECT_EQ(Get(inkjet.get(), VANTO_DWID_BINARYRESOURCEID), 0u) << "custom ink-jet";
     }
-    for (const auto& [flag, id] : {std::pair<uint32_t, uint32_t>{VANTO_FLAG_ERD, 101}, {VANTO_FLAG_LP_CUSTOM, 0}}) {
-        // The install-time record gives 101, a custom page printer 0, whatever the stored bits say.
-        Instance instance = Open(u"V1", VANTO_FLAG_PRINTERINFO | flag);
-        ASSERT_NE(instance.get(), nullptr);
-        EXPECT_EQ(SetDWORDValue(instance.get(), VANTO_DWID_MODELINFOBITS, 0, 0x6), 1);
-        EXPECT_EQ(Get(instance.get(), VANTO_DWID_BINARYRESOURCEID), id);
+    {
+        // The install-time record gives 101 whatever the stored bits say.
+        Instance erd = Open(u"V1", VANTO_FLAG_PRINTERINFO | VANTO_FLAG_ERD);
+        ASSERT_NE(erd.get(), nullptr);
+        EXPECT_EQ(SetDWORDValue(erd.get(), VANTO_DWID_MODELINFOBITS, 0, 0x6), 1);
+        EXPECT_EQ(Get(erd.get(), VANTO_DWID_BINARYRESOURCEID), 101u);
     }
     Instance live = Open(u"V1");
     ASSERT_NE(live.get(), nullptr);
@@ -150,8 +148,6 @@ TEST(ValueExportsTest, RecordWrittenWithOneMaskIsReadBackWithAnother) {
                          VANTO_ELEMENT_INSTALLEDMEMORY | VANTO_ELEMENT_OPTIONUNITBITS;
     uint32_t size = sizeof out;
     ASSERT_EQ(GetStructValue(instance.get(), VANTO_STID_PRINTER_INFO, 0, &out, &size), 1);
-    EXPECT_EQ(out.dwSize, 416u);
-    EXPECT_EQ(out.dwVersion, 1u);
     EXPECT_EQ(std::u16string(out.szModelName), name);
     EXPECT_EQ(out.dwModelInfoBits, 0u);
     EXPECT_EQ(out.dwInstalledMemory, 64u);
@@ -198,8 +194,7 @@ TEST(ValueExportsTest, CassettesExistOnlyBelowTheStoredCountAndShortBuffersAreRe
     EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_CASETTE_INFO, 1, &out, &size), 1);
     EXPECT_EQ(out.wPaperSizeID, 12);
     EXPECT_EQ(out.wMaxCapacity, 250);
-    for (uint32_t index : {2u, 3u, 0xFFFFFFFFu})
-        EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_CASETTE_INFO, index, &out, &size), 0) << index;
+    EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_CASETTE_INFO, 2, &out, &size), 0);
     size = sizeof out - 1;
     EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_CASETTE_INFO, 0, &out, &size), 0);
     EXPECT_EQ(GetStructValue(instance.get(), VANTO_STID_CASETTE_INFO, 0, nullptr, &size), 0);

@@ -39,19 +39,8 @@ struct Q1 {
         bytes.resize(status == ERROR_SUCCESS ? needed : 0);
         return status;
     }
-    void Write(const char16_t* name, DWORD value) const {
-        EXPECT_EQ(SetPrinterDataW(printer, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<LPBYTE>(&value), 4),
-                  ERROR_SUCCESS);
-    }
     HANDLE printer = nullptr;
 };
-
-void WriteDriverRegistryDWORD(const char16_t* name, DWORD value) {
-    CRegistry key;
-    ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\PRINTER\\Vintal Universal Driver", KEY_ALL_ACCESS),
-              ERROR_SUCCESS);
-    ASSERT_EQ(key.SetDWORD(name, value), ERROR_SUCCESS);
-}
 
 TEST(BIInfoTest, PrinterNameOf1024OrMoreCharactersIsCutTo1023) {
     TempPrefix prefix;
@@ -120,9 +109,15 @@ TEST(BIInfoTest, PCLPriorityPrinterDataWinsOverTheDriverRegistry) {
     BIInfo context;
     ASSERT_TRUE(context.Build(u"Q1", 0));
     EXPECT_FALSE(context.IsPCLPriority()) << "neither source";
-    WriteDriverRegistryDWORD(u"PCLPriority", 1);
+    CRegistry driverKey;
+    ASSERT_EQ(driverKey.Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\PRINTER\\Vintal Universal Driver", KEY_ALL_ACCESS),
+              ERROR_SUCCESS);
+    ASSERT_EQ(driverKey.SetDWORD(u"PCLPriority", 1), ERROR_SUCCESS);
     EXPECT_TRUE(context.IsPCLPriority()) << "registry alone";
-    Q1().Write(u"PCLPriority", 0);
+    DWORD zero = 0;
+    EXPECT_EQ(SetPrinterDataW(Q1().printer, const_cast<LPWSTR>(u"PCLPriority"), REG_DWORD,
+                              reinterpret_cast<LPBYTE>(&zero), 4),
+              ERROR_SUCCESS);
     EXPECT_FALSE(context.IsPCLPriority()) << "printer data 0 beats registry 1";
 }
 

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -48,18 +47,6 @@ inline std::vector<std::string> LogLines(const TempPrefix& prefix) {
         lines.push_back(text.substr(start, end - start));
     }
     return lines;
-}
-
-// The length of the time stamp ("%2ld:%02ld.%03ld ") that begins the line, or 0 without one.
-inline size_t TimeStampLength(const std::string& line) {
-    static const std::regex stamp(R"(^( \d|\d{2,}):\d{2}\.\d{3} )");
-    std::smatch match;
-    return std::regex_search(line, match, stamp) ? static_cast<size_t>(match.length(0)) : 0;
-}
-
-// A line without its time stamp.
-inline std::string Message(const std::string& line) {
-    return line.substr(TimeStampLength(line));
 }
 
 }  // namespace vanto_test

@@ -19,11 +19,11 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace bp_test {
@@ -43,19 +43,15 @@ inline std::u16string WinPath(const std::string& path) {
     return text;
 }
 
-// build/vprinter serving "-p WHERE=PROFILE" pairs.
-class Printers : public vanto_test::VprinterProcess {
-public:
-    explicit Printers(const std::vector<std::pair<std::string, std::string>>& printers)
-        : VprinterProcess(Arguments(printers)) {}
+// build/vprinter, serving the printers of PrinterArguments.
+using Printers = vanto_test::VprinterProcess;
 
-private:
-    static std::vector<std::string> Arguments(const std::vector<std::pair<std::string, std::string>>& printers) {
-        std::vector<std::string> args;
-        for (const auto& [where, profile] : printers) args.insert(args.end(), {"-p", where + "=" + profile});
-        return args;
-    }
-};
+// vprinter's "-p WHERE=PROFILE" arguments of the pairs.
+inline std::vector<std::string> PrinterArguments(const std::vector<std::pair<std::string, std::string>>& printers) {
+    std::vector<std::string> args;
+    for (const auto& [where, profile] : printers) args.insert(args.end(), {"-p", where + "=" + profile});
+    return args;
+}
 
 // A prefix with the sample driver whose transport module is the channel-list relay, passing
 // on to the real module of the build.
@@ -132,7 +128,7 @@ inline std::unique_ptr<Printers> Serve(LivePrefix& live, const std::vector<LiveQ
         live.AddQueue(q.name, q.where.rfind("USB", 0) == 0 ? q.where : "IP_" + q.where);
         printers.push_back({q.where, q.profile});
     }
-    auto served = std::make_unique<Printers>(printers);
+    auto served = std::make_unique<Printers>(PrinterArguments(printers));
     EXPECT_TRUE(served->Ready()) << served->Stderr();
     return served;
 }
@@ -170,6 +166,18 @@ inline std::string WriteProfile(const TempFolder& folder, const std::string& nam
                                 const std::string& snmprec) {
     folder.Write(name + "/profile.json", profileJson);
     folder.Write(name + "/mib.snmprec", snmprec);
+    return folder.Path() + "/" + name;
+}
+
+// A copy of a sample profile under another name, with changes to its profile.json.
+inline std::string CopyProfile(const TempFolder& folder, const std::string& sample, const std::string& name,
+                               const std::function<void(nlohmann::json&)>& change) {
+    const std::string from = SampleProfile(sample);
+    for (const auto& entry : fs::directory_iterator(from))
+        folder.Write(name + "/" + entry.path().filename().string(), ReadFile(entry.path().string()));
+    nlohmann::json profile = nlohmann::json::parse(ReadFile(from + "/profile.json"));
+    change(profile);
+    folder.Write(name + "/profile.json", profile.dump());
     return folder.Path() + "/" + name;
 }
 

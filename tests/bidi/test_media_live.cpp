@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace bp_test;
 
 namespace {
@@ -27,18 +25,6 @@ bool HasCapability(const CBIDI& bidi, DWORD size, DWORD type, DWORD sourceBit, D
 bool HasForbiddenPair(const CBIDI& bidi, DWORD func1, DWORD element1, DWORD func2, DWORD element2) {
     const auto& pairs = bidi.GetForbiddenPairs();
     return std::find(pairs.begin(), pairs.end(), DisableCombination{func1, func2, element1, element2}) != pairs.end();
-}
-
-// A copy of a sample profile under another name, with changes to its profile.json.
-std::string CopyProfile(const TempFolder& folder, const std::string& sample, const std::string& name,
-                        const std::function<void(nlohmann::json&)>& change) {
-    const std::string from = SampleProfile(sample);
-    for (const auto& entry : fs::directory_iterator(from))
-        folder.Write(name + "/" + entry.path().filename().string(), ReadFile(entry.path().string()));
-    nlohmann::json profile = nlohmann::json::parse(ReadFile(from + "/profile.json"));
-    change(profile);
-    folder.Write(name + "/profile.json", profile.dump());
-    return folder.Path() + "/" + name;
 }
 
 // The format-17 ink-jet on a D4 channel only (its device ID no longer names TVD4), in small
@@ -217,7 +203,6 @@ TEST_F(MediaLive, PagePrintersAndMissingArgumentsAreRefused) {
     Opened ink("Ink17");
     ASSERT_EQ(ink.result, 1);
     EXPECT_EQ(ink->SupportMediaInfo(BP_INFO_MEDIA, nullptr), BP_ERR_BAD_ARGUMENT);
-    EXPECT_EQ(ink->GetInfoTVD4(BP_PI_FORM_SECOND, 14, &reply), BP_ERR_BAD_ARGUMENT);
     std::string location;
     DWORD colorants = 0, common = 0;
     BIStringList paths, languages;

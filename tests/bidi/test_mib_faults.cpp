@@ -48,9 +48,9 @@ TEST(MIBFaults, WalksUnderEveryFaultEndBoundedAndTheNextWalkWorks) {
         live.AddQueue("Opk" + n, "IP_127.0.87.10" + n);
     }
     // Verbose: each fault and vanish is logged, and shown when a walk ends otherwise than expected.
-    std::vector<std::string> args = {"-v"};
-    for (const auto& [where, profile] : printers) args.insert(args.end(), {"-p", where + "=" + profile});
-    vanto_test::VprinterProcess served(args);
+    std::vector<std::string> args = PrinterArguments(printers);
+    args.push_back("-v");
+    Printers served(args);
     ASSERT_TRUE(served.Ready()) << served.Stderr();
     CZkapiDll module;
     ASSERT_TRUE(module.Load(WinPath(std::string(VANTO_BUILD_DIR) + "/ZKAPI7x64.Dll").c_str()));

@@ -103,7 +103,6 @@ TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
              p.echoOffset[2] = 1;
          },
          17, kPIFailed, 0},
-        {"a data page without data", [](ScriptedPIPrinter& p) { p.lengths = {{1, 63}, {2, 0}}; }, 14, kPIFailed, 0},
         {"a page longer than the chunk allows", [](ScriptedPIPrinter& p) { p.lengths = {{1, 64}}; }, 14, kPIFailed, 0},
         {"chunk not larger than the per-page overhead",
          [](ScriptedPIPrinter& p) {

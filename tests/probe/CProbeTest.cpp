@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -20,27 +21,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The module's test controls, reached in the copy that the prefix's driver folder holds.
-struct FakeModule {
-    void* handle = nullptr;
-    void (*SetHit)(uint32_t, const char*, const char*, const char*) = nullptr;
-    void (*Fire)(uint32_t) = nullptr;
-    int (*Running)() = nullptr;
-    size_t (*Outstanding)() = nullptr;
-
-    explicit FakeModule(const std::string& path) {
-        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) return;
-        SetHit = reinterpret_cast<decltype(SetHit)>(dlsym(handle, "FakeProbeSetHit"));
-        Fire = reinterpret_cast<decltype(Fire)>(dlsym(handle, "FakeProbeFire"));
-        Running = reinterpret_cast<decltype(Running)>(dlsym(handle, "FakeProbeRunning"));
-        Outstanding = reinterpret_cast<decltype(Outstanding)>(dlsym(handle, "FakeProbeOutstanding"));
-    }
-    ~FakeModule() {
-        if (handle != nullptr) dlclose(handle);
-    }
-};
 
 constexpr const char* kSupported = "MDL:P;CMD:PJL,PCL;";
 
@@ -54,14 +34,22 @@ TEST(CProbeTest, StressManySearchesStoppedAtRandomMomentsKeepConsistentLists) {
     ASSERT_TRUE(context.Build(u"Q1", 1));
     CProbe probe;
     ASSERT_EQ(probe.Initialize(&context), 1);
-    FakeModule fake(prefix.DriveC() + "/Windows/System32/spool/drivers/x64/3/ZKNETx64.DLL");
-    ASSERT_NE(fake.Fire, nullptr) << dlerror();
+    // The module's test controls, reached in the copy that the prefix's driver folder holds.
+    const std::string path = prefix.DriveC() + "/Windows/System32/spool/drivers/x64/3/ZKNETx64.DLL";
+    const std::unique_ptr<void, int (*)(void*)> module(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL), dlclose);
+    ASSERT_NE(module, nullptr) << dlerror();
+    const auto setHit = reinterpret_cast<void (*)(uint32_t, const char*, const char*, const char*)>(
+        dlsym(module.get(), "FakeProbeSetHit"));
+    const auto fire = reinterpret_cast<void (*)(uint32_t)>(dlsym(module.get(), "FakeProbeFire"));
+    const auto running = reinterpret_cast<int (*)()>(dlsym(module.get(), "FakeProbeRunning"));
+    const auto outstanding = reinterpret_cast<size_t (*)()>(dlsym(module.get(), "FakeProbeOutstanding"));
+    ASSERT_TRUE(setHit && fire && running && outstanding);
     for (uint32_t hit = 1; hit <= 12; ++hit)
-        fake.SetHit(hit, ("127.0.141." + std::to_string(hit)).c_str(), ("P" + std::to_string(hit)).c_str(),
-                    kSupported);
-    fake.SetHit(3, "127.0.141.3", nullptr, kSupported);
-    fake.SetHit(4, "127.0.141.4", "P4", "MDL:X;CMD:XYZ;");
-    fake.SetHit(5, "127.0.141.1", "P1", "MDL:Q;CMD:PCL;");  // hit 1 once more
+        setHit(hit, ("127.0.141." + std::to_string(hit)).c_str(), ("P" + std::to_string(hit)).c_str(),
+               kSupported);
+    setHit(3, "127.0.141.3", nullptr, kSupported);
+    setHit(4, "127.0.141.4", "P4", "MDL:X;CMD:XYZ;");
+    setHit(5, "127.0.141.1", "P1", "MDL:Q;CMD:PCL;");  // hit 1 once more
     const auto results = [&] {
         std::vector<SBIProbeResult*> out;
         for (SBIProbeResult* r = probe.GetProbeResult(); r != nullptr && out.size() < 100; r = r->pNext)
@@ -78,12 +66,12 @@ TEST(CProbeTest, StressManySearchesStoppedAtRandomMomentsKeepConsistentLists) {
         int result = -1;
         std::thread search([&] { result = probe.ProbePrinter(nullptr); });
         const auto limit = Clock::now() + std::chrono::seconds(10);
-        while (!fake.Running() && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!running() && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::vector<std::thread> threads;
         for (int t = 0; t < 3; ++t)
             threads.emplace_back([&, t] {
                 std::mt19937 local(seed + t);
-                for (int i = 0; i < 8; ++i) fake.Fire(1 + local() % 12);
+                for (int i = 0; i < 8; ++i) fire(1 + local() % 12);
             });
         threads.emplace_back([&] {
             std::this_thread::sleep_for(std::chrono::microseconds(stopAfterUs));
@@ -103,13 +91,13 @@ TEST(CProbeTest, StressManySearchesStoppedAtRandomMomentsKeepConsistentLists) {
                 EXPECT_TRUE(seen.insert({r->pDeviceName, address}).second) << "duplicate";
             }
         }
-        ASSERT_EQ(fake.Outstanding(), 0u);
+        ASSERT_EQ(outstanding(), 0u);
     }
     // The module misbehaves: a hit after the stop is given back and joins no list.
     const size_t before = results().size();
-    fake.Fire(3);
+    fire(3);
     EXPECT_EQ(results().size(), before);
-    EXPECT_EQ(fake.Outstanding(), 0u);
+    EXPECT_EQ(outstanding(), 0u);
 }
 
 }  // namespace

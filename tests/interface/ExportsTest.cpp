@@ -19,17 +19,12 @@ namespace {
 // The queue's status word through the spooler.
 DWORD QueueStatus(const char16_t* queue) {
     HANDLE printer = nullptr;
-    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ACCESS_USE};
-    if (!OpenPrinterW(const_cast<LPWSTR>(queue), &printer, &defaults)) return ~0u;
+    if (!OpenPrinterW(const_cast<LPWSTR>(queue), &printer, nullptr)) return ~0u;
+    std::vector<BYTE> buffer(4096);  // room for the queue's description and its texts
     DWORD needed = 0;
-    GetPrinterW(printer, 2, nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed);
-    DWORD status = ~0u;
-    if (needed && GetPrinterW(printer, 2, buffer.data(), needed, &needed)) {
-        status = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data())->Status;
-    }
+    const BOOL ok = GetPrinterW(printer, 2, buffer.data(), 4096, &needed);
     ClosePrinter(printer);
-    return status;
+    return ok ? reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data())->Status : ~0u;
 }
 
 void PauseQueue(const char16_t* queue) {

@@ -10,7 +10,7 @@ using namespace update_test;
 const std::vector<Sample> kSamples = Fleet("127.0.116.", "USB001");
 
 TEST_F(UpdateExports, EverySampleStoresWhatItsPrinterReportsInTheDriversTerms) {
-    Printers vprinter(AddFleet(kSamples));
+    vanto_test::VprinterProcess vprinter(AddFleet(kSamples));
     for (const Sample& s : kSamples) {
         SCOPED_TRACE(s.profile);
         if (s.elements != kAllElements) {
@@ -99,7 +99,7 @@ TEST_F(UpdateExports, EdgesOfTheElementBitsTheModelCheckAndTheQueueIdentifier) {
     AddQueue("Colour", "127.0.116.1");
     AddQueue("Gone", "127.0.116.9");  // no printer answers there
     m_prefix.AddQueue("NoId", "IP_127.0.116.1");
-    Printers vprinter({{"127.0.116.1", SampleProfile("colour-page")}});
+    vanto_test::VprinterProcess vprinter({"-p", "127.0.116.1=" + SampleProfile("colour-page")});
 
     // Only upper-half bits select nothing: the flag alone says "updated".
     ASSERT_EQ(Update("Colour", 0x100000000ull), 0);
@@ -130,11 +130,9 @@ TEST_F(UpdateExports, EdgesOfTheElementBitsTheModelCheckAndTheQueueIdentifier) {
 // still says "seeded", so no reader takes the half-written store for an update.
 TEST_F(UpdateExports, WritesBrokenOffLeaveTheStoreFlagAsItWas) {
     AddQueue("Colour", "127.0.116.1");
-    Printers vprinter({{"127.0.116.1", SampleProfile("colour-page")}});
+    vanto_test::VprinterProcess vprinter({"-p", "127.0.116.1=" + SampleProfile("colour-page")});
     const std::string installed = m_prefix.Prefix().DriveC() + "/Windows/System32/spool/drivers/x64/3/VUD3AUDF.DLL";
-    std::error_code ec;
-    fs::copy_file(VANTO_TEST_INTERRUPTING_AUDF, installed, fs::copy_options::overwrite_existing, ec);
-    ASSERT_FALSE(ec);
+    fs::copy_file(VANTO_TEST_INTERRUPTING_AUDF, installed, fs::copy_options::overwrite_existing);
     ::setenv("VANTO_TEST_REAL_AUDF", (std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL").c_str(), 1);
     ASSERT_EQ(RunVanto("info Colour"), 0);  // seeds the store
     const auto seeded = StoreOf("Colour");

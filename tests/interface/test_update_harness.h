@@ -7,6 +7,7 @@
 #include "bidi/test_bp_live_printers.h"
 #include "interface/test_values_prefix.h"
 #include "support/ToolRun.h"
+#include "support/VprinterProcess.h"
 #include "vanto.h"
 
 #include <gtest/gtest.h>
@@ -47,8 +48,6 @@ inline std::vector<Sample> Fleet(const std::string& net, const std::string& usb)
 inline int RunVanto(const std::string& args, const std::string& env = "") {
     return vanto_test::RunCommand(env + " " + VANTO_BUILD_DIR + "/vanto " + args + " >/dev/null 2>&1").status;
 }
-
-inline std::string PortOf(const std::string& where) { return where.rfind("USB", 0) == 0 ? where : "IP_" + where; }
 
 // Every value under the queue's store key, by name.
 inline std::map<std::string, std::vector<BYTE>> StoreOf(const std::string& queue) {
@@ -141,18 +140,18 @@ protected:
 
     // Adds the queue with its identifier, as `vanto queue add` makes it.
     void AddQueue(const std::string& queue, const std::string& where) {
-        m_prefix.AddQueue(queue, PortOf(where));
+        m_prefix.AddQueue(queue, where.rfind("USB", 0) == 0 ? where : "IP_" + where);
         values_test::GiveQueueGUID(Wide(queue), u"{6A1F0E52-0C1B-4D8A-9E31-0000000B" + Wide(std::to_string(1000 + m_next++)) + u"}");
     }
 
-    // Adds a queue for each sample; the printers to start for them.
-    std::vector<std::pair<std::string, std::string>> AddFleet(const std::vector<Sample>& samples) {
-        std::vector<std::pair<std::string, std::string>> printers;
+    // Adds a queue for each sample; vprinter's arguments for their printers.
+    std::vector<std::string> AddFleet(const std::vector<Sample>& samples) {
+        std::vector<std::string> args;
         for (const Sample& s : samples) {
             AddQueue(s.queue, s.where);
-            printers.push_back({s.where, SampleProfile(s.profile)});
+            args.insert(args.end(), {"-p", s.where + "=" + SampleProfile(s.profile)});
         }
-        return printers;
+        return args;
     }
 
     // Initialize with flag bit 1 (seeds the store), the update (or `call`), Release; its status.

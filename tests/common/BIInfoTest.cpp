@@ -110,8 +110,8 @@ TEST(BIInfoTest, PCLPriorityPrinterDataWinsOverTheDriverRegistry) {
     ASSERT_TRUE(context.Build(u"Q1", 0));
     EXPECT_FALSE(context.IsPCLPriority()) << "neither source";
     CRegistry driverKey;
-    ASSERT_EQ(driverKey.Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\PRINTER\\Vintal Universal Driver", KEY_ALL_ACCESS),
-              ERROR_SUCCESS);
+    const char16_t* driverKeyName = u"SOFTWARE\\KELDA\\PRINTER\\Vintal Universal Driver";
+    ASSERT_EQ(driverKey.Create(HKEY_LOCAL_MACHINE, driverKeyName, KEY_ALL_ACCESS), ERROR_SUCCESS);
     ASSERT_EQ(driverKey.SetDWORD(u"PCLPriority", 1), ERROR_SUCCESS);
     EXPECT_TRUE(context.IsPCLPriority()) << "registry alone";
     DWORD zero = 0;

@@ -5,7 +5,8 @@
 
 namespace {
 
-using CreateKeyFn = LSTATUS (*)(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const SECURITY_ATTRIBUTES*, PHKEY, LPDWORD);
+using CreateKeyFn = LSTATUS (*)(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM,
+                                const SECURITY_ATTRIBUTES*, PHKEY, LPDWORD);
 using KeyNameFn = LSTATUS (*)(HKEY, LPCWSTR);
 using KeyFn = LSTATUS (*)(HKEY);
 using SetValueFn = LSTATUS (*)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
@@ -20,7 +21,8 @@ constexpr LSTATUS kOK = ERROR_SUCCESS;
 // system while passing here), no deleting a key through itself, and the counting entry point.
 TEST(AUDFModuleTest, MachineRootOnlyNoSelfDeleteAndCountsOfSubkeysAndValues) {
     vanto_test::TempPrefix prefix;
-    HMODULE module = LoadLibraryW(vplat::ToWindowsPath(std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL").c_str());
+    const auto path = vplat::ToWindowsPath(std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL");
+    HMODULE module = LoadLibraryW(path.c_str());
     ASSERT_NE(module, nullptr) << "cannot load the built AUDF module";
     auto ordinal = [module](int n) { return GetProcAddress(module, MAKEINTRESOURCEA(n)); };
     auto create = reinterpret_cast<CreateKeyFn>(ordinal(2));
@@ -30,11 +32,12 @@ TEST(AUDFModuleTest, MachineRootOnlyNoSelfDeleteAndCountsOfSubkeysAndValues) {
     auto count = reinterpret_cast<CountFn>(ordinal(20));
     ASSERT_TRUE(create && deleteKey && close && set && count);
 
+    auto make = [create](HKEY parent, LPCWSTR name, HKEY* out) {
+        return create(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, out, nullptr);
+    };
     HKEY root = nullptr, child = nullptr;
-    ASSERT_EQ(create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\PRINTER\\Drv\\{Q}", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                     &root, nullptr),
-              kOK);
-    ASSERT_EQ(create(root, u"Child", 0, nullptr, 0, KEY_WRITE, nullptr, &child, nullptr), kOK);
+    ASSERT_EQ(make(HKEY_LOCAL_MACHINE, u"SOFTWARE\\KELDA\\PRINTER\\Drv\\{Q}", &root), kOK);
+    ASSERT_EQ(make(root, u"Child", &child), kOK);
     close(child);
     const DWORD number = 7;
     for (const char16_t* name : {u"A", u"B"})
@@ -43,9 +46,9 @@ TEST(AUDFModuleTest, MachineRootOnlyNoSelfDeleteAndCountsOfSubkeysAndValues) {
     ASSERT_EQ(count(root, &keys, &values), kOK);
     EXPECT_EQ(keys, 1u);
     EXPECT_EQ(values, 2u);
-    EXPECT_EQ(deleteKey(root, u""), static_cast<LSTATUS>(ERROR_INVALID_PARAMETER)) << "a key never deletes itself";
+    const auto refused = static_cast<LSTATUS>(ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(deleteKey(root, u""), refused) << "a key never deletes itself";
     close(root);
-    EXPECT_EQ(create(HKEY_CURRENT_USER, u"SOFTWARE\\X", 0, nullptr, 0, KEY_WRITE, nullptr, &root, nullptr),
-              static_cast<LSTATUS>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(make(HKEY_CURRENT_USER, u"SOFTWARE\\X", &root), refused);
     FreeLibrary(module);
 }

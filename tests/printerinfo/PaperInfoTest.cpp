@@ -99,7 +99,8 @@ TEST_F(PaperInfoTest, SizesByCodeOnlyForCodeCategoriesWithANumericTable) {
     const BIStringList directions = {"x", "x", "x", "x"};
     bidi.dwCategory = kNumeric;
     ASSERT_TRUE(Paper().GetSupportPaperSizeInfo(&directions, &codes));
-    EXPECT_EQ(Sizes(), (std::vector<Entry>{{9, 1, 2}, {1, 1, 0}, {5, 0, 2}, {8, 1, 1}, {12, 0, 2}}));
+    EXPECT_EQ(Sizes(),
+              (std::vector<Entry>{{9, 1, 2}, {1, 1, 0}, {5, 0, 2}, {8, 1, 1}, {12, 0, 2}}));
     ASSERT_TRUE(Paper().GetSupportPaperSizeInfo(nullptr, &codes));
     EXPECT_EQ(Sizes(), (std::vector<Entry>{{9, 1, 2}, {1, 1, 2}, {5, 0, 2}, {8, 1, 2}, {12, 0, 2}}));
 
@@ -161,12 +162,15 @@ TEST_F(PaperInfoTest, FailuresStoreTheCountZero) {
 }
 
 TEST_F(PaperInfoTest, TypesByNameSkipNamelessRowsAndShowBlackVariantsAndByCodeKeepEveryRow) {
-    Load(Tables(false, json::array(), {TypeRow(1, "Unspecified", 0), TypeRow(2, "Plain", 0), TypeRow(20, "", 0),
-                            TypeRow(9, "Plain(BK)", 0), TypeRow(4, "Thick", 0), TypeRow(10, "Extra Plain(BK)", 0)}));
+    Load(Tables(false, json::array(),
+                {TypeRow(1, "Unspecified", 0), TypeRow(2, "Plain", 0), TypeRow(20, "", 0),
+                 TypeRow(9, "Plain(BK)", 0), TypeRow(4, "Thick", 0),
+                 TypeRow(10, "Extra Plain(BK)", 0)}));
     const BIStringList types = {"Plain", "Labels"};
     ASSERT_TRUE(Paper().GetSupportPaperTypeInfo(&types));
     // Six rows are counted; the nameless one gives no entry, so the last entry stays zero.
-    EXPECT_EQ(Types(), (std::vector<Entry>{{1, 1, 0}, {2, 1, 0}, {9, 1, 0}, {4, 0, 0}, {10, 0, 0}, {0, 0, 0}}));
+    EXPECT_EQ(Types(), (std::vector<Entry>{{1, 1, 0}, {2, 1, 0}, {9, 1, 0}, {4, 0, 0}, {10, 0, 0},
+                                           {0, 0, 0}}));
 
     // By code, every row has an entry (the nameless one too) and either code matches.
     Load(Tables(true, json::array(), {TypeRow(1, "Unspecified", 0, 90, 91), TypeRow(2, "Plain", 0, 1, 0),

@@ -32,15 +32,12 @@ json ProhibitTables() {
     using tabletest::TypeRow;
     const json types = {TypeRow(2, "Plain", 0, 1), TypeRow(3, "Thick", 0, 5), TypeRow(12, "Extra Thick", 0, 5, 13)};
     json source = tabletest::Tables(true, {tabletest::SizeRow(9, "A4", 0, 26, 126)}, types);
-    source["tables"].push_back({{"id", 3020},
-                                {"rows",
-                                 {{{"element", 7}, {"bits", 0}, {"flags", 0}, {"flags2", 0}},
-                                  {{"element", 2}, {"bits", "0x02"}, {"flags", 0}, {"flags2", 0}},
-                                  {{"element", 5}, {"bits", "0x10"}, {"flags", 0}, {"flags2", 0}}}}});
-    source["tables"].push_back({{"id", 3050},
-                                {"rows",
-                                 {{{"name", "Model-P300"}, {"feeder", 0}, {"flags", "0x300"}},
-                                  {{"name", "Model-P100"}, {"feeder", 0}, {"flags", "0x800"}}}}});
+    const json sources = {{{"element", 7}, {"bits", 0}}, {{"element", 2}, {"bits", 0x02}},
+                          {{"element", 5}, {"bits", 0x10}}};
+    const json models = {{{"name", "Model-P300"}, {"flags", 0x300}},
+                         {{"name", "Model-P100"}, {"flags", 0x800}}};
+    source["tables"].push_back({{"id", 3020}, {"rows", sources}});
+    source["tables"].push_back({{"id", 3050}, {"rows", models}});
     return source;
 }
 

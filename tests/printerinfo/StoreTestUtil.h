@@ -29,12 +29,11 @@ public:
     QueuePrefix() : TempPrefix(kQueue, kDefaultPort, BuiltDriverFiles()) {}
 };
 
-// Gives a queue its identifier, as an instance with flag bit 0 does; returns it.
-inline std::u16string GiveQueueGUID(const char16_t* queue) {
+// Gives a queue its identifier, as an instance with flag bit 0 does.
+inline void GiveQueueGUID(const char16_t* queue) {
     BIInfo info;
     EXPECT_TRUE(info.Build(queue, 1));
     EXPECT_NE(info.GetQueueGUID()[0], 0) << "the queue did not get a KDPQGUID";
-    return info.GetQueueGUID();
 }
 
 // Registers a second driver whose data file is the sample's with the line of `key` replaced by

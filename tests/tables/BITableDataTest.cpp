@@ -51,7 +51,8 @@ TEST(BITableData, InstallTimeSwitchKeepsOnlyRowsOfItsSource) {
 }
 
 TEST(BITableData, RestrictedRowMatchesByNameOnlyWithAWideningBit) {
-    json sizes = {SizeRow(1, "Restricted", 0x100), SizeRow(2, "Restricted", 0x300), SizeRow(3, "Other", 0x100)};
+    json sizes = {SizeRow(1, "Restricted", 0x100), SizeRow(2, "Restricted", 0x300),
+                  SizeRow(3, "Other", 0x100)};
     auto table = Loaded(Tables(false, sizes, {TypeRow(5, "Letterhead", 0x104), TypeRow(6, "Letterhead", 0x504)}));
     EXPECT_EQ(table.GetPaperSizeIDByName("Restricted", nullptr, 0x303), 2);
     EXPECT_EQ(table.GetPaperSizeIDByName("Restricted", nullptr, 0), 1) << "mask 0 matches any row";
@@ -103,8 +104,10 @@ TEST(BITableData, FirstPaperSourceRowExactModelNamesAndSystemOEMPatterns) {
     EXPECT_FALSE(table.GetSystemOEMModel("Model-Z", &row)) << "an empty pattern matches nothing";
     EXPECT_FALSE(table.GetSystemOEMModel("Model", &row));
 
-    json catchAll = {{"tables", {{{"id", L::kTableSystemOEM}, {"rows", {{{"pattern", "*"}}, {{"pattern", "Model-Z"}}}}}}}};
-    ASSERT_TRUE(Loaded(catchAll).GetSystemOEMModel("Model-Z", &row)) << "a row of just \"*\" matches every name";
+    json catchAll = {{"tables",
+                      {{{"id", L::kTableSystemOEM},
+                        {"rows", {{{"pattern", "*"}}, {{"pattern", "Model-Z"}}}}}}}};
+    ASSERT_TRUE(Loaded(catchAll).GetSystemOEMModel("Model-Z", &row)) << "\"*\" matches every name";
     EXPECT_STREQ(reinterpret_cast<const char*>(row.data()), "*");
 }
 
@@ -175,7 +178,7 @@ TEST(ResTableCompiler, RejectsWhatWouldNotLoadAsWritten) {
     std::vector<uint8_t> file;
     std::string error;
     const json refused[] = {
-        {{"tables", {{{"id", 3050}, {"rows", {{{"name", std::string(30, 'M')}}}}}}}},  // name too long
+        {{"tables", {{{"id", 3050}, {"rows", {{{"name", std::string(30, 'M')}}}}}}}},  // long name
         {{"tables", {{{"id", 3010}, {"rows", {{{"nmae", "A4"}}}}}}}},                 // unknown field
         {{"tables", {{{"id", 3010}, {"rows", {{{"id", 70000}}}}}}}},                  // out of range
         {{"tables", {{{"id", 3010}, {"rowSize", 100}, {"rows", json::array()}}}}},    // rows too small

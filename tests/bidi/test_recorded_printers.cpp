@@ -30,14 +30,11 @@ TEST(RecordedPrinters, EveryRecordingOpensAndTheDiscoveryQueryReadsWhatItHolds) 
     const auto printers = Serve(live, queues);
     ASSERT_TRUE(printers->Ready());
 
-    size_t withColorants = 0, withLocation = 0;
     for (size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].filename().string());
         const std::string mib = ReadFile(files[i].string());
         const std::vector<std::string> colorants = SnmprecColumn(mib, "1.3.6.1.2.1.43.10.2.1.6.1");
         const std::vector<std::string> location = SnmprecColumn(mib, "1.3.6.1.2.1.1.6");
-        withColorants += colorants.empty() ? 0 : 1;
-        withLocation += location.empty() ? 0 : 1;
 
         auto bidi = OpenQueue(queues[i].name);
         ASSERT_EQ(bidi->GetChannelKind(), kZkChannelSNMP);
@@ -51,9 +48,4 @@ TEST(RecordedPrinters, EveryRecordingOpensAndTheDiscoveryQueryReadsWhatItHolds) 
         EXPECT_EQ(paths, SnmprecColumn(mib, "1.3.6.1.2.1.43.13.4.1.10.1"));
         EXPECT_EQ(languages, SnmprecColumn(mib, "1.3.6.1.2.1.43.7.1.1.2.1"));
     }
-    // The recordings hold both kinds of each answer.
-    EXPECT_GT(withColorants, 0u);
-    EXPECT_LT(withColorants, files.size());
-    EXPECT_GT(withLocation, 0u);
-    EXPECT_LT(withLocation, files.size());
 }

@@ -41,12 +41,6 @@ struct Opened {
     bool ok = false;
 };
 
-constexpr DWORD kAbsent = 0xA5A5A5A5;
-DWORD Stored(CBIPrinterInfo& info, const char16_t* name) {
-    DWORD value = 0;
-    return info.GetStoreData()->ReadDWORD(name, &value) ? value : kAbsent;
-}
-
 }  // namespace
 
 TEST(PrinterInfoObjectTest, InitializeFailsAndDestroysEverythingWithoutAStore) {
@@ -112,7 +106,8 @@ TEST(PrinterInfoObjectTest, StoreFlagThatExistsButCannotBeReadDoesNotReseed) {
     }
     Opened second(0x2);
     ASSERT_TRUE(second.ok);
-    EXPECT_EQ(Stored(second.info, u"BIModelInfoBits"), 0x6u) << "values learnt before were replaced by defaults";
+    EXPECT_EQ(second.info.GetStoreData()->GetModelInfoBits(), 0x6u)
+        << "values learnt before were replaced by defaults";
 }
 
 namespace {

@@ -44,15 +44,13 @@ private:
 // A Unix stream connection with a bounded read.
 class Stream {
 public:
-    static Stream Unix(const std::string& path) {
-        Stream s(::socket(AF_UNIX, SOCK_STREAM, 0));
+    explicit Stream(const std::string& path) : m_fd(::socket(AF_UNIX, SOCK_STREAM, 0)) {
         sockaddr_un sa{};
         sa.sun_family = AF_UNIX;
         std::snprintf(sa.sun_path, sizeof(sa.sun_path), "%s", path.c_str());
-        if (::connect(s.m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) != 0) s.Close();
-        return s;
+        if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) != 0) Close();
     }
-    Stream(Stream&& o) noexcept : m_fd(o.m_fd) { o.m_fd = -1; }
+    Stream(const Stream&) = delete;
     ~Stream() { Close(); }
     void Send(const Bytes& b) { [[maybe_unused]] auto n = ::send(m_fd, b.data(), b.size(), MSG_NOSIGNAL); }
     // Reads until `want` bytes arrived, the peer closed, or waitMs passed without data.
@@ -74,7 +72,6 @@ public:
     bool PeerClosed() const { return m_peerClosed; }
 
 private:
-    explicit Stream(int fd) : m_fd(fd) {}
     void Close() {
         if (m_fd >= 0) ::close(m_fd);
         m_fd = -1;
@@ -105,7 +102,7 @@ Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // A channel-list question on a new connection to the device's socket, answered "D4 only".
 bool AnswersD4Only(const std::string& path) {
-    Stream s = Stream::Unix(path);
+    Stream s(path);
     s.Send(UsbFrame(0, B("C")));
     return UsbReply(s, 0) == Bytes{1};
 }
@@ -119,7 +116,7 @@ TEST(VprinterUsb, BadFramesCloseTheConnection) {
     const std::string path = usb.Path() + "/USB002.sock";
     for (const Bytes& frame : {UsbFrame(2, Bytes{'s', 't', 1, 0, 1}),  // TVD4: the device offers D4 only
                                Bytes{1, 0xFF, 0xFF, 0xFF, 0x7F}}) {     // announces 2 GB
-        Stream s = Stream::Unix(path);
+        Stream s(path);
         s.Send(frame);
         EXPECT_TRUE(s.Read(1).empty());
         EXPECT_TRUE(s.PeerClosed());

@@ -58,13 +58,6 @@ std::vector<Object> ExpectedObjects(const std::string& text) {
 
 // Every object of the agent at `address`, by GetNext from the root until it reports the end.
 std::vector<Object> Walk(const std::string& address) {
-    static const bool initialised = [] {
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-        snmp_disable_log();
-        init_snmp("vprinter-test");
-        return true;
-    }();
-    (void)initialised;
     const std::string peer = address + ":" + std::to_string(kSnmpPort), community = "vintal";
     netsnmp_session settings;
     snmp_sess_init(&settings);
@@ -109,6 +102,9 @@ std::vector<Object> Walk(const std::string& address) {
 }
 
 TEST(VprinterRecordings, EveryRecordingAndASampleProfileAreServedAsTheyStand) {
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+    snmp_disable_log();
+    init_snmp("vprinter-test");
     std::vector<std::string> files = {vanto_test::SampleProfile("colour-page/mib.snmprec")};
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(std::string(VANTO_SHARED_DIR) + "/printers-recorded", ec))

@@ -18,7 +18,7 @@ constexpr LSTATUS kOK = ERROR_SUCCESS;
 
 // The plain registry calls behind the ordinals run under every store test; here the rules of the
 // module's own: the machine root only (a store the library put elsewhere would fail on a real
-// system while passing here), no deleting a key through itself, and the counting entry point.
+// system and not here), no deleting a key through itself, and the counting entry point.
 TEST(AUDFModuleTest, MachineRootOnlyNoSelfDeleteAndCountsOfSubkeysAndValues) {
     vanto_test::TempPrefix prefix;
     const auto path = vplat::ToWindowsPath(std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL");

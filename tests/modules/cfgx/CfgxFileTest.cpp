@@ -40,12 +40,6 @@ std::vector<std::string> FolderNames(const fs::path& folder) {
     return names;
 }
 
-std::string RunTool(const std::string& args, int* status) {
-    const vanto_test::ToolRun run = vanto_test::RunCommand(std::string(VANTO_BUILD_DIR) + "/vanto " + args + " 2>&1");
-    *status = run.status;
-    return run.out;
-}
-
 class CfgxFileTest : public CfgxTest {
 protected:
     void SetUp() override {
@@ -197,22 +191,24 @@ TEST_F(CfgxFileTest, DamagedFilesAreRefused) {
 }
 
 TEST_F(CfgxFileTest, ShowVerbOnFilesAndQueues) {
-    int status = -1;
+    const auto show = [](const std::string& args) {
+        return vanto_test::RunCommand(std::string(VANTO_BUILD_DIR) + "/vanto cfgx show " + args + " 2>&1");
+    };
     const std::string sample = (fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_PAGE.CFX").string();
-    std::string out = RunTool("cfgx show '" + sample + "'", &status);
-    EXPECT_EQ(status, 0) << out;
+    vanto_test::ToolRun run = show("'" + sample + "'");
+    EXPECT_EQ(run.status, 0) << run.out;
     for (const char* line : {"100    DRIVERCAPS             0x0000A000", "Paper size Env #10 + Input bin not MP tray"})
-        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
 
-    out = RunTool(std::string("cfgx show --category inkjet ") + kQueue, &status);  // no file saved yet
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("K_INKJET.CFX (source)"), std::string::npos) << out;
+    run = show(std::string("--category inkjet ") + kQueue);  // no file saved yet
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("K_INKJET.CFX (source)"), std::string::npos) << run.out;
 
     WriteText(work / "K_BAD.CFX", R"({"format":"vanto-cfx","formatVersion":1,"category":2,"version":"1",
       "functions":[{"id":9,"name":"P","elements":[{"id":9,"name":"A4"},{"id":9,"name":"A4"}]}]})");
-    out = RunTool("cfgx show '" + (work / "K_BAD.CFX").string() + "'", &status);
-    EXPECT_EQ(status, 1) << out;
-    EXPECT_NE(out.find("functions[0].elements[1].id: duplicate element 9"), std::string::npos) << out;
+    run = show("'" + (work / "K_BAD.CFX").string() + "'");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("functions[0].elements[1].id: duplicate element 9"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -17,8 +17,8 @@ constexpr LSTATUS kOK = ERROR_SUCCESS;
 }  // namespace
 
 // The plain registry calls behind the ordinals run under every store test; here the rules of the
-// module's own: the machine root only (a store the library put elsewhere would fail on a real
-// system and not here), no deleting a key through itself, and the counting entry point.
+// module's own: the machine root only (so that a store the library put under another root fails
+// here as on a real system), no deleting a key through itself, and the counting entry point.
 TEST(AUDFModuleTest, MachineRootOnlyNoSelfDeleteAndCountsOfSubkeysAndValues) {
     vanto_test::TempPrefix prefix;
     const auto path = vplat::ToWindowsPath(std::string(VANTO_BUILD_DIR) + "/VUD3AUDF.DLL");

@@ -170,16 +170,14 @@ protected:
     }
 
     std::vector<Tray> TraysOf(const std::string& queue, DWORD flags = 0) {
-        Opened printer(queue, flags);
-        EXPECT_EQ(printer.result, 1) << queue;
+        auto printer = OpenQueue(queue, flags);
         BICassetteList list;
         EXPECT_EQ(printer->GetCassetteInfo(&list), 1) << queue;
         return Trays(list);
     }
     // The limits of a queue; nothing when the query fails.
     std::optional<Limits> LimitsOfQueue(const std::string& queue) {
-        Opened printer(queue);
-        EXPECT_EQ(printer.result, 1) << queue;
+        auto printer = OpenQueue(queue);
         VANTO_USERDEF_MAXMIN limits{};
         if (printer->GetUserDefMaxMin(&limits) != 1) return std::nullopt;
         return LimitsOf(limits);
@@ -226,8 +224,7 @@ TEST_F(Answers, ModelLanguageAndMemoryAnswers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.queue);
-        Opened printer(c.queue);
-        ASSERT_EQ(printer.result, 1);
+        auto printer = OpenQueue(c.queue);
         DWORD bits = 0xDEAD0000;
         EXPECT_EQ(printer->GetModelInfoBits(&bits), c.result);
         EXPECT_EQ(bits, c.modelBits);
@@ -277,8 +274,7 @@ TEST_F(Answers, OptionUnitBits) {
     };
     for (const auto& [queue, flags, expected] : cases) {
         SCOPED_TRACE(queue);
-        Opened printer(queue, flags);
-        ASSERT_EQ(printer.result, 1);
+        auto printer = OpenQueue(queue, flags);
         DWORD bits = 0;
         EXPECT_EQ(printer->GetOptionUnitBits(&bits) == 1 ? int64_t{bits} : -1, expected);
     }
@@ -412,8 +408,7 @@ TEST_F(Answers, InkjetTraysMergeTheTrayDetailsIntoTheMediaSources) {
               (std::vector<Tray>{{0x1, 0, 9, 1, 0, 100, 0}, {0x400, 0, 0, 0, 0, kUnknown, 0}}));
 
     // A busy printer: the trays are those of the media analysis, the caller's list replaced.
-    Opened busy("Busy");
-    ASSERT_EQ(busy.result, 1);
+    auto busy = OpenQueue("Busy");
     BICassetteList list(3);
     EXPECT_EQ(busy->GetCassetteInfo(&list), 1);
     EXPECT_EQ(Trays(list), (std::vector<Tray>{{0x100, 0, kNoId, kNoId, 0, kUnknown, kUnknown},

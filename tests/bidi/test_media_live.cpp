@@ -78,8 +78,7 @@ TEST_F(MediaLive, Format17OverTvd4D4AndSnmpGivesTheSameCapabilitiesAndFlags) {
     for (const auto& [queue, kind] :
          {std::pair{"Ink17", kZkChannelTVD4}, {"InkD4", kZkChannelD4}, {"NetInk", kZkChannelSNMP}}) {
         SCOPED_TRACE(queue);
-        Opened ink(queue);
-        ASSERT_EQ(ink.result, 1);
+        auto ink = OpenQueue(queue);
         ASSERT_EQ(ink->GetChannelKind(), kind);
         const BIAutoConfigInfo& info = ink->GetAutoConfigInfo();
         EXPECT_EQ(info.dwFormat17Mark, 0x10000000u);
@@ -113,8 +112,7 @@ TEST_F(MediaLive, OneLostFormat17PageFailsOpenInsteadOfFallingBackToNotAvailable
 
 TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
     // TVD4: the status through the module's status call.
-    Opened tvd4("Ink17");
-    ASSERT_EQ(tvd4.result, 1);
+    auto tvd4 = OpenQueue("Ink17");
     CBIDI_BP& bidi = *tvd4.bidi;
     EXPECT_EQ(bidi.GetStatusFieldData(kStatusFieldInks, nullptr, 0), -1);  // nothing read yet
     ASSERT_TRUE(bidi.GetStatusFromCurrentChannel());
@@ -130,8 +128,7 @@ TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
     EXPECT_EQ(bits, 1u);
 
     // D4: the status command; both inks of this printer are black.
-    Opened d4("Ink14");
-    ASSERT_EQ(d4.result, 1);
+    auto d4 = OpenQueue("Ink14");
     bits = 0;
     EXPECT_FALSE(d4->IsSupportColorMode(&bits));  // no status read yet
     ASSERT_TRUE(d4->GetStatusFromCurrentChannel());
@@ -140,8 +137,7 @@ TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
     EXPECT_EQ(d4->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 6);
 
     // SNMP: the status identifier, and the status command as maker identifier arcs.
-    Opened snmp("NetInk");
-    ASSERT_EQ(snmp.result, 1);
+    auto snmp = OpenQueue("NetInk");
     ASSERT_TRUE(snmp->GetStatusFromCurrentChannel());
     EXPECT_EQ(snmp->GetStatusFieldData(kStatusFieldInks, nullptr, 0), 12);
     std::vector<BYTE> reply;
@@ -159,16 +155,14 @@ TEST_F(MediaLive, StatusFieldsAndColourFromEachChannelCachedUntilClose) {
 }
 
 TEST_F(MediaLive, PagePrintersAndMissingArgumentsAreRefused) {
-    Opened page("Page");
-    ASSERT_EQ(page.result, 1);
+    auto page = OpenQueue("Page");
     std::vector<BYTE> reply = {1, 2, 3};
     EXPECT_EQ(page->SupportMediaInfo(BP_INFO_MEDIA, &reply), 0);
     EXPECT_TRUE(reply.empty());
     EXPECT_EQ(page->GetSupportMediaInfo(), 0);
     EXPECT_TRUE(page->CapabilitySet().Capabilities().empty());
 
-    Opened ink("Ink17");
-    ASSERT_EQ(ink.result, 1);
+    auto ink = OpenQueue("Ink17");
     EXPECT_EQ(ink->SupportMediaInfo(BP_INFO_MEDIA, nullptr), BP_ERR_BAD_ARGUMENT);
     std::string location;
     DWORD colorants = 0, common = 0;
@@ -201,8 +195,7 @@ TEST_F(MediaLive, PrinterFaultsDuringTheMediaQueryFailItCleanly) {
 }
 
 TEST_F(MediaLive, DiscoveryExaminationOfInkjetsAndOfAPrinterThatWent) {
-    Opened colour("Colour");
-    ASSERT_EQ(colour.result, 1);
+    auto colour = OpenQueue("Colour");
     std::string location;
     DWORD colorants = 99, common = 0;
     BIStringList paths, languages;
@@ -211,8 +204,7 @@ TEST_F(MediaLive, DiscoveryExaminationOfInkjetsAndOfAPrinterThatWent) {
     EXPECT_EQ(colour->GetReceiveTimeout(), BP_PROBE_TIMEOUT_MS);
 
     // An ink-jet: no media paths asked, the flag stays as it was for 0x00 0x00.
-    Opened ink("NetInk");
-    ASSERT_EQ(ink.result, 1);
+    auto ink = OpenQueue("NetInk");
     common = 0;
     paths = {"untouched"};
     ASSERT_TRUE(ink->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));

@@ -76,19 +76,6 @@ void WriteStoreNumber(const std::string& queue, const char16_t* name, DWORD valu
     WriteStoreValue(queue, name, REG_DWORD, &value, sizeof value);
 }
 
-// Stores a prohibit set as the update stores it: group count, then each group's item count and
-// items (function, element, inversion 0, sub-element 0).
-void StoreProhibitSet(const std::string& queue, const std::vector<std::vector<std::pair<DWORD, DWORD>>>& groups) {
-    std::vector<DWORD> words = {static_cast<DWORD>(groups.size())};
-    for (const auto& g : groups) {
-        words.push_back(static_cast<DWORD>(g.size()));
-        for (const auto& [function, element] : g) words.insert(words.end(), {function, element, 0, 0});
-    }
-    const DWORD size = static_cast<DWORD>(words.size() * sizeof(DWORD));
-    WriteStoreNumber(queue, u"BIProhibitBuffSize", size);
-    WriteStoreValue(queue, u"BIProhibitInfo", REG_BINARY, words.data(), size);
-}
-
 class CfgxExports : public UpdateExports {
 protected:
     int UpdateCfgx(const std::string& queue, uint64_t elements = kAllElements, uint32_t option = 0, uint32_t flags = 0) {
@@ -99,7 +86,6 @@ protected:
         return m_prefix.Prefix().DriveC() + "/ProgramData/KELDA/" + vanto_test::kSampleDriverName +
                "/" + BILogging::Narrow(Context(queue)->GetQueueGUID()) + "/" + file;
     }
-    static Json Source(const char* file) { return ReadJson(std::string(VANTO_SOURCE_DIR) + "/samples/driver/" + file); }
 };
 
 TEST_F(CfgxExports, EverySamplesFileOffersWhatItsPrinterHasAndRulesOutTheRest) {
@@ -112,7 +98,8 @@ TEST_F(CfgxExports, EverySamplesFileOffersWhatItsPrinterHasAndRulesOutTheRest) {
         const DWORD m = Number(store, "BIModelInfoBits"), pdl = Number(store, "BISupportPDL");
         const bool inkjet = (m & 0x8) != 0;
         const char* name = inkjet ? "K_INKJET.CFX" : "K_PAGE.CFX";
-        const Json source = Source(name), file = ReadJson(Saved(s.queue, name));
+        const Json source = ReadJson(std::string(VANTO_SOURCE_DIR) + "/samples/driver/" + name);
+        const Json file = ReadJson(Saved(s.queue, name));
         ASSERT_TRUE(file.is_object()) << "no saved " << name;
         uint32_t tag100 = 0;
         for (const Json& t : file["tags"])
@@ -212,12 +199,15 @@ TEST_F(CfgxExports, StoredEdgesBecomeTheRightRulesAndDefaults) {
     AddQueue("Ink", "127.0.124.21");
     vanto_test::VprinterProcess vprinter({"-p", "127.0.124.21=" + SampleProfile("inkjet-network")});
     ASSERT_EQ(Update("Ink"), 0);
-    StoreProhibitSet("Ink", {
-                                {{213, 0}, {35, 11}},  // never added
-                                {{1, 21}, {26, 2}},    // added as it stands
-                                {{1, 21}, {999, 1}},   // names a function the file lacks: skipped
-                                {{35, 256}, {1, 2}},   // added for 256 and for 10000
-                            });
+    // A prohibit set as the update stores it: group count, then each group's item count and items
+    // (function, element, inversion 0, sub-element 0).
+    const DWORD words[] = {4,
+                           2, 213, 0,   0, 0, 35,  11, 0, 0,   // never added
+                           2, 1,   21,  0, 0, 26,  2,  0, 0,   // added as it stands
+                           2, 1,   21,  0, 0, 999, 1,  0, 0,   // names a function the file lacks
+                           2, 35,  256, 0, 0, 1,   2,  0, 0};  // added for 256 and for 10000
+    WriteStoreNumber("Ink", u"BIProhibitBuffSize", sizeof words);
+    WriteStoreValue("Ink", u"BIProhibitInfo", REG_BINARY, words, sizeof words);
     auto defaults = Records<BIDefaultSettings>(StoreOf("Ink"), "BIDefaultSettings").at(0);
     defaults.dwDuplex = 0;
     WriteStoreValue("Ink", u"BIDefaultSettings", REG_BINARY, &defaults, sizeof defaults);

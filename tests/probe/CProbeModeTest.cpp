@@ -17,7 +17,9 @@ const ZKProbeSubnet* FirstSubnet(const ZKProbeContext& context) {
 
 std::string Text(const unsigned char* bytes) { return reinterpret_cast<const char*>(bytes); }
 
-TEST(CProbeModeTest, ANameSearchDropsEarlierSubnetsAndSearchesAsSubnetsWithTheFilterOn) {
+// A NAME search drops the earlier subnets and searches as subnets with the filter on; unknown
+// types, missing texts and overlong addresses are refused.
+TEST(CProbeModeTest, ANameSearchDropsEarlierSubnetsAndUnknownTypesOrBadTextsAreRefused) {
     vanto_test::TempPrefix prefix;  // the thread's code page comes from the prefix
     CProbeMode mode;
     ASSERT_EQ(mode.SetSubnetAddress(u"127.0.132.0", u"255.255.255.0"), 1);
@@ -31,16 +33,13 @@ TEST(CProbeModeTest, ANameSearchDropsEarlierSubnetsAndSearchesAsSubnetsWithTheFi
     EXPECT_EQ(mode.FilterName(), "prn");
     ASSERT_EQ(mode.SetContextName(std::u16string(80, u'n').c_str()), 1);
     EXPECT_EQ(mode.FilterName(), std::string(63, 'n'));
-}
 
-// Every text goes through one conversion with its bound: one refusal per operation.
-TEST(CProbeModeTest, UnknownTypesMissingTextsAndOverlongAddressesAreRefused) {
-    vanto_test::TempPrefix prefix;
-    CProbeMode mode;
+    // An unknown type is refused and its context keeps no parameters.
     EXPECT_EQ(mode.SetProbeMode(5, 1, 2, 3, 4, 5, 6), 0);
     EXPECT_EQ(mode.ProbeContext().dwProbeType, 5u);
     EXPECT_EQ(mode.ProbeContext().dwParam[0], 0u);
 
+    // Every text goes through one conversion with its bound: one refusal per operation.
     const std::u16string overlong(70, u'1');
     EXPECT_EQ(mode.SetContextIPRANGE(u"127.0.132.1", overlong.c_str()), 0);
     EXPECT_EQ(mode.SetSubnetAddress(u"127.0.132.0", nullptr), 0);
@@ -51,7 +50,7 @@ TEST(CProbeModeTest, UnknownTypesMissingTextsAndOverlongAddressesAreRefused) {
     EXPECT_EQ(mode.SetContextIPADR(overlong.c_str()), 0);
     ASSERT_EQ(mode.SetProbeMode(4, 0, 0, 0, 0, 0, 0), 1);
     EXPECT_EQ(Text(mode.ProbeContext().typeContext), "127.0.132.7");
-    // No subnets were added by the refused calls.
+    // No subnets were added by the refused calls (the NAME search left none).
     ASSERT_EQ(mode.SetProbeMode(2, 0, 0, 0, 0, 0, 0), 1);
     EXPECT_EQ(FirstSubnet(mode.ProbeContext()), nullptr);
 }

@@ -31,7 +31,6 @@ TEST(CSnmpDll, AnswersAreKeptAsFourByteIntegersAndBadRequestsAreNotSent) {
     CSnmpDll snmp;
     EXPECT_EQ(snmp.Send("1.3.6.1.2.1.1.5.0", kPrinterAddress, 0), 0);  // not initialized
     ASSERT_EQ(snmp.Initialize(), 1);
-    EXPECT_EQ(snmp.GetAnswer(), nullptr);
     EXPECT_EQ(snmp.Send("1.3.6.1.2.1.1.5.0", nullptr, 0), 0);
     EXPECT_EQ(snmp.Send("not an oid", kPrinterAddress, 0), 0);
     EXPECT_EQ(snmp.Send("1.3.6.1.2.1.1.5.0", "192.168.1.20", 0), 0);

@@ -98,7 +98,7 @@ Limits LimitsOf(const VANTO_USERDEF_MAXMIN& l) {
     return {l.lHeiMAX, l.lWidMAX, l.lHeiMIN, l.lWidMIN, l.lHeiMAX_Inch, l.lWidMAX_Inch, l.lHeiMIN_Inch, l.lWidMIN_Inch};
 }
 
-class Answers : public ::testing::Test {
+class Answers : public LiveTest {
 protected:
     void SetUp() override {
         std::vector<LiveQueue> queues = {{"Colour", "127.0.89.101", SampleProfile("colour-page")},
@@ -182,10 +182,6 @@ protected:
         if (printer->GetUserDefMaxMin(&limits) != 1) return std::nullopt;
         return LimitsOf(limits);
     }
-
-    TempFolder m_files;
-    LivePrefix m_live;
-    std::unique_ptr<Printers> m_printers;
 };
 
 }  // namespace

@@ -133,6 +133,15 @@ inline std::unique_ptr<Printers> Serve(LivePrefix& live, const std::vector<LiveQ
     return served;
 }
 
+// A test whose SetUp serves its printers (and stops unless they are ready), with temporary
+// profiles and the live prefix.
+class LiveTest : public ::testing::Test {
+protected:
+    TempFolder m_files;
+    LivePrefix m_live;
+    std::unique_ptr<Printers> m_printers;
+};
+
 // A printer context for a queue, built as the library builds it.
 inline std::unique_ptr<BIInfo> Context(const std::string& queue) {
     auto context = std::make_unique<BIInfo>();

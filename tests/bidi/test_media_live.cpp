@@ -34,7 +34,7 @@ const std::pair<const char*, const char*> kFaults[] = {
 };
 constexpr DWORD kFaultTimeoutMs = 700;
 
-class MediaLive : public ::testing::Test {
+class MediaLive : public LiveTest {
 protected:
     void SetUp() override {
         // The network ink-jet also answers the status identifier over SNMP: "@BDC ST2\r\n", the
@@ -62,10 +62,6 @@ protected:
         m_printers = Serve(m_live, queues);
         ASSERT_TRUE(m_printers->Ready());
     }
-
-    LivePrefix m_live;
-    TempFolder m_files;
-    std::unique_ptr<Printers> m_printers;
 };
 
 }  // namespace
@@ -164,10 +160,6 @@ TEST_F(MediaLive, PagePrintersAndMissingArgumentsAreRefused) {
 
     auto ink = OpenQueue("Ink17");
     EXPECT_EQ(ink->SupportMediaInfo(BP_INFO_MEDIA, nullptr), BP_ERR_BAD_ARGUMENT);
-    std::string location;
-    DWORD colorants = 0, common = 0;
-    BIStringList paths, languages;
-    EXPECT_FALSE(ink->GetInfoProbe(&location, &colorants, &common, &paths, &languages, FALSE));
     ink->Close();
     EXPECT_EQ(ink->GetSupportMediaInfo(), 0);  // no channel
 }

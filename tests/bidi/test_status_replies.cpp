@@ -1,4 +1,4 @@
-// Information commands, the paged PI transfer and the status reply, on bytes: a scripted
+// The paged PI transfer and the status reply, on bytes: a scripted
 // printer answers each PI page, status replies are written out field by field.
 #include "bidi/PITransfer.h"
 #include "bidi/StatusReply.h"
@@ -159,16 +159,6 @@ TEST(StatusPITransfer, SendFailureIsPassedOnAndTruncatedPagesDoNotMatch) {
     }
     // The wrong code byte does not match either.
     EXPECT_FALSE(MatchPIPage(kPIFormFirst, full, 0x80, 1, 100, true, &page));
-}
-
-TEST(StatusInfoCommands, StatusCommandAsSnmpIdentifierAndAgentByteDropped) {
-    InfoCommand cmd;
-    ASSERT_TRUE(BuildInfoCommand(10, &cmd));
-    EXPECT_EQ(InfoCommandOID(cmd), "4.1.4913.1.2.2.44.1.1.2.1.115.116.1.0.1");
-    EXPECT_FALSE(BuildInfoCommand(17, &cmd));  // not a five-byte command
-    Bytes reply = {0x00, 'p', 'm', ':'};
-    DropLeadingReplyByte(&reply);
-    EXPECT_EQ(reply, (Bytes{'p', 'm', ':', 0}));
 }
 
 TEST(StatusFields, FieldsInsideTheST2SpanAreFoundOthersAreAbsent) {

@@ -82,8 +82,8 @@ protected:
 // A fleet found whole and once over several rounds is ProbeExports' subnet search.
 TEST_F(TransportDiscovery, NoCallbackComesAfterAStopFromOutsideOrWithin)
 {
-    std::vector<std::string> addresses;
-    for (int i = 0; i < 40; ++i) addresses.push_back("127.0.157." + std::to_string(3 + i * 5));  // over the /24
+    std::vector<std::string> addresses;  // spread over the /24
+    for (int i = 0; i < 40; ++i) addresses.push_back("127.0.157." + std::to_string(3 + i * 5));
     const auto fleet = Serve(addresses, "colour-page");
     Collector slow{&m_zk};
     slow.sleepMs = 30;  // slow callbacks: the stop lands while hits are still being reported

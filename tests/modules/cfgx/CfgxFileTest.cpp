@@ -124,10 +124,8 @@ TEST_F(CfgxFileTest, DamagedFilesAreRefused) {
         EXPECT_NE(at, std::string::npos) << from;
         return at == std::string::npos ? text : text.replace(at, from.size(), to);
     };
-    std::string manyFunctions = R"({"format":"vanto-cfx","formatVersion":1,"category":2,"version":"1","functions":[)";
-    for (int i = 0; i < 1025; ++i)
-        manyFunctions += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(i) + R"(,"name":"f","elements":[]})";
-    manyFunctions += "]}";
+    std::string items = R"({"function":9,"element":8})";  // one more than a group may hold
+    for (size_t i = 0; i < cfx::kMaxGroupItems; ++i) items += R"(,{"function":9,"element":8})";
     const std::string sample = ReadText(fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_PAGE.CFX");
 
     struct Case {
@@ -161,7 +159,8 @@ TEST_F(CfgxFileTest, DamagedFilesAreRefused) {
         {"default outside", with(R"("maximum":9,"default":1)", R"("maximum":9,"default":10)"), KD_CFGX_ERR_BAD_FILE},
         {"version too long", with(R"("version":"1")", "\"version\":\"" + std::string(64, '1') + "\""),
          KD_CFGX_ERR_BAD_FILE},
-        {"too many functions", manyFunctions, KD_CFGX_ERR_BAD_FILE},
+        {"too many items", with(R"([{"function":9,"element":8}])", "[" + items + "]"),
+         KD_CFGX_ERR_BAD_FILE},
     };
     for (const Case& c : cases) {
         WriteText(work / "K_CASE.CFX", c.text);
@@ -192,7 +191,8 @@ TEST_F(CfgxFileTest, DamagedFilesAreRefused) {
 
 TEST_F(CfgxFileTest, ShowVerbOnFilesAndQueues) {
     const auto show = [](const std::string& args) {
-        return vanto_test::RunCommand(std::string(VANTO_BUILD_DIR) + "/vanto cfgx show " + args + " 2>&1");
+        const std::string tool = std::string(VANTO_BUILD_DIR) + "/vanto";
+        return vanto_test::RunCommand(tool + " cfgx show " + args + " 2>&1");
     };
     const std::string sample = (fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_PAGE.CFX").string();
     vanto_test::ToolRun run = show("'" + sample + "'");
@@ -208,7 +208,8 @@ TEST_F(CfgxFileTest, ShowVerbOnFilesAndQueues) {
       "functions":[{"id":9,"name":"P","elements":[{"id":9,"name":"A4"},{"id":9,"name":"A4"}]}]})");
     run = show("'" + (work / "K_BAD.CFX").string() + "'");
     EXPECT_EQ(run.status, 1) << run.out;
-    EXPECT_NE(run.out.find("functions[0].elements[1].id: duplicate element 9"), std::string::npos) << run.out;
+    const std::string error = "functions[0].elements[1].id: duplicate element 9";
+    EXPECT_NE(run.out.find(error), std::string::npos) << run.out;
 }
 
 }  // namespace

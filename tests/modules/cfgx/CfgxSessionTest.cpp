@@ -39,9 +39,9 @@ TEST_F(CfgxTest, UpdateCallsRefuseWhatTheSourceDoesNotAllow) {
     EXPECT_EQ(m.SetFunctionElementAttribute(h, 35, 8, 16, 2), KD_CFGX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(m.SetFunctionElementAttribute(h, 9, 6, 70000, 1), KD_CFGX_ERR_NO_ATTRIBUTE);
 
-    // Limits that cross are refused (accepted ones are CfgxExports' custom size limits); a new
-    // limit moves the setting inside it.
-    EXPECT_EQ(m.SetFunctionValueAttribute(h, 10, 31, 3000), KD_CFGX_ERR_OUT_OF_RANGE);  // above 2159
+    // Limits that cross are refused (a minimum above the source's maximum 2159; accepted limits
+    // are CfgxExports' custom size limits); a new limit moves the setting inside it.
+    EXPECT_EQ(m.SetFunctionValueAttribute(h, 10, 31, 3000), KD_CFGX_ERR_OUT_OF_RANGE);
     EXPECT_EQ(m.SetFunctionValueAttribute(h, 11, 32, 2000), KD_CFGX_OK);  // below the default 2970
     EXPECT_EQ(m.SetFunctionValueAttribute(h, 9, 32, 1), KD_CFGX_ERR_WRONG_KIND);
     EXPECT_EQ(m.SetFunctionValueAttribute(h, 10, 33, 1), KD_CFGX_ERR_NO_ATTRIBUTE);

@@ -9,17 +9,13 @@
 namespace {
 using vanto_test::TempPrefix;
 
-void WriteLinuxFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // A file's size and a whole read are every table read (CBITableData, in each live BP test);
 // folders that exist or lack a parent are the work folder of BIInfoTest and CfgxExports.
 TEST(Files, CaseInsensitiveLookupReadsToTheEndAndMissingFilesFail) {
     TempPrefix prefix;
     const std::string folder = prefix.DriveC() + "/Data";
     ASSERT_TRUE(CreateDirectoryW(u"C:\\Data", nullptr));
-    WriteLinuxFile(folder + "/Report.TXT", "hello");
+    std::ofstream(folder + "/Report.TXT", std::ios::binary) << "hello";
 
     HANDLE h = CreateFileW(u"c:\\DATA\\report.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -43,20 +39,20 @@ std::pair<DWORD, std::u16string> Profile(const char16_t* section, const char16_t
 
 TEST(Profile, WindowsRulesForSectionsKeysValuesAndTruncation) {
     TempPrefix prefix;
-    WriteLinuxFile(prefix.DriveC() + "/test.ini",
-                   "; comment\r\n"
-                   "[CommonDrvInfo]\r\n"
-                   "  UIModule =  VUD3CFGX.DLL  \r\n"
-                   "Quoted=\"with spaces \"\r\n"
-                   "Half=\"open\r\n"
-                   "Note=abc ; not a comment\r\n"
-                   "Empty=\r\n"
-                   "NoEquals\r\n"
-                   "uimodule=the first key wins\r\n"
-                   "[commondrvinfo]\r\n"
-                   "Other=in the duplicate section\r\n"
-                   "[Latin]\r\n"
-                   "Name=Caf\xe9\r\n");
+    std::ofstream(prefix.DriveC() + "/test.ini", std::ios::binary)
+        << "; comment\r\n"
+           "[CommonDrvInfo]\r\n"
+           "  UIModule =  VUD3CFGX.DLL  \r\n"
+           "Quoted=\"with spaces \"\r\n"
+           "Half=\"open\r\n"
+           "Note=abc ; not a comment\r\n"
+           "Empty=\r\n"
+           "NoEquals\r\n"
+           "uimodule=the first key wins\r\n"
+           "[commondrvinfo]\r\n"
+           "Other=in the duplicate section\r\n"
+           "[Latin]\r\n"
+           "Name=Caf\xe9\r\n";
     using Result = std::pair<DWORD, std::u16string>;
     EXPECT_EQ(Profile(u"commondrvinfo", u"UIMODULE"), (Result{12, u"VUD3CFGX.DLL"}));
     EXPECT_EQ(Profile(u"CommonDrvInfo", u"Quoted"), (Result{12, u"with spaces "}));

@@ -20,19 +20,6 @@ HANDLE Open(const char16_t* queue, DWORD access) {
     return h;
 }
 
-std::vector<BYTE> QueryPrinter(HANDLE h) {
-    DWORD needed = 0;
-    EXPECT_FALSE(GetPrinterW(h, 2, nullptr, 0, &needed));
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    std::vector<BYTE> buffer(needed);
-    EXPECT_TRUE(GetPrinterW(h, 2, buffer.data(), needed, &needed));
-    return buffer;
-}
-
-const PRINTER_INFO_2W& Info(const std::vector<BYTE>& buffer) {
-    return *reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
-}
-
 // An unknown queue: ExportsTest.JobControl... (Initialize of NoSuchQueue); a queue that refuses
 // full access: the same test; a caller without administrator rights: CfgxTest's registry-data
 // test in tests/modules.
@@ -60,7 +47,12 @@ TEST(Spooler, UseHandleRefusesWritesAndTheDriverDescriptionLiesInTheCallersBuffe
     }
     // Pausing, which ExportsTest.JobControl... undoes but cannot see.
     ASSERT_TRUE(SetPrinterW(h, 0, nullptr, PRINTER_CONTROL_PAUSE));
-    EXPECT_EQ(Info(QueryPrinter(h)).Status & PRINTER_STATUS_PAUSED, PRINTER_STATUS_PAUSED);
+    EXPECT_FALSE(GetPrinterW(h, 2, nullptr, 0, &needed));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    std::vector<BYTE> printer(needed);
+    ASSERT_TRUE(GetPrinterW(h, 2, printer.data(), needed, &needed));
+    const DWORD status = reinterpret_cast<const PRINTER_INFO_2W*>(printer.data())->Status;
+    EXPECT_EQ(status & PRINTER_STATUS_PAUSED, PRINTER_STATUS_PAUSED);
     ClosePrinter(h);
 }
 

@@ -53,7 +53,6 @@ PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) {
     const int rc = snmp_pdu_parse(parsed, pdu, &remaining);
     if (rc == 0) {
         message.ok = true;
-        message.requestId = parsed->reqid;
         for (netsnmp_variable_list* var = parsed->variables; var; var = var->next_variable)
             message.bindings.push_back({std::vector<uint32_t>(var->name, var->name + var->name_length)});
     }
@@ -68,7 +67,6 @@ std::vector<uint8_t> PeerEncode(const PeerResponse& response) {
     session.version = SNMP_VERSION_1;
     netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_RESPONSE);
     pdu->version = SNMP_VERSION_1;
-    pdu->reqid = response.requestId;
     pdu->errstat = response.errorStatus;
     pdu->errindex = response.errorIndex;
     pdu->community = static_cast<u_char*>(malloc(response.community.size() + 1));
@@ -109,11 +107,10 @@ std::vector<uint8_t> PeerEncode(const PeerResponse& response) {
     return bytes;
 }
 
-std::vector<uint8_t> PeerAgent::Answer(const std::vector<uint8_t>& request) {
+std::vector<uint8_t> PeerAgent::operator()(const std::vector<uint8_t>& request) const {
     PeerMessage message = PeerDecode(request);
     PeerResponse response;
     if (!message.ok) return {};
-    response.requestId = message.requestId;
     for (size_t i = 0; i < message.bindings.size(); ++i) {
         const auto& name = message.bindings[i].oid;
         const auto it = table_.upper_bound(name);

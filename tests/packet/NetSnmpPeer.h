@@ -14,7 +14,6 @@ struct PeerBinding {
 };
 struct PeerMessage {
     bool ok = false;
-    long requestId = -1;
     std::vector<PeerBinding> bindings;
 };
 
@@ -40,19 +39,18 @@ PeerMessage PeerDecode(const std::vector<uint8_t>& bytes);
 // Encodes a version-1 GetResponse with net-snmp's encoder.
 struct PeerResponse {
     std::string community = "vintal";
-    long requestId = 0;
     long errorStatus = 0;
     long errorIndex = 0;
     std::vector<std::pair<std::vector<uint32_t>, PeerValue>> bindings;
 };
 std::vector<uint8_t> PeerEncode(const PeerResponse& response);
 
-// A version-1 agent over a table of full identifiers: answers GetNext requests (one past the last
-// object gives noSuchName with the binding's index).
+// A version-1 agent over a table of full identifiers, callable as a walk's transport: answers
+// GetNext requests (one past the last object gives noSuchName with the binding's index).
 class PeerAgent {
 public:
     void Set(const std::string& fullText, PeerValue value) { table_[PeerOidFromText(fullText)] = std::move(value); }
-    std::vector<uint8_t> Answer(const std::vector<uint8_t>& request);
+    std::vector<uint8_t> operator()(const std::vector<uint8_t>& request) const;
 
 private:
     std::map<std::vector<uint32_t>, PeerValue> table_;

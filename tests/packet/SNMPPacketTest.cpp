@@ -49,10 +49,6 @@ WalkRun RunWalk(CSNMPPacket& packet, const Transport& transport) {
     return run;
 }
 
-WalkRun RunWalk(CSNMPPacket& packet, PeerAgent& agent) {
-    return RunWalk(packet, [&agent](const Bytes& request) { return agent.Answer(request); });
-}
-
 // Fills rows of a column (full text of the column without its row arc).
 void AddStrings(PeerAgent& agent, const std::string& column, const std::vector<int>& rows) {
     for (int row : rows) agent.Set(column + "." + std::to_string(row), PeerString("row " + std::to_string(row)));

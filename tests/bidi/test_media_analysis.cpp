@@ -10,10 +10,6 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-MediaCapability Cap(DWORD size, DWORD type, DWORD source, DWORD quality, DWORD layout) {
-    return MediaCapability{size, type, source, quality, layout};
-}
-
 // Format-17 pieces.
 struct F17 {
     Bytes s = {'S', 1, 2, 0x0F, 0x00};
@@ -64,7 +60,7 @@ TEST(MediaFormat1416, EntriesRunningPastEitherReplyFailKeepingEarlierOnes) {
     const Bytes media = {'S', 0x0F, 'T', 0x00, 0x01, 0x00, 'T', 0x01, 0x02};
     Format1416Result result;
     EXPECT_FALSE(AnalyzeFormat1416(media, Bytes(16, 0x80), &result));
-    EXPECT_EQ(result.capabilities, (std::vector<MediaCapability>{Cap(15, 0, 0x1000, 1, 0)}));
+    EXPECT_EQ(result.capabilities, (std::vector<MediaCapability>{{15, 0, 0x1000, 1, 0}}));
     // An input-path reply shorter than the media reply.
     const Bytes whole = {'S', 0x0F, 'T', 0x00, 0x01, 0x00, 'T', 0x01, 0x02, 0x00, '/'};
     EXPECT_FALSE(AnalyzeFormat1416(whole, Bytes(7, 0), &result));
@@ -87,9 +83,9 @@ TEST(MediaFormat17, LRecordsTakeQualityFromTheirTypeRecordOrTheLastOne) {
                 {0x09, {{0x0B, 0x02, 0x00, 0x40}}}};
     Format17Result result;
     ASSERT_TRUE(AnalyzeFormat17(f.Build(), &result));
-    EXPECT_EQ(result.capabilities, (std::vector<MediaCapability>{Cap(15, 0, 0x1, 3, 1), Cap(15, 1, 0x100, 2, 0),
-                                                                  Cap(15, 7, 0x1000, 4, 0),  // type 7: last T record
-                                                                  Cap(9, 11, 0x200, 4, 1)}));
+    EXPECT_EQ(result.capabilities, (std::vector<MediaCapability>{{15, 0, 0x1, 3, 1}, {15, 1, 0x100, 2, 0},
+                                                                  {15, 7, 0x1000, 4, 0},  // type 7: last T record
+                                                                  {9, 11, 0x200, 4, 1}}));
     EXPECT_TRUE(result.bResolution360);
 
     // Only the first T record's value A decides the resolution; 0 counts as a multiple of 360.
@@ -126,7 +122,7 @@ TEST(MediaFormat17, SectionsAreFoundByTheirFirstEntriesLength) {
     f.groups = {{0x0F, {{0x00, 0x00, 0x00, 0x01}}}, {0x3E, {}}, {0x09, {{0x00, 0x00, 0x00, 0x20}}}};
     Format17Result result;
     ASSERT_TRUE(AnalyzeFormat17(f.Build(), &result));
-    EXPECT_EQ(result.capabilities, (std::vector<MediaCapability>{Cap(15, 0, 1, 1, 0), Cap(9, 0, 0x100, 1, 0)}));
+    EXPECT_EQ(result.capabilities, (std::vector<MediaCapability>{{15, 0, 1, 1, 0}, {9, 0, 0x100, 1, 0}}));
     // Longer T data than the six bytes used is stepped over.
     f.types = {{0x00, 0x01, 0x01, 0x68, 0, 0, 0xAA, 0xBB}};
     ASSERT_TRUE(AnalyzeFormat17(f.Build(), &result));

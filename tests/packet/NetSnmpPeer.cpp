@@ -6,20 +6,6 @@
 #include <net-snmp/library/snmp_impl.h>
 
 #include <cstring>
-#include <mutex>
-
-namespace {
-
-void InitNetSnmp() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-    });
-}
-
-}  // namespace
 
 PeerValue PeerInt(long value) { return {ASN_INTEGER, {}, value, {}}; }
 PeerValue PeerString(const std::string& text) { return {ASN_OCTET_STR, {text.begin(), text.end()}, 0, {}}; }
@@ -40,7 +26,6 @@ std::vector<uint32_t> PeerOidFromText(const std::string& text) {
 }
 
 PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) {
-    InitNetSnmp();
     PeerMessage message;
     std::vector<u_char> data(bytes.begin(), bytes.end());
     u_char community[256];
@@ -61,7 +46,6 @@ PeerMessage PeerDecode(const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> PeerEncode(const PeerResponse& response) {
-    InitNetSnmp();
     netsnmp_session session;
     snmp_sess_init(&session);
     session.version = SNMP_VERSION_1;

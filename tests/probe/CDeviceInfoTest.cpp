@@ -35,26 +35,22 @@ struct Hit {
     }
 };
 
-TEST(CDeviceInfo, SupportedDevicesGetTheirBitsNameAndAddressesUnsupportedOnesNoRecord) {
+TEST(CDeviceInfo, SupportedDevicesGetTheirBitsNameAndAddresses) {
     struct Case {
         const char* deviceID;
-        uint32_t pdl, domestic, duplex;  // pdl ~0u: refused
+        uint32_t pdl, domestic, duplex;
     };
     // XYZ-only, PJL-and-PCL and plain raster devices: ProbeExports' subnet search.
     const Case cases[] = {
-        {"CMD:PJL;", ~0u, 0, 0}, {"MDL:X2;CMD:PJL;", 0, 0, 0}, {"MDL:X4;CMD:QLMPR1;FID:DPA;", 0x10, 8, 1},
+        {"MDL:X2;CMD:PJL;", 0, 0, 0}, {"MDL:X4;CMD:QLMPR1;FID:DPA;", 0x10, 8, 1},
         {"MDL:X6;CMD:QLMPAGEJ-04,QLMPAGECOLOR-01,QLMPAGES-04;", 0x7, 0, 0}, {"MDL:Model-A;", 0x300, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.deviceID);
         Hit hit("127.0.140.5", "Front Desk", c.deviceID, {"127.0.140.5", "127.0.140.55"});
         CDeviceInfo device(nullptr, nullptr);
-        ASSERT_EQ(device.SetSProbeResult(&hit.result), c.pdl == ~0u ? 0 : 1);
+        ASSERT_EQ(device.SetSProbeResult(&hit.result), 1);
         const SBIProbeResult* r = device.GetSBIProbeResult();
-        if (c.pdl == ~0u) {
-            EXPECT_EQ(r, nullptr);
-            continue;
-        }
         EXPECT_EQ(+r->dwSupportPDL, c.pdl);
         EXPECT_EQ(+r->dwDomestic, c.domestic);
         EXPECT_EQ(+r->dwDuplex, c.duplex);
@@ -69,9 +65,11 @@ TEST(CDeviceInfo, SupportedDevicesGetTheirBitsNameAndAddressesUnsupportedOnesNoR
     }
 }
 
-TEST(CDeviceInfo, HitsThatBreakTheirBoundsAreRefused) {
+// Hits whose device ID names no model, or that break their bounds, get no record.
+TEST(CDeviceInfo, HitsWithoutAModelOrThatBreakTheirBoundsAreRefused) {
     CDeviceInfo device(nullptr, nullptr);
     EXPECT_EQ(device.SetSProbeResult(nullptr), 0);
+    Hit noModel("127.0.140.8", "d", "CMD:PJL;");
     Hit noID("127.0.140.8", "d", "MDL:X;CMD:PCL;");
     noID.result.pDeviceID = nullptr;
     Hit unterminated("127.0.140.8", "d", "MDL:X;CMD:PCL;");
@@ -79,7 +77,7 @@ TEST(CDeviceInfo, HitsThatBreakTheirBoundsAreRefused) {
     Hit looping("127.0.140.8", "d", "MDL:X;CMD:PCL;");
     looping.entries[0].pNext = &looping.entries[0];
     Hit huge("127.0.140.8", "d", "MDL:X;CMD:PCL;" + std::string(CDeviceInfo::kMaxTextBytes, 'x'));
-    for (Hit* hit : {&noID, &unterminated, &looping, &huge}) {
+    for (Hit* hit : {&noModel, &noID, &unterminated, &looping, &huge}) {
         EXPECT_EQ(device.SetSProbeResult(&hit->result), 0);
         EXPECT_EQ(device.GetSBIProbeResult(), nullptr);
     }

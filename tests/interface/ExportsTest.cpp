@@ -74,7 +74,7 @@ void ExpectNoValuesOrUpdates(HVANTO instance) {
 
 // A null printer name needs the discovery flag; a sub-object that cannot be made (discovery in a
 // prefix without the network module; printer information for a queue without a driver) fails
-// Initialize. A null handle and one no longer issued (the library keeps the set of live ones, so a
+// Initialize. A null handle and a released one (the library keeps the set of live ones, so a
 // foreign value takes the released one's path) give the failure values.
 TEST(ExportsTest, InitializeFailuresAndNullOrStaleHandles) {
     TempPrefix prefix("Q1");

@@ -44,14 +44,13 @@ protected:
     fs::path work;
 };
 
+// The page source, the one with tags and prohibit groups, read and written again.
 TEST_F(CfgxFileTest, SampleSourcesAreInTheWrittenLayout) {
-    for (const char* name : {"K_ERD.CFX", "K_INKJET.CFX", "K_PAGE.CFX"}) {
-        const fs::path source = fs::path(VANTO_SOURCE_DIR) / "samples/driver" / name;
-        Session s;
-        ASSERT_EQ(m.Init(s.Out(), Windows(source).c_str()), KD_CFGX_OK) << name;
-        ASSERT_EQ(m.Save(s.Get(), Windows(work / "copy.cfx").c_str()), KD_CFGX_OK);
-        EXPECT_EQ(ReadText(work / "copy.cfx"), ReadText(source)) << name << " differs from its own save";
-    }
+    const fs::path source = fs::path(VANTO_SOURCE_DIR) / "samples/driver/K_PAGE.CFX";
+    Session s;
+    ASSERT_EQ(m.Init(s.Out(), Windows(source).c_str()), KD_CFGX_OK);
+    ASSERT_EQ(m.Save(s.Get(), Windows(work / "copy.cfx").c_str()), KD_CFGX_OK);
+    EXPECT_EQ(ReadText(work / "copy.cfx"), ReadText(source)) << "the source differs from its own save";
 }
 
 TEST_F(CfgxFileTest, SaveReplacesTheFileWholeAndAFailingSaveLeavesItAsItWas) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,21 +21,17 @@ using vanto_test::SampleProfile;
 using vanto_test::TempPrefix;
 using vanto_test::VprinterProcess;
 
-struct FleetPrinter {
-    const char* address;
-    const char* profile;
-};
-// The first three lie in the searched subnets, the last one outside them.
-constexpr FleetPrinter kFleet[] = {{"127.0.145.10", "colour-page"},
-                                   {"127.0.145.20", "colour-page-s04"},
-                                   {"127.0.146.5", "inkjet-network"},
-                                   {"127.0.147.7", "mono-page-jp"}};
+// Address and profile; the first three lie in the searched subnets, the last one outside them.
+constexpr std::pair<const char*, const char*> kFleet[] = {{"127.0.145.10", "colour-page"},
+                                                          {"127.0.145.20", "colour-page-s04"},
+                                                          {"127.0.146.5", "inkjet-network"},
+                                                          {"127.0.147.7", "mono-page-jp"}};
 constexpr const char* kSearch = "--subnet 127.0.145.0/24 --subnet 127.0.146.0/255.255.255.0";
 
 std::vector<std::string> FleetArgs() {
     std::vector<std::string> args;
-    for (const FleetPrinter& p : kFleet)
-        args.insert(args.end(), {"-p", std::string(p.address) + "=" + SampleProfile(p.profile)});
+    for (const auto& [address, profile] : kFleet)
+        args.insert(args.end(), {"-p", std::string(address) + "=" + SampleProfile(profile)});
     return args;
 }
 

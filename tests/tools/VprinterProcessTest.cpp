@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vp_test {
@@ -126,27 +127,22 @@ TEST(VprinterUsb, BadFramesCloseTheConnection) {
 
 TEST(VprinterFleet, BindErrorsAndRefusedAddressesEndTheRun) {
     TempFolder dir;
-    Vprinter first({"-p", "127.0.77.50=" + SampleProfile("colour-page"), "-p", "USB005=" + SampleProfile("inkjet-usb-f14")},
-                   dir.Path());
+    const std::string colour = SampleProfile("colour-page"), inkjet = SampleProfile("inkjet-usb-f14");
+    Vprinter first({"-p", "127.0.77.50=" + colour, "-p", "USB005=" + inkjet}, dir.Path());
     ASSERT_TRUE(first.Ready()) << first.Stderr();
 
-    Vprinter same({"-p", "127.0.77.50=" + SampleProfile("colour-page")}, dir.Path());
-    EXPECT_FALSE(same.Ready());
-    EXPECT_EQ(same.Wait(std::chrono::seconds(10)), 2);
-    EXPECT_NE(same.Stderr().find("cannot bind UDP 127.0.77.50:1161"), std::string::npos) << same.Stderr();
-
-    Vprinter usb({"-p", "USB005=" + SampleProfile("inkjet-usb-f14")}, dir.Path());
-    EXPECT_EQ(usb.Wait(std::chrono::seconds(10)), 2);
-    EXPECT_NE(usb.Stderr().find("another device is serving it"), std::string::npos) << usb.Stderr();
-
-    for (const std::string address : {"localhost", "10.0.0.1"}) {  // no address; not loopback
-        Vprinter refused({"-p", address + "=" + SampleProfile("colour-page")}, dir.Path());
-        EXPECT_EQ(refused.Wait(std::chrono::seconds(10)), 2) << address;
-        EXPECT_NE(refused.Stderr().find("refusing address"), std::string::npos) << refused.Stderr();
+    // Each run ends with status 2 and says why.
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"-p", "127.0.77.50=" + colour}, "cannot bind UDP 127.0.77.50:1161"},
+        {{"-p", "USB005=" + inkjet}, "another device is serving it"},
+        {{"-p", "localhost=" + colour}, "refusing address"},  // no address
+        {{"-p", "10.0.0.1=" + colour}, "refusing address"},   // not loopback
+        {{"--fleet", dir.Write("fleet.txt", "localhost " + colour + "\n")}, "fleet.txt:1"}};
+    for (const auto& [args, reason] : refused) {
+        Vprinter run(args, dir.Path());
+        EXPECT_EQ(run.Wait(std::chrono::seconds(10)), 2) << reason;
+        EXPECT_NE(run.Stderr().find(reason), std::string::npos) << run.Stderr();
     }
-    Vprinter badFleet({"--fleet", dir.Write("fleet.txt", "localhost " + SampleProfile("colour-page") + "\n")}, dir.Path());
-    EXPECT_EQ(badFleet.Wait(std::chrono::seconds(10)), 2);
-    EXPECT_NE(badFleet.Stderr().find("fleet.txt:1"), std::string::npos) << badFleet.Stderr();
 
     // The refused instances left the first printer's device socket in place.
     EXPECT_TRUE(AnswersD4Only(dir.Path() + "/USB005.sock"));

@@ -2,7 +2,7 @@
 // walks in batches with the end of a column, row-by-row reads with placeholders, retries of
 // unanswered MDR requests, the packet channels that have no MIB to ask, and what real agents hold
 // around the columns read: the end of the MIB and objects of the SMI's application types.
-// Printers live on 127.0.88.21-25, 127.0.94.1-5 and USB002.
+// Printers live on 127.0.88.21-25, 127.0.94.1-4 and USB002.
 #include "test_bp_live_printers.h"
 
 #include <gtest/gtest.h>
@@ -94,12 +94,8 @@ protected:
                         "1.3.6.1.2.1.43.13.4.1.11.1.1|66|7\n"             // Gauge32
                         "1.3.6.1.4.1.4913.1.1.3.1.1.78.0|4x|8000\n"
                         "1.3.6.1.4.1.4913.1.1.3.1.1.79.0|65|1\n");
-        const std::string integers = mono +
-                                     "1.3.6.1.2.1.43.8.2.1.9.1.7|2|524288\n"
-                                     "1.3.6.1.2.1.43.8.2.1.10.1.7|2|-3\n"
-                                     "1.3.6.1.2.1.43.8.2.1.11.1.7|2|0\n";
-        const std::string integersSnmp = Profile(m_files, "int-snmp", kMonoDeviceId, "", integers);
-        const std::string integersOpk = Profile(m_files, "int-opk", kMonoDeviceId, opk, integers);
+        // The mono printer's MIB on SNMP.
+        const std::string monoSnmp = Profile(m_files, "mono-snmp", kMonoDeviceId, "", mono);
         m_printers = Serve(m_live, {{"Colour", "127.0.88.21", SampleProfile("colour-page")},
                                     {"Mono", "127.0.88.22", SampleProfile("mono-page-opk")},
                                     {"Gaps", "127.0.88.23", gaps},
@@ -108,8 +104,7 @@ protected:
                                     {"EndsAtMaker", "127.0.94.1", endsAtMaker},
                                     {"EndsAtPaperTypes", "127.0.94.2", endsAtPaperTypes},
                                     {"ApplicationTypes", "127.0.94.3", applicationTypes},
-                                    {"IntegersSnmp", "127.0.94.4", integersSnmp},
-                                    {"IntegersOpk", "127.0.94.5", integersOpk},
+                                    {"MonoSnmp", "127.0.94.4", monoSnmp},
                                     {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")}});
         ASSERT_TRUE(m_printers->Ready());
     }
@@ -298,14 +293,16 @@ TEST_F(MIBQueries, ColumnsAtTheEndOfTheMibOrBesideApplicationTypesAreReadWhole) 
 }
 
 TEST_F(MIBQueries, ObjectsReadAsTheSameBytesOverSnmpAndTheJobLanguagePort) {
-    auto snmp = OpenQueue("IntegersSnmp");
-    auto opk = OpenQueue("IntegersOpk");
+    auto snmp = OpenQueue("MonoSnmp");
+    auto opk = OpenQueue("Mono");
     ASSERT_EQ(snmp->GetChannelKind(), kZkChannelSNMP);
     ASSERT_EQ(opk->GetChannelKind(), kZkChannelOPK);
+    // The sample's capacities -2, 250 (a sign byte before it) and 500, a level of 0, its name.
     const std::vector<std::pair<const char*, std::vector<BYTE>>> objects = {
-        {"2.1.43.8.2.1.9.1.7", {0x08, 0x00, 0x00}},  // 524288
-        {"2.1.43.8.2.1.10.1.7", {0xFD}},             // -3
-        {"2.1.43.8.2.1.11.1.7", {0x00}},             // 0
+        {"2.1.43.8.2.1.9.1.1", {0xFE}},
+        {"2.1.43.8.2.1.9.1.2", {0x00, 0xFA}},
+        {"2.1.43.8.2.1.9.1.3", {0x01, 0xF4}},
+        {"2.1.43.8.2.1.11.1.1", {0x00}},
         {"2.1.1.5.0", {'L', 'P', '2', '2', '0', '0', '-', '1', 'F'}}};
     for (const auto& [oid, bytes] : objects) {
         SCOPED_TRACE(oid);

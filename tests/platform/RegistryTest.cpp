@@ -32,15 +32,10 @@ LSTATUS SetString(HKEY key, const char16_t* name, std::u16string_view text) {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(copy.c_str()), bytes);
 }
 
-LSTATUS OpenKey(const char16_t* path, HKEY& key) {
-    key = nullptr;
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key);
-}
-
 // Open + query + close of a DWORD value, as a log switch read does.
 LSTATUS ReadDword(const char16_t* path, const char16_t* name, DWORD& value) {
     HKEY key = nullptr;
-    if (LSTATUS s = OpenKey(path, key); s != kOk) return s;
+    if (LSTATUS s = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key); s != kOk) return s;
     DWORD size = sizeof value, type = 0;
     LSTATUS s = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(key);
@@ -74,7 +69,7 @@ TEST(Registry, SizeProtocolAndShortStringsReadAsDword) {
     RegCloseKey(key);
 
     HKEY readOnly = nullptr;
-    ASSERT_EQ(OpenKey(kTestKey, readOnly), kOk);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &readOnly), kOk);
     EXPECT_EQ(SetString(readOnly, u"New", u"y"), ERROR_ACCESS_DENIED);
     RegCloseKey(readOnly);
 }

@@ -245,7 +245,7 @@ TEST(SNMPWalkMibEnd, AgentsThatRefuseEveryRequestOrNeverLeaveTheColumnCannotKeep
         // Naming the first binding ends a column each time; naming the last one takes each
         // column's bindings of a request down to its parent (4 + 10 + 10).
         EXPECT_EQ(run.exchanges, bLast ? 24 : 3) << bLast;
-        for (const WalkColumn& column : columns) EXPECT_TRUE(IntsOf(packet, column.first).empty()) << column.first;
+        for (const WalkColumn& column : columns) EXPECT_TRUE(IntsOf(packet, column.first).empty());
     }
 
     // Answers every binding with row 1 of the column, whatever was asked.
@@ -292,7 +292,7 @@ TEST(SNMPWalk, ValuesOfOtherTypesAreIgnoredPastTheColumnSkippedWhenNullAndRefuse
 TEST(SNMPWalk, UnusableColumnListsAndRequestsOfTheOtherKindAreRefused) {
     const std::vector<std::vector<WalkColumn>> refused = {
         {},                                // nothing to walk
-        {{kNames, 25}, {"2.1.1.6.0", 1}},  // never fits in one request, and blocks the column after it
+        {{kNames, 25}, {"2.1.1.6.0", 1}},  // never fits, and blocks the next column
         {{"43", 2}},                       // no parent to ask first
         {{kNames, 0}}};                    // would never ask a row
     for (const auto& columns : refused) {
@@ -376,7 +376,7 @@ TEST(SNMPPacketGet, OtherValueKindsErrorStatusAndMalformedOrMisshapenRepliesGive
     const BYTE none = 0;
     EXPECT_EQ(get.packet.Parse(&none, 0), PACKET_ERR_STRUCTURE);
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x02, 0x05, 0x00}), PACKET_ERR_MALFORMED);  // runs past the end
-    EXPECT_EQ(get.Parse({0x30, 0x03, 0x48, 0x01, 0x00}), PACKET_ERR_MALFORMED);  // past the application tags
+    EXPECT_EQ(get.Parse({0x30, 0x03, 0x48, 0x01, 0x00}), PACKET_ERR_MALFORMED);  // unknown tag
     EXPECT_EQ(get.Parse({0x30, 0x03, 0x46, 0x01, 0x00}), PACKET_ERR_STRUCTURE);  // Counter64, then the header ends
     EXPECT_EQ(get.Parse({0x30}), PACKET_ERR_MALFORMED);                          // no length field
     EXPECT_EQ(get.Parse(PeerEncode(PeerResponse())), PACKET_ERR_STRUCTURE);      // no binding

@@ -23,11 +23,11 @@ const Bytes kResponse = {0x30, 0x2a, 0x02, 0x01, 0x00, 0x04, 0x06, 'v',  'i',  '
 
 TEST(SnmpCodec, RequestIdsOfAnyValueRoundTripAndARequestIsNoResponse)
 {
-    for (int32_t id : {0, 1, 127, 128, 255, 256, -1, -128, -129, INT32_MIN, INT32_MAX}) {
+    // Each side of where a byte more is needed for the sign, and the extremes.
+    for (int32_t id : {0, 127, 128, -128, -129, INT32_MIN, INT32_MAX}) {
         const Bytes request = BuildSnmpRequest(kPduGetNextRequest, id, "vintal", {{1, 3, 6, 1}});
         const auto h = ReadSnmpHeader(request);
         ASSERT_TRUE(h) << id;
-        EXPECT_EQ(h->pduTag, kPduGetNextRequest);
         EXPECT_EQ(h->requestId, id);
         EXPECT_FALSE(ParseSnmpResponse(request));
     }

@@ -27,24 +27,20 @@ const std::pair<const char*, Outcome> kCases[] = {
 TEST(MIBFaults, WalksUnderEveryFaultEndBoundedAndTheNextWalkWorks) {
     LivePrefix live;
     TempFolder profiles;
-    const std::string colourMib = ReadFile(SampleProfile("colour-page") + "/mib.snmprec");
-    const std::string monoMib = ReadFile(SampleProfile("mono-page-opk") + "/mib.snmprec");
+    // A sample printer under the name with the fault.
+    auto faulty = [&profiles](const char* sample, const std::string& name, const std::string& fault) {
+        return CopyProfile(profiles, sample, name, [&](nlohmann::json& p) { p["faults"] = {fault}; });
+    };
     std::vector<std::pair<std::string, std::string>> printers;
     for (size_t i = 0; i < std::size(kCases); ++i) {
         const std::string rule = kCases[i].first;
         const bool wrong = rule.rfind("wrong", 0) == 0;
         const std::string n = std::to_string(i + 1);
-        printers.push_back({"127.0.87." + n,
-                            WriteProfile(profiles, "snmp" + n,
-                                         R"({"faults": ["snmp:)" + rule + ",after=" + (wrong ? "1" : "0") + R"("]})",
-                                         colourMib)});
+        printers.push_back(
+            {"127.0.87." + n, faulty("colour-page", "snmp" + n, "snmp:" + rule + ",after=" + (wrong ? "1" : "0"))});
         // The device ID is asked twice on the job-language port before the walk starts.
-        printers.push_back({"127.0.87.10" + n,
-                            WriteProfile(profiles, "opk" + n,
-                                         R"({"device_id": "MFG:Vintal;MDL:Corvia LP-2200;CMD:PJL,OPK,PCL,QLMPAGES-04;)"
-                                         R"(CLS:PRINTER;", "channels": ["opk"], "faults": ["opk:)" +
-                                             rule + ",after=" + (wrong ? "3" : "2") + R"("]})",
-                                         monoMib)});
+        printers.push_back(
+            {"127.0.87.10" + n, faulty("mono-page-opk", "opk" + n, "opk:" + rule + ",after=" + (wrong ? "3" : "2"))});
         live.AddQueue("Opk" + n, "IP_127.0.87.10" + n);
     }
     // Verbose: each fault and vanish is logged, and shown when a walk ends otherwise than expected.

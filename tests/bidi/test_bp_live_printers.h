@@ -191,7 +191,7 @@ inline std::string CopyProfile(const TempFolder& folder, const std::string& samp
 }
 
 // The values of the rows directly under a column (full identifier text) in snmprec text, in row
-// order; hex values ("4x") as their bytes.
+// order (as written: none of the columns read holds hex values).
 inline std::vector<std::string> SnmprecColumn(const std::string& snmprec, const std::string& column) {
     std::vector<std::pair<unsigned long, std::string>> rows;
     std::istringstream in(snmprec);
@@ -200,14 +200,7 @@ inline std::vector<std::string> SnmprecColumn(const std::string& snmprec, const 
         if (bar2 == std::string::npos || line.rfind(column + ".", 0) != 0) continue;
         const std::string row = line.substr(column.size() + 1, bar1 - column.size() - 1);
         if (row.empty() || row.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string value = line.substr(bar2 + 1);
-        if (line.compare(bar1, bar2 - bar1, "|4x") == 0) {
-            std::string bytes;
-            for (size_t i = 0; i + 1 < value.size(); i += 2)
-                bytes.push_back(static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16)));
-            value = bytes;
-        }
-        rows.emplace_back(std::stoul(row), value);
+        rows.emplace_back(std::stoul(row), line.substr(bar2 + 1));
     }
     std::sort(rows.begin(), rows.end());
     std::vector<std::string> values;

@@ -135,13 +135,11 @@ TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
 TEST(StatusPITransfer, SendFailureIsPassedOnAndTruncatedPagesDoNotMatch) {
     Bytes data;
     int calls = 0;
-    EXPECT_EQ(RunPITransfer(kPIFormFirst, 17,
-                            [&calls](std::span<const BYTE>, Bytes*) {
-                                ++calls;
-                                return -5;
-                            },
-                            &data),
-              -5);
+    const auto failing = [&calls](std::span<const BYTE>, Bytes*) {
+        ++calls;
+        return -5;
+    };
+    EXPECT_EQ(RunPITransfer(kPIFormFirst, 17, failing, &data), -5);
     EXPECT_EQ(calls, 1);
 
     // Every cut of a good data page fails to match, never reads past the reply.

@@ -101,7 +101,7 @@ std::unique_ptr<FakePort> FakeJobLanguagePort(const std::string& address,
     return std::make_unique<FakePort>(Listening(address, 9100), session);
 }
 
-std::unique_ptr<FakePort> FakeUsbDevice(const std::string& path, std::string deviceId, Bytes selectors,
+std::unique_ptr<FakePort> FakeUsbDevice(const std::string& path, Bytes selectors,
                                         UsbBehaviour behaviour)
 {
     zk::CSocket listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -120,8 +120,7 @@ std::unique_ptr<FakePort> FakeUsbDevice(const std::string& path, std::string dev
             Bytes payload(n);
             if (!ReadAll(s.Get(), payload.data(), n)) return;
             if (header[0] == zkusb::kUsbControl) {
-                const bool id = !payload.empty() && payload[0] == zkusb::kControlDeviceId;
-                WriteFrame(s.Get(), 0, id ? ToBytes(deviceId) : selectors);
+                WriteFrame(s.Get(), 0, selectors);
                 continue;
             }
             for (const Datagram& d : behaviour(header[0], payload)) {

@@ -48,11 +48,11 @@ struct StreamAnswer {
 std::unique_ptr<FakePort> FakeJobLanguagePort(const std::string& address,
                                               std::function<StreamAnswer(const Bytes& request)> behaviour);
 
-// A USB device socket speaking the frame protocol: the device ID and channel selectors on the
-// control channel; data requests answered by the behaviour's payloads (none: no reply). A payload
-// starting with 0xEE is sent as it is after that byte, as a raw and possibly broken frame.
+// A USB device socket speaking the frame protocol: its channel selectors on the control channel;
+// data requests answered by the behaviour's payloads (none: no reply). A payload starting with
+// 0xEE is sent as it is after that byte, as a raw and possibly broken frame.
 using UsbBehaviour = std::function<std::vector<Datagram>(uint8_t selector, const Bytes& request)>;
-std::unique_ptr<FakePort> FakeUsbDevice(const std::string& path, std::string deviceId, Bytes selectors,
+std::unique_ptr<FakePort> FakeUsbDevice(const std::string& path, Bytes selectors,
                                         UsbBehaviour behaviour);
 
 }  // namespace zktest

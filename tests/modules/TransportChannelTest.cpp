@@ -115,7 +115,7 @@ TEST_F(TransportQueues, UsbFrameOfImpossibleLengthFailsAndTheNextRequestGoesOutA
         if (text == "huge") return {{Bytes{0xEE, selector, 0xFF, 0xFF, 0xFF, 0x7F}}};
         return {{ToBytes("re:" + text)}};
     };
-    const auto device = FakeUsbDevice(vplat::UsbFolder() + "/USB001.sock", "MFG:Vintal;MDL:Ink-5;", {2, 1}, answer);
+    const auto device = FakeUsbDevice(vplat::UsbFolder() + "/USB001.sock", {2, 1}, answer);
     EXPECT_EQ(m_zk.OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelSNMP), kZkNoChannel);
     const int32_t d4 = m_zk.OpenChannel(kZkPathQueue, "UsbQueue", kZkChannelD4);
     ASSERT_GT(d4, 0);

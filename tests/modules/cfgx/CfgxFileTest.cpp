@@ -110,7 +110,6 @@ TEST_F(CfgxFileTest, DamagedFilesAreRefused) {
         {"above 32 bits", with(R"({"id":8,)", R"({"id":4294967296,)"), KD_CFGX_ERR_BAD_FILE},
         {"long hex", with(R"({"id":8,)", R"({"id":"0x123456789",)"), KD_CFGX_ERR_BAD_FILE},
         {"control character", with(R"("name":"A3")", R"("name":"A\u001b[2J")"), KD_CFGX_ERR_BAD_FILE},
-        {"C1 control character", with(R"("name":"A3")", R"("name":"A\u009b2J")"), KD_CFGX_ERR_BAD_FILE},
         {"ill-formed UTF-8", with(R"("name":"A3")", "\"name\":\"A\xC3\x28\""), KD_CFGX_ERR_BAD_FILE},
         {"availability 2", with(R"("name":"A3")", R"("name":"A3","attributes":{"16":2})"), KD_CFGX_ERR_BAD_FILE},
         {"attribute with a leading zero", with(R"("name":"A3")", R"("name":"A3","attributes":{"016":1})"),
@@ -122,6 +121,7 @@ TEST_F(CfgxFileTest, DamagedFilesAreRefused) {
         {"too many items", with(R"([{"function":9,"element":8}])", "[" + items + "]"),
          KD_CFGX_ERR_BAD_FILE},
     };
+    // (The C1 bound of the control-character check is the version string's, in CfgxTest.)
     for (const Case& c : cases) {
         WriteText(work / "K_CASE.CFX", c.text);
         Session s;

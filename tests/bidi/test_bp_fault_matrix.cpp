@@ -7,8 +7,6 @@
 #include "test_bp_live_printers.h"
 #include "support/ToolRun.h"
 
-#include <gtest/gtest.h>
-
 #include <future>
 
 using namespace bp_test;

@@ -5,9 +5,6 @@
 #include "tables/CBITableData.h"
 #include "tools/restable/ResTableCompiler.h"
 
-#include <gtest/gtest.h>
-
-
 using namespace bp_test;
 
 namespace {

@@ -6,8 +6,6 @@
 
 #include "bidi/StatusReply.h"
 
-#include <gtest/gtest.h>
-
 using namespace bp_test;
 
 namespace {

@@ -3,8 +3,6 @@
 // right answer, within the bounds of the receive time-out, and the next query works again.
 #include "test_bp_live_printers.h"
 
-#include <gtest/gtest.h>
-
 using namespace bp_test;
 
 namespace {

@@ -5,8 +5,6 @@
 // Printers live on 127.0.88.21-25, 127.0.94.1-4 and USB002.
 #include "test_bp_live_printers.h"
 
-#include <gtest/gtest.h>
-
 #include "packet/CPacket.h"
 
 using namespace bp_test;

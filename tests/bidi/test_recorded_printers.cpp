@@ -5,8 +5,6 @@
 // identifiers next to the columns read. Printers live on 127.0.92.x.
 #include "test_bp_live_printers.h"
 
-#include <gtest/gtest.h>
-
 using namespace bp_test;
 
 TEST(RecordedPrinters, EveryRecordingOpensAndTheDiscoveryQueryReadsWhatItHolds) {

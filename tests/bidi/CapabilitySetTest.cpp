@@ -23,13 +23,11 @@ TEST(CapabilitySet, OneEntrySplitsIntoSourceAndQualityBits) {
     ASSERT_EQ(bidi.Add(9, 1, 0x3, 0x5, 0), 1);
     const CPrintCapabilitySet& set = bidi.CapabilitySet();
 
-    ASSERT_EQ(set.Capabilities().size(), 4u);
-    const DWORD expected[4][2] = {{1, 1}, {1, 4}, {2, 1}, {2, 4}};  // source outer, quality inner
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(set.Capabilities()[i].adwElement[CAPFUNC_PAPERSOURCE], expected[i][0]);
-        EXPECT_EQ(set.Capabilities()[i].adwElement[CAPFUNC_QUALITY], expected[i][1]);
-        EXPECT_EQ(set.Capabilities()[i].dwAvailable, 0u);
-    }
+    // (source, quality, available): source outer, quality inner, none marked yet.
+    std::vector<std::array<DWORD, 3>> split;
+    for (const PrintCapability& c : set.Capabilities())
+        split.push_back({c.adwElement[CAPFUNC_PAPERSOURCE], c.adwElement[CAPFUNC_QUALITY], c.dwAvailable});
+    EXPECT_EQ(split, (std::vector<std::array<DWORD, 3>>{{1, 1, 0}, {1, 4, 0}, {2, 1, 0}, {2, 4, 0}}));
     EXPECT_EQ(set.Elements(CAPFUNC_PAPERSIZE).size(), 1u);
     EXPECT_EQ(set.Elements(CAPFUNC_PAPERTYPE).size(), 1u);
     EXPECT_EQ(set.Elements(CAPFUNC_PAPERSOURCE), (std::vector<DWORD>{1, 2}));

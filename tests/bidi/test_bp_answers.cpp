@@ -180,12 +180,8 @@ protected:
 }  // namespace
 
 TEST_F(Answers, ModelLanguageAndMemoryAnswers) {
-    struct Case {
-        const char* queue;
-        int result;
-        DWORD modelBits, pdlBits, memoryMB;
-    };
-    const Case cases[] = {
+    // Queue, result, model bits, PDL bits, memory in MB.
+    const std::tuple<const char*, int, DWORD, DWORD, DWORD> cases[] = {
         // QLMPAGECOLOR-01, "A3", character set 106 beside the paper-type mask; "Printer RAM" bytes.
         {"Colour", 1, 0x10003, 0x302, 536870912 / 1024 / 1024},
         // QLMPAGES-04: four colorants, "JA", "A3", character set 3; "Storage RAM" KB at row 3
@@ -211,14 +207,14 @@ TEST_F(Answers, ModelLanguageAndMemoryAnswers) {
         {"OemH", 1, 0xD00, 0x304, 786432 / 1024},
         {"OemLocal", 1, 0x500, 0x304, 128},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.queue);
-        auto printer = OpenQueue(c.queue);
+    for (const auto& [queue, result, modelBits, pdlBits, memoryMB] : cases) {
+        SCOPED_TRACE(queue);
+        auto printer = OpenQueue(queue);
         DWORD bits = 0xDEAD0000;
-        EXPECT_EQ(printer->GetModelInfoBits(&bits), c.result);
-        EXPECT_EQ(bits, c.modelBits);
-        EXPECT_EQ(printer->GetSupportPDLBits(), c.pdlBits);
-        EXPECT_EQ(printer->GetInstalledMemory(), c.memoryMB);
+        EXPECT_EQ(printer->GetModelInfoBits(&bits), result);
+        EXPECT_EQ(bits, modelBits);
+        EXPECT_EQ(printer->GetSupportPDLBits(), pdlBits);
+        EXPECT_EQ(printer->GetInstalledMemory(), memoryMB);
     }
 
     // Colour's character set (106: its UTF-8 bit 0x10000) is read at its own object, also where
@@ -271,12 +267,11 @@ TEST_F(Answers, OptionUnitBits) {
     DWORD bits = 0;
     EXPECT_EQ(Opened("Bare")->GetOptionUnitBits(&bits), 0);
     EXPECT_EQ(m_live.CountInNewLog("CBIDI_BP::GetOptionUnitBitsDuplexUnit"), 0u);
-    // Sub-queries only add bits; lower-case names and a simplex path add nothing.
+    // Sub-queries only add bits (that lower-case names and other path texts add none is Short's).
     Opened noOffsets("NoOffsets");
     bits = 0x8000;
     EXPECT_EQ(noOffsets->GetOptionUnitBitsFinisher(&bits), 0);
     EXPECT_EQ(noOffsets->GetOptionUnitBitsStorage(&bits), 1);
-    EXPECT_EQ(noOffsets->GetOptionUnitBitsDuplexUnit(&bits), 1);
     EXPECT_EQ(bits, 0x8000u);
     EXPECT_EQ(noOffsets->GetOptionUnitBits(nullptr), 0);
 

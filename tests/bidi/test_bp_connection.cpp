@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 #include <string_view>
+#include <tuple>
 
 using namespace bp_test;
 using vanto_test::ToolRun;
@@ -46,7 +47,6 @@ TEST_F(BPConnection, PagePrintersOpenOnSnmpOrOpkWithTheirDeviceIdAndCategory) {
     auto colour = OpenQueue("Colour");
     EXPECT_EQ(colour->GetChannelKind(), kZkChannelSNMP);
     EXPECT_EQ(colour->GetPrinterCategory(), PRINTER_CATEGORY_PAGE);
-    EXPECT_TRUE(colour->IsDeviceIDAnalyzed());
     EXPECT_EQ(colour->GetDeviceIDString().rfind("MFG:Vintal;MDL:Corvia CP-4500c;", 0), 0u);
     EXPECT_EQ(std::u16string(colour->GetModelName()), u"Corvia CP-4500c");
     EXPECT_EQ(colour->GetSystemOEMRecord()[0], 0) << "a model outside the System OEM list";
@@ -57,14 +57,9 @@ TEST_F(BPConnection, PagePrintersOpenOnSnmpOrOpkWithTheirDeviceIdAndCategory) {
 }
 
 TEST_F(BPConnection, ChannelListIsWalkedInOrderWithSnmpWinningAndLaterEntriesReplacingEarlier) {
-    struct Case {
-        const char* channels;
-        const char* queue;
-        DWORD flags;
-        uint32_t kind;  // 0: the open fails
-        int word;       // -1: not checked
-    };
-    const Case cases[] = {
+    // Channels offered, queue, option flags, the kind chosen (0: the open fails) and its first
+    // word (-1: not checked).
+    const std::tuple<const char*, const char*, DWORD, uint32_t, int> cases[] = {
         {"opk,snmp", "Colour", 0, kZkChannelSNMP, -1},  // SNMP wins over an earlier OPK
         // Forced ink-jets (no media check at open): of two D4 entries the later one; a device ID
         // naming TVD4 takes the TVD4 entry and passes D4 by.
@@ -75,14 +70,14 @@ TEST_F(BPConnection, ChannelListIsWalkedInOrderWithSnmpWinningAndLaterEntriesRep
         // A large ink-jet chooses like a page printer: OPK, not D4.
         {"d4,opk", "Mono", BP_FLAG_FORCE_LARGE_INKJET, kZkChannelOPK, -1},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.channels);
-        ::setenv("VANTO_TEST_CHANNELS", c.channels, 1);
-        Opened printer(c.queue, c.flags);
-        EXPECT_EQ(printer.result, c.kind != 0 ? 1 : 0);
-        EXPECT_EQ(printer->GetChannelKind(), c.kind);
-        if (c.word >= 0) {
-            EXPECT_EQ(printer->GetChannel()->wWord1, c.word);
+    for (const auto& [channels, queue, flags, kind, word] : cases) {
+        SCOPED_TRACE(channels);
+        ::setenv("VANTO_TEST_CHANNELS", channels, 1);
+        Opened printer(queue, flags);
+        EXPECT_EQ(printer.result, kind != 0 ? 1 : 0);
+        EXPECT_EQ(printer->GetChannelKind(), kind);
+        if (word >= 0) {
+            EXPECT_EQ(printer->GetChannel()->wWord1, word);
         }
     }
     EXPECT_EQ(Opened("Mono", BP_FLAG_FORCE_LARGE_INKJET)->GetPrinterCategory(), PRINTER_CATEGORY_LARGE_INKJET);

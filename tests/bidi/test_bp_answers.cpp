@@ -59,20 +59,18 @@ std::string PagePrinter(const TempFolder& folder, const std::string& name, const
                         "1.3.6.1.2.1.1.5.0|4|" + name + "\n" + mib + "1.3.6.1.6.3.10.2.1.3.0|2|4213\n");
 }
 
-// An ink-jet on a D4 channel with these status fields (and confidential-job data), answering the
-// media information of the formats-14/16 sample so that it opens.
+// The formats-14/16 ink-jet on another port with this device ID, these status fields (and
+// confidential-job data).
 std::string InkjetD4(const TempFolder& folder, const std::string& name, const std::string& port,
                      const std::string& deviceId, const std::string& statusHex, const std::string& pcHex = "") {
-    nlohmann::json profile = {{"device_id", deviceId}, {"channels", {"d4"}}, {"usb_port", port},
-                              {"status", "status.hex"}, {"replies", {{"pm14", "pm14.hex"}, {"pm16", "pm16.hex"}}}};
+    const std::string path = CopyProfile(folder, "inkjet-usb-f14", name, [&](nlohmann::json& p) {
+        p["device_id"] = deviceId;
+        p["usb_port"] = port;
+        if (!pcHex.empty()) p["replies"]["pc"] = "pc.hex";
+    });
     folder.Write(name + "/status.hex", statusHex);
-    for (const char* file : {"pm14.hex", "pm16.hex"})
-        folder.Write(name + "/" + file, ReadFile(SampleProfile("inkjet-usb-f14") + "/" + file));
-    if (!pcHex.empty()) {
-        folder.Write(name + "/pc.hex", pcHex);
-        profile["replies"]["pc"] = "pc.hex";
-    }
-    return WriteProfile(folder, name, profile.dump(), "");
+    if (!pcHex.empty()) folder.Write(name + "/pc.hex", pcHex);
+    return path;
 }
 
 // An input tray as (source bit, source ID, size, type, direction, capacity, level).

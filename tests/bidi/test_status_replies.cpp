@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -87,14 +88,10 @@ Bytes StatusReply(const Bytes& fields) {
 }  // namespace
 
 TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
-    struct Case {
-        const char* what;
-        std::function<void(ScriptedPIPrinter&)> script;
-        DWORD code;
-        int result;
-        size_t requests;  // 0: not counted
-    };
-    const Case cases[] = {
+    // What goes wrong, how the printer is made to do it, the code asked, the result and the
+    // requests sent (0: not counted).
+    using Script = std::function<void(ScriptedPIPrinter&)>;
+    const std::tuple<const char*, Script, DWORD, int, size_t> cases[] = {
         {"the announced last page is full: data may have been cut off",
          [](ScriptedPIPrinter& p) { p.lengths = {{1, 63}, {2, 63}, {3, 63}}; }, 17, kPIFailed, 4},
         {"page 2 echoes another page number",
@@ -117,16 +114,16 @@ TEST(StatusPITransfer, FullLastPageWrongEchoAndBadPagingFail) {
         {"code 10, first form", [](ScriptedPIPrinter&) {}, 10, kPIRefusedCode, 0},
         {"code 14, second form", [](ScriptedPIPrinter& p) { p.form = kPIFormSecond; }, 14, kPIRefusedCode, 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, script, code, result, requests] : cases) {
+        SCOPED_TRACE(what);
         ScriptedPIPrinter printer;
-        c.script(printer);
+        script(printer);
         Bytes data;
-        EXPECT_EQ(Transfer(printer, c.code, &data), c.result);
-        if (c.requests != 0 || c.result == kPIRefusedCode) {
-            EXPECT_EQ(printer.requests.size(), c.requests);
+        EXPECT_EQ(Transfer(printer, code, &data), result);
+        if (requests != 0 || result == kPIRefusedCode) {
+            EXPECT_EQ(printer.requests.size(), requests);
         }
-        if (c.requests == 4) {
+        if (requests == 4) {
             EXPECT_TRUE(data.empty()) << "a transfer that reached its last page hands out nothing";
         }
     }

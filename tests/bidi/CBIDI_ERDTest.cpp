@@ -77,7 +77,6 @@ TEST(ErdRecord, TruncatedRecordsOfEveryKindAreRefused) {
         EXPECT_EQ(erd.AnalyzePrintCapability(bytes), 0);
         EXPECT_EQ(erd.IsReady(), 0u);
         EXPECT_EQ(erd.GetPrnCapInfo(), nullptr);
-        EXPECT_EQ(erd.GetModelName(), nullptr);
         EXPECT_TRUE(erd.GetSupportPaperSize(0)->empty());
         EXPECT_TRUE(erd.GetForbiddenPairs().empty());
     }

@@ -442,13 +442,12 @@ TEST(CassetteDetails, RepliesAtTheirBoundsReadAndDamagedOnesFail) {
     const Bytes good = Join({{0x01, 0x16}, Record(0x0100, 50, 1, 1, 9, 0), Record(0x0101, 20, 1, 1, 9, 0)});
     // A record with fewer bytes before the end than its length of 22.
     const Bytes cut21(good.begin(), good.begin() + 2 + 22 + 21);
-    Bytes shortCommand = Command(Join({{0x01, 0x16}, Bytes(13, ';')}));
-    shortCommand.resize(24);
     Bytes otherCommand = Command(good);
     otherCommand[2] = 't';  // "st:": the status command's reply
     // The shortest command reply, 25 bytes, has no record; a last record of 16 bytes is whole.
     Bytes shortest = Command(Join({{0x01, 0x16}, Bytes(13, ';')}));
     shortest.erase(shortest.begin());
+    const Bytes shortCommand(shortest.begin(), shortest.end() - 1);
     Bytes last16 = Join({{0x01, 0x0E}, Record(0x0300, 5, 0, 0, 0, 0)});
     last16.resize(2 + 16);
     const std::vector<std::tuple<const char*, Bytes, int, CassetteReply>> cases = {

@@ -22,8 +22,6 @@ std::string D4OnlyFormat17(const TempFolder& folder, const std::string& port, co
     });
 }
 
-constexpr DWORD kFaultTimeoutMs = 700;
-
 class MediaLive : public LiveTest {
 protected:
     void SetUp() override {
@@ -82,7 +80,7 @@ TEST_F(MediaLive, OneLostFormat17PageFailsOpenInsteadOfFallingBackToNotAvailable
     // The D4 ink-jet answers format 17 only: one lost page makes the library ask codes 14 and
     // 16, which it answers "pm:NA;". An ink-jet that supports no paper must not open.
     m_live.EnableLog();
-    Opened ink("LostPage", 0, kFaultTimeoutMs);
+    Opened ink("LostPage", 0, 700);  // a short wait for the lost page
     EXPECT_EQ(ink.result, 0);
     EXPECT_EQ(ink->GetChannelKind(), 0u);
     EXPECT_TRUE(ink->CapabilitySet().Capabilities().empty());

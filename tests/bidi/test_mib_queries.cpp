@@ -146,6 +146,7 @@ TEST_F(MIBQueries, SnmpWalksAskTheTablesRowsPerRequestAndReplaceTheList) {
     std::vector<int32_t> numbers;
     ASSERT_EQ(bidi->GetValueList(kInputDimUnitColumn, &numbers), 1);
     const std::vector<std::string> units = Recorded(mib, kInputDimUnitColumn);
+    ASSERT_FALSE(units.empty());
     EXPECT_EQ(numbers, Numbers(units));
     EXPECT_EQ(m_live.Sends(), units.size() + 1);
 

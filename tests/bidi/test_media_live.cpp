@@ -33,14 +33,13 @@ protected:
                           "1.3.6.1.4.1.4913.1.2.2.1.1.1.4.1|4x|"
                           "40424443205354320d0a18000101040a031100080f0c0300000100010200020300030000\n");
         const std::string lostPage = D4OnlyFormat17(m_files, "USB017", {"usb:lost,after=2,count=1"});
-        std::vector<LiveQueue> queues = {{"Ink17", "USB001", SampleProfile("inkjet-usb-f17")},
-                                         {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")},
-                                         {"InkD4", "USB003", D4OnlyFormat17(m_files, "USB003", {})},
-                                         {"LostPage", "USB017", lostPage},
-                                         {"NetInk", "127.0.89.1", net},
-                                         {"Page", "127.0.89.2", SampleProfile("mono-page-opk")},
-                                         {"Colour", "127.0.89.3", SampleProfile("colour-page")}};
-        m_printers = Serve(m_live, queues);
+        m_printers = Serve(m_live, {{"Ink17", "USB001", SampleProfile("inkjet-usb-f17")},
+                                    {"Ink14", "USB002", SampleProfile("inkjet-usb-f14")},
+                                    {"InkD4", "USB003", D4OnlyFormat17(m_files, "USB003", {})},
+                                    {"LostPage", "USB017", lostPage},
+                                    {"NetInk", "127.0.89.1", net},
+                                    {"Page", "127.0.89.2", SampleProfile("mono-page-opk")},
+                                    {"Colour", "127.0.89.3", SampleProfile("colour-page")}});
         ASSERT_TRUE(m_printers->Ready());
     }
 };

@@ -49,8 +49,9 @@ bool GatherDriverFiles(const std::string& folder, const std::vector<std::string>
                 dataFile = s.filename().string();
             }
     }
-    for (const auto& s : sources)
-        if (!dataFile.empty() && EqualNoCaseUtf8(s.filename().string(), dataFile)) set.dataFile = s;
+    if (!dataFile.empty())
+        for (const auto& s : sources)
+            if (EqualNoCaseUtf8(s.filename().string(), dataFile)) set.dataFile = s;
     if (set.dataFile.empty()) {
         error = "no data file " + (dataFile.empty() ? std::string("(.ini)") : dataFile) + " among the driver's files";
         return false;

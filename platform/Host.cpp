@@ -10,6 +10,15 @@
 
 namespace vplat::host {
 
+namespace {
+sigset_t InterruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+}  // namespace
+
 std::string ExecutableFolder() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
@@ -33,16 +42,12 @@ void* OpenLibrary(const std::string& path, std::string& error) {
 void* LibrarySymbol(void* library, const char* name) { return dlsym(library, name); }
 
 void CatchInterrupt() {
-    sigset_t interrupt;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
+    const sigset_t interrupt = InterruptSet();
     pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
 }
 
 bool WaitForInterrupt(std::chrono::milliseconds timeout) {
-    sigset_t interrupt;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
+    const sigset_t interrupt = InterruptSet();
     const timespec tick{static_cast<time_t>(timeout.count() / 1000), static_cast<long>(timeout.count() % 1000) * 1000000};
     return sigtimedwait(&interrupt, nullptr, &tick) == SIGINT;
 }

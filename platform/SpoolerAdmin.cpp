@@ -41,7 +41,6 @@ bool ValidName(const std::string& name, const char* what, std::string& error) {
     return false;
 }
 
-
 // REG_MULTI_SZ data of a list of names.
 std::vector<BYTE> MultiStringData(const std::vector<std::string>& names) {
     std::u16string joined;

@@ -5,6 +5,7 @@
 #include <io.h>
 
 #include <filesystem>
+#include <iterator>
 
 namespace vplat::host {
 
@@ -24,8 +25,8 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 
 std::string ExecutableFolder() {
     wchar_t path[32768];
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, 32768);
-    if (length == 0 || length >= 32768) return std::string();
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, std::size(path));
+    if (length == 0 || length >= std::size(path)) return std::string();
     return std::filesystem::path(std::wstring(path, length)).parent_path().string() + "\\";
 }
 

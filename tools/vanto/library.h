@@ -16,7 +16,8 @@ public:
     Library& operator=(const Library&) = delete;
 
     // Loads the library from $VANTO_LIBRARY, else beside the vanto executable (or in ../lib), and
-    // resolves all 21 exports; it stays loaded until the process ends. False, with a one-line reason, when the file or an export is missing.
+    // resolves all 21 exports; it stays loaded until the process ends. False, with a one-line
+    // reason, when the file or an export is missing.
     bool Load(std::string& error);
     // The file that was loaded.
     const std::string& Path() const { return m_path; }

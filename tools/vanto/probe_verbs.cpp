@@ -13,8 +13,8 @@
 // The library reports nothing while ProbePrinter runs (no progress callback, and its result list
 // may not be read until the search has returned), so the live line on a terminal shows only what
 // the tool itself knows: the addresses asked, the time elapsed and how the search ends. Ctrl-C
-// reaches only a watching thread, which calls StopProbe;
-// ProbePrinter then returns with what its examinations found so far, and that is shown.
+// reaches only a watching thread, which calls StopProbe; ProbePrinter then returns with what its
+// examinations found so far, and that is shown.
 #include "modules/transport/CNetAddress.h"
 #include "modules/transport/zkapi.h"
 #include "platform/host.h"
@@ -302,7 +302,8 @@ json DeviceJson(const Device& d) {
 
 // ---- Running the search ------------------------------------------------------------------------
 
-// Watches for Ctrl-C (which reaches no other thread) and calls StopProbe; on a terminal it also redraws the live line. Runs until Finish.
+// Watches for Ctrl-C (which reaches no other thread) and calls StopProbe; on a terminal it also
+// redraws the live line. Runs until Finish.
 class Watcher {
 public:
     Watcher(const vanto_cli::Library& library, HVANTO handle, const Search& search, bool liveLine)
